@@ -1,0 +1,208 @@
+// The numeric and string datum stacks, and conversions between numbers and text.
+#include <cmath>
+#include <cstdio>
+#include <cwchar>
+
+#include "runtime/exescr.h"
+
+// Both stacks are fixed at 256 entries: the first push takes the whole block.
+void ExeScr::datdbuff()
+{
+    if (datd.cap >= datumstackmax)
+        myerrexit(L"datdbuff stack overflow");
+    const int32_t used = datd.count();
+    auto* block = static_cast<datdcell*>(mymalloc2(sizeof(datdcell) * (datd.cap + datumstackmax), 224));
+    if (datd.base) {
+        memcpy(block, datd.base, sizeof(datdcell) * used);
+        myfree(datd.base, datd.id);
+    }
+    datd.base = block;
+    datd.id = 224;
+    datd.cap += datumstackmax;
+    datd.top = block + used;
+}
+
+void ExeScr::datsbuff()
+{
+    if (dats.cap >= datumstackmax)
+        myerrexit(L"datsbuff stack overflow");
+    const int32_t used = dats.count();
+    auto* block = static_cast<datscell*>(mymalloc2(sizeof(datscell) * (dats.cap + datumstackmax), 225));
+    if (dats.base) {
+        memcpy(block, dats.base, sizeof(datscell) * used);
+        myfree(dats.base, dats.id);
+    }
+    dats.base = block;
+    dats.id = 225;
+    dats.cap += datumstackmax;
+    dats.top = block + used;
+}
+
+void ExeScr::datdunderflow()
+{
+    myerrexit(L"datd stack underflow");
+}
+
+void ExeScr::datsunderflow()
+{
+    myerrexit(L"dats stack underflow");
+}
+
+void ExeScr::datddrop()
+{
+    if (datd.top == datd.base)
+        datdunderflow();
+    --datd.top;
+}
+
+void ExeScr::datsdrop()
+{
+    datsrelease(pops());
+}
+
+int64_t ExeScr::dbl2i64(double d)
+{
+    if (!(d > -9223372036854775808.0 && d < 9223372036854775808.0))
+        return INT64_MIN;
+    return static_cast<int64_t>(d);
+}
+
+int ExeScr::str2num(const wchar_t* text, double* d, int64_t* i)
+{
+    const wchar_t* s = text;
+    bool neg = false;
+    if (*s == L'-') {
+        neg = true;
+        ++s;
+    }
+    // Integer part: exact while it fits in a signed 64-bit integer, then double.
+    int64_t iv = 0;
+    double dv = 0.0;
+    bool isdbl = false;
+    for (; *s >= L'0' && *s <= L'9'; ++s) {
+        const int digit = *s - L'0';
+        if (!isdbl) {
+            if (iv > (INT64_MAX - digit) / 10) {
+                isdbl = true;
+                dv = static_cast<double>(iv);
+            } else {
+                iv = iv * 10 + digit;
+                continue;
+            }
+        }
+        dv = dv * 10.0 + digit;
+    }
+    if (*s != L'.' && !isdbl) {
+        *i = neg ? -iv : iv;
+        return 0;
+    }
+    if (!isdbl)
+        dv = static_cast<double>(iv);
+    if (*s == L'.') {
+        double weight = 0.1;
+        for (++s; *s >= L'0' && *s <= L'9'; ++s) {
+            dv += (*s - L'0') * weight;
+            weight /= 10.0;
+        }
+    }
+    *d = neg ? -dv : dv;
+    return 1;
+}
+
+void ExeScr::pushstrtext(const wchar_t* text, size_t len, int32_t id)
+{
+    datscell* c = pushs();
+    if (len <= static_cast<size_t>(datsinline)) {
+        wmemcpy(c->inl, text, len);
+        c->inl[len] = 0;
+        return;
+    }
+    c->heap = static_cast<wchar_t*>(mymalloc2((len + 1) * sizeof(wchar_t), id));
+    wmemcpy(c->heap, text, len);
+    c->heap[len] = 0;
+    c->heapid = id;
+    c->text = c->heap;
+    c->cap = static_cast<int32_t>(len);
+}
+
+void ExeScr::pushnumtext(bool isint, int64_t i, double d)
+{
+    const wchar_t* fmt;
+    if (isint)
+        fmt = L"%lld";
+    else if (std::fabs(d) >= 4503599627370496.0 || d == std::floor(d))
+        fmt = L"%.0lf";  // no fractional part
+    else
+        fmt = L"%.5lf";
+    wchar_t buf[datsinline + 1];
+    int n = isint ? _snwprintf(buf, datsinline + 1, fmt, static_cast<long long>(i))
+                  : _snwprintf(buf, datsinline + 1, fmt, d);
+    if (n >= 0 && n <= datsinline) {
+        pushstrtext(buf, static_cast<size_t>(n), 217);
+        return;
+    }
+    // A long number (1e300 has 301 digits) is written whole.
+    const int len = _scwprintf(fmt, d);
+    std::wstring whole(static_cast<size_t>(len) + 1, L'\0');
+    _snwprintf(whole.data(), whole.size(), fmt, d);
+    pushstrtext(whole.c_str(), static_cast<size_t>(len), 217);
+}
+
+// Pushes variable `index` as a string datum. A string variable is pushed as a
+// reference, except a local read by var2str (`copylocal`), whose text is copied.
+static void pushvar(ExeScr& e, int32_t index, bool copylocal)
+{
+    varrec* v = e.varat(index);
+    if (v->state == varundef) {
+        if (index < 0)
+            e.myerrexit(L"%s", L"undefined local variable.");
+        e.myerrexit(L"%s:%s", L"undefined variable.", v->name);
+    }
+    if (v->state == varstr) {
+        if (copylocal && index < 0) {
+            const wchar_t* t = ExeScr::vartext(v);
+            e.pushstrtext(t, wcslen(t), 217);
+            return;
+        }
+        datscell* c = e.pushs();
+        c->isvar = 1;
+        c->varindex = index;
+        return;
+    }
+    e.pushnumtext(v->isint != 0, v->i, v->d);
+}
+
+void ExeScr::pushvarstr_exec()
+{
+    const datdcell c = popd();
+    pushvar(*this, static_cast<int32_t>(c.i), false);
+}
+
+void ExeScr::var2str()
+{
+    const int32_t index = static_cast<int32_t>(ip->i);
+    ++ip;
+    pushvar(*this, index, true);
+}
+
+void ExeScr::callargnum_exec()
+{
+    const datdcell c = popd();
+    if (c.isint)
+        pushlocal(0.0, c.i, nullptr, localint);
+    else
+        pushlocal(c.d, 0, nullptr, varnum);
+}
+
+void ExeScr::callargstr_exec()
+{
+    datscell* c = pops();
+    if (c->isvar && c->varindex < 0) {
+        // The text lies in stackdd itself, which the push may move: copy it first.
+        std::wstring copy = datstext(c);
+        pushlocal(0.0, 0, copy.c_str(), varstr);
+    } else {
+        pushlocal(0.0, 0, datstext(c), varstr);
+    }
+    datsrelease(c);
+}

@@ -1,0 +1,20 @@
+// Construction and destruction of the engine object, and the code-cell loop.
+#include "runtime/exescr.h"
+
+ExeScr::ExeScr() : instanceid(reinterpret_cast<uintptr_t>(this)) {}
+
+ExeScr::~ExeScr() = default;
+
+void ExeScr::runcode(uint32_t start)
+{
+    ip = code + start;
+    for (;;) {
+        codecell* cell = ip;
+        if (!cell->op)
+            return;
+        ip = cell + 1;  // before the call: operands follow, jumps overwrite it
+        (this->*(cell->op))();
+        if (stopflag == 1)
+            return;
+    }
+}

@@ -1,0 +1,101 @@
+// The engine object: one per running script or script thread. It carries the
+// compiled code and everything the run needs; the operations of compiled code
+// are its member operations. Each group of operations declares itself in its own
+// list, included into the class body below, so no one file must know them all.
+#pragma once
+
+#include <windows.h>
+#include <cstdarg>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "runtime/codecell.h"
+#include "runtime/datum.h"
+#include "runtime/tracked.h"
+#include "runtime/variables.h"
+
+class ExeScr {
+public:
+    ExeScr();
+    // Virtual slots 0 and 1: the complete and the deleting destructor. Nothing
+    // else is virtual. The destructor frees with the plain heap: the run's end has
+    // already given back every tracked block.
+    virtual ~ExeScr();
+    ExeScr(const ExeScr&) = delete;
+    ExeScr& operator=(const ExeScr&) = delete;
+
+    // Executes code from cell `code + start` until an end cell, or until
+    // `stopflag` is 1 after a cell.
+    void runcode(uint32_t start);
+
+    // ---- identity and run flags
+    uint64_t instanceid;          // own address; the hex in event names
+    uint32_t focused = 0;         // the script window has the focus
+    uint32_t running = 0;
+    // Written by other threads to stop the run; read after every cell.
+    volatile uint32_t stopflag = 0;
+    uint32_t pausetoggle = 0;
+    uint32_t logon = 0;           // the script log is open
+    uint32_t apppending = 0;
+    int32_t appvalue = 0;
+    int32_t monitorcount = 0;
+    uint32_t threadmode = 0;      // 1 in a script thread
+    void* threadinfo = nullptr;   // the script thread's start record
+    RECT monitors[6] = {};        // slot 0: the primary monitor
+
+    // ---- paths, names and window
+    std::wstring scriptpath;
+    std::wstring scriptdir;       // with its final "\"
+    std::wstring basename;
+    HWND scriptwnd = nullptr;
+    std::wstring syserrtext;
+    HANDLE joinevent = nullptr;
+
+    // ---- log state
+    std::wstring logpath;
+    HANDLE loghandle = nullptr;
+    int64_t starttime = 0;
+    // 0: lines are written; 1: only while logforce is 1; other values: never.
+    uint32_t logsupfile = 0;
+    uint32_t logsupwin = 0;
+    uint32_t logforce = 0;
+
+    // ---- code
+    codecell* code = nullptr;     // first cell of the code list
+    int32_t codeid = 234;
+    int32_t codecap = 0;          // in cells
+    codecell* codeend = nullptr;  // next free cell
+    codecell* ip = nullptr;       // next cell to execute
+    uint32_t unitbase = 0;        // jump operands are relative to this cell
+    uint32_t curfunc = 0;
+    uint32_t compiling = 0;       // 1 while the compiler runs
+
+    // ---- values and variables
+    tbuf<varrec> globals;         // id 210, 64 first
+    std::vector<std::wstring> args;
+    std::vector<std::wstring> callargs;
+    tbuf<varrec> stackdd;         // id 310, 32 first; locals are negative indexes
+    tbuf<datdcell> datd;          // id 224, at most 256
+    tbuf<int32_t> offsets;        // the mypush stack, id 460
+    tbuf<int32_t> offsets2;       // the mypush2 stack, id 461
+    tbuf<datscell> dats;          // id 225, at most 256
+    tbuf<arrayrec> arrays;        // id 1380, 10 first
+
+    // ---- command state kept by the runtime
+    uint32_t signmode = 1;        // 1 signed, 0 unsigned comparisons and shifts
+
+    // ---- tracked allocations
+    std::vector<memrec> allocs;
+    uint32_t leakbaseline = 0;    // records the leak report tolerates
+
+#include "runtime/memory_ops.inc"
+#include "runtime/scriptlog_ops.inc"
+#include "runtime/variables_ops.inc"
+#include "runtime/datum_ops.inc"
+};
+
+// Appends one line to "error.log" in the program folder; 1 if written, 0 if the
+// file cannot be created (the next call tries again).
+int writeerrorlog(const wchar_t* line);

@@ -1,0 +1,237 @@
+// Global variables, the local value stack and arrays.
+#include <cwchar>
+
+#include "runtime/exescr.h"
+
+namespace {
+
+// Unused slots always carry an inline text of 128 characters and no heap text.
+void initslots(varrec* from, varrec* to)
+{
+    for (varrec* v = from; v < to; ++v) {
+        v->cap = varinline;
+        v->heap = nullptr;
+    }
+}
+
+void copyname(wchar_t* dst, const wchar_t* src, size_t max)
+{
+    size_t n = wcsnlen(src, max);
+    wmemcpy(dst, src, n);
+    dst[n] = 0;
+}
+
+}  // namespace
+
+int32_t ExeScr::declvar(const wchar_t* name, int32_t mode)
+{
+    if (globals.full()) {
+        growbuf(globals, 64, 210);
+        initslots(globals.top, globals.base + globals.cap);
+    }
+    if (mode != 1) {
+        for (varrec* v = globals.base; v < globals.top; ++v)
+            if (wcsncmp(v->name, name, varnamemax) == 0)
+                return static_cast<int32_t>(v - globals.base);
+    }
+    varrec* v = globals.top++;
+    copyname(v->name, name, varnamemax);
+    v->state = varundef;
+    return static_cast<int32_t>(v - globals.base);
+}
+
+void ExeScr::freevartable()
+{
+    for (varrec* v = globals.base; v && v < globals.top; ++v)
+        if (v->heap)
+            myfree(v->heap, v->heapid);
+    freebuf(globals);
+}
+
+void ExeScr::settext(varrec* v, const wchar_t* text, size_t len, int32_t id)
+{
+    if (len > static_cast<size_t>(v->cap)) {
+        if (v->heap)
+            myfree(v->heap, v->heapid);
+        v->heap = static_cast<wchar_t*>(mymalloc2((len + 1) * sizeof(wchar_t), id));
+        v->heapid = id;
+        v->cap = static_cast<int32_t>(len);
+    }
+    wchar_t* dst = v->heap ? v->heap : v->inl;
+    wmemmove(dst, text, len);
+    dst[len] = 0;
+}
+
+void ExeScr::pushlocal(double d, int64_t i, const wchar_t* text, uint32_t kind)
+{
+    if (stackdd.full()) {
+        growbuf(stackdd, 32, 310);
+        initslots(stackdd.top, stackdd.base + stackdd.cap);
+    }
+    varrec* v = stackdd.top;
+    if (kind == varstr) {
+        v->state = varstr;
+        settext(v, text, wcslen(text), 311);
+    } else if (kind == localint) {
+        v->state = varnum;
+        v->isint = 1;
+        v->i = i;
+    } else {
+        v->state = varnum;
+        v->isint = 0;
+        v->d = d;
+    }
+    v->name[0] = 0;
+    ++stackdd.top;
+}
+
+void ExeScr::poplocals(int32_t n)
+{
+    if (stackdd.count() < n)
+        myerrexit(L"%s", L"Stack underflow error. ");
+    for (; n > 0; --n) {
+        varrec* v = --stackdd.top;
+        if (v->heap) {
+            myfree(v->heap, v->heapid);
+            v->heap = nullptr;
+            v->cap = varinline;
+        }
+    }
+}
+
+void ExeScr::clearlocals()
+{
+    poplocals(stackdd.count());
+    freebuf(stackdd);
+}
+
+int32_t ExeScr::arrayfind(const wchar_t* name)
+{
+    if (arrays.full())
+        growbuf(arrays, 10, 1380);
+    for (arrayrec* a = arrays.base; a < arrays.top; ++a)
+        if (wcsncmp(a->name, name, arraynamemax) == 0)
+            return static_cast<int32_t>(a - arrays.base);
+    arrayrec* a = arrays.top++;
+    copyname(a->name, name, arraynamemax);
+    a->leaf = 0;
+    a->buf = nullptr;
+    a->count = 0;
+    a->id = 0;
+    a->dims = 0;
+    return static_cast<int32_t>(a - arrays.base);
+}
+
+namespace {
+
+// A level of an array: the record's own fields or an index node's.
+struct level {
+    uint32_t* leaf;
+    void** buf;
+    uint32_t* count;
+    int32_t* id;
+};
+
+}  // namespace
+
+// Grows one level of an array so that `index` is inside it. Sizes are computed
+// in unsigned 32-bit arithmetic; an overflow (every negative index) is fatal.
+static void growlevel(ExeScr& e, level lv, uint32_t index, bool slots)
+{
+    if (index < *lv.count)
+        return;
+    const uint32_t esize = slots ? sizeof(int32_t) : sizeof(indexnode);
+    uint32_t newcount = *lv.count ? *lv.count : 64;
+    while (newcount <= index) {
+        if (newcount > 0x7FFFFFFFu)
+            e.myerrexit(L"array table size overflow error..");
+        newcount *= 2;
+    }
+    if (newcount > 0xFFFFFFFFu / esize)
+        e.myerrexit(L"array table size overflow error..");
+    const int32_t id = slots ? slotbufid : nodebufid;
+    void* block = e.mymalloc2(static_cast<uint64_t>(newcount) * esize, id);
+    const uint32_t old = *lv.count;
+    if (*lv.buf) {
+        memcpy(block, *lv.buf, static_cast<size_t>(old) * esize);
+        e.myfree(*lv.buf, *lv.id);
+    }
+    if (slots) {
+        int32_t* s = static_cast<int32_t*>(block);
+        for (uint32_t k = old; k < newcount; ++k)
+            s[k] = -1;
+    } else {
+        indexnode* nd = static_cast<indexnode*>(block);
+        for (uint32_t k = old; k < newcount; ++k)
+            nd[k] = indexnode{0, nullptr, 0, 0};
+    }
+    *lv.leaf = slots ? 1 : 0;
+    *lv.buf = block;
+    *lv.count = newcount;
+    *lv.id = id;
+}
+
+int32_t ExeScr::arraytable(int32_t a, int32_t n, uint32_t i1, uint32_t i2, uint32_t i3)
+{
+    arrayrec* rec = arrays.base + a;
+    if (rec->dims == 0)
+        rec->dims = n;
+    else if (rec->dims != n)
+        myerrexit(L"%s:%s", L"array index count mismatch error.", rec->name);
+
+    const uint32_t idx[3] = {i1, i2, i3};
+    level lv{&rec->leaf, &rec->buf, &rec->count, &rec->id};
+    for (int32_t depth = 1; depth < n; ++depth) {
+        growlevel(*this, lv, idx[depth - 1], false);
+        indexnode* node = static_cast<indexnode*>(*lv.buf) + idx[depth - 1];
+        lv = level{&node->leaf, &node->buf, &node->count, &node->id};
+    }
+    const uint32_t last = idx[n - 1];
+    growlevel(*this, lv, last, true);
+    int32_t* slot = static_cast<int32_t*>(*lv.buf) + last;
+    if (*slot == -1)
+        *slot = declvar(rec->name, 1);
+    return *slot;
+}
+
+void ExeScr::arrayindex_run()
+{
+    const int64_t word = ip->i;
+    ++ip;
+    const int32_t n = static_cast<int16_t>((word >> 16) & 0xFFFF);
+    const int32_t a = static_cast<int32_t>(word >> 32);
+    uint32_t idx[3] = {0, 0, 0};
+    const int32_t count = (n == 2 || n == 3) ? n : 1;
+    for (int32_t k = count - 1; k >= 0; --k) {
+        if (datd.empty())
+            datdunderflow();
+        const datdcell c = *--datd.top;
+        idx[k] = static_cast<uint32_t>(c.isint ? c.i : dbl2i64(c.d));
+    }
+    pushint(arraytable(a, count, idx[0], idx[1], idx[2]));
+}
+
+void ExeScr::freenametbls()
+{
+    for (arrayrec* a = arrays.base; a && a < arrays.top; ++a) {
+        if (!a->buf)
+            continue;
+        if (!a->leaf) {
+            indexnode* first = static_cast<indexnode*>(a->buf);
+            for (uint32_t k = 0; k < a->count; ++k) {
+                indexnode& n1 = first[k];
+                if (!n1.buf)
+                    continue;
+                if (!n1.leaf) {
+                    indexnode* second = static_cast<indexnode*>(n1.buf);
+                    for (uint32_t m = 0; m < n1.count; ++m)
+                        if (second[m].buf)
+                            myfree(second[m].buf, second[m].id);
+                }
+                myfree(n1.buf, n1.id);
+            }
+        }
+        myfree(a->buf, a->id);
+    }
+    freebuf(arrays);
+}

@@ -1,0 +1,231 @@
+// The script log, the fatal-error exit and "error.log".
+#include <gtest/gtest.h>
+
+#include "runtime/exescr.h"
+#include "runtime/quorvelcore.h"
+#include "support/testenv.h"
+
+using qtest::expectfatal;
+using qtest::fatalengine;
+using qtest::readfile;
+
+namespace {
+
+const std::wstring bom(1, wchar_t(0xFEFF));
+
+// An engine whose log is open under "log\<name>.log", as a run opens it.
+struct logged : ExeScr {
+    explicit logged(const wchar_t* name)
+    {
+        basename = name;
+        logpath = programdir + L"log\\" + basename + L".log";
+        openscriptlog();
+        logon = 1;
+    }
+    ~logged() override
+    {
+        if (loghandle)
+            CloseHandle(loghandle);
+    }
+    std::wstring contents() const { return readfile(logpath); }
+};
+
+// An EDIT control of the test thread standing for the host's log pane.
+struct pane {
+    HWND hwnd;
+    pane()
+    {
+        hwnd = CreateWindowExW(0, L"EDIT", L"", WS_POPUP | ES_MULTILINE, 0, 0, 300, 200, nullptr,
+                               nullptr, GetModuleHandleW(nullptr), nullptr);
+        SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);
+        hEditp = hwnd;
+    }
+    ~pane()
+    {
+        hEditp = nullptr;
+        DestroyWindow(hwnd);
+    }
+    std::wstring text() const
+    {
+        std::wstring t(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+        t.resize(static_cast<size_t>(GetWindowTextW(hwnd, t.data(), static_cast<int>(t.size()))));
+        return t;
+    }
+};
+
+}  // namespace
+
+TEST(ScriptLog, FileIsUtf16WithBomAndTheCrLfRule)
+{
+    logged e(L"crlf");
+    e.mylogmsg(L"%s=%d\n", L"bare", 1);
+    e.mylogmsg(L"done\r\n");
+    e.mylogmsg(L"inner\nfeed");
+    e.mylogmsg(L"\n");
+    EXPECT_EQ(e.contents(), bom + L"bare=1\r\ndone\r\ninner\nfeed\r\n");
+}
+
+TEST(ScriptLog, LongLinesAreWrittenWhole)
+{
+    logged e(L"long");
+    const std::wstring x300(300, L'x');
+    const std::wstring y254(254, L'y');  // 254 + LF: CR must still fit
+    const std::wstring z255(255, L'z');
+    e.mylogmsg(L"%s", x300.c_str());
+    e.mylogmsg(L"%s\n", y254.c_str());
+    e.mylogmsg(L"%s\n", z255.c_str());
+    EXPECT_EQ(e.contents(), bom + x300 + y254 + L"\r\n" + z255 + L"\r\n");
+}
+
+TEST(ScriptLog, SuppressionFlagsSteerFileAndPane)
+{
+    pane p;
+    logged e(L"suppress");
+    e.logsupfile = 1;
+    e.mylogmsg(L"pane only\n");
+    e.logforce = 1;
+    e.mylogmsg(L"forced\n");
+    e.logsupfile = 2;
+    e.mylogmsg(L"never in file\n");
+    e.logforce = 0;
+    e.logsupfile = 0;
+    e.logsupwin = 1;
+    e.mylogmsg(L"file only\n");
+    e.logsupwin = 0;
+    g_suplogmsg = 1;
+    e.mylogmsg(L"host keeps it out\n");
+    g_suplogmsg = 0;
+    EXPECT_EQ(e.contents(), bom + L"forced\r\nfile only\r\nhost keeps it out\r\n");
+    EXPECT_EQ(p.text(), L"pane only\r\nforced\r\nnever in file\r\n");
+}
+
+TEST(ScriptLog, LinesWithoutAnOpenLogStillReachThePane)
+{
+    pane p;
+    ExeScr e;
+    e.mylogmsg(L"%d:%s\n", 5, L"early");
+    EXPECT_EQ(p.text(), L"5:early\r\n");
+}
+
+TEST(ScriptLog, SystemErrorLineGoesPastSuppressionAndIsKept)
+{
+    logged e(L"syserr");
+    e.logsupfile = 2;
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    e.mylogsyserr(L"%s", L"opening");
+    EXPECT_FALSE(e.syserrtext.empty());
+    EXPECT_EQ(e.logsupfile, 2u) << "restored after the line";
+    const std::wstring log = e.contents();
+    EXPECT_EQ(log.substr(0, 9), bom + L"opening:");
+    EXPECT_NE(log.find(e.syserrtext + L": \r\n"), std::wstring::npos);
+}
+
+TEST(ScriptLog, LockedNameFallsBackToNumberedNames)
+{
+    const std::wstring first = programdir + L"log\\locked.log";
+    HANDLE lock = CreateFileW(first.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    {
+        logged e(L"locked");
+        EXPECT_EQ(e.logpath, programdir + L"log\\locked_01.log");
+        e.mylogmsg(L"here\n");
+        EXPECT_EQ(e.contents(), bom + L"here\r\n");
+    }
+    CloseHandle(lock);
+}
+
+TEST(ScriptLog, NoOpenableNameIsFatal)
+{
+    std::vector<HANDLE> locks;
+    for (int n = 0; n <= 99; ++n) {
+        wchar_t name[MAX_PATH];
+        if (n == 0)
+            _snwprintf(name, MAX_PATH, L"%slog\\full.log", programdir.c_str());
+        else
+            _snwprintf(name, MAX_PATH, L"%slog\\full_%02d.log", programdir.c_str(), n);
+        locks.push_back(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    }
+    ExeScr& e = fatalengine();
+    e.basename = L"full";
+    e.logpath = programdir + L"log\\full.log";
+    EXPECT_EQ(expectfatal(e, [](ExeScr& x) { x.openscriptlog(); }),
+              L"Log file open failure.:" + programdir + L"log\\full_99.log");
+    for (HANDLE h : locks)
+        CloseHandle(h);
+}
+
+TEST(FatalExit, ShowsTheBoxLogsTheMessageAndClosesTheHost)
+{
+    pane p;
+    ExeScr& e = fatalengine();
+    e.basename = L"fatal";
+    e.logpath = programdir + L"log\\fatal.log";
+    e.openscriptlog();
+    e.logon = 1;
+    e.logsupfile = 2;  // the exit writes past suppression
+    EXPECT_EQ(expectfatal(e, [](ExeScr& x) { x.myerrexit(L"%s:%d", L"bad thing", 42); }), L"bad thing:42");
+    EXPECT_EQ(readfile(e.logpath), bom + L"Exiting... bad thing:42 \r\n");
+    EXPECT_EQ(p.text(), L"Exiting... bad thing:42 \r\n");
+    CloseHandle(e.loghandle);
+}
+
+TEST(FatalExit, MessageIsCutToTheBox)
+{
+    const std::wstring longmsg(400, L'm');
+    std::wstring text = expectfatal(fatalengine(), [&](ExeScr& x) { x.myerrexit(L"%s", longmsg.c_str()); });
+    EXPECT_EQ(text, longmsg.substr(0, 255));
+}
+
+TEST(FatalExit, SecondFatalErrorShowsNoSecondBox)
+{
+    auto fail = [](void* arg) -> DWORD { static_cast<ExeScr*>(arg)->myerrexit(L"fatal"); };
+    const int closes = qtest::closecount();
+    DWORD tid1 = 0, tid2 = 0;
+    HANDLE t1 = CreateThread(nullptr, 0, fail, &fatalengine(), 0, &tid1);
+    HWND box = nullptr;
+    for (int n = 0; n < 1000 && !box; ++n) {
+        qtest::pump(5);
+        box = qtest::findexitbox(tid1);
+    }
+    ASSERT_NE(box, nullptr);
+    HANDLE t2 = CreateThread(nullptr, 0, fail, &fatalengine(), 0, &tid2);
+    qtest::pump(300);
+    EXPECT_EQ(qtest::findexitbox(tid2), nullptr) << "the second failure shows nothing";
+    EXPECT_EQ(WaitForSingleObject(t2, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "and never returns";
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    for (int n = 0; n < 1000 && qtest::closecount() == closes; ++n)
+        qtest::pump(5);
+    EXPECT_EQ(qtest::closecount(), closes + 1) << "only the first failure closes the host";
+    for (HANDLE t : {t1, t2}) {
+        TerminateThread(t, 0);
+        WaitForSingleObject(t, 5000);
+        CloseHandle(t);
+    }
+    InterlockedExchange(&g_screxits, 0);
+}
+
+TEST(ErrorLog, LeakLinesFollowTheBomAndOtherWritersCanAppend)
+{
+    const std::wstring path = programdir + L"error.log";
+    ExeScr& e = fatalengine();
+    void* a = e.mymalloc2(40, 77);
+    e.mymalloc2(8, 480);  // a script thread's start record is never listed
+    void* b = e.mymalloc2(12, -3);
+    EXPECT_EQ(expectfatal(e, [](ExeScr& x) { x.memleakreport(); }), L"Unknown memory leak error.");
+    wchar_t lines[128];
+    _snwprintf(lines, 128, L"77:%lx:40\r\n-3:%lx:12\r\n",
+               static_cast<unsigned long>(reinterpret_cast<uintptr_t>(a)),
+               static_cast<unsigned long>(reinterpret_cast<uintptr_t>(b)));
+    EXPECT_EQ(readfile(path), bom + lines);
+
+    // The host's writer opens the same file while the engine holds it.
+    HANDLE host = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(host, INVALID_HANDLE_VALUE);
+    SetFilePointer(host, 0, nullptr, FILE_END);
+    DWORD done = 0;
+    WriteFile(host, L"host\r\n", 12, &done, nullptr);
+    CloseHandle(host);
+    EXPECT_EQ(writeerrorlog(L"engine again\r\n"), 1);
+    EXPECT_EQ(readfile(path), bom + lines + L"host\r\nengine again\r\n");
+}

@@ -1,0 +1,205 @@
+// Global variables, the local value stack and arrays.
+#include <gtest/gtest.h>
+
+#include "runtime/exescr.h"
+#include "support/testenv.h"
+
+using qtest::expectfatal;
+using qtest::fatalengine;
+
+namespace {
+
+size_t countid(const ExeScr& e, int32_t id)
+{
+    size_t n = 0;
+    for (const memrec& r : e.allocs)
+        n += r.id == id;
+    return n;
+}
+
+const memrec* findid(const ExeScr& e, int32_t id)
+{
+    for (const memrec& r : e.allocs)
+        if (r.id == id)
+            return &r;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(Globals, NamesAreSignificantToTwentyCharacters)
+{
+    ExeScr e;
+    int32_t a = e.declvar(L"abcdefghijklmnopqrstUVWXY", 0);
+    EXPECT_EQ(e.declvar(L"abcdefghijklmnopqrstUVWXY", 0), a) << "a 25-character name is found again";
+    EXPECT_EQ(e.declvar(L"abcdefghijklmnopqrst", 0), a) << "differs only after the 20th";
+    EXPECT_EQ(std::wstring(e.varat(a)->name), L"abcdefghijklmnopqrst");
+    EXPECT_NE(e.declvar(L"abcdefghijklmnopqrs", 0), a);
+    EXPECT_NE(e.declvar(L"abcdefghijklmnopqrst", 1), a) << "mode 1 always declares";
+    EXPECT_EQ(e.varat(a)->state, varundef);
+    e.freevartable();
+    EXPECT_TRUE(e.allocs.empty());
+}
+
+TEST(Globals, The65thMovesTheTableAndIndexesStayValid)
+{
+    ExeScr e;
+    for (int n = 0; n < 64; ++n) {
+        wchar_t name[8];
+        _snwprintf(name, 8, L"v%d", n);
+        EXPECT_EQ(e.declvar(name, 0), n);
+    }
+    e.varat(10)->state = varnum;
+    e.varat(10)->i = 99;
+    EXPECT_EQ(e.globals.cap, 64);
+    EXPECT_EQ(e.declvar(L"v64", 0), 64);
+    EXPECT_EQ(e.globals.cap, 128);
+    EXPECT_EQ(e.declvar(L"v10", 0), 10);
+    EXPECT_EQ(e.varat(10)->i, 99);
+    EXPECT_EQ(e.globals.base[127].cap, varinline) << "new slots are prepared";
+    EXPECT_EQ(e.globals.base[127].heap, nullptr);
+    ASSERT_EQ(e.allocs.size(), 1u);
+    EXPECT_EQ(e.allocs[0].id, 210);
+    EXPECT_EQ(e.allocs[0].size, 128 * sizeof(varrec));
+    e.freevartable();
+}
+
+TEST(Globals, FreeReleasesEveryHeapText)
+{
+    ExeScr e;
+    int32_t v = e.declvar(L"long", 0);
+    const std::wstring text(300, L't');
+    e.settext(e.varat(v), text.c_str(), text.size(), 999);
+    EXPECT_EQ(countid(e, 999), 1u);
+    e.freevartable();
+    EXPECT_TRUE(e.allocs.empty());
+    EXPECT_EQ(e.globals.cap, 0);
+}
+
+TEST(Locals, TextsUpTo128StayInlineLongerOnesTakeAHeapText)
+{
+    ExeScr e;
+    const std::wstring t128(128, L'a'), t129(129, L'b');
+    e.pushlocal(0, 0, t128.c_str(), varstr);
+    EXPECT_EQ(e.varat(-1)->heap, nullptr);
+    e.pushlocal(0, 0, t129.c_str(), varstr);
+    const memrec* r = findid(e, 311);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->size, 130 * sizeof(wchar_t));
+    EXPECT_EQ(e.varat(-1)->cap, 129);
+    EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(-1))), t129);
+    EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(-2))), t128);
+    EXPECT_EQ(e.varat(-1)->name[0], 0);
+    e.poplocals(1);
+    EXPECT_EQ(countid(e, 311), 0u);
+    EXPECT_EQ(e.stackdd.base[1].cap, varinline) << "the popped slot is reset";
+    e.poplocals(0);
+    e.poplocals(-2);
+    EXPECT_EQ(e.stackdd.count(), 1);
+    e.clearlocals();
+    EXPECT_TRUE(e.allocs.empty());
+}
+
+TEST(Locals, PoppingMoreThanTheStackHoldsIsFatal)
+{
+    ExeScr& e = fatalengine();
+    e.pushlocal(1.0, 0, nullptr, varnum);
+    e.pushlocal(0, 2, nullptr, localint);
+    EXPECT_EQ(expectfatal(e, [](ExeScr& x) { x.poplocals(3); }), L"Stack underflow error. ");
+}
+
+TEST(Arrays, NamesAreSignificantToTwentyOneCharacters)
+{
+    ExeScr e;
+    int32_t a = e.arrayfind(L"abcdefghijklmnopqrstuVW");
+    EXPECT_EQ(e.arrayfind(L"abcdefghijklmnopqrstuXY"), a);
+    EXPECT_NE(e.arrayfind(L"abcdefghijklmnopqrstX"), a);
+    EXPECT_EQ(std::wstring(e.arrays.base[a].name), L"abcdefghijklmnopqrstu");
+    EXPECT_EQ(findid(e, 1380)->size, 10 * sizeof(arrayrec));
+    e.freenametbls();
+    EXPECT_TRUE(e.allocs.empty());
+}
+
+TEST(Arrays, OneIndexElementsAreMadeOnFirstUseAndSlotsGrowByDoubling)
+{
+    ExeScr e;
+    int32_t a = e.arrayfind(L"arr");
+    EXPECT_TRUE(e.globals.empty()) << "an element never used has no variable";
+    int32_t v0 = e.arraytable(a, 1, 0, 0, 0);
+    EXPECT_EQ(e.arrays.base[a].count, 64u);
+    EXPECT_EQ(findid(e, slotbufid)->size, 64 * sizeof(int32_t));
+    EXPECT_EQ(std::wstring(e.varat(v0)->name), L"arr");
+    EXPECT_EQ(e.arraytable(a, 1, 0, 0, 0), v0) << "the same element is the same variable";
+    int32_t v64 = e.arraytable(a, 1, 64, 0, 0);
+    EXPECT_NE(v64, v0);
+    EXPECT_EQ(e.arrays.base[a].count, 128u);
+    EXPECT_EQ(countid(e, slotbufid), 1u);
+    EXPECT_EQ(e.arraytable(a, 1, 0, 0, 0), v0) << "slots survive the move";
+    EXPECT_EQ(e.arraytable(a, 1, 1000, 0, 0), v64 + 1);
+    EXPECT_EQ(e.arrays.base[a].count, 1024u);
+    e.freenametbls();
+    e.freevartable();
+    EXPECT_TRUE(e.allocs.empty());
+}
+
+TEST(Arrays, TwoAndThreeIndexesUseNodeLevels)
+{
+    ExeScr e;
+    int32_t m = e.arrayfind(L"m");
+    int32_t c = e.arrayfind(L"c");
+    int32_t m12 = e.arraytable(m, 2, 1, 2, 0);
+    int32_t m21 = e.arraytable(m, 2, 2, 1, 0);
+    int32_t c123 = e.arraytable(c, 3, 1, 2, 3);
+    int32_t c321 = e.arraytable(c, 3, 3, 2, 1);
+    EXPECT_EQ((std::vector<int32_t>{m12, m21, c123, c321}), (std::vector<int32_t>{0, 1, 2, 3}));
+    EXPECT_EQ(e.arraytable(m, 2, 1, 2, 0), m12);
+    EXPECT_EQ(e.arraytable(c, 3, 1, 2, 3), c123);
+    EXPECT_EQ(e.arraytable(c, 3, 100, 2, 3), 4);
+    EXPECT_EQ(e.arrays.base[m].leaf, 0u);
+    EXPECT_EQ(countid(e, nodebufid), 1u + 1u + 3u) << "m: one level; c: the record's and three second-level";
+    e.freenametbls();
+    e.freevartable();
+    EXPECT_TRUE(e.allocs.empty()) << "every level is given back";
+}
+
+TEST(Arrays, IndexesBeyondTheSizeLimitAreFatal)
+{
+    auto overflow = [](uint32_t n, uint32_t i1, uint32_t i2) {
+        ExeScr& e = fatalengine();
+        int32_t a = e.arrayfind(L"big");
+        return expectfatal(e, [=](ExeScr& x) { x.arraytable(a, n, i1, i2, 0); });
+    };
+    EXPECT_EQ(overflow(1, static_cast<uint32_t>(-1), 0), L"array table size overflow error..");
+    EXPECT_EQ(overflow(1, 1u << 29, 0), L"array table size overflow error..");
+    EXPECT_EQ(overflow(2, 1u << 27, 0), L"array table size overflow error..");
+}
+
+TEST(Arrays, OneArrayServesOneNumberOfIndexes)
+{
+    ExeScr& e = fatalengine();
+    int32_t a = e.arrayfind(L"mixed");
+    e.arraytable(a, 1, 0, 0, 0);
+    EXPECT_EQ(expectfatal(e, [=](ExeScr& x) { x.arraytable(a, 2, 0, 0, 0); }),
+              L"array index count mismatch error.:mixed");
+}
+
+TEST(Arrays, IndexOpcodePopsIndexesLastFirst)
+{
+    ExeScr e;
+    int32_t a = e.arrayfind(L"grid");
+    int32_t expected = e.arraytable(a, 2, 3, 5, 0);
+    codecell list[2] = {};
+    list[0].i = (static_cast<int64_t>(a) << 32) | (2 << 16);
+    e.pushint(3);
+    e.pushdbl(5.9);  // a double index is truncated toward zero
+    e.ip = list;
+    e.arrayindex_run();
+    EXPECT_EQ(e.ip, list + 1);
+    datdcell r = e.popd();
+    EXPECT_EQ(r.isint, 1u);
+    EXPECT_EQ(r.i, expected);
+    EXPECT_TRUE(e.datd.empty());
+    e.freedatd();
+    e.freenametbls();
+    e.freevartable();
+}

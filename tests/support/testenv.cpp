@@ -1,0 +1,179 @@
+#include "support/testenv.h"
+
+#include <gtest/gtest.h>
+
+#include "runtime/quorvelcore.h"
+
+namespace qtest {
+
+namespace {
+
+int g_closes = 0;
+
+LRESULT CALLBACK ownerproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_CLOSE) {
+        ++g_closes;
+        return 0;  // stays open for the next test
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+struct boxsearch {
+    DWORD tid;
+    HWND found;
+};
+
+BOOL CALLBACK findbox(HWND hwnd, LPARAM lp)
+{
+    auto* s = reinterpret_cast<boxsearch*>(lp);
+    wchar_t cls[32] = {}, title[64] = {};
+    GetClassNameW(hwnd, cls, 32);
+    GetWindowTextW(hwnd, title, 64);
+    if (wcscmp(cls, L"#32770") == 0 && wcscmp(title, L"QUORVEL - Exit") == 0 &&
+        (s->tid == 0 || GetWindowThreadProcessId(hwnd, nullptr) == s->tid)) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK findstatic(HWND hwnd, LPARAM lp)
+{
+    wchar_t cls[32] = {};
+    GetClassNameW(hwnd, cls, 32);
+    if (_wcsicmp(cls, L"Static") == 0 && GetWindowTextLengthW(hwnd) > 0) {
+        auto* out = reinterpret_cast<std::wstring*>(lp);
+        out->resize(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1);
+        out->resize(static_cast<size_t>(GetWindowTextW(hwnd, out->data(), static_cast<int>(out->size()))));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct fatalrun {
+    ExeScr* engine;
+    const std::function<void(ExeScr&)>* fn;
+    volatile LONG returned;
+};
+
+DWORD WINAPI fatalthread(void* arg)
+{
+    auto* run = static_cast<fatalrun*>(arg);
+    (*run->fn)(*run->engine);
+    InterlockedExchange(&run->returned, 1);
+    return 0;
+}
+
+}  // namespace
+
+const std::wstring& scratchdir()
+{
+    static std::wstring dir = [] {
+        wchar_t tmp[MAX_PATH];
+        GetTempPathW(MAX_PATH, tmp);
+        wchar_t name[MAX_PATH + 40];
+        _snwprintf(name, MAX_PATH + 40, L"%squorveltest-%lu\\", tmp, GetCurrentProcessId());
+        CreateDirectoryW(name, nullptr);
+        CreateDirectoryW((std::wstring(name) + L"log").c_str(), nullptr);
+        return std::wstring(name);
+    }();
+    return dir;
+}
+
+std::wstring readfile(const std::wstring& path)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return L"<missing>";
+    DWORD size = GetFileSize(h, nullptr);
+    std::wstring text(size / sizeof(wchar_t), L'\0');
+    DWORD got = 0;
+    ReadFile(h, text.data(), size, &got, nullptr);
+    CloseHandle(h);
+    return text;
+}
+
+HWND ownerwindow()
+{
+    static HWND hwnd = [] {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = ownerproc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"quorveltest.owner";
+        RegisterClassW(&wc);
+        return CreateWindowExW(0, wc.lpszClassName, L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                               nullptr, nullptr, wc.hInstance, nullptr);
+    }();
+    return hwnd;
+}
+
+int closecount()
+{
+    return g_closes;
+}
+
+void pump(DWORD ms)
+{
+    const DWORD end = GetTickCount() + ms;
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    } while (static_cast<LONG>(end - GetTickCount()) > 0);
+}
+
+HWND findexitbox(DWORD tid)
+{
+    boxsearch s{tid, nullptr};
+    EnumWindows(findbox, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+std::wstring boxtext(HWND box)
+{
+    std::wstring text;
+    EnumChildWindows(box, findstatic, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+std::wstring expectfatal(ExeScr& engine, const std::function<void(ExeScr&)>& fn)
+{
+    fatalrun run{&engine, &fn, 0};
+    DWORD tid = 0;
+    HANDLE thread = CreateThread(nullptr, 0, fatalthread, &run, 0, &tid);
+    const int closesbefore = g_closes;
+    std::wstring text = L"<no box>";
+    for (int tries = 0; tries < 2000; ++tries) {
+        pump(5);
+        if (run.returned) {
+            text = L"<returned>";
+            break;
+        }
+        if (HWND box = findexitbox(tid)) {
+            text = boxtext(box);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            for (int wait = 0; wait < 1000 && g_closes == closesbefore; ++wait)
+                pump(5);
+            EXPECT_EQ(g_closes, closesbefore + 1) << "WM_CLOSE did not reach the owner window";
+            break;
+        }
+    }
+    if (!run.returned)
+        TerminateThread(thread, 0);  // it dispatches messages for ever
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    InterlockedExchange(&g_screxits, 0);
+    return text;
+}
+
+ExeScr& fatalengine()
+{
+    return *new ExeScr();
+}
+
+}  // namespace qtest

@@ -1,0 +1,43 @@
+// What the engine's unit tests share: a scratch program folder, a window that
+// stands for the host's main window, and the catching of fatal-error boxes.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "runtime/exescr.h"
+
+namespace qtest {
+
+// The scratch program folder (with its final "\"), which holds a "log" folder.
+const std::wstring& scratchdir();
+
+// The whole contents of a file as UTF-16 units, the byte-order mark included.
+std::wstring readfile(const std::wstring& path);
+
+// A hidden top-level window of the test thread, standing for the host's main
+// window; it counts the WM_CLOSE messages it receives and stays open.
+HWND ownerwindow();
+int closecount();
+
+// Dispatches the calling thread's messages for about `ms` milliseconds.
+void pump(DWORD ms);
+
+// The fatal-error box ("QUORVEL - Exit") shown by thread `tid`, or null.
+HWND findexitbox(DWORD tid);
+std::wstring boxtext(HWND box);
+
+// Runs `fn` on a new thread with `engine` and expects it to end in the fatal
+// error exit. Returns the text of the box after closing it, having checked that
+// WM_CLOSE then reached the owner window; returns "<returned>" when `fn`
+// returned instead. The thread is ended and g_screxits cleared afterwards; the
+// engine is left as the thread left it (never destroyed here).
+std::wstring expectfatal(ExeScr& engine, const std::function<void(ExeScr&)>& fn);
+
+// A fresh engine on the heap, for use with expectfatal (leaked on purpose: the
+// fatal exit never hands it back).
+ExeScr& fatalengine();
+
+}  // namespace qtest
