@@ -94,6 +94,9 @@ public:
 #include "runtime/scriptlog_ops.inc"
 #include "runtime/variables_ops.inc"
 #include "runtime/datum_ops.inc"
+#include "runtime/numeric_ops.inc"
+#include "runtime/strings_ops.inc"
+#include "runtime/filetables_ops.inc"
 };
 
 // Appends one line to "error.log" in the program folder; 1 if written, 0 if the
