@@ -153,11 +153,8 @@ void ExeScr::pushnumtext(bool isint, int64_t i, double d)
 static void pushvar(ExeScr& e, int32_t index, bool copylocal)
 {
     varrec* v = e.varat(index);
-    if (v->state == varundef) {
-        if (index < 0)
-            e.myerrexit(L"%s", L"undefined local variable.");
-        e.myerrexit(L"%s:%s", L"undefined variable.", v->name);
-    }
+    if (v->state == varundef)
+        e.undefvar(index);
     if (v->state == varstr) {
         if (copylocal && index < 0) {
             const wchar_t* t = ExeScr::vartext(v);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/casetable.h"
 #include "runtime/codecell.h"
 #include "runtime/datum.h"
 #include "runtime/tracked.h"

@@ -1,1 +1,583 @@
+// Opcodes that compute with numbers, move them between datd and variables, and
+// steer the instruction pointer. Integers stay integers while exact; an overflow
+// or an inexact quotient gives a double instead.
+#include <cmath>
+
 #include "runtime/exescr.h"
+#include "runtime/int128.h"
+#include "runtime/quorvelcore.h"
+
+namespace {
+
+enum arithop { opadd, opsub, opmul, opdiv, opmod };
+
+// Operator token codes of the compound assignments.
+enum : uint32_t {
+    tokoreq = 265,
+    tokandeq = 267,
+    tokpluseq = 269,
+    tokminuseq = 271,
+    tokmuleq = 272,
+    tokdiveq = 273,
+    tokmodeq = 274,
+    tokxoreq = 275,
+    tokshleq = 301,
+    tokshreq = 302,
+};
+
+inline datdcell mkint(int64_t v)
+{
+    datdcell c;
+    c.i = v;
+    c.isint = 1;
+    return c;
+}
+
+inline datdcell mkdbl(double v)
+{
+    datdcell c;
+    c.d = v;
+    c.isint = 0;
+    return c;
+}
+
+inline double asdbl(const datdcell& c)
+{
+    return c.isint ? static_cast<double>(c.i) : c.d;
+}
+
+// The integer of a number: a double truncated toward zero (-2^63 when out of range).
+inline int64_t intof(const datdcell& c)
+{
+    return c.isint ? c.i : ExeScr::dbl2i64(c.d);
+}
+
+// A double is truncated toward zero before its truth is tested: 0.5 is false.
+inline bool truth(const datdcell& c)
+{
+    return c.isint ? c.i != 0 : !(c.d > -1.0 && c.d < 1.0);
+}
+
+// The packed operand word of assignments, increments and compound assignments.
+struct packed {
+    bool noresult;
+    uint32_t sub;
+    int32_t index;
+    explicit packed(int64_t w)
+        : noresult((w & 0xFFFF) != 0),
+          sub(static_cast<uint32_t>((w >> 16) & 0xFFFF)),
+          index(static_cast<int32_t>(w >> 32))
+    {
+    }
+};
+
+inline int64_t wrapadd(int64_t a, int64_t b)
+{
+    return static_cast<int64_t>(static_cast<uint64_t>(a) + static_cast<uint64_t>(b));
+}
+
+inline int64_t wrapsub(int64_t a, int64_t b)
+{
+    return static_cast<int64_t>(static_cast<uint64_t>(a) - static_cast<uint64_t>(b));
+}
+
+inline int64_t shiftright(int64_t v, int64_t count, uint32_t signmode)
+{
+    const int n = static_cast<int>(count & 63);
+    return signmode == 1 ? v >> n : static_cast<int64_t>(static_cast<uint64_t>(v) >> n);
+}
+
+inline int64_t shiftleft(int64_t v, int64_t count)
+{
+    return static_cast<int64_t>(static_cast<uint64_t>(v) << (count & 63));
+}
+
+}  // namespace
+
+datdcell ExeScr::arith(int op, datdcell l, datdcell r)
+{
+    if (l.isint && r.isint) {
+        const int64_t a = l.i, b = r.i;
+        switch (op) {
+        case opadd: {
+            const int64_t s = wrapadd(a, b);
+            if (((a ^ s) & (b ^ s)) < 0)
+                break;  // overflow: computed as doubles below
+            return mkint(s);
+        }
+        case opsub: {
+            const int64_t s = wrapsub(a, b);
+            if (((a ^ b) & (a ^ s)) < 0)
+                break;
+            return mkint(s);
+        }
+        case opmul: {
+            int64_t hi;
+            const uint64_t lo = muls128(a, b, &hi);
+            if (hi != (static_cast<int64_t>(lo) >> 63))
+                break;
+            return mkint(static_cast<int64_t>(lo));
+        }
+        case opdiv:
+            if (b == 0)
+                myerrexit(L"division by zero");
+            if (a == INT64_MIN && b == -1)
+                return mkdbl(9223372036854775808.0);
+            if (a % b != 0)
+                return mkdbl(static_cast<double>(a) / static_cast<double>(b));
+            return mkint(a / b);
+        default:  // opmod
+            if (b == 0)
+                myerrexit(L"division by zero");
+            if (b == -1)
+                return mkint(0);
+            return mkint(a % b);
+        }
+    }
+    const double x = asdbl(l), y = asdbl(r);
+    switch (op) {
+    case opadd:
+        return mkdbl(x + y);
+    case opsub:
+        return mkdbl(x - y);
+    case opmul:
+        return mkdbl(x * y);
+    case opdiv:
+        return mkdbl(x / y);
+    default:
+        return mkdbl(std::fmod(x, y));
+    }
+}
+
+void ExeScr::undefvar(int32_t index)
+{
+    if (index < 0)
+        myerrexit(L"%s", L"undefined local variable.");
+    myerrexit(L"%s:%s", L"undefined variable.", varat(index)->name);
+}
+
+datdcell ExeScr::varnumber(int32_t index)
+{
+    const varrec* v = varat(index);
+    if (v->state == varundef)
+        undefvar(index);
+    if (v->state == varstr) {
+        datdcell c;
+        c.isint = str2num(vartext(v), &c.d, &c.i) == 0;
+        return c;
+    }
+    return v->isint ? mkint(v->i) : mkdbl(v->d);
+}
+
+void ExeScr::setvarnum(int32_t index, const datdcell& value)
+{
+    varrec* v = varat(index);
+    v->state = varnum;  // a string's text stays in place, unused
+    if (value.isint) {
+        v->i = value.i;
+        v->isint = 1;
+    } else {
+        v->d = value.d;
+        v->isint = 0;
+    }
+}
+
+// ---- jumps: targets are relative to the unit's first cell
+
+void ExeScr::noop_exec() {}
+
+void ExeScr::noop2_exec() {}
+
+void ExeScr::jump_exec()
+{
+    ip = code + unitbase + ip->i;
+}
+
+void ExeScr::jumpiftrue_exec()
+{
+    if (truth(popd()))
+        ip = code + unitbase + ip->i;
+    else
+        ++ip;
+}
+
+void ExeScr::jumpiffalse_exec()
+{
+    if (!truth(popd()))
+        ip = code + unitbase + ip->i;
+    else
+        ++ip;
+}
+
+void ExeScr::loopexit_exec()
+{
+    jumpiffalse_exec();
+}
+
+// After the left operand of "&&": a false one stays as the expression's value.
+void ExeScr::andjump_exec()
+{
+    if (datd.empty())
+        datdunderflow();
+    if (!truth(datd.top[-1])) {
+        ip = code + unitbase + ip->i;
+    } else {
+        --datd.top;
+        ++ip;
+    }
+}
+
+// After the left operand of "||": a true one makes the expression 1.
+void ExeScr::orjump_exec()
+{
+    if (datd.empty())
+        datdunderflow();
+    if (truth(datd.top[-1])) {
+        datd.top[-1] = mkint(1);
+        ip = code + unitbase + ip->i;
+    } else {
+        --datd.top;
+        ++ip;
+    }
+}
+
+void ExeScr::switch_exec()
+{
+    const datdcell c = popd();
+    // The whole value is compared: 2^32 + 1 is not case 1.
+    const int64_t value = intof(c);
+    const looprec& table = casetables.base[ip->i];
+    int32_t target = table.defaulttarget ? table.defaulttarget : table.endtarget;
+    for (const caseentry* e = table.cases; e < table.cursor; ++e) {
+        if (e->value == value) {
+            target = e->target;
+            break;
+        }
+    }
+    ip = code + unitbase + target;
+}
+
+// ---- pushes
+
+void ExeScr::pushnum_exec()
+{
+    pushdbl(ip->d);
+    ++ip;
+}
+
+void ExeScr::pushint_exec()
+{
+    pushint(ip->i);
+    ++ip;
+}
+
+void ExeScr::pushvaridx_exec()
+{
+    pushint(ip->i);
+    ++ip;
+}
+
+void ExeScr::pushvar_exec()
+{
+    const datdcell c = varnumber(static_cast<int32_t>(ip->i));
+    ++ip;
+    if (datd.full())
+        datdbuff();
+    *datd.top++ = c;
+}
+
+void ExeScr::pushvarx_exec()
+{
+    const datdcell c = varnumber(static_cast<int32_t>(popd().i));
+    *datd.top++ = c;  // the popped slot is reused
+}
+
+static datdcell negate(const datdcell& c)
+{
+    if (!c.isint)
+        return mkdbl(-c.d);
+    if (c.i == INT64_MIN)
+        return mkdbl(9223372036854775808.0);
+    return mkint(-c.i);
+}
+
+// Bitwise NOT of a variable: a double from 2^63 upward is taken modulo 2^64.
+static datdcell invert(const datdcell& c)
+{
+    if (c.isint)
+        return mkint(~c.i);
+    if (c.d >= 9223372036854775808.0 && std::isfinite(c.d)) {
+        const double m = std::fmod(c.d, 18446744073709551616.0);
+        return mkint(~static_cast<int64_t>(static_cast<uint64_t>(m)));
+    }
+    return mkint(~ExeScr::dbl2i64(c.d));
+}
+
+void ExeScr::pushneg_exec()
+{
+    const datdcell c = negate(varnumber(static_cast<int32_t>(ip->i)));
+    ++ip;
+    if (datd.full())
+        datdbuff();
+    *datd.top++ = c;
+}
+
+void ExeScr::pushnegx_exec()
+{
+    const datdcell c = negate(varnumber(static_cast<int32_t>(popd().i)));
+    *datd.top++ = c;
+}
+
+void ExeScr::pushnot_exec()
+{
+    const datdcell c = invert(varnumber(static_cast<int32_t>(ip->i)));
+    ++ip;
+    if (datd.full())
+        datdbuff();
+    *datd.top++ = c;
+}
+
+void ExeScr::pushnotx_exec()
+{
+    const datdcell c = invert(varnumber(static_cast<int32_t>(popd().i)));
+    *datd.top++ = c;
+}
+
+// ---- binary operators: r is on top; the result takes l's slot
+
+#define BINARY_OP(name, expr)                          \
+    void ExeScr::name()                                \
+    {                                                  \
+        if (datd.count() < 2)                          \
+            datdunderflow();                           \
+        datdcell* r = datd.top - 1;                    \
+        datdcell* l = r - 1;                           \
+        *l = (expr);                                   \
+        datd.top = r;                                  \
+    }
+
+BINARY_OP(add_exec, arith(opadd, *l, *r))
+BINARY_OP(subtract_exec, arith(opsub, *l, *r))
+BINARY_OP(mul_exec, arith(opmul, *l, *r))
+BINARY_OP(div_exec, arith(opdiv, *l, *r))
+BINARY_OP(mod_exec, arith(opmod, *l, *r))
+
+// Integer ordering follows the sign mode; mixed operands compare as doubles.
+#define COMPARE_OP(name, op)                                                            \
+    BINARY_OP(name, mkint((l->isint && r->isint)                                        \
+                              ? (signmode == 1 ? (l->i op r->i)                         \
+                                               : (static_cast<uint64_t>(l->i)           \
+                                                      op static_cast<uint64_t>(r->i)))  \
+                              : (asdbl(*l) op asdbl(*r))))
+
+COMPARE_OP(lt_exec, <)
+COMPARE_OP(gt_exec, >)
+COMPARE_OP(le_exec, <=)
+COMPARE_OP(ge_exec, >=)
+BINARY_OP(eq_exec, mkint((l->isint && r->isint) ? l->i == r->i : asdbl(*l) == asdbl(*r)))
+BINARY_OP(ne_exec, mkint((l->isint && r->isint) ? l->i != r->i : asdbl(*l) != asdbl(*r)))
+
+BINARY_OP(band_exec, mkint(intof(*l) & intof(*r)))
+BINARY_OP(bor_exec, mkint(intof(*l) | intof(*r)))
+BINARY_OP(bxor_exec, mkint(intof(*l) ^ intof(*r)))
+BINARY_OP(shl_exec, mkint(shiftleft(intof(*l), intof(*r))))
+BINARY_OP(shr_exec, mkint(shiftright(intof(*l), intof(*r), signmode)))
+
+#undef COMPARE_OP
+#undef BINARY_OP
+
+void ExeScr::bnot_exec()
+{
+    if (datd.empty())
+        datdunderflow();
+    datd.top[-1] = mkint(~intof(datd.top[-1]));
+}
+
+// Unlike the truth rule, any double but 0.0 counts as not zero here.
+void ExeScr::lnot_exec()
+{
+    if (datd.empty())
+        datdunderflow();
+    const datdcell& c = datd.top[-1];
+    datd.top[-1] = mkint(c.isint ? c.i == 0 : c.d == 0.0);
+}
+
+// ---- assignments
+
+void ExeScr::storenum_exec()
+{
+    if (datd.count() < 2)
+        datdunderflow();
+    setvarnum(static_cast<int32_t>(datd.top[-1].i), datd.top[-2]);
+    datd.top -= 2;
+}
+
+void ExeScr::assignnumx_exec()
+{
+    if (datd.count() < 2)
+        datdunderflow();
+    setvarnum(static_cast<int32_t>(datd.top[-1].i), datd.top[-2]);
+    datd.top -= 1;  // the number stays as the result
+}
+
+void ExeScr::assignnum_exec()
+{
+    const packed w(ip->i);
+    ++ip;
+    if (datd.empty())
+        datdunderflow();
+    setvarnum(w.index, datd.top[-1]);
+    if (w.noresult)
+        --datd.top;
+}
+
+void ExeScr::setnumconst_exec()
+{
+    const datdcell value = mkdbl(ip[0].d);
+    const packed w(ip[1].i);
+    ip += 2;
+    setvarnum(w.index, value);
+    if (!w.noresult)
+        pushdbl(value.d);
+}
+
+void ExeScr::setintconst_exec()
+{
+    const datdcell value = mkint(ip[0].i);
+    const packed w(ip[1].i);
+    ip += 2;
+    setvarnum(w.index, value);
+    if (!w.noresult)
+        pushint(value.i);
+}
+
+// Modes: 0 pre-increment, 1 post-increment, 2 pre-decrement, 3 post-decrement.
+static void incdec(ExeScr& e, uint32_t mode, int32_t index, bool noresult)
+{
+    varrec* v = e.varat(index);
+    if (v->state != varnum)
+        e.undefvar(index);
+    const bool up = mode < 2;
+    const bool post = mode == 1 || mode == 3;
+    datdcell before, after;
+    if (v->isint) {
+        before = mkint(v->i);
+        v->i = up ? wrapadd(v->i, 1) : wrapsub(v->i, 1);
+        after = mkint(v->i);
+    } else {
+        before = mkdbl(v->d);
+        v->d += up ? 1.0 : -1.0;
+        after = mkdbl(v->d);
+    }
+    if (!noresult) {
+        const datdcell& r = post ? before : after;
+        if (e.datd.full())
+            e.datdbuff();
+        *e.datd.top++ = r;
+    }
+}
+
+void ExeScr::incdec_exec()
+{
+    const packed w(ip->i);
+    ++ip;
+    incdec(*this, w.sub, w.index, w.noresult);
+}
+
+void ExeScr::incdecx_exec()
+{
+    const packed w(ip->i);
+    ++ip;
+    const int32_t index = static_cast<int32_t>(popd().i);
+    incdec(*this, w.sub, index, w.noresult);
+}
+
+// x op= v. Both integers: the binary operators' integer rules. Otherwise the
+// arithmetic is done in doubles, while the bitwise operators and the shifts
+// work on the 64-bit integers of both sides, as their binary forms do.
+static datdcell compound(ExeScr& e, const datdcell& x, const datdcell& v, uint32_t op)
+{
+    const bool ints = x.isint && v.isint;
+    switch (op) {
+    case tokoreq:
+        return mkint(intof(x) | intof(v));
+    case tokandeq:
+        return mkint(intof(x) & intof(v));
+    case tokxoreq:
+        return mkint(intof(x) ^ intof(v));
+    case tokshleq:
+        return mkint(shiftleft(intof(x), intof(v)));
+    case tokshreq:
+        return mkint(shiftright(intof(x), intof(v), e.signmode));
+    case tokpluseq:
+        return e.arith(opadd, x, v);
+    case tokminuseq:
+        return e.arith(opsub, x, v);
+    case tokmuleq:
+        return e.arith(opmul, x, v);
+    case tokdiveq:
+        if (!ints && asdbl(v) == 0.0)
+            e.myerrexit(L"division by zero.");
+        return e.arith(opdiv, x, v);
+    case tokmodeq:
+        if (!ints && asdbl(v) == 0.0)
+            e.myerrexit(L"division by zero.");
+        return e.arith(opmod, x, v);
+    default:
+        return x;
+    }
+}
+
+static void compoundassign(ExeScr& e, const packed& w, int32_t index, const datdcell& v)
+{
+    varrec* var = e.varat(index);
+    if (var->state != varnum)
+        e.undefvar(index);
+    const datdcell x = var->isint ? mkint(var->i) : mkdbl(var->d);
+    const datdcell result = compound(e, x, v, w.sub);
+    e.setvarnum(index, result);
+    if (!w.noresult) {
+        if (e.datd.full())
+            e.datdbuff();
+        *e.datd.top++ = result;
+    }
+}
+
+void ExeScr::compoundassign_exec()
+{
+    const packed w(ip->i);
+    ++ip;
+    const datdcell v = popd();
+    compoundassign(*this, w, w.index, v);
+}
+
+void ExeScr::compoundassignx_exec()
+{
+    const packed w(ip->i);
+    ++ip;
+    const int32_t index = static_cast<int32_t>(popd().i);
+    const datdcell v = popd();
+    compoundassign(*this, w, index, v);
+}
+
+// ---- printing and exit
+
+void ExeScr::printnum_exec()
+{
+    const datdcell c = popd();
+    if (logon != 1)
+        return;
+    if (c.isint)
+        mylogmsg(L"\t%lld\n", static_cast<long long>(c.i));
+    else
+        mylogmsg(L"\t%.8g\n", c.d);
+}
+
+void ExeScr::exit_exec()
+{
+    if (threadmode)
+        myerrexit(L"exit in thread.");
+    stopflag = 1;
+    exitflag = 1;
+    pushint(0);
+}

@@ -48,3 +48,4 @@ struct arrayrec {
 
 constexpr int32_t nodebufid = 1385;
 constexpr int32_t slotbufid = 1386;
+
