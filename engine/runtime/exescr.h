@@ -14,6 +14,7 @@
 #include "runtime/casetable.h"
 #include "runtime/codecell.h"
 #include "runtime/datum.h"
+#include "runtime/filetables.h"
 #include "runtime/tracked.h"
 #include "runtime/variables.h"
 
