@@ -15,6 +15,7 @@
 #include "runtime/codecell.h"
 #include "runtime/datum.h"
 #include "runtime/filetables.h"
+#include "runtime/strpool.h"
 #include "runtime/tracked.h"
 #include "runtime/variables.h"
 

@@ -1,1 +1,447 @@
+// String opcodes, literal pools, log output, and the small string and value commands.
 #include <gtest/gtest.h>
+
+#include "runtime/exescr.h"
+#include "runtime/quorvelcore.h"
+#include "support/testenv.h"
+
+using qtest::expectfatal;
+using qtest::fatalengine;
+
+namespace {
+
+// Runs an operation that reads one operand cell, and checks that it moved past it.
+void runop(ExeScr& e, execfn op, int64_t operand)
+{
+    codecell list[2] = {};
+    list[0].i = operand;
+    e.ip = list;
+    (e.*op)();
+    EXPECT_EQ(e.ip, list + 1);
+}
+
+void pushtext(ExeScr& e, const std::wstring& text)
+{
+    e.pushstrtext(text.c_str(), text.size(), 217);
+}
+
+void pushref(ExeScr& e, int32_t index)
+{
+    datscell* c = e.pushs();
+    c->isvar = 1;
+    c->varindex = index;
+}
+
+std::wstring popstr(ExeScr& e)
+{
+    datscell* c = e.pops();
+    std::wstring t = e.datstext(c);
+    e.datsrelease(c);
+    return t;
+}
+
+int64_t popint(ExeScr& e)
+{
+    const datdcell c = e.popd();
+    EXPECT_EQ(c.isint, 1u);
+    return c.i;
+}
+
+int32_t strvar(ExeScr& e, const wchar_t* name, const wchar_t* text)
+{
+    const int32_t idx = e.declvar(name, 0);
+    e.varat(idx)->state = varstr;
+    e.settext(e.varat(idx), text, wcslen(text), 219);
+    return idx;
+}
+
+int64_t packed(int32_t index, bool noresult) { return (static_cast<int64_t>(index) << 32) | (noresult ? 1 : 0); }
+
+void cleanup(ExeScr& e)
+{
+    e.clearlocals();
+    e.freevartable();
+    e.freestrtbls();
+    e.freedatd();
+    e.freedats();
+    EXPECT_TRUE(e.allocs.empty()) << "blocks still held: " << e.allocs.size();
+}
+
+// An engine whose log is open, as a run opens it, with an EDIT control
+// standing for the host's log pane.
+struct logged : ExeScr {
+    HWND pane;
+    explicit logged(const wchar_t* name)
+    {
+        basename = name;
+        logpath = programdir + L"log\\" + basename + L".log";
+        openscriptlog();
+        logon = 1;
+        pane = CreateWindowExW(0, L"EDIT", L"", WS_POPUP | ES_MULTILINE, 0, 0, 300, 200, nullptr,
+                               nullptr, GetModuleHandleW(nullptr), nullptr);
+        hEditp = pane;
+    }
+    ~logged() override
+    {
+        hEditp = nullptr;
+        DestroyWindow(pane);
+        CloseHandle(loghandle);
+    }
+    std::wstring file() const { return qtest::readfile(logpath); }
+    std::wstring panetext() const
+    {
+        std::wstring t(static_cast<size_t>(GetWindowTextLengthW(pane)) + 1, L'\0');
+        t.resize(static_cast<size_t>(GetWindowTextW(pane, t.data(), static_cast<int>(t.size()))));
+        return t;
+    }
+};
+
+}  // namespace
+
+TEST(StringAssign, LongTextMovesToAHeapTextWhichLaterTextsReuse)
+{
+    ExeScr e;
+    const int32_t g = e.declvar(L"s", 0);
+    varrec* v = e.varat(g);
+    v->state = varnum;
+    v->isint = 1;
+    v->i = 5;
+    const std::wstring t200(200, L'a');
+    pushtext(e, t200);
+    runop(e, &ExeScr::strassign_exec, packed(g, false));
+    EXPECT_EQ(v->state, varstr);
+    EXPECT_EQ(v->i, 5) << "number fields stay";
+    ASSERT_NE(v->heap, nullptr);
+    EXPECT_EQ(v->heapid, 219);
+    EXPECT_EQ(v->cap, 200);
+    EXPECT_EQ(std::wstring(v->heap), t200);
+    datscell* back = e.pops();
+    EXPECT_EQ(back->heapid, 217) << "the datum comes back unchanged, still owning its buffer";
+    EXPECT_EQ(std::wstring(e.datstext(back)), t200);
+    e.datsrelease(back);
+
+    wchar_t* heap = v->heap;
+    const size_t held = e.allocs.size();
+    pushtext(e, L"0123456789");
+    runop(e, &ExeScr::strassign_exec, packed(g, true));
+    EXPECT_EQ(v->heap, heap);
+    EXPECT_EQ(std::wstring(v->heap), L"0123456789");
+    EXPECT_TRUE(e.dats.empty());
+    EXPECT_EQ(e.allocs.size(), held);
+
+    // Heap datum with no result: its buffer goes back.
+    pushtext(e, std::wstring(100, L'h'));
+    runop(e, &ExeScr::strassign_exec, packed(g, true));
+    EXPECT_EQ(e.allocs.size(), held);
+
+    // A reference to another variable is pushed back as the reference.
+    const int32_t src = strvar(e, L"src", L"from src");
+    pushref(e, src);
+    runop(e, &ExeScr::strassign_exec, packed(g, false));
+    EXPECT_EQ(e.dats.top[-1].isvar, 1u);
+    EXPECT_EQ(popstr(e), L"from src");
+
+    // A local through strassignx.
+    e.pushlocal(0, 0, L"abc", varstr);
+    pushtext(e, L"local");
+    e.pushint(-1);
+    e.strassignx_exec();
+    EXPECT_EQ(popstr(e), L"local");
+    EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(-1))), L"local");
+    EXPECT_TRUE(e.datd.empty());
+    cleanup(e);
+}
+
+TEST(StringConcat, ResultsOverSixtyFourCharactersTakeAHeapBuffer)
+{
+    ExeScr e;
+    const std::wstring a40(40, L'a'), b40(40, L'b');
+    pushtext(e, a40);
+    pushtext(e, b40);
+    e.strconcat();
+    ASSERT_EQ(e.dats.count(), 1);
+    datscell* c = e.pops();
+    EXPECT_EQ(c->heapid, 218);
+    EXPECT_EQ(c->cap, 80);
+    EXPECT_EQ(std::wstring(e.datstext(c)), a40 + b40);
+    e.datsrelease(c);
+
+    // Inline results are built before the left datum's slot is reused.
+    const std::wstring l32(32, L'l'), r32(32, L'r');
+    pushtext(e, l32);
+    pushtext(e, r32);
+    e.strconcat();
+    EXPECT_EQ(e.dats.top[-1].heap, nullptr);
+    EXPECT_EQ(popstr(e), l32 + r32);
+
+    // Heap operands go back; a variable operand is read, not owned.
+    const int32_t g = strvar(e, L"g", L"xyz");
+    const std::wstring h70(70, L'h');
+    pushtext(e, h70);
+    pushref(e, g);
+    EXPECT_EQ(e.allocs.back().id, 217);
+    const size_t held = e.allocs.size();
+    e.strconcat();
+    EXPECT_EQ(e.allocs.size(), held) << "the 217 operand went back, the 218 result came";
+    EXPECT_EQ(e.allocs.back().id, 218);
+    EXPECT_EQ(popstr(e), h70 + L"xyz");
+    EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(g))), L"xyz");
+    cleanup(e);
+}
+
+TEST(StringLiterals, EachPoolPushesItsText)
+{
+    ExeScr e;
+    const std::wstring mid(40, L'm'), inl100(100, L'i'), long300(300, L'L');
+    const int64_t shortref = e.strlitadd(L"short", 5);
+    EXPECT_EQ(e.strlitadd(L"short", 5), shortref) << "pool 0 shares equal texts";
+    EXPECT_EQ(shortref, strlitref(0, 0));
+    EXPECT_EQ(e.strlitadd(mid.c_str(), mid.size()), strlitref(1, 0));
+    EXPECT_EQ(e.strlitadd(mid.c_str(), mid.size()), strlitref(1, 1)) << "pool 1 always appends";
+    EXPECT_EQ(e.strlitadd(inl100.c_str(), inl100.size()), strlitref(2, 0));
+    EXPECT_EQ(e.strlitadd(long300.c_str(), long300.size()), strlitref(2, 1));
+    EXPECT_EQ(e.strpools.p2.base[0].heap, nullptr);
+    EXPECT_EQ(e.strpools.p2.base[1].heapid, 215);
+    EXPECT_EQ(e.strpools.p2.base[1].cap, 300);
+
+    runop(e, &ExeScr::pushstrlit_exec, shortref);
+    EXPECT_EQ(popstr(e), L"short");
+    runop(e, &ExeScr::pushstrlit_exec, strlitref(1, 1));
+    EXPECT_EQ(e.dats.top[-1].heap, nullptr);
+    EXPECT_EQ(popstr(e), mid);
+    for (uint32_t k = 0; k < 2; ++k) {
+        runop(e, &ExeScr::pushstrlit_exec, strlitref(2, k));
+        datscell* c = e.pops();
+        EXPECT_EQ(c->heapid, 227);
+        EXPECT_EQ(c->isvar, 0u);
+        EXPECT_EQ(std::wstring(e.datstext(c)), k ? long300 : inl100);
+        EXPECT_EQ(c->cap, k ? 300 : 100);
+        e.datsrelease(c);
+    }
+    runop(e, &ExeScr::pushstrlit_exec, strlitref(strpoolempty, 0));
+    EXPECT_EQ(popstr(e), L"");
+
+    // The pool doubles from 64 entries; texts kept inline move with it.
+    for (int n = 0; n < 64; ++n)
+        e.strlitadd(long300.c_str(), long300.size());
+    EXPECT_EQ(e.strpools.p2.cap, 128);
+    EXPECT_EQ(std::wstring(e.strlittext(strlitref(2, 0))), inl100) << "inline text survives the move";
+
+    e.freestrtbls();
+    EXPECT_EQ(e.strpools.p2.base, nullptr);
+    for (const memrec& r : e.allocs)
+        EXPECT_TRUE(r.id < 213 || r.id > 215) << "still held: " << r.id;
+    e.freestrtbls();
+    cleanup(e);
+}
+
+TEST(PrintString, LinesFollowTheSuppressionFlags)
+{
+    logged e(L"printstr");
+    pushtext(e, L"both");
+    e.printstr_exec();
+    e.logsupfile = 1;
+    pushtext(e, std::wstring(70, L'p'));
+    e.printstr_exec();
+    e.logsupwin = 1;
+    pushtext(e, L"nowhere");
+    e.printstr_exec();
+    pushtext(e, L"raw\n");
+    e.printraw_exec();
+    EXPECT_EQ(e.logforce, 0u);
+    e.logsupfile = 2;
+    pushtext(e, L"pane");
+    e.printraw_exec();
+    e.logsupfile = 0;
+    e.logsupwin = 0;
+    e.logon = 0;
+    pushtext(e, L"log off");
+    e.printstr_exec();
+    EXPECT_TRUE(e.dats.empty());
+
+    const std::wstring bom(1, wchar_t(0xFEFF));
+    EXPECT_EQ(e.file(), bom + L"\tboth\r\nraw\r\n");
+    EXPECT_EQ(e.panetext(), L"\tboth\r\n\t" + std::wstring(70, L'p') + L"\r\nraw\r\npane");
+    cleanup(e);
+}
+
+TEST(StringCommands, StrlenAndGetc)
+{
+    ExeScr e;
+    pushtext(e, std::wstring(100, L'x'));
+    e.strlen_exec();
+    EXPECT_EQ(popint(e), 100);
+
+    struct {
+        int64_t pos;
+        int64_t code;
+    } cases[] = {
+        {1, L'b'},
+        {3, 0},  // the length: the terminator
+        {-1, 0},
+        {4, 0},
+        {(int64_t(1) << 32) + 2, L'c'},  // low 32 bits
+    };
+    for (auto& c : cases) {
+        pushtext(e, L"abc");
+        e.pushint(c.pos);
+        e.getc_exec();
+        EXPECT_EQ(popint(e), c.code) << c.pos;
+    }
+    pushtext(e, L"abc");
+    e.pushdbl(1.9);  // truncated
+    e.getc_exec();
+    EXPECT_EQ(popint(e), L'b');
+    pushtext(e, L"\xFFFF");
+    e.pushint(0);
+    e.getc_exec();
+    EXPECT_EQ(popint(e), 0xFFFF) << "codes are unsigned";
+    EXPECT_TRUE(e.dats.empty());
+    cleanup(e);
+}
+
+TEST(StringCommands, SetcWritesOnlyCharactersInsideTheText)
+{
+    ExeScr e;
+    const int32_t g = strvar(e, L"one", L"x");
+    e.pushint(0x10041);  // only the low 16 bits are a character
+    e.pushint(0);
+    e.pushint(g);
+    e.setc_exec();
+    EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(g))), L"A");
+    EXPECT_TRUE(e.datd.empty());
+    cleanup(e);
+
+    struct {
+        int64_t pos;
+        const wchar_t* message;
+    } bad[] = {
+        {-1, L"number of position is invalid:-1"},
+        {1, L"number of position is invalid:1"},  // would overwrite the terminator
+        {2, L"number of position is invalid:2"},
+    };
+    for (auto& b : bad) {
+        ExeScr& f = fatalengine();
+        const int32_t v = strvar(f, L"one", L"x");
+        const int64_t pos = b.pos;
+        EXPECT_EQ(expectfatal(f, [=](ExeScr& x) { x.pushint(L'Z'); x.pushint(pos); x.pushint(v); x.setc_exec(); }),
+                  b.message);
+        EXPECT_EQ(f.varat(v)->inl[0], L'x');
+        EXPECT_EQ(f.varat(v)->inl[1], 0);
+    }
+    ExeScr& n = fatalengine();
+    const int32_t num = n.declvar(L"num", 0);
+    n.varat(num)->state = varnum;
+    EXPECT_EQ(expectfatal(n, [=](ExeScr& x) { x.pushint(65); x.pushint(0); x.pushint(num); x.setc_exec(); }),
+              L"not string type.:num");
+}
+
+TEST(StringCommands, CutstrCases)
+{
+    ExeScr e;
+    struct {
+        int count;
+        int32_t start, end;
+        const wchar_t* result;
+    } cases[] = {
+        {3, 3, 20, L"3456789"}, {2, 12, 0, L""},    {3, 5, 5, L""},       {3, 6, 2, L""},
+        {2, 2, 0, L"23456789"}, {2, -4, 0, L"0123456789"},                {3, -4, 3, L"012"},
+        {3, 0, -1, L""},        {2, 10, 0, L""},    {3, 9, 10, L"9"},
+    };
+    for (auto& c : cases) {
+        if (c.count == 3)
+            e.pushint(c.end);
+        e.pushint(c.start);
+        pushtext(e, L"0123456789");
+        runop(e, &ExeScr::cutstr_exec, c.count);
+        EXPECT_EQ(popstr(e), c.result) << c.count << " " << c.start << " " << c.end;
+    }
+    std::wstring t200;
+    for (int k = 0; k < 200; ++k)
+        t200 += wchar_t(L'A' + k % 26);
+    e.pushint(10);
+    pushtext(e, t200);
+    const size_t held = e.allocs.size();
+    runop(e, &ExeScr::cutstr_exec, 2);
+    EXPECT_EQ(e.allocs.size(), held);
+    datscell* c = e.pops();
+    EXPECT_EQ(c->heapid, 2100);
+    EXPECT_EQ(std::wstring(e.datstext(c)), t200.substr(10));
+    e.datsrelease(c);
+    e.pushint(140);
+    e.pushint(100);
+    pushtext(e, t200);
+    runop(e, &ExeScr::cutstr_exec, 3);
+    EXPECT_EQ(popstr(e), t200.substr(100, 40)) << "inline result from a heap text";
+    EXPECT_TRUE(e.datd.empty());
+    cleanup(e);
+}
+
+TEST(DefUndef, ArgumentsVariablesAndElements)
+{
+    ExeScr e;
+    auto def = [&](const wchar_t* name) {
+        pushtext(e, name);
+        runop(e, &ExeScr::def_exec, 0);
+        return popint(e);
+    };
+    EXPECT_EQ(def(L"arg_00"), 0);
+    e.args = {L"a", L"b"};
+    EXPECT_EQ(def(L"arg_01"), 1);
+    EXPECT_EQ(def(L"arg_01x"), 1) << "characters behind the digits are not examined";
+    EXPECT_EQ(def(L"arg_02"), 0);
+    EXPECT_EQ(def(L"arg_1x"), 0);
+    EXPECT_EQ(def(L"carg_00"), 0);
+    e.callargs = {L"c"};
+    EXPECT_EQ(def(L"carg_00"), 1);
+    EXPECT_FALSE(e.globals.base) << "argument words declare nothing";
+
+    EXPECT_EQ(def(L"fresh"), 0);
+    ASSERT_EQ(e.globals.count(), 1);
+    EXPECT_EQ(std::wstring(e.varat(0)->name), L"fresh");
+    EXPECT_EQ(e.varat(0)->state, varundef);
+    e.varat(0)->state = varnum;
+    e.varat(0)->isint = 1;
+    EXPECT_EQ(def(L"fresh"), 1);
+    EXPECT_EQ(e.deflastint, 1u);
+    const int32_t d = e.declvar(L"dbl", 0);
+    e.varat(d)->state = varnum;
+    e.varat(d)->isint = 0;
+    e.pushint(d);
+    runop(e, &ExeScr::def_exec, 1);
+    EXPECT_EQ(popint(e), 1);
+    EXPECT_EQ(e.deflastint, 0u);
+
+    // undef leaves the text in place and answers whether there was a value.
+    const int32_t s = strvar(e, L"str", L"keep");
+    pushtext(e, L"str");
+    runop(e, &ExeScr::undef_exec, 0);
+    EXPECT_EQ(popint(e), 1);
+    EXPECT_EQ(e.varat(s)->state, varundef);
+    EXPECT_EQ(std::wstring(e.varat(s)->inl), L"keep");
+    pushtext(e, L"str");
+    runop(e, &ExeScr::undef_exec, 0);
+    EXPECT_EQ(popint(e), 0);
+    e.pushint(d);
+    runop(e, &ExeScr::undef_exec, 1);
+    EXPECT_EQ(popint(e), 1);
+    pushtext(e, L"another");
+    runop(e, &ExeScr::undef_exec, 0);
+    EXPECT_EQ(popint(e), 0);
+    EXPECT_EQ(e.globals.count(), 4);
+
+    // A name read from a global is copied before a declaration moves the table.
+    while (e.globals.count() < 64) {
+        wchar_t name[8];
+        _snwprintf(name, 8, L"v%d", e.globals.count());
+        e.declvar(name, 0);
+    }
+    e.settext(e.varat(s), L"brandnew", 8, 219);
+    pushref(e, s);
+    runop(e, &ExeScr::def_exec, 0);
+    EXPECT_EQ(popint(e), 0);
+    EXPECT_EQ(e.globals.cap, 128);
+    EXPECT_EQ(std::wstring(e.varat(64)->name), L"brandnew");
+    EXPECT_TRUE(e.dats.empty());
+    cleanup(e);
+}
