@@ -18,6 +18,7 @@
 #include "runtime/strpool.h"
 #include "runtime/tracked.h"
 #include "runtime/variables.h"
+#include "compiler/symbols.h"
 
 class ExeScr {
 public:
@@ -72,7 +73,7 @@ public:
     codecell* codeend = nullptr;  // next free cell
     codecell* ip = nullptr;       // next cell to execute
     uint32_t unitbase = 0;        // jump operands are relative to this cell
-    uint32_t curfunc = 0;
+    int32_t curfunc = 0;          // function being compiled or run; -1 for none
     uint32_t compiling = 0;       // 1 while the compiler runs
 
     // ---- values and variables
@@ -100,6 +101,8 @@ public:
 #include "runtime/numeric_ops.inc"
 #include "runtime/strings_ops.inc"
 #include "runtime/filetables_ops.inc"
+#include "compiler/compiler_ops.inc"
+#include "compiler/lexer_ops.inc"
 };
 
 // Appends one line to "error.log" in the program folder; 1 if written, 0 if the

@@ -116,7 +116,10 @@ void ExeScr::mylogsyserr(const wchar_t* fmt, ...)
 
 int ExeScr::curline()
 {
-    return 0;  // hand-built code lists carry no line table
+    if (!code || !ip || functable.empty())
+        return 0;
+    const int32_t line = lineofcode(static_cast<int32_t>(ip - code));
+    return line < 0 ? 0 : line;
 }
 
 void ExeScr::myerrexit(const wchar_t* fmt, ...)

@@ -352,8 +352,3 @@ void ExeScr::undef_exec()
     }
     pushint(result);
 }
-
-int32_t ExeScr::findlocalvar(const wchar_t* name)
-{
-    return 0;
-}

@@ -1,0 +1,42 @@
+// Records the loader fills from a script's declarations.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "runtime/tracked.h"
+
+constexpr int symnamemax = 21;  // function, thread, parameter and local names
+
+// A declared name; `kind` 1 number, 2 string where the list has kinds.
+struct nameitem {
+    wchar_t name[22];
+    uint32_t kind;
+};
+
+// A source line and the first code cell emitted for it.
+struct lineitem {
+    int32_t line;       // 0 for the first line
+    int32_t srcoffset;  // first character, counted from the byte-order mark
+    int32_t codeidx;    // -1 until the compiler emits a cell for the line
+};
+
+// One user function. Only the last record of the table (the "main" or "null"
+// one) carries the line table.
+struct funcrec {
+    wchar_t name[22];
+    tbuf<nameitem> dirnames;    // "localdir", id 206
+    tbuf<nameitem> fpnames;     // "localfp", id 205
+    tbuf<nameitem> localnames;  // parameters first, then "localvar"; id 204
+    int32_t codestart;
+    uint32_t paramcount;
+    uint32_t functstr;          // 1: the result is a string
+    uint32_t module;            // "main"/"null" records before this one
+    std::vector<lineitem> lines;
+};
+
+// One "thread" declaration; its address goes to the script thread it starts.
+struct blockrec {
+    wchar_t name[22];
+    tbuf<nameitem> params;  // id 470
+};
