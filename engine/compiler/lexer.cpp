@@ -212,6 +212,11 @@ static bool directive(ExeScr& e, const wchar_t* p)
         const wchar_t* q = p + 3;
         while (blank(*q))
             ++q;
+        if (*q == L'0' || *q == L'1') {
+            // Sixteen levels fill the nesting word; a seventeenth would push out the outermost.
+            if (e.ifnest & 0x40000000u)
+                failat(e, p + 1, L"too many nested #if");
+        }
         if (*q == L'0') {
             e.ifnest = e.ifnest * 4 + 1;
             e.ifskip = 1;

@@ -185,6 +185,14 @@ TEST(Lexer, ConditionalSections)
     EXPECT_EQ(e.ifnest, 0u);
     EXPECT_EQ(lexing(e, L"#ifdef X\nq").all(), (codes{256})) << "not a directive: a comment line";
     e.freevartable();
+    std::wstring nested;
+    for (int n = 0; n < 16; ++n)
+        nested += L"#if 1\n";
+    nested += L"x\n";
+    for (int n = 0; n < 16; ++n)
+        nested += L"#endif\n";
+    EXPECT_EQ(lexing(e, nested).all(), (codes{256, 10})) << "sixteen levels fit";
+    EXPECT_EQ(lexerror(L"#if 0\n" + nested), L"too many nested #if at line 17");
     EXPECT_EQ(lexerror(L"#endif\n"), L"no preceding #if at line 1");
     EXPECT_EQ(lexerror(L"x\n#else\n"), L"no preceding #if at line 2");
 }
@@ -207,6 +215,24 @@ TEST(Lexer, StringLiteralsArePooledWithTheirEscapes)
     EXPECT_EQ(e.strpools.p0.count(), 5) << "an equal short literal shares its entry";
     e.freestrtbls();
     e.freevartable();
+}
+
+TEST(Lexer, LiteralsGoToThePoolTheirLengthPicks)
+{
+    ExeScr e;
+    const std::wstring mid(40, L'm'), longer(140, L'l');
+    lexing l(e, L"'" + mid + L"' '" + longer + L"' '" + mid + L"'");
+    EXPECT_EQ(l.next(), 277);
+    EXPECT_EQ(e.tokval.i, 1) << "pool 1, entry 0";
+    EXPECT_EQ(l.next(), 277);
+    EXPECT_EQ(e.tokval.i, 2) << "pool 2, entry 0";
+    EXPECT_EQ(l.literal(), longer);
+    EXPECT_EQ(l.next(), 277);
+    EXPECT_EQ(e.tokval.i, (int64_t(1) << 32) | 1) << "pool 1 never shares";
+    wchar_t raw[] = L"'a\\n'''";
+    EXPECT_EQ(std::wstring(e.strlittext(e.parsenamelist(raw, raw + 7, 3))), L"a\\n'''") << "mode 3: unchanged";
+    e.freestrtbls();
+    EXPECT_TRUE(e.allocs.empty()) << "the working copy of a long literal went back";
 }
 
 TEST(Lexer, UnescapeEdges)

@@ -89,6 +89,13 @@ TEST(Loader, FunctionsBeforeAndAfterMainAreDeclared)
     EXPECT_EQ(d.fn(L"main").localnames.count(), 1) << "main's locals are its own";
 }
 
+TEST(Loader, MainIsFoundBehindCommentsStatementsAndCalls)
+{
+    declared d(L"// note\nx = 1\nprint(x)\n\nmain\n{\n localvar(m)\n}\n");
+    EXPECT_EQ(d.functions(), (names{L"main"}));
+    EXPECT_EQ(d.fn(L"main").localnames.count(), 1);
+}
+
 TEST(Loader, LocalLookupsCountFromTheTop)
 {
     declared d(L"function f()\n{\n localvar(first, second)\n localfp(fp)\n localdir(dir1, dir2)\n}\n");
