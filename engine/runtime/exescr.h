@@ -103,6 +103,7 @@ public:
 #include "runtime/filetables_ops.inc"
 #include "compiler/compiler_ops.inc"
 #include "compiler/lexer_ops.inc"
+#include "compiler/statements_ops.inc"
 };
 
 // Appends one line to "error.log" in the program folder; 1 if written, 0 if the

@@ -1,0 +1,1 @@
+#include "runtime/exescr.h"
