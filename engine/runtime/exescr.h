@@ -15,6 +15,7 @@
 #include "runtime/codecell.h"
 #include "runtime/datum.h"
 #include "runtime/filetables.h"
+#include "runtime/scriptobjects.h"
 #include "runtime/strpool.h"
 #include "runtime/tracked.h"
 #include "runtime/variables.h"
@@ -101,6 +102,9 @@ public:
 #include "runtime/numeric_ops.inc"
 #include "runtime/strings_ops.inc"
 #include "runtime/filetables_ops.inc"
+#include "runtime/scriptwindow_ops.inc"
+#include "runtime/lifecycle_ops.inc"
+#include "runtime/enginewords_ops.inc"
 #include "compiler/compiler_ops.inc"
 #include "compiler/lexer_ops.inc"
 #include "compiler/statements_ops.inc"
@@ -109,3 +113,5 @@ public:
 // Appends one line to "error.log" in the program folder; 1 if written, 0 if the
 // file cannot be created (the next call tries again).
 int writeerrorlog(const wchar_t* line);
+// The system's message for an error code (FormatMessage), empty when it has none.
+std::wstring lasterrortext(DWORD err);

@@ -38,4 +38,19 @@ QUORVELCORE_API extern HWND hStatus;        // host status bar
 QUORVELCORE_API extern HGDIOBJ g_stock_white;
 QUORVELCORE_API extern HGDIOBJ g_stock_black;
 
+// Starts a main script on a thread of its own; returns once the run is
+// registered (the host's messages are dispatched meanwhile).
+QUORVELCORE_API void startMyExec(const wchar_t* path);
+// Focus to the newest run's script window; 1 if SetFocus gave a handle.
+QUORVELCORE_API int setfocusto();
+// Focus to the script windows of every run named `name` (cut at its last ".").
+QUORVELCORE_API int setfocusto_m(const wchar_t* name);
+// The running flag of the newest run, 0 with none.
+QUORVELCORE_API int queryexeflag();
+// 1 if a run was started with exactly this path.
+QUORVELCORE_API int queryexealive(const wchar_t* path);
+// Stops every run and waits for the registry to empty (at most 50 waits of
+// 100 ms), dispatching messages; returns 1.
+QUORVELCORE_API int mythreadclosure();
+
 }  // extern "C"

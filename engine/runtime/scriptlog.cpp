@@ -93,6 +93,19 @@ void ExeScr::mylogmsgforced(const wchar_t* fmt, ...)
     logsupwin = savewin;
 }
 
+std::wstring lasterrortext(DWORD err)
+{
+    wchar_t* sys = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, err, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                   reinterpret_cast<LPWSTR>(&sys), 0, nullptr);
+    std::wstring text = sys ? sys : L"";
+    if (sys)
+        LocalFree(sys);
+    return text;
+}
+
 void ExeScr::mylogsyserr(const wchar_t* fmt, ...)
 {
     const DWORD err = GetLastError();
@@ -101,17 +114,9 @@ void ExeScr::mylogsyserr(const wchar_t* fmt, ...)
     logline msg(fmt, ap);
     va_end(ap);
 
-    wchar_t* sys = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, err, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                   reinterpret_cast<LPWSTR>(&sys), 0, nullptr);
-    const wchar_t* systext = sys ? sys : L"";
+    syserrtext = lasterrortext(err);
     if (logon == 1)
-        mylogmsgforced(L"%s:%s: \n", msg.text, systext);
-    syserrtext = systext;
-    if (sys)
-        LocalFree(sys);
+        mylogmsgforced(L"%s:%s: \n", msg.text, syserrtext.c_str());
 }
 
 int ExeScr::curline()

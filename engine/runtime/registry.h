@@ -1,0 +1,41 @@
+// The process-wide registry of running scripts and the running-scripts line.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+class ExeScr;
+
+// One running script or script thread. A registered engine is always alive:
+// its thread removes the entry, under the lock, before destroying it.
+struct regentry {
+    std::wstring path;  // exactly as the run was started with
+    std::wstring name;  // the file name without folder, cut at its last "."
+    ExeScr* exe;
+    ExeScr* parent;     // the engine that started this script thread, else null
+};
+
+// Every access to scriptregistry and g_runlisttext holds g_scriptmutex. The
+// lock is never held while a message is sent to another thread's window, a
+// box is shown or a fatal error is raised.
+extern std::mutex g_scriptmutex;
+extern std::vector<regentry> scriptregistry;
+// One marker (" ", or "*" while a script window has the focus), then the
+// names of every entry joined by "|".
+extern std::wstring g_runlisttext;
+// The start handshake: set by startMyExec, cleared by the new thread once its
+// run is registered.
+extern volatile LONG g_startflag;
+
+// The name of a run: the file name behind the last "\", cut at its last ".".
+std::wstring runname(const std::wstring& path);
+// Rebuilds g_runlisttext from the registry; the caller holds the lock.
+void rebuildrunlist();
+// Sets the running-scripts line's marker and shows the line in hWndRunEdit.
+void runlistmark(bool focused);
+// Sets the stop flag (and wakes the wait) of every entry, or of every script
+// thread started by `key`.
+void stopscript(ExeScr* key, uint32_t all);
