@@ -3,5 +3,6 @@
 
 int32_t ExeScr::compscr(wchar_t* text, int32_t mode)
 {
-    return 0;  // statements are not compiled yet: only declarations load
+    emitcell(nullptr);  // statements are not compiled yet: every unit ends at once
+    return 0;
 }

@@ -87,7 +87,8 @@ int ExeScr::execscript(const wchar_t* path)
     }
     SetCurrentDirectoryW(scriptdir.c_str());
     readscriptfile(path);
-    if (!functable.empty())
+    // A script without statements compiles to no code at all.
+    if (!functable.empty() && code)
         runentry();
 
     bool haschildren = false;

@@ -3,22 +3,16 @@
 
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
+#include "support/codelist.h"
 #include "support/testenv.h"
 
 using qtest::expectfatal;
 using qtest::fatalengine;
+using qtest::popint;
+using qtest::popstr;
+using qtest::runop;
 
 namespace {
-
-// Runs an operation that reads one operand cell, and checks that it moved past it.
-void runop(ExeScr& e, execfn op, int64_t operand)
-{
-    codecell list[2] = {};
-    list[0].i = operand;
-    e.ip = list;
-    (e.*op)();
-    EXPECT_EQ(e.ip, list + 1);
-}
 
 void pushtext(ExeScr& e, const std::wstring& text)
 {
@@ -30,21 +24,6 @@ void pushref(ExeScr& e, int32_t index)
     datscell* c = e.pushs();
     c->isvar = 1;
     c->varindex = index;
-}
-
-std::wstring popstr(ExeScr& e)
-{
-    datscell* c = e.pops();
-    std::wstring t = e.datstext(c);
-    e.datsrelease(c);
-    return t;
-}
-
-int64_t popint(ExeScr& e)
-{
-    const datdcell c = e.popd();
-    EXPECT_EQ(c.isint, 1u);
-    return c.i;
 }
 
 int32_t strvar(ExeScr& e, const wchar_t* name, const wchar_t* text)

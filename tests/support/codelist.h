@@ -1,7 +1,10 @@
 // Hand-built code lists for driving opcodes through the real code-cell loop.
 #pragma once
 
+#include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "runtime/exescr.h"
 
@@ -48,6 +51,33 @@ public:
 
     std::vector<codecell> cells;
 };
+
+// Runs an operation that reads one operand cell, and checks that it moved past it.
+inline void runop(ExeScr& e, execfn op, int64_t operand)
+{
+    codecell list[2] = {};
+    list[0].i = operand;
+    e.ip = list;
+    (e.*op)();
+    EXPECT_EQ(e.ip, list + 1);
+}
+
+// Pops a string datum and gives back its buffer.
+inline std::wstring popstr(ExeScr& e)
+{
+    datscell* c = e.pops();
+    std::wstring t = e.datstext(c);
+    e.datsrelease(c);
+    return t;
+}
+
+// Pops a numeric datum that must be an integer.
+inline int64_t popint(ExeScr& e)
+{
+    const datdcell c = e.popd();
+    EXPECT_EQ(c.isint, 1u);
+    return c.i;
+}
 
 // The packed operand word of assignments and increments.
 inline int64_t packword(int32_t index, uint32_t sub, bool noresult)

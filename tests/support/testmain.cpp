@@ -2,11 +2,29 @@
 // folder, and the host's main window is a hidden window of the test thread.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "runtime/quorvelcore.h"
 #include "support/testenv.h"
 
+namespace {
+
+// A crash on any thread must fail the test binary: left to Wine, the debugger
+// reports it and the process may still end with status 0.
+LONG WINAPI crashed(EXCEPTION_POINTERS* info)
+{
+    fprintf(stderr, "\nunhandled exception 0x%08lx at %p\n", info->ExceptionRecord->ExceptionCode,
+            info->ExceptionRecord->ExceptionAddress);
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 70);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
+    SetUnhandledExceptionFilter(crashed);
     testing::InitGoogleTest(&argc, argv);
     programdir = qtest::scratchdir();
     hWndp = qtest::ownerwindow();

@@ -1,0 +1,215 @@
+// Whole runs through the exported entry points: banners, unreadable files, the
+// registry of runs and its queries, and stopping every run.
+#include <gtest/gtest.h>
+
+#include <process.h>
+
+#include <sstream>
+
+#include "runtime/exescr.h"
+#include "runtime/quorvelcore.h"
+#include "runtime/registry.h"
+#include "support/testenv.h"
+
+using qtest::expectfatal;
+using qtest::fatalengine;
+using qtest::pump;
+using qtest::scratchdir;
+
+namespace {
+
+std::vector<std::wstring> loglines(const std::wstring& name)
+{
+    std::wstring text = qtest::readfile(scratchdir() + L"log\\" + name + L".log");
+    std::vector<std::wstring> lines;
+    if (!text.empty() && text[0] == 0xFEFF)
+        text.erase(0, 1);
+    std::wstringstream in(text);
+    for (std::wstring line; std::getline(in, line, L'\n');) {
+        if (!line.empty() && line.back() == L'\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void writebytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    CloseHandle(h);
+}
+
+// Waits, dispatching, until the run of `path` has left the registry.
+bool waitgone(const std::wstring& path, DWORD ms = 10000)
+{
+    const ULONGLONG end = GetTickCount64() + ms;
+    while (queryexealive(path.c_str())) {
+        if (GetTickCount64() > end)
+            return false;
+        pump(10);
+    }
+    return true;
+}
+
+bool startswith(const std::wstring& s, const std::wstring& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+
+}  // namespace
+
+TEST(Run, MissingFileIsLoggedBetweenBothBanners)
+{
+    const std::wstring path = scratchdir() + L"absent.tst";
+    startMyExec(path.c_str());
+    {
+        std::lock_guard<std::mutex> lock(g_scriptmutex);
+        EXPECT_EQ(g_runlisttext.substr(0, 1), L" ");
+        EXPECT_NE(g_runlisttext.find(L"absent"), std::wstring::npos);
+    }
+    ASSERT_TRUE(waitgone(path));
+    const auto lines = loglines(L"absent");
+    ASSERT_EQ(lines.size(), 6u);  // the system's text carries its own line end
+    EXPECT_EQ(lines[0], L"QUORVEL ver: 1.0.0.0 ");
+    EXPECT_TRUE(startswith(lines[1], L"Quorvel start ____________________")) << lines[1];
+    EXPECT_EQ(lines[2], L"Script File:" + path + L" ");
+    EXPECT_TRUE(startswith(lines[3], L"File open failed.:" + path + L":")) << lines[3];
+    EXPECT_TRUE(startswith(lines[5], L"Quorvel end   ____________________")) << lines[5];
+    EXPECT_EQ(queryexeflag(), 0);
+}
+
+TEST(Run, FilesWithoutTheMarkAreRefused)
+{
+    // Empty and one-byte files are too short to carry the mark at all.
+    const struct {
+        const wchar_t* name;
+        std::string bytes;
+    } cases[] = {{L"empty", ""}, {L"onebyte", "m"}, {L"utf8", "main\r\n{\r\n}\r\n"}, {L"bigendian", "\xFE\xFF"}};
+    for (const auto& c : cases) {
+        const std::wstring path = scratchdir() + c.name + L".tst";
+        writebytes(path, c.bytes);
+        ExeScr& e = fatalengine();
+        e.scriptpath = path;
+        EXPECT_EQ(expectfatal(e, [](ExeScr& x) { x.runscriptchk(); }), L"This file is not UNICODE format.")
+            << c.name;
+        const auto lines = loglines(c.name);
+        ASSERT_FALSE(lines.empty()) << c.name;
+        EXPECT_EQ(lines.back(), L"Exiting... This file is not UNICODE format. ") << c.name;
+    }
+}
+
+TEST(Run, AScriptWithoutStatementsEndsNormally)
+{
+    const std::wstring path = scratchdir() + L"nothing.tst";
+    writebytes(path, std::string("\xFF\xFE", 2));
+    startMyExec(path.c_str());
+    ASSERT_TRUE(waitgone(path));
+    const auto lines = loglines(L"nothing");
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(startswith(lines[3], L"Quorvel end")) << lines[3];
+}
+
+TEST(Registry, QueriesOnAnEmptyRegistry)
+{
+    EXPECT_EQ(queryexeflag(), 0);
+    EXPECT_EQ(setfocusto(), 0);
+    EXPECT_EQ(setfocusto_m(L"anything.tst"), 0);
+    EXPECT_EQ(queryexealive(L"anything.tst"), 0);
+    const ULONGLONG started = GetTickCount64();
+    EXPECT_EQ(mythreadclosure(), 1);
+    EXPECT_LT(GetTickCount64() - started, 2000u) << "returns after its first time-out";
+}
+
+namespace {
+
+// A stand-in for a script that never ends on its own: registered as a main
+// script would be, running until its stop flag is set.
+struct endless {
+    std::wstring path;
+    HANDLE thread = nullptr;
+    volatile LONG registered = 0;
+
+    static unsigned __stdcall proc(void* arg)
+    {
+        auto* self = static_cast<endless*>(arg);
+        ExeScr engine;
+        engine.running = 1;
+        {
+            std::lock_guard<std::mutex> lock(g_scriptmutex);
+            scriptregistry.push_back(regentry{self->path, runname(self->path), &engine, nullptr});
+            rebuildrunlist();
+        }
+        InterlockedExchange(&self->registered, 1);
+        while (engine.stopflag != 1)
+            Sleep(5);
+        engine.running = 0;
+        std::lock_guard<std::mutex> lock(g_scriptmutex);
+        for (auto it = scriptregistry.begin(); it != scriptregistry.end(); ++it)
+            if (it->exe == &engine) {
+                scriptregistry.erase(it);
+                break;
+            }
+        return 0;
+    }
+
+    explicit endless(std::wstring p) : path(std::move(p))
+    {
+        thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, proc, this, 0, nullptr));
+        while (!registered)
+            Sleep(1);
+    }
+    ~endless()
+    {
+        WaitForSingleObject(thread, 5000);
+        CloseHandle(thread);
+    }
+};
+
+}  // namespace
+
+TEST(Registry, QueriesAndClosureWithRunningScripts)
+{
+    endless a(L"C:\\scripts\\first.tst");
+    endless b(L"C:\\scripts\\second.tst");
+    {
+        std::lock_guard<std::mutex> lock(g_scriptmutex);
+        EXPECT_EQ(g_runlisttext, L" first|second");
+    }
+    EXPECT_EQ(queryexealive(L"C:\\scripts\\first.tst"), 1);
+    EXPECT_EQ(queryexealive(L"C:\\scripts\\FIRST.tst"), 0) << "paths compare exactly";
+    EXPECT_EQ(queryexealive(L"first.tst"), 0);
+    EXPECT_EQ(queryexeflag(), 1);
+    EXPECT_EQ(setfocusto(), 0) << "the newest run has no window";
+
+    const ULONGLONG started = GetTickCount64();
+    EXPECT_EQ(mythreadclosure(), 1);
+    EXPECT_LT(GetTickCount64() - started, 3000u) << "returns once the registry is empty";
+    std::lock_guard<std::mutex> lock(g_scriptmutex);
+    EXPECT_TRUE(scriptregistry.empty());
+}
+
+TEST(Registry, StopScriptReachesOnlyTheChildrenOfItsKey)
+{
+    ExeScr parent, child, other;
+    {
+        std::lock_guard<std::mutex> lock(g_scriptmutex);
+        scriptregistry.push_back(regentry{L"p", L"p", &parent, nullptr});
+        scriptregistry.push_back(regentry{L"p", L"p", &child, &parent});
+        scriptregistry.push_back(regentry{L"o", L"o", &other, nullptr});
+    }
+    stopscript(&parent, 0);
+    EXPECT_EQ(parent.stopflag, 0u);
+    EXPECT_EQ(child.stopflag, 1u);
+    EXPECT_EQ(other.stopflag, 0u);
+    stopscript(nullptr, 1);
+    EXPECT_EQ(parent.stopflag, 1u);
+    EXPECT_EQ(other.stopflag, 1u);
+    std::lock_guard<std::mutex> lock(g_scriptmutex);
+    scriptregistry.clear();
+}
+
+TEST(Registry, RunNamesDropTheFolderAndTheLastExtension)
+{
+    EXPECT_EQ(runname(L"C:\\a.b\\job.v2.tst"), L"job.v2");
+    EXPECT_EQ(runname(L"C:\\a.b\\job"), L"job");
+    EXPECT_EQ(runname(L"plain.tst"), L"plain");
+}
