@@ -115,3 +115,6 @@ public:
 int writeerrorlog(const wchar_t* line);
 // The system's message for an error code (FormatMessage), empty when it has none.
 std::wstring lasterrortext(DWORD err);
+// A manual-reset event for one wait of one run. Unnamed: nothing outside the
+// run opens it, and no other process or run can set it.
+HANDLE createwaitevent();

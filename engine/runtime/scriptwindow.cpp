@@ -17,6 +17,11 @@ void closetitled(const wchar_t* title)
 
 }  // namespace
 
+HANDLE createwaitevent()
+{
+    return CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+
 LRESULT CALLBACK ExeScr::exescr_wndproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_NCCREATE) {

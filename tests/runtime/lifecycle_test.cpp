@@ -213,3 +213,73 @@ TEST(Registry, RunNamesDropTheFolderAndTheLastExtension)
     EXPECT_EQ(runname(L"C:\\a.b\\job"), L"job");
     EXPECT_EQ(runname(L"plain.tst"), L"plain");
 }
+
+namespace {
+
+int g_destroyed = 0;
+
+// A script object with an optional window, counting its destruction.
+class fakeobject : public scriptobject {
+public:
+    explicit fakeobject(HWND w) : wnd(w) {}
+    ~fakeobject() override { ++g_destroyed; }
+    HWND objectwindow() const override { return wnd; }
+    HWND wnd;
+};
+
+class fakeimage : public imgboxobject {
+public:
+    fakeimage(int32_t k, HDC dc, HWND w) : kind(k), dc(dc), wnd(w) {}
+    ~fakeimage() override { ++g_destroyed; }
+    int32_t imgkind() const override { return kind; }
+    HDC memdc() const override { return dc; }
+    HWND objectwindow() const override { return wnd; }
+    int32_t kind;
+    HDC dc;
+    HWND wnd;
+};
+
+template <class T, class... A>
+T* placed(ExeScr& e, int32_t id, A... args)
+{
+    return new (e.mymalloc2(sizeof(T), id)) T(args...);
+}
+
+HWND popup() { return CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr); }
+
+}  // namespace
+
+TEST(RunEnd, BoxesAndImageBoxesAreClosedDestroyedAndUnregistered)
+{
+    ExeScr e;
+    g_destroyed = 0;
+    HWND view = popup(), draw = popup(), regexpwnd = popup(), imgwnd = popup();
+    const struct {
+        int32_t kind;
+        HWND wnd;
+    } boxes[] = {{objregexp, regexpwnd}, {objviewbox, view}, {objdrawbox, draw}, {objinfobox, nullptr}};
+    for (const auto& b : boxes) {
+        if (e.boxtable.full())
+            e.growbuf(e.boxtable, 10, 1380);
+        objrec* r = e.boxtable.top++;
+        *r = objrec{};
+        r->obj = placed<fakeobject>(e, 1391, b.wnd);
+        r->allocid = 1391;
+        r->kind = b.kind;
+    }
+    HDC memdc = CreateCompatibleDC(nullptr);
+    e.imgboxes.push_back(placed<fakeimage>(e, imgboxid, imgmemorykind, memdc, HWND(nullptr)));
+    e.imgboxes.push_back(placed<fakeimage>(e, imgboxid, 1, HDC(nullptr), imgwnd));
+
+    e.freeboxes();
+    EXPECT_EQ(g_destroyed, 6);
+    EXPECT_TRUE(e.allocs.empty()) << "every object's block is unregistered";
+    EXPECT_EQ(e.boxtable.count(), 0);
+    EXPECT_TRUE(e.imgboxes.empty());
+    EXPECT_FALSE(IsWindow(view));
+    EXPECT_FALSE(IsWindow(draw));
+    EXPECT_FALSE(IsWindow(imgwnd));
+    EXPECT_TRUE(IsWindow(regexpwnd)) << "a regular expression's object has no window to close";
+    EXPECT_EQ(GetObjectType(memdc), 0u) << "the memory device context is deleted";
+    DestroyWindow(regexpwnd);
+}
