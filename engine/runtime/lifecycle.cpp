@@ -165,7 +165,16 @@ void ExeScr::runentry()
 {
     funcrec& f = functable[curfunc];
     const int32_t locals = f.localnames.count();
+    // A script thread's first locals take the arguments it was started with.
     for (int32_t k = 0; k < locals; ++k) {
+        if (static_cast<size_t>(k) < startargs.size()) {
+            const startarg& a = startargs[static_cast<size_t>(k)];
+            if (a.kind != 1)
+                pushlocal(0.0, 0, a.text.c_str(), varstr);
+            else
+                pushlocal(a.d, a.i, nullptr, a.isint ? localint : varnum);
+            continue;
+        }
         pushlocal(0.0, 0, nullptr, localint);
         stackdd.top[-1].state = varundef;
     }

@@ -5,6 +5,7 @@
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
 #include "runtime/registry.h"
+#include "support/codelist.h"
 #include "support/testenv.h"
 
 namespace {
@@ -206,4 +207,44 @@ TEST(WaitEvents, EachIsUnnamedAndManualReset)
     EXPECT_EQ(WaitForSingleObject(b, 0), WAIT_TIMEOUT) << "events of two runs are apart";
     CloseHandle(a);
     CloseHandle(b);
+}
+
+namespace {
+
+struct busyrun {
+    HWND wnd = nullptr;
+    volatile LONG ended = 0;
+};
+
+DWORD WINAPI busyloop(void* arg)
+{
+    auto* run = static_cast<busyrun*>(arg);
+    windowed w;
+    run->wnd = w.scriptwnd;
+    qtest::codelist c;
+    c.op(&ExeScr::jump_exec).i(0).op(nullptr);
+    c.run(w);  // for ever, unless ESC gets through
+    w.code = nullptr;
+    InterlockedExchange(&run->ended, 1);
+    return 0;
+}
+
+}  // namespace
+
+TEST(ScriptWindow, EscapeReachesABusyLoop)
+{
+    busyrun run;
+    HANDLE thread = CreateThread(nullptr, 0, busyloop, &run, 0, nullptr);
+    while (!run.wnd)
+        qtest::pump(5);
+    qtest::pump(50);
+    EXPECT_FALSE(run.ended);
+    PostMessageW(run.wnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    for (int k = 0; k < 400 && !run.ended; ++k)
+        qtest::pump(5);
+    EXPECT_TRUE(run.ended) << "the loop never looked at its window";
+    if (!run.ended)
+        TerminateThread(thread, 0);
+    WaitForSingleObject(thread, 2000);
+    CloseHandle(thread);
 }

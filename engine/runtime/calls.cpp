@@ -1,0 +1,83 @@
+// User-function calls, the script's arguments, and the message polls that keep
+// a running script's window answering.
+#include "runtime/exescr.h"
+
+void ExeScr::usercall_exec()
+{
+    const int32_t func = static_cast<int32_t>(ip->i);
+    // An index, not a pointer: the code list may move while the function runs.
+    const ptrdiff_t back = ip + 1 - code;
+    if (calldepth >= maxcalldepth)
+        myerrexit(L"Function calls nested too deeply.:%d:", maxcalldepth);
+    ++calldepth;
+    const uint32_t savedbase = unitbase;
+    const int32_t savedfunc = curfunc;
+    curfunc = func;
+    const funcrec& f = functable[static_cast<size_t>(func)];
+    unitbase = static_cast<uint32_t>(f.codestart);
+    const int32_t locals = f.localnames.count();
+    for (int32_t k = static_cast<int32_t>(f.paramcount); k < locals; ++k) {
+        pushlocal(0.0, 0, nullptr, localint);
+        stackdd.top[-1].state = varundef;
+    }
+    const int32_t fps = f.fpnames.count(), dirs = f.dirnames.count();
+    for (int32_t k = 0; k < fps; ++k)
+        fppushlocal(f.fpnames.base[k].name);
+    for (int32_t k = 0; k < dirs; ++k)
+        dirpushlocal(f.dirnames.base[k].name);
+
+    runcode(unitbase);
+
+    poplocals(locals);
+    fppoplocal(fps);
+    dirpoplocal(dirs);
+    unitbase = savedbase;
+    curfunc = savedfunc;
+    --calldepth;
+    ip = code + back;
+}
+
+void ExeScr::pushargument(const std::vector<std::wstring>& list)
+{
+    const datdcell c = popd();
+    const auto n = static_cast<uint32_t>(c.isint ? static_cast<int32_t>(c.i) : static_cast<int32_t>(dbl2i64(c.d)));
+    datscell* s = pushs();
+    if (n < list.size())
+        s->text = const_cast<wchar_t*>(list[n].c_str());  // the run's own copy, which outlives the datum
+}
+
+void ExeScr::getargument_exec()
+{
+    pushargument(args);
+}
+
+void ExeScr::getcallargument_exec()
+{
+    pushargument(callargs);
+}
+
+void ExeScr::pollmessages()
+{
+    if (!HIWORD(GetQueueStatus(QS_ALLINPUT)))
+        return;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+DWORD ExeScr::pumpwait(DWORD count, const HANDLE* events)
+{
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const DWORD r = MsgWaitForMultipleObjectsEx(count, events, INFINITE, QS_ALLINPUT | QS_ALLPOSTMESSAGE,
+                                                    MWMO_INPUTAVAILABLE);
+        if (r != WAIT_OBJECT_0 + count)
+            return r;
+    }
+}

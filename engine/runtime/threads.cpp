@@ -1,0 +1,222 @@
+// Script threads: starting one on a "thread" block of the same file, and
+// joining, probing, counting and signalling them.
+#include <process.h>
+
+#include <cwchar>
+
+#include "runtime/exescr.h"
+#include "runtime/quorvelcore.h"
+#include "runtime/registry.h"
+
+namespace {
+
+// The child of a start: runs the block named in the record as a run of its own.
+void __cdecl scriptthreadproc(void* arg)
+{
+    auto* rec = static_cast<threadrec*>(arg);
+    ExeScr engine;
+    engine.threadmode = 1;
+    engine.threadinfo = rec;
+    ExeScr* parent = rec->parent;
+    engine.threadparent = parent;
+    const std::wstring path = parent->scriptpath;
+    {
+        std::lock_guard<std::mutex> lock(g_scriptmutex);
+        scriptregistry.push_back(regentry{path, runname(path), &engine, parent});
+    }
+    engine.scriptpath = path;
+    engine.args = argbuffs;
+    engine.threadblock = rec->name;
+    for (int32_t k = 0; k < rec->argcount; ++k) {
+        const threadarg& a = rec->args()[k];
+        engine.startargs.push_back(startarg{a.kind, a.i, a.d, a.isint, a.kind == 1 ? L"" : a.text()});
+    }
+    rec->child = &engine;
+    // From here on the record is the parent's alone: it gives it back.
+    engine.threadinfo = nullptr;
+    SetEvent(rec->startevent);
+
+    engine.runscriptchk();
+
+    std::lock_guard<std::mutex> lock(g_scriptmutex);
+    for (auto it = scriptregistry.begin(); it != scriptregistry.end(); ++it) {
+        if (it->exe == &engine) {
+            scriptregistry.erase(it);
+            break;
+        }
+    }
+    // A joiner creates the event under the lock while this entry is registered,
+    // so it is either seen here or the joiner finds the entry gone.
+    if (engine.joinevent)
+        SetEvent(engine.joinevent);
+}
+
+// The entry of `value` in the registry, or null; the caller holds the lock.
+regentry* findrun(int64_t value)
+{
+    for (regentry& r : scriptregistry)
+        if (reinterpret_cast<intptr_t>(r.exe) == value)
+            return &r;
+    return nullptr;
+}
+
+}  // namespace
+
+void ExeScr::freethreadrec(threadrec* rec)
+{
+    for (int32_t k = 0; k < rec->argcount; ++k)
+        if (rec->args()[k].heap)
+            myfree(rec->args()[k].heap, rec->args()[k].heapid);
+    myfree(rec, threadrecid);
+}
+
+void ExeScr::threadstart_exec()
+{
+    const blockrec* block = static_cast<const blockrec*>(ip->p);
+    ++ip;
+    const int32_t count = block->params.count();
+    const size_t size = sizeof(threadrec) + sizeof(threadarg) * static_cast<size_t>(count);
+    auto* rec = static_cast<threadrec*>(mymalloc2(size, threadrecid));
+    memset(static_cast<void*>(rec), 0, size);
+    wcsncpy(rec->name, block->name, symnamemax);
+    rec->name[symnamemax] = 0;
+    rec->parent = this;
+    rec->argcount = count;
+    rec->allocid = threadrecid;
+    for (int32_t k = 0; k < count; ++k) {
+        threadarg& a = rec->args()[k];
+        a.kind = block->params.base[k].kind;
+        a.cap = datsinline;
+        if (a.kind == 1) {
+            const datdcell c = popd();
+            a.isint = c.isint;
+            a.i = c.i;  // the bits of either kind
+            continue;
+        }
+        datscell* s = pops();
+        const wchar_t* text = datstext(s);
+        const size_t len = wcslen(text);
+        if (len <= static_cast<size_t>(datsinline)) {
+            wmemcpy(a.inl, text, len + 1);
+        } else {
+            a.heap = static_cast<wchar_t*>(mymalloc2((len + 1) * sizeof(wchar_t), threadtextid));
+            a.heapid = threadtextid;
+            a.cap = static_cast<int32_t>(len);
+            wmemcpy(a.heap, text, len + 1);
+        }
+        datsrelease(s);
+    }
+    rec->startevent = createwaitevent();
+    int64_t child = 0;
+    if (_beginthread(scriptthreadproc, 0, rec) != static_cast<uintptr_t>(-1)) {
+        pumpwait(1, &rec->startevent);
+        child = reinterpret_cast<intptr_t>(rec->child);
+    }
+    CloseHandle(rec->startevent);
+    freethreadrec(rec);
+    pushint(child);
+}
+
+void ExeScr::threadctl_exec()
+{
+    const int64_t op = ip->i;
+    ++ip;
+    auto number = [this] {
+        const datdcell c = popd();
+        return c.isint ? c.i : dbl2i64(c.d);
+    };
+    int64_t result = 0;
+    switch (op) {
+    case 0: {  // join
+        const int64_t value = number();
+        std::unique_lock<std::mutex> lock(g_scriptmutex);
+        regentry* r = findrun(value);
+        if (!r)
+            break;
+        HANDLE ev = createwaitevent();
+        r->exe->joinevent = ev;
+        lock.unlock();
+        pumpwait(1, &ev);
+        CloseHandle(ev);
+        break;
+    }
+    case 1: {  // sendkey
+        const int64_t value = number();
+        const int64_t key = number();
+        HWND wnd = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(g_scriptmutex);
+            if (regentry* r = findrun(value))
+                wnd = r->exe->scriptwnd;
+        }
+        if (wnd)
+            result = SendMessageW(wnd, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+        break;
+    }
+    case 2: {  // isalive
+        const int64_t value = number();
+        std::lock_guard<std::mutex> lock(g_scriptmutex);
+        result = findrun(value) ? 1 : 0;
+        break;
+    }
+    case 3: {  // eachjoin
+        std::vector<HANDLE> events;
+        std::vector<int64_t> children;
+        {
+            std::lock_guard<std::mutex> lock(g_scriptmutex);
+            for (regentry& r : scriptregistry) {
+                if (r.parent != this)
+                    continue;
+                r.exe->joinevent = createwaitevent();
+                events.push_back(r.exe->joinevent);
+                children.push_back(reinterpret_cast<intptr_t>(r.exe));
+            }
+        }
+        if (events.empty())
+            break;
+        const DWORD r = pumpwait(static_cast<DWORD>(events.size()), events.data());
+        if (r < WAIT_OBJECT_0 + events.size())
+            result = children[r - WAIT_OBJECT_0];
+        {
+            std::lock_guard<std::mutex> lock(g_scriptmutex);
+            for (regentry& e : scriptregistry)
+                if (e.parent == this)
+                    e.exe->joinevent = nullptr;
+        }
+        for (HANDLE h : events)
+            CloseHandle(h);
+        break;
+    }
+    case 4:  // alljoin
+        for (;;) {
+            std::unique_lock<std::mutex> lock(g_scriptmutex);
+            regentry* child = nullptr;
+            for (regentry& r : scriptregistry)
+                if (r.parent == this) {
+                    child = &r;
+                    break;
+                }
+            if (!child)
+                break;
+            HANDLE ev = createwaitevent();
+            child->exe->joinevent = ev;
+            lock.unlock();
+            pumpwait(1, &ev);
+            CloseHandle(ev);
+        }
+        break;
+    case 5: {  // count
+        const ExeScr* key = threadmode == 1 && threadparent ? threadparent : this;
+        std::lock_guard<std::mutex> lock(g_scriptmutex);
+        for (const regentry& r : scriptregistry)
+            result += r.parent == key ? 1 : 0;
+        break;
+    }
+    case 6:  // switch
+        result = SwitchToThread() ? 1 : 0;
+        break;
+    default:
+        break;
+    }
+    pushint(result);
+}

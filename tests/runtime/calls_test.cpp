@@ -1,0 +1,208 @@
+// User-function calls on hand-built code, script arguments, and script threads
+// started, probed and joined through the registry.
+#include <gtest/gtest.h>
+
+#include "runtime/exescr.h"
+#include "runtime/quorvelcore.h"
+#include "runtime/registry.h"
+#include "support/codelist.h"
+#include "support/testenv.h"
+
+using qtest::codelist;
+using qtest::expectfatal;
+using qtest::fatalengine;
+using qtest::popint;
+using qtest::popstr;
+using qtest::runop;
+
+namespace {
+
+// Adds a function with `params` parameters and `extra` further locals whose
+// code starts at `start`.
+void addfunction(ExeScr& e, const wchar_t* name, uint32_t params, int32_t extra, int32_t start)
+{
+    const int32_t f = e.addfuncentry(name);
+    funcrec& r = e.functable[static_cast<size_t>(f)];
+    for (uint32_t k = 0; k < params + static_cast<uint32_t>(extra); ++k) {
+        wchar_t local[8];
+        _snwprintf(local, 8, L"v%u", k);
+        e.addlocalname(f, local, 1);
+    }
+    r.paramcount = params;
+    r.codestart = start;
+}
+
+void release(ExeScr& e)
+{
+    e.code = nullptr;
+    e.freefunctbl();
+    e.clearlocals();
+    e.freedatd();
+    e.freedats();
+    EXPECT_TRUE(e.allocs.empty()) << "blocks still held: " << e.allocs.size();
+}
+
+}  // namespace
+
+TEST(UserCall, FrameOfParametersAndLocalsIsPushedAndPopped)
+{
+    ExeScr e;
+    codelist c;
+    c.op(&ExeScr::usercall_exec).i(0).op(&ExeScr::pushint_exec).i(99).op(nullptr);
+    const int64_t body = c.here();
+    // Inside: two parameters and three locals, so the first parameter is -5.
+    c.op(&ExeScr::pushvar_exec).i(-5).op(&ExeScr::pushvar_exec).i(-4);
+    addfunction(e, L"f", 2, 3, static_cast<int32_t>(body));
+    e.pushlocal(0.0, 11, nullptr, localint);
+    e.pushlocal(0.0, 22, nullptr, localint);
+    e.curfunc = 7;
+    c.run(e);
+    EXPECT_EQ(popint(e), 99) << "the caller goes on after the call";
+    EXPECT_EQ(popint(e), 22);
+    EXPECT_EQ(popint(e), 11);
+    EXPECT_EQ(e.stackdd.count(), 0) << "parameters and locals are all popped";
+    EXPECT_EQ(e.curfunc, 7);
+    EXPECT_EQ(e.unitbase, 0u);
+    EXPECT_EQ(e.calldepth, 0);
+    release(e);
+}
+
+TEST(UserCall, AStopInsideEndsTheCallAndTheCaller)
+{
+    ExeScr e;
+    codelist c;
+    c.op(&ExeScr::usercall_exec).i(0).op(&ExeScr::pushint_exec).i(99).op(nullptr);
+    const int64_t body = c.here();
+    c.op(&ExeScr::pushint_exec).i(1).op(&ExeScr::pushint_exec).i(2).op(nullptr);
+    addfunction(e, L"f", 0, 1, static_cast<int32_t>(body));
+    e.stopflag = 1;
+    c.run(e);
+    EXPECT_EQ(e.datd.count(), 1) << "one cell of the function ran, nothing after";
+    EXPECT_EQ(e.stackdd.count(), 0);
+    EXPECT_EQ(e.ip, c.cells.data() + 2) << "back after the call";
+    release(e);
+}
+
+TEST(UserCall, RunawayRecursionEndsTheScriptNotTheProcess)
+{
+    static codelist c;
+    c.op(&ExeScr::usercall_exec).i(0).op(nullptr);
+    ExeScr& e = fatalengine();
+    addfunction(e, L"f", 0, 0, 0);
+    EXPECT_EQ(expectfatal(e, [](ExeScr& x) { c.run(x); }), L"Function calls nested too deeply.:2000:");
+}
+
+TEST(ScriptArguments, ByIndexOrEmpty)
+{
+    ExeScr e;
+    e.args = {L"prog.exe", L"job.tst", L"first"};
+    e.callargs = {L"only"};
+    for (const auto& [n, want] : std::initializer_list<std::pair<int64_t, const wchar_t*>>{
+             {2, L"first"}, {3, L""}, {-1, L""}, {0x100000001LL, L"job.tst"}}) {
+        e.pushint(n);
+        e.getargument_exec();
+        EXPECT_EQ(popstr(e), want) << n;
+    }
+    e.pushdbl(0.7);
+    e.getcallargument_exec();
+    EXPECT_EQ(popstr(e), L"only") << "a double index is truncated";
+    release(e);
+}
+
+namespace {
+
+void writescript(const std::wstring& path, const wchar_t* text)
+{
+    std::wstring body = std::wstring(1, wchar_t(0xFEFF)) + text;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(h, body.data(), static_cast<DWORD>(body.size() * sizeof(wchar_t)), &n, nullptr);
+    CloseHandle(h);
+}
+
+}  // namespace
+
+TEST(ScriptThreads, StartHandsOverArgumentsAndTheParentKeepsTheRecord)
+{
+    ExeScr parent;
+    parent.scriptpath = qtest::scratchdir() + L"threads.tst";
+    writescript(parent.scriptpath, L"main\r\n{\r\n}\r\nthread worker(str name, n)\r\n{\r\n}\r\n");
+    {
+        std::lock_guard<std::mutex> lock(g_scriptmutex);
+        scriptregistry.push_back(regentry{parent.scriptpath, L"threads", &parent, nullptr});
+    }
+    parent.blocktable.resize(1);
+    blockrec& block = parent.blocktable[0];
+    wcscpy(block.name, L"worker");
+    block.params = {};
+    parent.addblockitem(0, L"name", 2);
+    parent.addblockitem(0, L"n", 1);
+
+    parent.pushint(5);
+    const std::wstring longtext(100, L'w');
+    parent.pushstrtext(longtext.c_str(), longtext.size(), 217);
+    codecell operand[1];
+    operand[0].p = &block;
+    parent.ip = operand;
+    parent.threadstart_exec();
+    const int64_t child = popint(parent);
+    EXPECT_NE(child, 0);
+    EXPECT_EQ(parent.datd.count(), 0);
+    EXPECT_EQ(parent.dats.count(), 0) << "both arguments were taken";
+    for (const memrec& m : parent.allocs)
+        EXPECT_TRUE(m.id != threadrecid && m.id != threadtextid) << "the record and its texts are back: " << m.id;
+
+    // Join returns once the child has left the registry; joining again or
+    // probing a thread that ended returns 0 at once.
+    parent.pushint(child);
+    runop(parent, &ExeScr::threadctl_exec, 0);
+    EXPECT_EQ(popint(parent), 0);
+    parent.pushint(child);
+    runop(parent, &ExeScr::threadctl_exec, 2);
+    EXPECT_EQ(popint(parent), 0);
+    parent.pushint(child);
+    runop(parent, &ExeScr::threadctl_exec, 0);
+    EXPECT_EQ(popint(parent), 0);
+    parent.pushint(65);
+    parent.pushint(child);
+    runop(parent, &ExeScr::threadctl_exec, 1);
+    EXPECT_EQ(popint(parent), 0) << "sendkey to an ended thread sends nothing";
+    runop(parent, &ExeScr::threadctl_exec, 5);
+    EXPECT_EQ(popint(parent), 0) << "no children left";
+    runop(parent, &ExeScr::threadctl_exec, 3);
+    EXPECT_EQ(popint(parent), 0) << "eachjoin without children";
+    runop(parent, &ExeScr::threadctl_exec, 4);
+    EXPECT_EQ(popint(parent), 0);
+    runop(parent, &ExeScr::threadctl_exec, 9);
+    EXPECT_EQ(popint(parent), 0) << "unknown codes push 0";
+
+    std::lock_guard<std::mutex> lock(g_scriptmutex);
+    scriptregistry.clear();
+    parent.freeblocktbl();
+    parent.freedatd();
+    parent.freedats();
+}
+
+TEST(ScriptThreads, CountIsOfTheParentsChildrenFromEitherSide)
+{
+    ExeScr parent, a, b, stranger;
+    a.threadmode = b.threadmode = 1;
+    a.threadparent = b.threadparent = &parent;
+    {
+        std::lock_guard<std::mutex> lock(g_scriptmutex);
+        scriptregistry.push_back(regentry{L"p", L"p", &parent, nullptr});
+        scriptregistry.push_back(regentry{L"p", L"p", &a, &parent});
+        scriptregistry.push_back(regentry{L"p", L"p", &b, &parent});
+        scriptregistry.push_back(regentry{L"s", L"s", &stranger, &a});
+    }
+    for (ExeScr* e : {&parent, &a, &b}) {
+        runop(*e, &ExeScr::threadctl_exec, 5);
+        EXPECT_EQ(popint(*e), 2);
+        e->pushint(reinterpret_cast<intptr_t>(&b));
+        runop(*e, &ExeScr::threadctl_exec, 2);
+        EXPECT_EQ(popint(*e), 1);
+        e->freedatd();
+    }
+    std::lock_guard<std::mutex> lock(g_scriptmutex);
+    scriptregistry.clear();
+}
