@@ -19,6 +19,20 @@ inline bool blank(wchar_t c)
     return c == L' ' || c == L'\t';
 }
 
+// Cuts blanks and tabs at both ends, in place; returns the first kept character.
+inline wchar_t* trimblanks(wchar_t* text)
+{
+    while (blank(*text))
+        ++text;
+    wchar_t* end = text;
+    while (*end)
+        ++end;
+    while (end > text && blank(end[-1]))
+        --end;
+    *end = 0;
+    return text;
+}
+
 // Past the next LF, or at the end of the text.
 inline wchar_t* pastline(wchar_t* p)
 {

@@ -110,6 +110,9 @@ public:
 #include "compiler/compiler_ops.inc"
 #include "compiler/lexer_ops.inc"
 #include "compiler/statements_ops.inc"
+#include "compiler/arguments_ops.inc"
+#include "commands/threadqueue_ops.inc"
+#include "commands/structure_ops.inc"
 };
 
 // Appends one line to "error.log" in the program folder; 1 if written, 0 if the

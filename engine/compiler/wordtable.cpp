@@ -1,0 +1,277 @@
+// The table of built-in words. Within a first letter the entries are tried in
+// this order and the first match wins; the order matters for the prefix
+// entries ("for", "arg_", "carg_", "monrect[", "systemtime."), which must come
+// before the words they begin. A pending entry names a word whose front end
+// is not built yet: it is compiled as a user-function call until it is.
+#include "compiler/wordtable.h"
+
+#include <array>
+
+#include "runtime/exescr.h"
+
+namespace {
+
+using front = void (ExeScr::*)(wchar_t*);
+
+constexpr wordentry pending(const wchar_t* w, int32_t result, int32_t prefix = 0)
+{
+    return {w, prefix, wordaction::pending, result, nullptr, nullptr, nullptr, 0, false};
+}
+constexpr wordentry frontend(const wchar_t* w, front f, int32_t result)
+{
+    return {w, 0, wordaction::frontend, result, f, nullptr, nullptr, 0, false};
+}
+constexpr wordentry frontword(const wchar_t* w, int32_t prefix, front f, int32_t result)
+{
+    return {w, prefix, wordaction::frontword, result, f, nullptr, nullptr, 0, false};
+}
+constexpr wordentry emit(const wchar_t* w, execfn op, int64_t operand, int32_t result)
+{
+    return {w, 0, wordaction::emit, result, nullptr, nullptr, op, operand, true};
+}
+constexpr wordentry enginetext(const wchar_t* w, int64_t selector)
+{
+    return {w, 0, wordaction::enginetext, 2, nullptr, nullptr, nullptr, selector, true};
+}
+constexpr wordentry declaration(const wchar_t* w)
+{
+    return {w, 0, wordaction::declaration, 3, nullptr, nullptr, nullptr, 0, false};
+}
+constexpr wordentry forheader()
+{
+    return {L"for", 3, wordaction::forheader, 14, nullptr, nullptr, nullptr, 0, false};
+}
+
+const wordentry table[] = {
+    pending(L"asin", 1),  // asin_comp
+    pending(L"acos", 1),  // acos_comp
+    pending(L"atan", 1),  // atan_comp
+    pending(L"arg_", 2, 4),  // arg_exec with the two digits
+    pending(L"argcnt", 1),  // argcnt_exec 0
+    pending(L"bm_getstate", 1),  // bm_getstate_comp
+    pending(L"cutstr", 2),  // cutstr_comp
+    pending(L"copyfile", 1),  // copyfile_comp
+    pending(L"createdirectory", 1),  // createdirectory_comp
+    pending(L"cos", 1),  // cos_comp
+    pending(L"creproc", 3),  // creproc_comp
+    pending(L"clock", 1),  // clock_exec
+    pending(L"ctrlwin", 1),  // ctrlwin_comp
+    pending(L"ctrlhv", 1),  // ctrlhv_comp
+    pending(L"call", 3),  // call_comp
+    pending(L"clkitem", 3),  // clkitem_comp
+    pending(L"clipboardmon", 1),  // clipboardmon_exec
+    pending(L"charret", 1),  // engvar_exec 11
+    enginetext(L"classn", 7),
+    pending(L"carg_", 2, 5),  // carg_comp whole word prefix 5
+    pending(L"cargcnt", 1),  // argcnt_exec 1
+    pending(L"cliright", 1),  // engvar_exec 38
+    pending(L"clibottom", 1),  // engvar_exec 39
+    pending(L"deletefile", 1),  // deletefile_comp
+    pending(L"dialogbox", 1),  // dialogbox_comp
+    pending(L"dialogbox2", 1),  // dialogbox2_comp
+    pending(L"diropen", 1),  // diropen_comp
+    pending(L"dirreads", 2),  // dirreads_comp
+    pending(L"dirreadd", 1),  // dirreadd_comp
+    pending(L"dirsort", 3),  // dirsort_comp
+    pending(L"dirclose", 3),  // dirclose_comp
+    pending(L"def", 1),  // def_comp
+    pending(L"dshow", 1),  // dshow_comp
+    pending(L"dirbuffcnt", 1),  // engvar_exec 8
+    pending(L"dshow_width", 1),  // engvar_exec 24
+    pending(L"dshow_height", 1),  // engvar_exec 25
+    pending(L"drawbox", 1),  // drawbox_comp
+    pending(L"dsmmtime", 1),  // engvar_exec 37
+    pending(L"exp", 1),  // exp_comp
+    pending(L"exeline", 3),  // exeline_comp
+    pending(L"eflags", 1),  // engvar_exec 18
+    forheader(),
+    pending(L"fopen", 1),  // fopen_comp
+    pending(L"fread", 2),  // fread_comp
+    pending(L"fspread", 2),  // fspread_comp
+    pending(L"fsdread", 1),  // fsdread_comp
+    pending(L"fwrite", 3),  // fwrite_comp
+    pending(L"fclose", 3),  // fclose_comp
+    pending(L"fflush", 3),  // fflush_comp
+    pending(L"filesort", 3),  // filesort_comp
+    pending(L"fexist", 1),  // fexist_comp
+    pending(L"fdel", 3),  // fdel_comp
+    pending(L"floor", 1),  // floor_comp
+    pending(L"filelinecnt", 1),  // engvar_exec 6
+    pending(L"filedatacnt", 1),  // engvar_exec 7
+    pending(L"fbread", 1),  // fbread_comp
+    pending(L"fbwrite", 1),  // fbwrite_comp
+    pending(L"getwmchar", 1),  // getwmchar_comp
+    pending(L"getfiletime", 1),  // getfiletime_comp
+    pending(L"getfileattribute", 1),  // getfileattribute_comp
+    pending(L"getfilesize", 1),  // getfilesize_comp
+    pending(L"getfilelinecnt", 1),  // getfilelinecnt_comp
+    pending(L"gethwnd", 3),  // gethwnd_comp
+    pending(L"getparent", 3),  // getparent_comp
+    pending(L"getchildhwnd", 3),  // getchildhwnd_comp
+    pending(L"getcursorpos", 3),  // getcursorpos_exec
+    pending(L"getc", 1),  // getc_comp
+    pending(L"getclipboarddata", 1),  // getclipboarddata_comp
+    pending(L"geteditstr", 2),  // geteditstr_comp
+    pending(L"getitem", 3),  // getitem_comp
+    pending(L"getopenfilename", 2),  // getopenfilename_comp
+    pending(L"gpbox", 1),  // gpbox_comp
+    pending(L"getasynckeystate", 1),  // getasynckeystate_comp
+    pending(L"getsysteminfo", 2),  // getsysteminfo_comp
+    enginetext(L"getlasterror", 0),
+    pending(L"getexelinenum", 1),  // engvar_exec 21
+    pending(L"getsystemtime", 3),  // getsystemtime_exec
+    pending(L"getlocaltime", 3),  // getlocaltime_exec
+    pending(L"getdrivetype", 1),  // getdrivetype_comp
+    pending(L"getcurrentdirectory", 2),  // getcurrentdirectory_exec
+    frontend(L"getargument", &ExeScr::getargument_comp, 2),
+    frontend(L"getcallargument", &ExeScr::getcallargument_comp, 2),
+    pending(L"hwndmine", 1),  // engvar_exec 1
+    pending(L"hwndvideo", 1),  // engvar_exec 3
+    pending(L"hdropcnt", 1),  // engvar_exec 14
+    pending(L"is10orgreater", 1),  // osversion_exec 4
+    pending(L"is7orgreater", 1),  // osversion_exec 2
+    pending(L"is8orgreater", 1),  // osversion_exec 3
+    pending(L"idiv", 1),  // idiv_comp
+    pending(L"imul", 1),  // imul_comp
+    frontend(L"iadd", &ExeScr::iadd_comp, 1),
+    pending(L"is64bit", 1),  // is64bit_exec
+    pending(L"inputbox", 2),  // inputbox_comp
+    pending(L"infobox", 1),  // infobox_comp
+    pending(L"iscursor", 1),  // iscursor_comp
+    pending(L"imagebox", 1),  // imagebox_comp
+    pending(L"index1ret", 1),  // engvar_exec 9
+    pending(L"index2ret", 1),  // engvar_exec 10
+    pending(L"idivrem", 1),  // engvar_exec 16
+    pending(L"imuldx", 1),  // engvar_exec 17
+    pending(L"kbhit", 1),  // kbhit_comp
+    pending(L"keyin", 3),  // keyin_comp
+    pending(L"killprocess", 1),  // killprocess_comp
+    pending(L"logging", 3),  // logging_comp
+    declaration(L"localvar"),
+    declaration(L"localfp"),
+    declaration(L"localdir"),
+    pending(L"log", 1),  // log_comp
+    pending(L"log10", 1),  // log10_comp
+    pending(L"movefile", 1),  // movefile_comp
+    frontword(L"monrect[", 8, &ExeScr::monrectidx_comp, 1),
+    emit(L"moncnt", &ExeScr::monrect_exec, 0, 1),
+    frontend(L"monrect", &ExeScr::monrect_comp, 1),
+    pending(L"msgbox", 1),  // msgbox_comp
+    pending(L"mousemove", 3),  // mousemove_comp
+    pending(L"mousebtn", 3),  // mousebtn_comp
+    pending(L"match", 1),  // match_comp
+    pending(L"matchval", 1),  // matchval_comp
+    pending(L"matchstr", 2),  // matchstr_comp
+    pending(L"mastervol", 1),  // mastervol_comp
+    pending(L"mktime", 1),  // mktime_comp
+    frontend(L"num", &ExeScr::num_comp, 1),
+    pending(L"printf", 2),  // printf_comp
+    pending(L"pow", 1),  // pow_comp
+    pending(L"pointconversion", 1),  // pointconversion_comp
+    pending(L"playsound", 3),  // playsound_comp
+    enginetext(L"programdrv", 1),
+    enginetext(L"programdir", 2),
+    pending(L"pushpoptasktray", 3),  // pushpoptasktray_comp
+    frontend(L"queue", &ExeScr::queue_comp, 1),
+    pending(L"return", 3),  // return_comp
+    pending(L"retstr", 3),  // retstr_comp
+    pending(L"removedirectory", 1),  // removedirectory_comp
+    pending(L"rand", 1),  // rand_comp
+    pending(L"regaddstr", 3),  // regaddstr_comp
+    pending(L"regdel", 3),  // regdel_comp
+    pending(L"reggetstr", 2),  // reggetstr_comp
+    pending(L"registerhotkey", 1),  // registerhotkey_comp
+    enginetext(L"scriptdrv", 3),
+    enginetext(L"scriptdir", 4),
+    enginetext(L"scriptfn", 5),
+    pending(L"setwindowpos", 3),  // setwindowpos_comp
+    pending(L"sendstr", 3),  // sendstr_comp
+    pending(L"setc", 3),  // setc_comp
+    pending(L"setclipboarddata", 1),  // setclipboarddata_comp
+    pending(L"setfiletime", 1),  // setfiletime_comp
+    pending(L"setfileattributes", 1),  // setfileattributes_comp
+    pending(L"setprog", 3),  // setprog_comp
+    pending(L"shellexe", 3),  // shellexe_comp
+    pending(L"shutdown", 3),  // shutdown_comp
+    pending(L"sin", 1),  // sin_comp
+    pending(L"signmode", 1),  // signmode_comp
+    pending(L"sleep", 3),  // sleep_comp
+    pending(L"sleepm", 3),  // sleepm_comp
+    pending(L"strftime", 2),  // strftime_comp
+    pending(L"systime", 1),  // systime_exec
+    pending(L"sqrt", 1),  // sqrt_comp
+    pending(L"strcmp", 1),  // strcmp_comp
+    pending(L"status", 3),  // status_comp
+    pending(L"strstr", 1),  // strstr_comp variant 0
+    pending(L"strpbrk", 1),  // strstr_comp variant 1
+    pending(L"strtokstr", 2),  // strtokstr_comp
+    pending(L"strtok", 1),  // strtok_comp
+    pending(L"strchr", 1),  // strchr_comp variant 0
+    pending(L"strrchr", 1),  // strchr_comp variant 1
+    frontend(L"str", &ExeScr::str_comp, 2),
+    pending(L"strlen", 1),  // strlen_comp
+    pending(L"systolocaltime", 3),  // systolocaltime_comp
+    pending(L"systemtime.", 1, 11),  // systemtimefield_comp whole word prefix 11
+    pending(L"systemtime", 1),  // systemtime_comp
+    pending(L"subs", 1),  // subs_comp
+    pending(L"subsstr", 2),  // subsstr_comp
+    pending(L"setcurrentdirectory", 1),  // setcurrentdirectory_comp
+    pending(L"tan", 1),  // tan_comp
+    pending(L"tolowerstr", 2),  // tolowerstr_comp
+    pending(L"trim", 3),  // trim_comp
+    pending(L"tvbox", 1),  // tvbox_comp
+    frontend(L"threadstart", &ExeScr::threadstart_comp, 1),
+    frontend(L"threadctl", &ExeScr::threadctl_comp, 1),
+    pending(L"thisthread", 1),  // engvar_exec 0
+    enginetext(L"titlen", 6),
+    pending(L"tbpos", 1),  // engvar_exec 36
+    pending(L"unregisterhotkey", 1),  // unregisterhotkey_exec
+    pending(L"usbeject", 1),  // usbeject_comp
+    pending(L"undef", 1),  // undef_comp
+    pending(L"viewbox", 1),  // viewbox_comp
+    pending(L"vardtype", 1),  // engvar_exec 19
+    pending(L"vbret", 1),  // engvar_exec 20
+    pending(L"waittime", 1),  // waittime_comp
+    pending(L"wininfo", 3),  // wininfo_comp
+    pending(L"workleft", 1),  // workarea_exec 0
+    pending(L"worktop", 1),  // workarea_exec 1
+    pending(L"workright", 1),  // workarea_exec 2
+    pending(L"workbottom", 1),  // workarea_exec 3
+    pending(L"wakes3s4", 3),  // wakes3s4_comp
+    pending(L"wmiproc", 1),  // wmiproc_comp
+    pending(L"wmicnt", 1),  // engvar_exec 15
+    pending(L"winleft", 1),  // engvar_exec 32
+    pending(L"winright", 1),  // engvar_exec 33
+    pending(L"wintop", 1),  // engvar_exec 34
+    pending(L"winbottom", 1),  // engvar_exec 35
+    pending(L"xcaret", 1),  // engvar_exec 12
+    pending(L"xspos", 1),  // engvar_exec 28
+    pending(L"xcpos", 1),  // engvar_exec 30
+    pending(L"ycaret", 1),  // engvar_exec 13
+    pending(L"yspos", 1),  // engvar_exec 29
+    pending(L"ycpos", 1),  // engvar_exec 31
+};
+
+// First and one-past-last entry of each letter 'a' to 'y'.
+struct letterindex {
+    std::array<wordrange, 25> ranges{};
+    letterindex()
+    {
+        for (const wordentry& e : table) {
+            wordrange& r = ranges[static_cast<size_t>(e.word[0] - L'a')];
+            if (!r.first)
+                r.first = &e;
+            r.last = &e + 1;
+        }
+    }
+};
+
+}  // namespace
+
+wordrange wordsof(wchar_t letter)
+{
+    static const letterindex index;
+    if (letter < L'a' || letter > L'y')
+        return {nullptr, nullptr};
+    return index.ranges[static_cast<size_t>(letter - L'a')];
+}
