@@ -2,7 +2,10 @@
 // window would, runs one script through startMyExec, and prints the script's log
 // as UTF-8 when the run is over.
 //
-//   quorvelrun [--timeout SECONDS] SCRIPT [ARG...]
+//   quorvelrun [--timeout SECONDS] [--nopane] SCRIPT [ARG...]
+//
+// --nopane keeps log lines out of the log pane (only the file gets them), as
+// a host does when told to; long logs then cost no window updates.
 //
 // Exit status: 0 the run ended; 2 bad command line; 3 the script ended in a
 // fatal error (the box text goes to standard error); 4 the time-out stopped it;
@@ -171,7 +174,7 @@ LONG WINAPI crashed(EXCEPTION_POINTERS* info)
 
 int usage()
 {
-    writeall(GetStdHandle(STD_ERROR_HANDLE), "usage: quorvelrun [--timeout SECONDS] SCRIPT [ARG...]\n");
+    writeall(GetStdHandle(STD_ERROR_HANDLE), "usage: quorvelrun [--timeout SECONDS] [--nopane] SCRIPT [ARG...]\n");
     return 2;
 }
 
@@ -186,9 +189,16 @@ int wmain()
         return usage();
     int first = 1;
     DWORD timeoutms = 0;
-    if (argc > 2 && wcscmp(argv[1], L"--timeout") == 0) {
-        timeoutms = static_cast<DWORD>(_wtoi(argv[2])) * 1000;
-        first = 3;
+    for (;;) {
+        if (first + 1 < argc && wcscmp(argv[first], L"--timeout") == 0) {
+            timeoutms = static_cast<DWORD>(_wtoi(argv[first + 1])) * 1000;
+            first += 2;
+        } else if (first < argc && wcscmp(argv[first], L"--nopane") == 0) {
+            g_suplogmsg = 1;
+            ++first;
+        } else {
+            break;
+        }
     }
     if (first >= argc)
         return usage();

@@ -29,6 +29,10 @@ constexpr wordentry emit(const wchar_t* w, execfn op, int64_t operand, int32_t r
 {
     return {w, 0, wordaction::emit, result, nullptr, nullptr, op, operand, true};
 }
+constexpr wordentry emitonly(const wchar_t* w, execfn op, int32_t result)
+{
+    return {w, 0, wordaction::emit, result, nullptr, nullptr, op, 0, false};
+}
 constexpr wordentry enginetext(const wchar_t* w, int64_t selector)
 {
     return {w, 0, wordaction::enginetext, 2, nullptr, nullptr, nullptr, selector, true};
@@ -46,8 +50,8 @@ const wordentry table[] = {
     pending(L"asin", 1),  // asin_comp
     pending(L"acos", 1),  // acos_comp
     pending(L"atan", 1),  // atan_comp
-    pending(L"arg_", 2, 4),  // arg_exec with the two digits
-    pending(L"argcnt", 1),  // argcnt_exec 0
+    {L"arg_", 4, wordaction::argword, 2, nullptr, nullptr, &ExeScr::arg_exec, 0, true},
+    emit(L"argcnt", &ExeScr::argcnt_exec, 0, 1),
     pending(L"bm_getstate", 1),  // bm_getstate_comp
     pending(L"cutstr", 2),  // cutstr_comp
     pending(L"copyfile", 1),  // copyfile_comp
@@ -60,12 +64,12 @@ const wordentry table[] = {
     pending(L"call", 3),  // call_comp
     pending(L"clkitem", 3),  // clkitem_comp
     pending(L"clipboardmon", 1),  // clipboardmon_exec
-    pending(L"charret", 1),  // engvar_exec 11
+    emit(L"charret", &ExeScr::engvar_exec, 11, 1),
     enginetext(L"classn", 7),
-    pending(L"carg_", 2, 5),  // carg_comp whole word prefix 5
-    pending(L"cargcnt", 1),  // argcnt_exec 1
-    pending(L"cliright", 1),  // engvar_exec 38
-    pending(L"clibottom", 1),  // engvar_exec 39
+    frontword(L"carg_", 5, &ExeScr::carg_comp, 2),
+    emit(L"cargcnt", &ExeScr::argcnt_exec, 1, 1),
+    emit(L"cliright", &ExeScr::engvar_exec, 38, 1),
+    emit(L"clibottom", &ExeScr::engvar_exec, 39, 1),
     pending(L"deletefile", 1),  // deletefile_comp
     pending(L"dialogbox", 1),  // dialogbox_comp
     pending(L"dialogbox2", 1),  // dialogbox2_comp
@@ -76,14 +80,14 @@ const wordentry table[] = {
     pending(L"dirclose", 3),  // dirclose_comp
     pending(L"def", 1),  // def_comp
     pending(L"dshow", 1),  // dshow_comp
-    pending(L"dirbuffcnt", 1),  // engvar_exec 8
-    pending(L"dshow_width", 1),  // engvar_exec 24
-    pending(L"dshow_height", 1),  // engvar_exec 25
+    emit(L"dirbuffcnt", &ExeScr::engvar_exec, 8, 1),
+    emit(L"dshow_width", &ExeScr::engvar_exec, 24, 1),
+    emit(L"dshow_height", &ExeScr::engvar_exec, 25, 1),
     pending(L"drawbox", 1),  // drawbox_comp
-    pending(L"dsmmtime", 1),  // engvar_exec 37
+    emit(L"dsmmtime", &ExeScr::engvar_exec, 37, 1),
     pending(L"exp", 1),  // exp_comp
     pending(L"exeline", 3),  // exeline_comp
-    pending(L"eflags", 1),  // engvar_exec 18
+    emit(L"eflags", &ExeScr::engvar_exec, 18, 1),
     forheader(),
     pending(L"fopen", 1),  // fopen_comp
     pending(L"fread", 2),  // fread_comp
@@ -96,8 +100,8 @@ const wordentry table[] = {
     pending(L"fexist", 1),  // fexist_comp
     pending(L"fdel", 3),  // fdel_comp
     pending(L"floor", 1),  // floor_comp
-    pending(L"filelinecnt", 1),  // engvar_exec 6
-    pending(L"filedatacnt", 1),  // engvar_exec 7
+    emit(L"filelinecnt", &ExeScr::engvar_exec, 6, 1),
+    emit(L"filedatacnt", &ExeScr::engvar_exec, 7, 1),
     pending(L"fbread", 1),  // fbread_comp
     pending(L"fbwrite", 1),  // fbwrite_comp
     pending(L"getwmchar", 1),  // getwmchar_comp
@@ -118,31 +122,31 @@ const wordentry table[] = {
     pending(L"getasynckeystate", 1),  // getasynckeystate_comp
     pending(L"getsysteminfo", 2),  // getsysteminfo_comp
     enginetext(L"getlasterror", 0),
-    pending(L"getexelinenum", 1),  // engvar_exec 21
+    emit(L"getexelinenum", &ExeScr::engvar_exec, 21, 1),
     pending(L"getsystemtime", 3),  // getsystemtime_exec
     pending(L"getlocaltime", 3),  // getlocaltime_exec
     pending(L"getdrivetype", 1),  // getdrivetype_comp
     pending(L"getcurrentdirectory", 2),  // getcurrentdirectory_exec
     frontend(L"getargument", &ExeScr::getargument_comp, 2),
     frontend(L"getcallargument", &ExeScr::getcallargument_comp, 2),
-    pending(L"hwndmine", 1),  // engvar_exec 1
-    pending(L"hwndvideo", 1),  // engvar_exec 3
-    pending(L"hdropcnt", 1),  // engvar_exec 14
-    pending(L"is10orgreater", 1),  // osversion_exec 4
-    pending(L"is7orgreater", 1),  // osversion_exec 2
-    pending(L"is8orgreater", 1),  // osversion_exec 3
+    emit(L"hwndmine", &ExeScr::engvar_exec, 1, 1),
+    emit(L"hwndvideo", &ExeScr::engvar_exec, 3, 1),
+    emit(L"hdropcnt", &ExeScr::engvar_exec, 14, 1),
+    emit(L"is10orgreater", &ExeScr::osversion_exec, 4, 1),
+    emit(L"is7orgreater", &ExeScr::osversion_exec, 2, 1),
+    emit(L"is8orgreater", &ExeScr::osversion_exec, 3, 1),
     pending(L"idiv", 1),  // idiv_comp
     pending(L"imul", 1),  // imul_comp
     frontend(L"iadd", &ExeScr::iadd_comp, 1),
-    pending(L"is64bit", 1),  // is64bit_exec
+    emitonly(L"is64bit", &ExeScr::is64bit_exec, 1),
     pending(L"inputbox", 2),  // inputbox_comp
     pending(L"infobox", 1),  // infobox_comp
     pending(L"iscursor", 1),  // iscursor_comp
     pending(L"imagebox", 1),  // imagebox_comp
-    pending(L"index1ret", 1),  // engvar_exec 9
-    pending(L"index2ret", 1),  // engvar_exec 10
-    pending(L"idivrem", 1),  // engvar_exec 16
-    pending(L"imuldx", 1),  // engvar_exec 17
+    emit(L"index1ret", &ExeScr::engvar_exec, 9, 1),
+    emit(L"index2ret", &ExeScr::engvar_exec, 10, 1),
+    emit(L"idivrem", &ExeScr::engvar_exec, 16, 1),
+    emit(L"imuldx", &ExeScr::engvar_exec, 17, 1),
     pending(L"kbhit", 1),  // kbhit_comp
     pending(L"keyin", 3),  // keyin_comp
     pending(L"killprocess", 1),  // killprocess_comp
@@ -211,8 +215,8 @@ const wordentry table[] = {
     frontend(L"str", &ExeScr::str_comp, 2),
     pending(L"strlen", 1),  // strlen_comp
     pending(L"systolocaltime", 3),  // systolocaltime_comp
-    pending(L"systemtime.", 1, 11),  // systemtimefield_comp whole word prefix 11
-    pending(L"systemtime", 1),  // systemtime_comp
+    frontword(L"systemtime.", 11, &ExeScr::systemtimefield_comp, 1),
+    frontend(L"systemtime", &ExeScr::systemtime_comp, 1),
     pending(L"subs", 1),  // subs_comp
     pending(L"subsstr", 2),  // subsstr_comp
     pending(L"setcurrentdirectory", 1),  // setcurrentdirectory_comp
@@ -222,34 +226,34 @@ const wordentry table[] = {
     pending(L"tvbox", 1),  // tvbox_comp
     frontend(L"threadstart", &ExeScr::threadstart_comp, 1),
     frontend(L"threadctl", &ExeScr::threadctl_comp, 1),
-    pending(L"thisthread", 1),  // engvar_exec 0
+    emit(L"thisthread", &ExeScr::engvar_exec, 0, 1),
     enginetext(L"titlen", 6),
-    pending(L"tbpos", 1),  // engvar_exec 36
+    emit(L"tbpos", &ExeScr::engvar_exec, 36, 1),
     pending(L"unregisterhotkey", 1),  // unregisterhotkey_exec
     pending(L"usbeject", 1),  // usbeject_comp
     pending(L"undef", 1),  // undef_comp
     pending(L"viewbox", 1),  // viewbox_comp
-    pending(L"vardtype", 1),  // engvar_exec 19
-    pending(L"vbret", 1),  // engvar_exec 20
+    emit(L"vardtype", &ExeScr::engvar_exec, 19, 1),
+    emit(L"vbret", &ExeScr::engvar_exec, 20, 1),
     pending(L"waittime", 1),  // waittime_comp
     pending(L"wininfo", 3),  // wininfo_comp
-    pending(L"workleft", 1),  // workarea_exec 0
-    pending(L"worktop", 1),  // workarea_exec 1
-    pending(L"workright", 1),  // workarea_exec 2
-    pending(L"workbottom", 1),  // workarea_exec 3
+    emit(L"workleft", &ExeScr::workarea_exec, 0, 1),
+    emit(L"worktop", &ExeScr::workarea_exec, 1, 1),
+    emit(L"workright", &ExeScr::workarea_exec, 2, 1),
+    emit(L"workbottom", &ExeScr::workarea_exec, 3, 1),
     pending(L"wakes3s4", 3),  // wakes3s4_comp
     pending(L"wmiproc", 1),  // wmiproc_comp
-    pending(L"wmicnt", 1),  // engvar_exec 15
-    pending(L"winleft", 1),  // engvar_exec 32
-    pending(L"winright", 1),  // engvar_exec 33
-    pending(L"wintop", 1),  // engvar_exec 34
-    pending(L"winbottom", 1),  // engvar_exec 35
-    pending(L"xcaret", 1),  // engvar_exec 12
-    pending(L"xspos", 1),  // engvar_exec 28
-    pending(L"xcpos", 1),  // engvar_exec 30
-    pending(L"ycaret", 1),  // engvar_exec 13
-    pending(L"yspos", 1),  // engvar_exec 29
-    pending(L"ycpos", 1),  // engvar_exec 31
+    emit(L"wmicnt", &ExeScr::engvar_exec, 15, 1),
+    emit(L"winleft", &ExeScr::engvar_exec, 32, 1),
+    emit(L"winright", &ExeScr::engvar_exec, 33, 1),
+    emit(L"wintop", &ExeScr::engvar_exec, 34, 1),
+    emit(L"winbottom", &ExeScr::engvar_exec, 35, 1),
+    emit(L"xcaret", &ExeScr::engvar_exec, 12, 1),
+    emit(L"xspos", &ExeScr::engvar_exec, 28, 1),
+    emit(L"xcpos", &ExeScr::engvar_exec, 30, 1),
+    emit(L"ycaret", &ExeScr::engvar_exec, 13, 1),
+    emit(L"yspos", &ExeScr::engvar_exec, 29, 1),
+    emit(L"ycpos", &ExeScr::engvar_exec, 31, 1),
 };
 
 // First and one-past-last entry of each letter 'a' to 'y'.

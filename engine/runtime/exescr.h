@@ -113,6 +113,7 @@ public:
 #include "compiler/arguments_ops.inc"
 #include "commands/threadqueue_ops.inc"
 #include "commands/structure_ops.inc"
+#include "commands/valuewords_ops.inc"
 };
 
 // Appends one line to "error.log" in the program folder; 1 if written, 0 if the

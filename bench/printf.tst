@@ -1,0 +1,6 @@
+// printf of 10^5 numbers, one per line.
+main
+{
+    for (i = 0; i < 100000; i++)
+        printf("%d\n", i)
+}

@@ -1,0 +1,4 @@
+s = ""
+for i in range(100000):
+    s = s + "ab"
+print(len(s))
