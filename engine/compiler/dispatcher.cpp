@@ -138,12 +138,17 @@ void ExeScr::arglist_comp(wchar_t* step)
     }
     const wchar_t saved = *close;
     *close = 0;
+    // The step is compiled where its loop ends; its errors belong to the header's line.
+    wchar_t** outer = srccursor;
+    wchar_t* at = step;
+    srccursor = &at;
     wchar_t* text = skipblanks(step);
     if (*text) {
         if (!compscr(text, 1))
             comperr(L"invalid number error.");
         discardnum();
     }
+    srccursor = outer;
     *close = saved;
 }
 

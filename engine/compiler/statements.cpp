@@ -166,7 +166,8 @@ int32_t parser::run()
     while (!finished) {
         if (!reuse) {
             cur = e.skiptotoken(cur);
-            if (state == sHead && unitmode)
+            // A statement may start in any state that waits for one.
+            if (unitmode && (state == sHead || state == sBody || state == sAfterIf || state == sElse))
                 linemark();
             tok = e.lexscr(&cur);
         }
