@@ -632,6 +632,7 @@ void parser::finishexpr()
         return;
     }
     dispose();
+    valueleft = mode == 13;
     state = sSimple;
     reuse = true;
 }

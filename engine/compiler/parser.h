@@ -70,6 +70,7 @@ struct parser {
     bool headseen = false;     // state sFunction: the head is compiled
     int32_t caseword = 0;
     int32_t result = 0;
+    bool valueleft = false;    // mode 13: the statement just ended left its value
     std::vector<parseitem> st;
 
     parser(ExeScr& engine, wchar_t* text, int32_t m) : e(engine), cur(text), mode(m) {}

@@ -210,8 +210,9 @@ int32_t parser::run()
         case sFunction: functionhead(); break;
         case sSimple:
             if (isend(tok) || tok == '}') {
-                if (mode == 13)
+                if (mode == 13 && !valueleft)
                     result = 3;
+                valueleft = false;
                 state = sHead;
                 reuse = true;
             } else if (tok == tElse && closebodies(true)) {
