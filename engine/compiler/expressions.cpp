@@ -411,7 +411,11 @@ void parser::aftervariable()
         type = xStr;
         const parseitem target = v;
         v.done = 1;
+        // An element's index is compiled by a nested call, which lexes over the
+        // token fields: keep the literal's reference.
+        const int64_t lit = e.tokval.i;
         emitvalue(target, true);
+        e.tokval.i = lit;
         stringoperand(false);
         return;
     }
