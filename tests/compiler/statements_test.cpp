@@ -140,6 +140,30 @@ TEST(Units, ReturnWithoutValueKeepsTheFunctionsKind)
     EXPECT_EQ(c.e.datd.top[-1].i, 0);
 }
 
+// A script thread compiles its own thread block as the entry unit.
+TEST(Units, ThreadBlockIsTheEntryOfAScriptThread)
+{
+    ExeScr& e = *new ExeScr();
+    e.threadmode = 1;
+    e.threadblock = L"worker";
+    scriptsource& src = *new scriptsource(L"thread other()\r\n{\r\n  x = 1\r\n}\r\n"
+                                          L"thread worker(n)\r\n{\r\n  x = 5\r\n  y = x * 2\r\n}\r\n"
+                                          L"main {\r\n  x = 9\r\n}\r\n");
+    e.loadscript(src.text());
+    e.curfunc = static_cast<int32_t>(e.functable.size() - 1);
+    e.unitbase = static_cast<uint32_t>(e.functable.back().codestart);
+    e.runcode(e.unitbase);
+    EXPECT_EQ(e.varat(e.declvar(L"x", 0))->i, 5);
+    EXPECT_EQ(e.varat(e.declvar(L"y", 0))->i, 10);
+}
+
+// Without main, the top level ends at the first function.
+TEST(Units, TopLevelEndsAtTheFirstFunction)
+{
+    EXPECT_EQ(qtest::narrow(qtest::runscript(L"toplevel", L"\"top\"\r\nif (1) \"if\"\r\nfunction f()\r\n{\r\n  \"f\"\r\n}\r\n")),
+              "\ttop\n\tif\n");
+}
+
 TEST(Modes, ExpressionModesReportWhetherAnOperandWasCompiled)
 {
     compiled c(L"x = 1\r\n");
