@@ -164,6 +164,26 @@ TEST(Units, TopLevelEndsAtTheFirstFunction)
               "\ttop\n\tif\n");
 }
 
+// The compile tables of labels and switches are tracked blocks that their
+// release functions give back.
+TEST(Tables, ReleasedByTheirFreeFunctions)
+{
+    compiled c(L"switch (1) {\r\ncase 1:\r\n}\r\n:l\r\nswitch (2) {\r\n}\r\n");
+    auto held = [&c] {
+        int n = 0;
+        for (const memrec& r : c.e.allocs)
+            if (r.id == 1345 || r.id == 370 || r.id == 371 || r.id == 380 || r.id == 390 || r.id == 50)
+                ++n;
+        return n;
+    };
+    EXPECT_EQ(held(), 5);  // labels, case-table vector, two case lists, open-switch stack
+    c.e.freelabeltbl();
+    c.e.freecasetbls();
+    EXPECT_EQ(held(), 0);
+    c.e.freecasetbls();  // a second call does nothing
+    EXPECT_EQ(c.e.casetables.base, nullptr);
+}
+
 TEST(Modes, ExpressionModesReportWhetherAnOperandWasCompiled)
 {
     compiled c(L"x = 1\r\n");
