@@ -55,3 +55,7 @@ x = -2.5
 x * 2
 x = 2 * -3
 x + 0
+// An assignment binds to the variable before it: a + (b = 3).
+a = 1
+a + b = 3
+b * 1
