@@ -1,6 +1,8 @@
 // The expression side of the token loop: operands are emitted as soon as they
 // are known, operators wait on the item stack until one of lower or equal
 // priority, a closing bracket or the end releases them.
+#include <string>
+
 #include "compiler/parser.h"
 
 using namespace compiler;

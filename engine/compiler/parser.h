@@ -35,15 +35,19 @@ enum : int32_t {
 
 // One entry of the item stack.
 struct parseitem {
-    int32_t kind;
-    int32_t aux;          // a "(" of a condition: 1; a variable: its index
-    wchar_t* text;        // goto: the token text; variable: an array expression
-    int32_t namebounds[2];  // goto: the name; variable: kind and text length
-    int32_t cls;
-    int32_t priority;
+    int32_t kind;         // the token that opened it
+    int32_t aux;          // "(" of a condition: 1; variable or assignment: the
+                          // variable index; function head: 1 for a string function
+    wchar_t* text;        // goto: its label name; variable or assignment: the
+                          // array expression's text
+    int32_t namebounds[2];  // goto: 0 and the name's length; variable or
+                            // assignment: the variable kind (2 an array element)
+                            // and the array expression's length
+    int32_t cls;          // see the item classes; operators: their precedence
+    int32_t priority;     // nesting level, plus an operator's precedence
     int32_t done;
-    int32_t codeidx;
-    int32_t exitidx;
+    int32_t codeidx;      // statement start, or a placeholder operand to patch
+    int32_t exitidx;      // the placeholder of the jump that leaves it; -1 none
     wchar_t* increment;   // a "for" loop's step text
 };
 
