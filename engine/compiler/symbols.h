@@ -40,3 +40,11 @@ struct blockrec {
     wchar_t name[22];
     tbuf<nameitem> params;  // id 470
 };
+
+// A label of a goto target. Labels are looked up within the unit that defines
+// them only, so two functions may use one label name.
+struct labelrec {
+    wchar_t name[22];
+    int32_t codeidx;  // relative to the unit's first cell
+    int32_t unit;     // the unit's first cell (its unitbase)
+};

@@ -1,0 +1,76 @@
+// Runs every script of tests/scripts and compares its log with the .expected
+// file beside it. Scripts are kept as UTF-8 with LF line ends in the repository;
+// the test hands them over as the host would: UTF-16 with CR LF.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "support/scriptrun.h"
+
+namespace {
+
+// The folder as Windows sees it (a Unix path is reached through drive Z:).
+std::wstring scriptdir()
+{
+    std::wstring dir = qtest::widen(QUORVEL_SCRIPT_DIR);
+    if (!dir.empty() && dir[0] == L'/') {
+        for (wchar_t& c : dir)
+            if (c == L'/')
+                c = L'\\';
+        dir = L"Z:" + dir;
+    }
+    return dir + L"\\";
+}
+
+std::string readtext(const std::wstring& path)
+{
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> listscripts()
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((scriptdir() + L"*.tst").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::wstring n = fd.cFileName;
+        names.push_back(qtest::narrow(n.substr(0, n.size() - 4)));
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return names;
+}
+
+class Script : public testing::TestWithParam<std::string> {};
+
+TEST_P(Script, LogMatchesExpected)
+{
+    const std::wstring base = scriptdir() + qtest::widen(GetParam());
+    std::wstring text = qtest::widen(readtext(base + L".tst"));
+    std::wstring crlf;
+    for (wchar_t c : text) {
+        if (c == L'\n')
+            crlf += L'\r';
+        crlf += c;
+    }
+    const std::string expected = readtext(base + L".expected");
+    const std::string log = qtest::narrow(qtest::runscript(qtest::widen(GetParam()), crlf));
+    EXPECT_EQ(expected, log) << "script " << GetParam();
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, Script, testing::ValuesIn(listscripts()),
+                         [](const testing::TestParamInfo<std::string>& info) { return info.param; });
+
+TEST(Scripts, FolderHoldsScripts)
+{
+    EXPECT_FALSE(listscripts().empty()) << qtest::narrow(scriptdir());
+}
+
+}  // namespace

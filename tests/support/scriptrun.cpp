@@ -1,0 +1,100 @@
+#include "support/scriptrun.h"
+
+#include "compiler/scriptsource.h"
+#include "runtime/exescr.h"
+#include "runtime/quorvelcore.h"
+#include "support/testenv.h"
+
+namespace qtest {
+
+namespace {
+
+struct scriptrun {
+    ExeScr* e;
+    scriptsource* src;
+    volatile LONG returned;
+};
+
+DWORD WINAPI runthread(void* arg)
+{
+    auto* run = static_cast<scriptrun*>(arg);
+    ExeScr& e = *run->e;
+    e.loadscript(run->src->text());
+    // The entry unit is the last record: "main", or "null" for the top level.
+    e.curfunc = static_cast<int32_t>(e.functable.size() - 1);
+    e.unitbase = static_cast<uint32_t>(e.functable.back().codestart);
+    e.runcode(e.unitbase);
+    if (e.datd.count() || e.dats.count())
+        e.mylogmsg(L"[left: datd %d dats %d]\n", e.datd.count(), e.dats.count());
+    InterlockedExchange(&run->returned, 1);
+    return 0;
+}
+
+}  // namespace
+
+std::wstring widen(const std::string& s)
+{
+    if (s.empty())
+        return {};
+    std::wstring w(s.size(), L'\0');
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), static_cast<int>(w.size()));
+    w.resize(static_cast<size_t>(n));
+    return w;
+}
+
+std::string narrow(const std::wstring& w)
+{
+    if (w.empty())
+        return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+std::wstring runscript(const std::wstring& name, const std::wstring& text)
+{
+    // Both are left behind: a fatal exit never hands the engine back.
+    auto* e = new ExeScr();
+    auto* src = new scriptsource(text);
+    e->basename = name;
+    e->logpath = programdir + L"log\\" + name + L".log";
+    e->openscriptlog();
+    e->logon = 1;
+
+    scriptrun run{e, src, 0};
+    DWORD tid = 0;
+    HANDLE thread = CreateThread(nullptr, 0, runthread, &run, 0, &tid);
+    bool ended = false;
+    for (int tries = 0; tries < 4000 && !ended; ++tries) {
+        pump(5);
+        if (run.returned)
+            ended = true;
+        else if (HWND box = findexitbox(tid)) {
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            pump(50);
+            ended = true;
+        }
+    }
+    if (!run.returned)
+        TerminateThread(thread, 0);  // it dispatches messages for ever after a fatal error
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    InterlockedExchange(&g_screxits, 0);
+    exitflag = 0;
+
+    std::wstring log = readfile(e->logpath);
+    CloseHandle(e->loghandle);
+    e->loghandle = nullptr;
+    if (!log.empty() && log[0] == 0xFEFF)
+        log.erase(0, 1);
+    std::wstring out;
+    for (size_t k = 0; k < log.size(); ++k)
+        if (!(log[k] == L'\r' && k + 1 < log.size() && log[k + 1] == L'\n'))
+            out += log[k];
+    if (!ended)
+        out += L"[timed out]\n";
+    return out;
+}
+
+}  // namespace qtest

@@ -1,0 +1,21 @@
+// Compiling and running a whole script text for tests, without the run
+// lifecycle: the log lines the script writes are what the tests compare.
+#pragma once
+
+#include <string>
+
+namespace qtest {
+
+// Compiles `text` (the script without its byte-order mark) as the loader
+// compiles a file, then runs its entry unit (main, or the top level) on a thread
+// of its own with the script log open as "log\<name>.log". Returns the log
+// without its byte-order mark and with CR LF turned into LF. A fatal error's box
+// is closed; its "Exiting..." line stays in the log. Values left on the datum
+// stacks by a completed run are reported as a last line "[left: datd N dats M]".
+std::wstring runscript(const std::wstring& name, const std::wstring& text);
+
+// UTF-8 to UTF-16 and back.
+std::wstring widen(const std::string& s);
+std::string narrow(const std::wstring& s);
+
+}  // namespace qtest
