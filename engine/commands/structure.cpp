@@ -1,5 +1,70 @@
-// Front ends of the words that shape a script's flow.
+// Front ends of the words that shape a script's flow: the "for" header,
+// "return" and "retstr", and calls of user functions.
+#include "compiler/textscan.h"
 #include "runtime/exescr.h"
+
+int32_t ExeScr::for_comp(wchar_t* header)
+{
+    wchar_t* parts[3] = {header, nullptr, nullptr};
+    int32_t count = 1;
+    int depth = 0;
+    for (wchar_t* p = header; *p; ++p) {
+        if (*p == L'"' || *p == L'\'') {
+            p = skipargliteral(p);
+        } else if (*p == L'(') {
+            ++depth;
+        } else if (*p == L')') {
+            --depth;
+        } else if (*p == L';' && depth == 0) {
+            if (count == 3)
+                comperr(L"the number of argument mismatch.");
+            *p = 0;
+            parts[count++] = p + 1;
+        }
+    }
+    if (count != 3)
+        comperr(L"the number of argument mismatch.");
+    wchar_t* init = textscan::skipblank(parts[0]);
+    if (*init) {
+        if (!compscr(init, 1))
+            comperr(L"invalid number error.");
+        discardnum();
+    }
+    forstart = codecount() - static_cast<int32_t>(unitbase);
+    wchar_t* cond = textscan::skipblank(parts[1]);
+    if (*cond) {
+        if (!compscr(cond, 1))
+            comperr(L"invalid number error.");
+    } else {
+        emitcell(&ExeScr::pushint_exec);
+        emitu64(1);
+    }
+    return static_cast<int32_t>(parts[2] - header);
+}
+
+static bool isfunctstr(const ExeScr& e)
+{
+    return e.curfunc >= 0 && static_cast<size_t>(e.curfunc) < e.functable.size() && e.functable[e.curfunc].functstr;
+}
+
+void ExeScr::return_comp(wchar_t* args)
+{
+    if (isfunctstr(*this))
+        comperr(L"invalid return type error.");
+    if (!compscr(args, 1))
+        comperr(L"invalid number error.");
+    emitcell(nullptr);
+}
+
+void ExeScr::retstr_comp(wchar_t* args)
+{
+    if (!isfunctstr(*this))
+        comperr(L"invalid return type error.");
+    if (!compscr(args, 2))
+        comperr(L"invalid string.");
+    emitcell(nullptr);
+}
+
 
 void ExeScr::usercall_compile(int32_t func, wchar_t* args)
 {

@@ -97,3 +97,33 @@ int32_t ExeScr::subcommand(wchar_t* text, const subword* words, bool detail)
         comperr2(L"Not supported parameter.", word);
     comperr(L"Not supported parameter.");
 }
+
+void ExeScr::arglist_comp(wchar_t* step)
+{
+    int depth = 0;
+    wchar_t* close = step;
+    for (;; ++close) {
+        if (*close == 0 || *close == L'\n')
+            comperr(L"missing ).");
+        if (*close == L'"' || *close == L'\'')
+            close = skipargliteral(close);
+        else if (*close == L'(')
+            ++depth;
+        else if (*close == L')' && depth-- == 0)
+            break;
+    }
+    const wchar_t saved = *close;
+    *close = 0;
+    // The step is compiled where its loop ends; its errors belong to the header's line.
+    wchar_t** outer = srccursor;
+    wchar_t* at = step;
+    srccursor = &at;
+    wchar_t* text = textscan::skipblank(step);
+    if (*text) {
+        if (!compscr(text, 1))
+            comperr(L"invalid number error.");
+        discardnum();
+    }
+    srccursor = outer;
+    *close = saved;
+}

@@ -1,176 +1,115 @@
-// The built-in word dispatcher, reduced to the words that statements need:
-// the "for" header, "return" and "retstr" with a value, and the declarations
-// the loader has already read. Every other word is refused as an unsupported
-// call; the command library's front ends plug in here.
-#include <string>
+// The dispatcher of built-in words: looks a word up in the word table and
+// compiles it by its entry, or as a call of a user function of the current
+// module.
+#include <cwchar>
 
+#include "compiler/textscan.h"
+#include "compiler/wordtable.h"
 #include "runtime/exescr.h"
 
 namespace {
 
-bool blankchar(wchar_t c)
+bool matches(const wordentry& e, const wchar_t* word)
 {
-    return c == L' ' || c == L'\t';
+    if (e.action == wordaction::forheader)
+        return wcsncmp(word, L"for", 3) == 0 && (word[3] == 0 || textscan::blank(word[3]));
+    if (e.prefix)
+        return wcsncmp(word, e.word, static_cast<size_t>(e.prefix)) == 0;
+    return wcscmp(word, e.word) == 0;
 }
 
-wchar_t* skipblanks(wchar_t* p)
-{
-    while (blankchar(*p))
-        ++p;
-    return p;
-}
-
-// Past the quoted literal at `p`, or a compile error when it does not end.
-wchar_t* skipquoted(ExeScr& e, wchar_t* p)
-{
-    const wchar_t quote = *p;
-    for (wchar_t* q = p + 1;; ++q) {
-        if (*q == 0)
-            e.comperr2(L"no end mark of string.", p + 1);
-        if (quote == L'"' && *q == L'\\') {
-            if (q[1] == 0)
-                e.comperr2(L"no end mark of string.", p + 1);
-            ++q;
-            continue;
-        }
-        if (*q == quote) {
-            if (quote == L'\'' && q[1] == L'\'') {
-                ++q;
-                continue;
-            }
-            return q;
-        }
+// The call's copy: inline up to 128 characters, else a tracked block (id 50)
+// given back on every way out that returns.
+class callcopy {
+public:
+    callcopy(ExeScr& e, const wchar_t* text, int32_t calllen) : e(e)
+    {
+        if (calllen > 128)
+            buf = static_cast<wchar_t*>(e.mymalloc2(sizeof(wchar_t) * (static_cast<uint64_t>(calllen) + 1), 50));
+        wmemcpy(buf, text, static_cast<size_t>(calllen));
+        buf[calllen] = 0;
     }
-}
+    ~callcopy()
+    {
+        if (buf != inl)
+            e.myfree(buf, 50);
+    }
+    callcopy(const callcopy&) = delete;
+    callcopy& operator=(const callcopy&) = delete;
+    wchar_t* text() { return buf; }
+
+private:
+    ExeScr& e;
+    wchar_t inl[129];
+    wchar_t* buf = inl;
+};
 
 }  // namespace
 
 int32_t ExeScr::compcommand(wchar_t* text, int32_t namelen, int32_t calllen)
 {
-    wchar_t inl[129];
-    wchar_t* copy = inl;
-    if (calllen > 128)
-        copy = static_cast<wchar_t*>(mymalloc2(sizeof(wchar_t) * (static_cast<uint64_t>(calllen) + 1), 50));
-    wmemcpy(copy, text, static_cast<size_t>(calllen));
-    copy[calllen] = 0;
-    copy[namelen] = 0;
-    wchar_t* args = copy + namelen + 1;
-    const std::wstring word(copy);
-    auto done = [&](int32_t kind) {
-        if (copy != inl)
-            myfree(copy, 50);
-        return kind;
-    };
+    callcopy copy(*this, text, calllen);
+    wchar_t* word = copy.text();
+    // The word, a NUL where its "(" stood, then the argument text.
+    word[namelen] = 0;
+    wchar_t* args = namelen < calllen ? word + namelen + 1 : word + namelen;
 
-    if (word.compare(0, 3, L"for") == 0 && (word.size() == 3 || blankchar(word[3]))) {
-        const int32_t off = for_comp(args);
-        forstep = text + namelen + 1 + off;
-        return done(14);
+    const wordrange range = wordsof(word[0]);
+    for (const wordentry* e = range.first; e && e != range.last; ++e) {
+        if (!matches(*e, word))
+            continue;
+        switch (e->action) {
+        case wordaction::pending:
+            break;  // not built yet: a user function may still carry the name
+        case wordaction::frontend:
+            (this->*e->front)(args);
+            return e->result;
+        case wordaction::frontword:
+            (this->*e->front)(word);
+            return e->result;
+        case wordaction::variant:
+            (this->*e->frontv)(args, static_cast<int32_t>(e->operand));
+            return e->result;
+        case wordaction::emit:
+            emitcell(e->op);
+            if (e->hasoperand)
+                emitint(static_cast<int32_t>(e->operand));
+            return e->result;
+        case wordaction::enginetext:
+            emitcell(&ExeScr::pushint_exec);
+            emitint(static_cast<int32_t>(e->operand));
+            emitcell(&ExeScr::engstr_exec);
+            return e->result;
+        case wordaction::declaration:
+            return e->result;  // the loader has read it
+        case wordaction::forheader: {
+            const int32_t step = for_comp(args);
+            // The step is compiled when the loop closes, from the source itself.
+            forstep = text + namelen + 1 + step;
+            return e->result;
+        }
+        case wordaction::argword:
+            emitcell(e->op);
+            emitint(argdigits(word + e->prefix));
+            return e->result;
+        }
+        break;
     }
-    if (word == L"return") {
-        return_comp(args);
-        return done(3);
-    }
-    if (word == L"retstr") {
-        retstr_comp(args);
-        return done(3);
-    }
-    if (word == L"localvar" || word == L"localfp" || word == L"localdir")
-        return done(3);  // declarations: the loader has read them
 
-    // User-function calls are not compiled yet; neither are the library's words.
-    myerrexit(L"%s:%s at line %d", L"Not supported function call.", word.c_str(),
-              srccursor ? lineofsrc(*srccursor) : 0);
-}
-
-int32_t ExeScr::for_comp(wchar_t* header)
-{
-    wchar_t* parts[3] = {header, nullptr, nullptr};
-    int32_t count = 1;
-    int depth = 0;
-    for (wchar_t* p = header; *p; ++p) {
-        if (*p == L'"' || *p == L'\'') {
-            p = skipquoted(*this, p);
-        } else if (*p == L'(') {
-            ++depth;
-        } else if (*p == L')') {
-            --depth;
-        } else if (*p == L';' && depth == 0) {
-            if (count == 3)
-                comperr(L"the number of argument mismatch.");
-            *p = 0;
-            parts[count++] = p + 1;
+    // A user function of the module being compiled.
+    if (!functable.empty()) {
+        const uint32_t module =
+            curfunc >= 0 && static_cast<size_t>(curfunc) < functable.size() ? functable[curfunc].module : 0;
+        for (size_t k = 0; k < functable.size(); ++k) {
+            const funcrec& f = functable[k];
+            if (f.module == module && wcscmp(f.name, word) == 0) {
+                usercall_compile(static_cast<int32_t>(k), args);
+                return f.functstr ? 2 : 1;
+            }
         }
     }
-    if (count != 3)
-        comperr(L"the number of argument mismatch.");
-    wchar_t* init = skipblanks(parts[0]);
-    if (*init) {
-        if (!compscr(init, 1))
-            comperr(L"invalid number error.");
-        discardnum();
-    }
-    forstart = codecount() - static_cast<int32_t>(unitbase);
-    wchar_t* cond = skipblanks(parts[1]);
-    if (*cond) {
-        if (!compscr(cond, 1))
-            comperr(L"invalid number error.");
-    } else {
-        emitcell(&ExeScr::pushint_exec);
-        emitu64(1);
-    }
-    return static_cast<int32_t>(parts[2] - header);
-}
-
-void ExeScr::arglist_comp(wchar_t* step)
-{
-    int depth = 0;
-    wchar_t* close = step;
-    for (;; ++close) {
-        if (*close == 0 || *close == L'\n')
-            comperr(L"missing ).");
-        if (*close == L'"' || *close == L'\'')
-            close = skipquoted(*this, close);
-        else if (*close == L'(')
-            ++depth;
-        else if (*close == L')' && depth-- == 0)
-            break;
-    }
-    const wchar_t saved = *close;
-    *close = 0;
-    // The step is compiled where its loop ends; its errors belong to the header's line.
-    wchar_t** outer = srccursor;
-    wchar_t* at = step;
-    srccursor = &at;
-    wchar_t* text = skipblanks(step);
-    if (*text) {
-        if (!compscr(text, 1))
-            comperr(L"invalid number error.");
-        discardnum();
-    }
-    srccursor = outer;
-    *close = saved;
-}
-
-static bool isfunctstr(const ExeScr& e)
-{
-    return e.curfunc >= 0 && static_cast<size_t>(e.curfunc) < e.functable.size() && e.functable[e.curfunc].functstr;
-}
-
-void ExeScr::return_comp(wchar_t* args)
-{
-    if (isfunctstr(*this))
-        comperr(L"invalid return type error.");
-    if (!compscr(args, 1))
-        comperr(L"invalid number error.");
-    emitcell(nullptr);
-}
-
-void ExeScr::retstr_comp(wchar_t* args)
-{
-    if (!isfunctstr(*this))
-        comperr(L"invalid return type error.");
-    if (!compscr(args, 2))
-        comperr(L"invalid string.");
-    emitcell(nullptr);
+    // Only a compile has a source line to name; text compiled at run time has none.
+    if (compiling == 1 && srccursor)
+        myerrexit(L"%s:%s at line %d", L"Not supported function call.", word, lineofsrc(*srccursor));
+    myerrexit(L"%s:%s", L"Not supported function call.", word);
 }

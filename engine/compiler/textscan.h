@@ -19,6 +19,14 @@ inline bool blank(wchar_t c)
     return c == L' ' || c == L'\t';
 }
 
+// Past blanks and tabs.
+inline wchar_t* skipblank(wchar_t* p)
+{
+    while (blank(*p))
+        ++p;
+    return p;
+}
+
 // Cuts blanks and tabs at both ends, in place; returns the first kept character.
 inline wchar_t* trimblanks(wchar_t* text)
 {

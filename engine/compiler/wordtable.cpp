@@ -177,8 +177,8 @@ const wordentry table[] = {
     enginetext(L"programdir", 2),
     pending(L"pushpoptasktray", 3),  // pushpoptasktray_comp
     frontend(L"queue", &ExeScr::queue_comp, 1),
-    pending(L"return", 3),  // return_comp
-    pending(L"retstr", 3),  // retstr_comp
+    frontend(L"return", &ExeScr::return_comp, 3),
+    frontend(L"retstr", &ExeScr::retstr_comp, 3),
     pending(L"removedirectory", 1),  // removedirectory_comp
     pending(L"rand", 1),  // rand_comp
     pending(L"regaddstr", 3),  // regaddstr_comp

@@ -125,6 +125,7 @@ int ExeScr::execscript(const wchar_t* path)
         myerrexit(L"mypush2 stack is not empty error...diff:%d:", offsets2.count());
     freemypush();
     freemypush2();
+    freelabeltbl();
     freenametbls();
     // A stopped run may end inside a user function: its frames are not an error.
     if (!stackdd.empty() && stopflag != 1)
@@ -148,7 +149,7 @@ int ExeScr::execscript(const wchar_t* path)
     fpfreelocal();
     dirfreeall();
     dirfreelocal();
-    freecasetables();
+    freecasetbls();
     if (loghandle) {
         CloseHandle(loghandle);
         loghandle = nullptr;
@@ -227,14 +228,6 @@ int ExeScr::readscriptfile(const wchar_t* path)
     loadscript(buf + 1);
     myfree(buf, 20);
     return 1;
-}
-
-void ExeScr::freecasetables()
-{
-    for (looprec* t = casetables.base; t && t < casetables.top; ++t)
-        if (t->cases)
-            myfree(t->cases, t->allocid);
-    freebuf(casetables);
 }
 
 void ExeScr::freeboxes()

@@ -24,7 +24,11 @@ DWORD WINAPI runthread(void* arg)
     e.curfunc = static_cast<int32_t>(e.functable.size() - 1);
     e.unitbase = static_cast<uint32_t>(e.functable.back().codestart);
     e.runcode(e.unitbase);
-    if (e.datd.count() || e.dats.count())
+    // As a run's end does: the unit's result is dropped, and a stopped run may
+    // leave what it was working on.
+    if (e.datd.count())
+        --e.datd.top;
+    if (e.stopflag != 1 && (e.datd.count() || e.dats.count()))
         e.mylogmsg(L"[left: datd %d dats %d]\n", e.datd.count(), e.dats.count());
     InterlockedExchange(&run->returned, 1);
     return 0;
