@@ -1,0 +1,162 @@
+// The math commands: library functions, floor, rand and clock.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+
+#include "runtime/exescr.h"
+#include "support/codelist.h"
+#include "support/testenv.h"
+
+using qtest::expectfatal;
+using qtest::fatalengine;
+using qtest::popint;
+
+namespace {
+
+double popdbl(ExeScr& e)
+{
+    const datdcell c = e.popd();
+    EXPECT_EQ(c.isint, 0u);
+    return c.d;
+}
+
+int64_t floorof(ExeScr& e, double x)
+{
+    e.pushdbl(x);
+    e.floor_exec();
+    return popint(e);
+}
+
+int64_t randof(ExeScr& e, int64_t n)
+{
+    e.pushint(n);
+    e.rand_exec();
+    return popint(e);
+}
+
+}  // namespace
+
+TEST(MathFunctions, DoublesOfTheLibraryFunctions)
+{
+    ExeScr e;
+    struct fn {
+        execfn op;
+        double (*ref)(double);
+    };
+    const fn fns[] = {
+        {&ExeScr::sqrt_exec, [](double x) { return std::sqrt(x); }},
+        {&ExeScr::sin_exec, [](double x) { return std::sin(x); }},
+        {&ExeScr::asin_exec, [](double x) { return std::asin(x); }},
+        {&ExeScr::cos_exec, [](double x) { return std::cos(x); }},
+        {&ExeScr::acos_exec, [](double x) { return std::acos(x); }},
+        {&ExeScr::tan_exec, [](double x) { return std::tan(x); }},
+        {&ExeScr::atan_exec, [](double x) { return std::atan(x); }},
+        {&ExeScr::log_exec, [](double x) { return std::log(x); }},
+        {&ExeScr::log10_exec, [](double x) { return std::log10(x); }},
+        {&ExeScr::exp_exec, [](double x) { return std::exp(x); }},
+    };
+    for (const fn& f : fns) {
+        e.pushdbl(0.5);
+        (e.*f.op)();
+        EXPECT_DOUBLE_EQ(popdbl(e), f.ref(0.5));
+        e.pushint(1);  // integers are converted, the result is a double
+        (e.*f.op)();
+        EXPECT_DOUBLE_EQ(popdbl(e), f.ref(1.0));
+    }
+    // Domain errors go on as values.
+    e.pushint(-1);
+    e.sqrt_exec();
+    EXPECT_TRUE(std::isnan(popdbl(e)));
+    e.pushint(0);
+    e.log_exec();
+    EXPECT_EQ(popdbl(e), -HUGE_VAL);
+    e.pushint(2);
+    e.asin_exec();
+    EXPECT_TRUE(std::isnan(popdbl(e)));
+    EXPECT_TRUE(e.datd.empty());
+    e.freedatd();
+}
+
+TEST(MathFunctions, PowTakesTheFirstArgumentAsTheBase)
+{
+    ExeScr e;
+    e.pushint(10);
+    e.pushint(2);
+    e.pow_exec();
+    EXPECT_EQ(popdbl(e), 1024.0);
+    e.pushdbl(0.5);
+    e.pushint(9);
+    e.pow_exec();
+    EXPECT_EQ(popdbl(e), 3.0);
+    e.freedatd();
+}
+
+TEST(MathFloor, IntegersAtOrBelowTheValue)
+{
+    ExeScr e;
+    EXPECT_EQ(floorof(e, -2.5), -3);
+    EXPECT_EQ(floorof(e, 2.0), 2);
+    EXPECT_EQ(floorof(e, 2.9), 2);
+    EXPECT_EQ(floorof(e, -0.5), -1);
+    EXPECT_EQ(floorof(e, -0.0), 0);
+    EXPECT_EQ(floorof(e, -3.0), -3);
+    EXPECT_EQ(floorof(e, 4503599627370495.5), 4503599627370495);
+    EXPECT_EQ(floorof(e, -4503599627370495.5), -4503599627370496);
+    EXPECT_EQ(floorof(e, 9007199254740993.0), 9007199254740992);
+    EXPECT_EQ(floorof(e, -9223372036854775808.0), INT64_MIN);
+    EXPECT_EQ(floorof(e, 1e300), INT64_MIN) << "out of range gives the indefinite integer";
+    EXPECT_EQ(floorof(e, std::nan("")), INT64_MIN);
+    e.pushint(INT64_MAX - 1);
+    e.floor_exec();
+    EXPECT_EQ(popint(e), INT64_MAX - 1) << "an integer stays exact";
+    e.pushint(INT64_MIN);
+    e.floor_exec();
+    EXPECT_EQ(popint(e), INT64_MIN);
+    e.freedatd();
+}
+
+TEST(MathRand, ValuesBelowTheMagnitudeOfN)
+{
+    ExeScr e;
+    EXPECT_EQ(e.randseeded, 0u);
+    bool seen[6] = {};
+    for (int k = 0; k < 600; ++k) {
+        const int64_t r = randof(e, 6);
+        ASSERT_GE(r, 0);
+        ASSERT_LT(r, 6);
+        seen[r] = true;
+    }
+    EXPECT_EQ(e.randseeded, 1u);
+    for (bool s : seen)
+        EXPECT_TRUE(s);
+    for (int k = 0; k < 100; ++k) {
+        const int64_t r = randof(e, -6);
+        ASSERT_GE(r, 0);
+        ASSERT_LT(r, 6);
+    }
+    EXPECT_EQ(randof(e, 1), 0);
+    e.pushdbl(1.9);
+    e.rand_exec();
+    EXPECT_EQ(popint(e), 0) << "n is truncated";
+    for (int k = 0; k < 100; ++k)
+        ASSERT_LE(randof(e, 1000000), 32767);
+    e.freedatd();
+
+    EXPECT_EQ(expectfatal(fatalengine(), [](ExeScr& x) { x.pushint(0); x.rand_exec(); }), L"division by zero");
+    EXPECT_EQ(expectfatal(fatalengine(), [](ExeScr& x) { x.pushdbl(0.5); x.rand_exec(); }), L"division by zero");
+}
+
+TEST(MathClock, MillisecondsOfTheProcess)
+{
+    ExeScr e;
+    e.clock_exec();
+    const int64_t a = popint(e);
+    Sleep(50);
+    e.clock_exec();
+    const int64_t b = popint(e);
+    EXPECT_GE(a, 0);
+    EXPECT_GE(b - a, 30);
+    EXPECT_LT(b - a, 5000);
+    e.freedatd();
+}
