@@ -1,4 +1,5 @@
 // Runtime of "printf": the formatter fed from the datum stacks.
+#include <new>
 #include <string>
 
 #include "commands/printfformat.h"
@@ -34,7 +35,14 @@ void ExeScr::printf_exec()
     datsrelease(c);
     stackargs args(*this);
     std::wstring out, error;
-    if (!printfformat(format.c_str(), args, out, error))
+    bool done = false;
+    try {
+        done = printfformat(format.c_str(), args, out, error);
+    } catch (const std::bad_alloc&) {
+        // A width of a few billion characters: the allocator's own fatal error.
+        mymallocfail(0, printfid);
+    }
+    if (!done)
         myerrexit(L"%s", error.c_str());
     pushstrtext(out.c_str(), out.size(), printfid);
 }

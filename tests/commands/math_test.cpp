@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cmath>
+#include <ctime>
 
 #include "runtime/exescr.h"
 #include "support/codelist.h"
@@ -145,6 +146,40 @@ TEST(MathRand, ValuesBelowTheMagnitudeOfN)
 
     EXPECT_EQ(expectfatal(fatalengine(), [](ExeScr& x) { x.pushint(0); x.rand_exec(); }), L"division by zero");
     EXPECT_EQ(expectfatal(fatalengine(), [](ExeScr& x) { x.pushdbl(0.5); x.rand_exec(); }), L"division by zero");
+}
+
+// Each script runs on its own thread, and the generator's state is the thread's.
+TEST(MathRand, ScriptsSeededInTheSameSecondShareTheirSequence)
+{
+    struct run {
+        ExeScr e;
+        int64_t values[8] = {};
+        static DWORD WINAPI draw(void* p)
+        {
+            run* r = static_cast<run*>(p);
+            for (int64_t& v : r->values)
+                v = randof(r->e, 1000);
+            return 0;
+        }
+    };
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const time_t before = time(nullptr);
+        run a, b;
+        HANDLE ta = CreateThread(nullptr, 0, &run::draw, &a, 0, nullptr);
+        HANDLE tb = CreateThread(nullptr, 0, &run::draw, &b, 0, nullptr);
+        WaitForSingleObject(ta, INFINITE);
+        WaitForSingleObject(tb, INFINITE);
+        CloseHandle(ta);
+        CloseHandle(tb);
+        a.e.freedatd();
+        b.e.freedatd();
+        if (time(nullptr) != before)
+            continue;  // the seconds turned between the seeds
+        for (int k = 0; k < 8; ++k)
+            EXPECT_EQ(a.values[k], b.values[k]) << k;
+        return;
+    }
+    GTEST_SKIP() << "the clock's second kept turning";
 }
 
 TEST(MathClock, MillisecondsOfTheProcess)
