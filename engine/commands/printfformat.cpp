@@ -190,7 +190,7 @@ void formatfield(const datdcell& value, int32_t precision, int mode, std::wstrin
     for (int32_t k = 0; k < digits && f != 0.0; ++k) {
         f *= 10.0;
         const double d = std::floor(f);
-        out += static_cast<wchar_t>(L'0' + static_cast<int>(d));
+        out += static_cast<wchar_t>(L'0' + (d > 9.0 ? 9 : static_cast<int>(d)));
         f -= d;
     }
 }

@@ -100,13 +100,11 @@ TEST(StrSearch, PositionsCountFromTheWholeText)
     EXPECT_EQ(strstrof(e, 0, L"abcabc", L"c"), 2);
     EXPECT_EQ(strstrof(e, 0, L"abcabc", L"c", 3), 5);
     EXPECT_EQ(strstrof(e, 0, L"abcabc", L"bc", 2), 4);
-    EXPECT_EQ(strstrof(e, 0, L"abcabc", L"abcd"), -1);
     EXPECT_EQ(strstrof(e, 0, L"abcabc", L"", 6), 6) << "the empty text is found where the search starts";
     EXPECT_EQ(strstrof(e, 0, L"abcabc", L"c", 6), -1) << "a start at the length is valid";
     EXPECT_EQ(strstrof(e, 0, L"", L""), 0);
     EXPECT_EQ(strstrof(e, 1, L"hello", L"lo"), 2);
     EXPECT_EQ(strstrof(e, 1, L"hello", L"lo", 3), 3);
-    EXPECT_EQ(strstrof(e, 1, L"hello", L"xyz"), -1);
     EXPECT_EQ(strstrof(e, 1, L"hello", L""), -1) << "an empty set matches nothing";
     // A start given as a double is truncated.
     e.pushdbl(3.9);
@@ -151,7 +149,6 @@ TEST(StrSearch, CharactersFirstAndLastFromAClampedStart)
     EXPECT_EQ(strchrof(e, 0, L"hello", L'o', 100), -1) << "a start past the end counts as the length";
     EXPECT_EQ(strchrof(e, 0, L"hello", 0), 5) << "code 0 finds the terminator";
     EXPECT_EQ(strchrof(e, 1, L"hello", 0, 100), 5);
-    EXPECT_EQ(strchrof(e, 0, L"", 0), 0);
     EXPECT_EQ(strchrof(e, 0, L"hello", 0x10000 + L'h'), -1) << "no character has that code";
     EXPECT_EQ(strchrof(e, 0, L"hello", -1), -1);
     EXPECT_EQ(strchrof(e, 0, L"a\xFFFF", 0xFFFF), 1);
@@ -165,9 +162,7 @@ TEST(StrCompare, WholeTextsOrAtMostCountCharacters)
     EXPECT_EQ(strcmpof(e, L"abX", L"abY", -1), -1);
     EXPECT_EQ(strcmpof(e, L"abX", L"abY"), -1);
     EXPECT_EQ(strcmpof(e, L"abY", L"abX"), 1) << "first argument first";
-    EXPECT_EQ(strcmpof(e, L"abc", L"abc"), 0);
     EXPECT_EQ(strcmpof(e, L"ab", L"abc"), -1);
-    EXPECT_EQ(strcmpof(e, L"", L""), 0);
     EXPECT_EQ(strcmpof(e, L"abc", L"xyz", 0), 0);
     EXPECT_EQ(strcmpof(e, L"ab", L"abc", 100), -1);
     EXPECT_EQ(strcmpof(e, L"abX", L"abY", -7), -1) << "other negative counts compare whole texts too";
@@ -212,7 +207,6 @@ TEST(StrTrim, RemovesLineEndsOnly)
     EXPECT_EQ(trimmed(L"\n\n"), L"");
     EXPECT_EQ(trimmed(L""), L"");
     EXPECT_EQ(trimmed(L"a\r\n "), L"a\r\n ") << "a trailing blank stays, and so does all before it";
-    EXPECT_EQ(trimmed(L"a\t"), L"a\t");
     EXPECT_EQ(trimmed(std::wstring(200, L'x') + L"\r\n"), std::wstring(200, L'x')) << "heap texts too";
     EXPECT_TRUE(e.datd.empty());
     EXPECT_TRUE(e.dats.empty());
