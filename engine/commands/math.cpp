@@ -68,3 +68,56 @@ void ExeScr::rand_exec()
 }
 
 void ExeScr::clock_exec() { pushint(static_cast<int64_t>(clock())); }
+
+// ---- front ends: one number argument, compiled whole
+
+#define QUORVEL_ONEARG(word)                  \
+    void ExeScr::word##_comp(wchar_t* args)   \
+    {                                         \
+        argnum(args);                         \
+        emitcell(&ExeScr::word##_exec);       \
+    }
+QUORVEL_ONEARG(sqrt)
+QUORVEL_ONEARG(sin)
+QUORVEL_ONEARG(asin)
+QUORVEL_ONEARG(cos)
+QUORVEL_ONEARG(acos)
+QUORVEL_ONEARG(tan)
+QUORVEL_ONEARG(atan)
+QUORVEL_ONEARG(log)
+QUORVEL_ONEARG(log10)
+QUORVEL_ONEARG(exp)
+QUORVEL_ONEARG(floor)
+QUORVEL_ONEARG(rand)
+#undef QUORVEL_ONEARG
+
+void ExeScr::pow_comp(wchar_t* args)
+{
+    if (splitargs(args) != 2)
+        comperr(L"the number of argument mismatch.");
+    nextnum(args);
+    nextnum(args);
+    emitcell(&ExeScr::pow_exec);
+}
+
+// "idiv" takes 2 to 4 numbers, "imul" 2 or 3; the count is the operand.
+void ExeScr::intcomp(wchar_t* args, int32_t most, execfn op)
+{
+    const int32_t count = splitargs(args);
+    if (count < 2 || count > most)
+        comperr(L"the number of argument mismatch.");
+    for (int32_t k = 0; k < count; ++k)
+        nextnum(args);
+    emitcell(op);
+    emitint(count);
+}
+
+void ExeScr::idiv_comp(wchar_t* args)
+{
+    intcomp(args, 4, &ExeScr::idiv_exec);
+}
+
+void ExeScr::imul_comp(wchar_t* args)
+{
+    intcomp(args, 3, &ExeScr::imul_exec);
+}

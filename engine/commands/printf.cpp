@@ -3,6 +3,7 @@
 #include <string>
 
 #include "commands/printfformat.h"
+#include "compiler/textscan.h"
 #include "runtime/exescr.h"
 
 namespace {
@@ -45,4 +46,70 @@ void ExeScr::printf_exec()
     if (!done)
         myerrexit(L"%s", error.c_str());
     pushstrtext(out.c_str(), out.size(), printfid);
+}
+
+// ---- front end: the format is a quoted literal, checked and counted here.
+
+void ExeScr::printf_comp(wchar_t* args)
+{
+    const int32_t count = splitargs(args);
+    wchar_t* format = textscan::trimblanks(args);
+    const size_t len = wcslen(format);
+    if (len < 2 || (format[0] != L'"' && format[0] != L'\'') || format[len - 1] != format[0])
+        comperr(L"format string error in printf.");
+    // The text between the quotes, scanned for its conversions.
+    wchar_t* close = format + len - 1;
+    const wchar_t quote = *close;
+    *close = 0;
+    int32_t conversions = 0;
+    for (const wchar_t* p = format + 1; *p; ++p) {
+        if (*p != L'%')
+            continue;
+        if (p[1] == L'%') {
+            ++p;
+            continue;
+        }
+        ++p;
+        if (*p == L'-')
+            ++p;
+        if (*p == L'0')
+            ++p;
+        if (*p >= L'0' && *p <= L'9') {
+            int64_t width = 0;
+            for (; *p >= L'0' && *p <= L'9'; ++p)
+                width = width < INT32_MAX ? width * 10 + (*p - L'0') : width;
+            if (width == 0)
+                myerrexit(L"%s", L"field length 0 error.");
+        }
+        if (*p == L'.')
+            for (++p; *p >= L'0' && *p <= L'9'; ++p) {
+            }
+        switch (*p) {
+        case L'd':
+        case L'x':
+        case L'c':
+        case L'D':
+            mypush2(1);
+            break;
+        case L's':
+        case L'S':
+        case L't':
+            mypush2(2);
+            break;
+        default:
+            myerrexit(L"%s:%s", L"unsupportrd format.", p);
+        }
+        ++conversions;
+    }
+    *close = quote;
+    if (conversions != count - 1)
+        comperr(L"number of arguments mismatch.");
+    for (int32_t k = 0; k < conversions; ++k) {
+        if (mypop2() == 1)
+            nextnum(args);
+        else
+            nextstr(args);
+    }
+    nextstr(args);
+    emitcell(&ExeScr::printf_exec);
 }

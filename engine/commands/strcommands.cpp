@@ -189,3 +189,112 @@ void ExeScr::tokenlistfree()
     freebuf(tokens);
     tokencount = 0;
 }
+
+// ---- front ends
+
+void ExeScr::strlen_comp(wchar_t* args)
+{
+    argstr(args);
+    emitcell(&ExeScr::strlen_exec);
+}
+
+void ExeScr::tolowerstr_comp(wchar_t* args)
+{
+    argstr(args);
+    emitcell(&ExeScr::tolowerstr_exec);
+}
+
+void ExeScr::strtokstr_comp(wchar_t* args)
+{
+    argnum(args);
+    emitcell(&ExeScr::strtokstr_exec);
+}
+
+void ExeScr::getc_comp(wchar_t* args)
+{
+    if (splitargs(args) != 2)
+        comperr(L"the number of argument mismatch.");
+    nextnum(args);
+    nextstr(args);
+    emitcell(&ExeScr::getc_exec);
+}
+
+void ExeScr::setc_comp(wchar_t* args)
+{
+    if (splitargs(args) != 3)
+        comperr(L"the number of argument mismatch.");
+    nextnum(args);
+    nextnum(args);
+    destvar_comp(args + mypop());
+    emitcell(&ExeScr::setc_exec);
+}
+
+void ExeScr::cutstr_comp(wchar_t* args)
+{
+    const int32_t count = splitargs(args);
+    if (count != 2 && count != 3)
+        comperr(L"the number of argument mismatch.");
+    for (int32_t k = 1; k < count; ++k)
+        nextnum(args);
+    nextstr(args);
+    emitcell(&ExeScr::cutstr_exec);
+    emitint(count);
+}
+
+// "strstr"/"strpbrk" (second argument a string) and "strchr"/"strrchr" (a
+// character code): an optional start, then the first string.
+void ExeScr::searchcomp(wchar_t* args, int32_t variant, bool secondisstring, execfn op)
+{
+    const int32_t count = splitargs(args);
+    if (count != 2 && count != 3)
+        comperr(L"the number of argument mismatch.");
+    if (count == 3)
+        nextnum(args);
+    if (secondisstring)
+        nextstr(args);
+    else
+        nextnum(args);
+    nextstr(args);
+    emitcell(op);
+    emitu64((static_cast<uint64_t>(variant) << 32) | (static_cast<uint64_t>(count) << 16));
+}
+
+void ExeScr::strstr_comp(wchar_t* args, int32_t variant)
+{
+    searchcomp(args, variant, true, &ExeScr::strstr_exec);
+}
+
+void ExeScr::strchr_comp(wchar_t* args, int32_t variant)
+{
+    searchcomp(args, variant, false, &ExeScr::strchr_exec);
+}
+
+void ExeScr::strcmp_comp(wchar_t* args)
+{
+    const int32_t count = splitargs(args);
+    if (count != 2 && count != 3)
+        comperr(L"the number of argument mismatch.");
+    if (count == 3)
+        nextnum(args);
+    nextstr(args);
+    nextstr(args);
+    emitcell(&ExeScr::strcmp_exec);
+    emitu64(static_cast<uint64_t>(count));
+}
+
+void ExeScr::trim_comp(wchar_t* args)
+{
+    if (splitargs(args) != 1)
+        comperr(L"the number of argument mismatch.");
+    destvar_comp(args + mypop());
+    emitcell(&ExeScr::trim_exec);
+}
+
+void ExeScr::strtok_comp(wchar_t* args)
+{
+    if (splitargs(args) != 2)
+        comperr(L"the number of argument mismatch.");
+    nextstr(args);
+    nextstr(args);
+    emitcell(&ExeScr::strtok_exec);
+}

@@ -127,3 +127,19 @@ void ExeScr::arglist_comp(wchar_t* step)
     srccursor = outer;
     *close = saved;
 }
+
+void ExeScr::destvar_comp(wchar_t* text)
+{
+    wchar_t* name = textscan::trimblanks(text);
+    if (!textscan::asciiletter(*name))
+        comperr(L"invalid name.");
+    if (wcschr(name, L'[')) {
+        arrayidx_comp(name);
+        return;
+    }
+    int32_t index = findlocalvar(name);
+    if (index == 0)
+        index = declvar(name, 0);
+    emitcell(&ExeScr::pushvaridx_exec);
+    emitint(index);
+}

@@ -653,6 +653,8 @@ void parser::dispose()
             e.emitcell(&ExeScr::datsdrop);
         else if (e.lastcellis(2, &ExeScr::strassign_exec))
             e.codeend[-1].i |= 1;
+        else if (e.lastcellis(1, &ExeScr::printf_exec))
+            e.emitcell(&ExeScr::printraw_exec);  // formatted text goes to the log as it is
         else
             e.emitcell(&ExeScr::printstr_exec);
     } else if (e.lastcellis(1, &ExeScr::add_exec) || e.lastcellis(1, &ExeScr::subtract_exec) ||

@@ -25,6 +25,10 @@ constexpr wordentry frontword(const wchar_t* w, int32_t prefix, front f, int32_t
 {
     return {w, prefix, wordaction::frontword, result, f, nullptr, nullptr, 0, false};
 }
+constexpr wordentry variant(const wchar_t* w, void (ExeScr::*f)(wchar_t*, int32_t), int64_t which, int32_t result)
+{
+    return {w, 0, wordaction::variant, result, nullptr, f, nullptr, which, false};
+}
 constexpr wordentry emit(const wchar_t* w, execfn op, int64_t operand, int32_t result)
 {
     return {w, 0, wordaction::emit, result, nullptr, nullptr, op, operand, true};
@@ -47,18 +51,18 @@ constexpr wordentry forheader()
 }
 
 const wordentry table[] = {
-    pending(L"asin", 1),  // asin_comp
-    pending(L"acos", 1),  // acos_comp
-    pending(L"atan", 1),  // atan_comp
+    frontend(L"asin", &ExeScr::asin_comp, 1),
+    frontend(L"acos", &ExeScr::acos_comp, 1),
+    frontend(L"atan", &ExeScr::atan_comp, 1),
     {L"arg_", 4, wordaction::argword, 2, nullptr, nullptr, &ExeScr::arg_exec, 0, true},
     emit(L"argcnt", &ExeScr::argcnt_exec, 0, 1),
     pending(L"bm_getstate", 1),  // bm_getstate_comp
-    pending(L"cutstr", 2),  // cutstr_comp
+    frontend(L"cutstr", &ExeScr::cutstr_comp, 2),
     pending(L"copyfile", 1),  // copyfile_comp
     pending(L"createdirectory", 1),  // createdirectory_comp
-    pending(L"cos", 1),  // cos_comp
+    frontend(L"cos", &ExeScr::cos_comp, 1),
     pending(L"creproc", 3),  // creproc_comp
-    pending(L"clock", 1),  // clock_exec
+    emitonly(L"clock", &ExeScr::clock_exec, 1),
     pending(L"ctrlwin", 1),  // ctrlwin_comp
     pending(L"ctrlhv", 1),  // ctrlhv_comp
     pending(L"call", 3),  // call_comp
@@ -85,7 +89,7 @@ const wordentry table[] = {
     emit(L"dshow_height", &ExeScr::engvar_exec, 25, 1),
     pending(L"drawbox", 1),  // drawbox_comp
     emit(L"dsmmtime", &ExeScr::engvar_exec, 37, 1),
-    pending(L"exp", 1),  // exp_comp
+    frontend(L"exp", &ExeScr::exp_comp, 1),
     pending(L"exeline", 3),  // exeline_comp
     emit(L"eflags", &ExeScr::engvar_exec, 18, 1),
     forheader(),
@@ -99,7 +103,7 @@ const wordentry table[] = {
     pending(L"filesort", 3),  // filesort_comp
     pending(L"fexist", 1),  // fexist_comp
     pending(L"fdel", 3),  // fdel_comp
-    pending(L"floor", 1),  // floor_comp
+    frontend(L"floor", &ExeScr::floor_comp, 1),
     emit(L"filelinecnt", &ExeScr::engvar_exec, 6, 1),
     emit(L"filedatacnt", &ExeScr::engvar_exec, 7, 1),
     pending(L"fbread", 1),  // fbread_comp
@@ -113,7 +117,7 @@ const wordentry table[] = {
     pending(L"getparent", 3),  // getparent_comp
     pending(L"getchildhwnd", 3),  // getchildhwnd_comp
     pending(L"getcursorpos", 3),  // getcursorpos_exec
-    pending(L"getc", 1),  // getc_comp
+    frontend(L"getc", &ExeScr::getc_comp, 1),
     pending(L"getclipboarddata", 1),  // getclipboarddata_comp
     pending(L"geteditstr", 2),  // geteditstr_comp
     pending(L"getitem", 3),  // getitem_comp
@@ -135,8 +139,8 @@ const wordentry table[] = {
     emit(L"is10orgreater", &ExeScr::osversion_exec, 4, 1),
     emit(L"is7orgreater", &ExeScr::osversion_exec, 2, 1),
     emit(L"is8orgreater", &ExeScr::osversion_exec, 3, 1),
-    pending(L"idiv", 1),  // idiv_comp
-    pending(L"imul", 1),  // imul_comp
+    frontend(L"idiv", &ExeScr::idiv_comp, 1),
+    frontend(L"imul", &ExeScr::imul_comp, 1),
     frontend(L"iadd", &ExeScr::iadd_comp, 1),
     emitonly(L"is64bit", &ExeScr::is64bit_exec, 1),
     pending(L"inputbox", 2),  // inputbox_comp
@@ -154,8 +158,8 @@ const wordentry table[] = {
     declaration(L"localvar"),
     declaration(L"localfp"),
     declaration(L"localdir"),
-    pending(L"log", 1),  // log_comp
-    pending(L"log10", 1),  // log10_comp
+    frontend(L"log", &ExeScr::log_comp, 1),
+    frontend(L"log10", &ExeScr::log10_comp, 1),
     pending(L"movefile", 1),  // movefile_comp
     frontword(L"monrect[", 8, &ExeScr::monrectidx_comp, 1),
     emit(L"moncnt", &ExeScr::monrect_exec, 0, 1),
@@ -169,8 +173,8 @@ const wordentry table[] = {
     pending(L"mastervol", 1),  // mastervol_comp
     pending(L"mktime", 1),  // mktime_comp
     frontend(L"num", &ExeScr::num_comp, 1),
-    pending(L"printf", 2),  // printf_comp
-    pending(L"pow", 1),  // pow_comp
+    frontend(L"printf", &ExeScr::printf_comp, 2),
+    frontend(L"pow", &ExeScr::pow_comp, 1),
     pending(L"pointconversion", 1),  // pointconversion_comp
     pending(L"playsound", 3),  // playsound_comp
     enginetext(L"programdrv", 1),
@@ -180,7 +184,7 @@ const wordentry table[] = {
     frontend(L"return", &ExeScr::return_comp, 3),
     frontend(L"retstr", &ExeScr::retstr_comp, 3),
     pending(L"removedirectory", 1),  // removedirectory_comp
-    pending(L"rand", 1),  // rand_comp
+    frontend(L"rand", &ExeScr::rand_comp, 1),
     pending(L"regaddstr", 3),  // regaddstr_comp
     pending(L"regdel", 3),  // regdel_comp
     pending(L"reggetstr", 2),  // reggetstr_comp
@@ -190,39 +194,39 @@ const wordentry table[] = {
     enginetext(L"scriptfn", 5),
     pending(L"setwindowpos", 3),  // setwindowpos_comp
     pending(L"sendstr", 3),  // sendstr_comp
-    pending(L"setc", 3),  // setc_comp
+    frontend(L"setc", &ExeScr::setc_comp, 3),
     pending(L"setclipboarddata", 1),  // setclipboarddata_comp
     pending(L"setfiletime", 1),  // setfiletime_comp
     pending(L"setfileattributes", 1),  // setfileattributes_comp
     pending(L"setprog", 3),  // setprog_comp
     pending(L"shellexe", 3),  // shellexe_comp
     pending(L"shutdown", 3),  // shutdown_comp
-    pending(L"sin", 1),  // sin_comp
+    frontend(L"sin", &ExeScr::sin_comp, 1),
     pending(L"signmode", 1),  // signmode_comp
     pending(L"sleep", 3),  // sleep_comp
     pending(L"sleepm", 3),  // sleepm_comp
     pending(L"strftime", 2),  // strftime_comp
     pending(L"systime", 1),  // systime_exec
-    pending(L"sqrt", 1),  // sqrt_comp
-    pending(L"strcmp", 1),  // strcmp_comp
+    frontend(L"sqrt", &ExeScr::sqrt_comp, 1),
+    frontend(L"strcmp", &ExeScr::strcmp_comp, 1),
     pending(L"status", 3),  // status_comp
-    pending(L"strstr", 1),  // strstr_comp variant 0
-    pending(L"strpbrk", 1),  // strstr_comp variant 1
-    pending(L"strtokstr", 2),  // strtokstr_comp
-    pending(L"strtok", 1),  // strtok_comp
-    pending(L"strchr", 1),  // strchr_comp variant 0
-    pending(L"strrchr", 1),  // strchr_comp variant 1
+    variant(L"strstr", &ExeScr::strstr_comp, 0, 1),
+    variant(L"strpbrk", &ExeScr::strstr_comp, 1, 1),
+    frontend(L"strtokstr", &ExeScr::strtokstr_comp, 2),
+    frontend(L"strtok", &ExeScr::strtok_comp, 1),
+    variant(L"strchr", &ExeScr::strchr_comp, 0, 1),
+    variant(L"strrchr", &ExeScr::strchr_comp, 1, 1),
     frontend(L"str", &ExeScr::str_comp, 2),
-    pending(L"strlen", 1),  // strlen_comp
+    frontend(L"strlen", &ExeScr::strlen_comp, 1),
     pending(L"systolocaltime", 3),  // systolocaltime_comp
     frontword(L"systemtime.", 11, &ExeScr::systemtimefield_comp, 1),
     frontend(L"systemtime", &ExeScr::systemtime_comp, 1),
     pending(L"subs", 1),  // subs_comp
     pending(L"subsstr", 2),  // subsstr_comp
     pending(L"setcurrentdirectory", 1),  // setcurrentdirectory_comp
-    pending(L"tan", 1),  // tan_comp
-    pending(L"tolowerstr", 2),  // tolowerstr_comp
-    pending(L"trim", 3),  // trim_comp
+    frontend(L"tan", &ExeScr::tan_comp, 1),
+    frontend(L"tolowerstr", &ExeScr::tolowerstr_comp, 2),
+    frontend(L"trim", &ExeScr::trim_comp, 3),
     pending(L"tvbox", 1),  // tvbox_comp
     frontend(L"threadstart", &ExeScr::threadstart_comp, 1),
     frontend(L"threadctl", &ExeScr::threadctl_comp, 1),
