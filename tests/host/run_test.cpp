@@ -1,0 +1,341 @@
+// The real program under test: started in scratch program folders, driven by
+// messages as a user, another instance or the system would.
+#include <gtest/gtest.h>
+
+#include "host/hostenv.h"
+#include "host/hostrun.h"
+
+using namespace htest;
+
+namespace {
+
+constexpr int CMD_LASTFILE = 112, CMD_TOTRAY = 119, CMD_FROMTRAY = 120, CMD_QUIT = 121, CMD_CLOSETAB = 131,
+              CMD_REFRESHTAB = 132, CMD_HIDEOTHERS = 129;
+
+void command(HWND w, int id)
+{
+    PostMessageW(w, WM_COMMAND, static_cast<WPARAM>(id), 0);
+}
+
+// The title without its focus mark.
+std::wstring plaintitle(hostrun& h)
+{
+    const std::wstring t = h.title();
+    return t.empty() ? t : t.substr(1);
+}
+
+bool contains(const std::wstring& s, const std::wstring& part)
+{
+    return s.find(part) != std::wstring::npos;
+}
+
+void emptyscript(const std::wstring& path)
+{
+    writebytes(path, utf16(L""));
+}
+
+// A first instance with `script` as the last file opened.
+HWND startwithlast(hostrun& h, const std::wstring& script)
+{
+    writebytes(h.dir() + L"quorvel.ini", utf16(L"[main]\r\nscrfid=" + script + L"\r\n"));
+    if (!h.start(L""))
+        return nullptr;
+    return h.mainwindow();
+}
+
+// Opens the last file into a tab and returns its editor.
+HWND openlast(hostrun& h, const std::wstring& script)
+{
+    command(h.mainwindow(), CMD_LASTFILE);
+    if (!waitfor([&] { return contains(h.title(), L"[" + script + L"]") && h.child(L"Edit", 102); }))
+        return nullptr;
+    return h.child(L"Edit", 102);
+}
+
+// Answers the save question and, when the save fails, its report.
+void answer(hostrun& h, int id)
+{
+    HWND q = h.findbox(L"QUORVEL");
+    ASSERT_TRUE(q) << "no save question";
+    EXPECT_EQ(hostrun::boxtext(q), L"File is updated. \nDo you want to save it?");
+    hostrun::press(q, id);
+}
+
+void closesavefailure(hostrun& h, const std::wstring& path)
+{
+    HWND box = h.findbox(L"QUORVEL - Save");
+    ASSERT_TRUE(box) << "no report of the failed save";
+    EXPECT_TRUE(contains(hostrun::boxtext(box), path));
+    hostrun::press(box, IDOK);
+    EXPECT_TRUE(waitfor([&] { return !IsWindow(box); }));
+}
+
+}  // namespace
+
+TEST(HostRun, QuitSwitchRunsTheScriptHiddenAndExits)
+{
+    hostrun h;
+    emptyscript(h.dir() + L"t.tst");
+    const std::string ini = utf16(L"[setting]\r\nleft=1\r\n; kept\r\n[main]\r\nscrfid=C:\\x.tst");
+    writebytes(h.dir() + L"quorvel.ini", ini);
+    ASSERT_TRUE(h.start(L"t.tst /hide /quit"));
+    HWND w = h.mainwindow();
+    if (w) {
+        EXPECT_FALSE(IsWindowVisible(w));
+    }
+    ASSERT_EQ(h.waitexit(30000), 0);
+    const std::wstring log = widen(readbytes(h.dir() + L"log\\t.log"));
+    EXPECT_TRUE(contains(log, L"Quorvel start ____"));
+    EXPECT_TRUE(contains(log, L"Script File:" + h.dir() + L"t.tst \r\n"));
+    EXPECT_TRUE(contains(log, L"Quorvel end   ____"));
+    EXPECT_EQ(readbytes(h.dir() + L"quorvel.ini"), ini);
+    EXPECT_NE(GetFileAttributesW((h.dir() + L"log\\quorvelsys.log").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(HostRun, NologDropsTheSystemLogButScriptsStillLog)
+{
+    hostrun h;
+    emptyscript(h.dir() + L"t.tst");
+    ASSERT_TRUE(h.start(L"t.tst /nolog /hide /quit"));
+    ASSERT_EQ(h.waitexit(30000), 0);
+    EXPECT_TRUE(contains(widen(readbytes(h.dir() + L"log\\t.log")), L"Quorvel end"));
+    EXPECT_EQ(GetFileAttributesW((h.dir() + L"log\\quorvelsys.log").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(HostRun, CommandsChangeTitleAndVisibility)
+{
+    hostrun h;
+    const std::wstring script = h.dir() + L"a.tst";
+    writebytes(script, utf16(L"abc"));
+    HWND w = startwithlast(h, script);
+    ASSERT_TRUE(w);
+    EXPECT_TRUE(waitfor([&] { return plaintitle(h) == L"QUORVEL (HotKey:None) - []"; })) << plaintitle(h);
+    EXPECT_TRUE(IsWindowVisible(w));
+
+    HWND editor = openlast(h, script);
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(hostrun::text(editor), L"abc");
+    EXPECT_EQ(plaintitle(h), L"QUORVEL (HotKey:None) - [" + script + L"]");
+
+    // The tray toggle (WM_USER) and its two commands.
+    PostMessageW(w, WM_USER, 0, 0);
+    EXPECT_TRUE(waitfor([&] { return !IsWindowVisible(w); }));
+    PostMessageW(w, WM_USER, 0, 0);
+    EXPECT_TRUE(waitfor([&] { return IsWindowVisible(w) != 0; }));
+    command(w, CMD_TOTRAY);
+    EXPECT_TRUE(waitfor([&] { return !IsWindowVisible(w); }));
+    command(w, CMD_FROMTRAY);
+    EXPECT_TRUE(waitfor([&] { return IsWindowVisible(w) != 0; }));
+
+    command(w, CMD_CLOSETAB);
+    EXPECT_TRUE(waitfor([&] { return plaintitle(h) == L"QUORVEL (HotKey:None) - []"; }));
+    EXPECT_FALSE(h.child(L"Edit", 102));
+
+    command(w, CMD_QUIT);
+    ASSERT_EQ(h.waitexit(10000), 0);
+    const std::wstring ini = widen(readbytes(h.dir() + L"quorvel.ini"));
+    EXPECT_TRUE(contains(ini, L"scrfid_00=" + script + L"\r\n"));
+    EXPECT_TRUE(contains(ini, L"\r\nleft="));
+}
+
+TEST(HostRun, EndReportsAreCheckedAndBounded)
+{
+    hostrun h;
+    emptyscript(h.dir() + L"t.tst");
+    ASSERT_TRUE(h.start(L""));
+    HWND w = h.mainwindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(waitfor([&] { return contains(h.title(), L"(HotKey:None)"); }));
+
+    const auto send = [&](ULONG_PTR data, const wchar_t* text, DWORD bytes) {
+        COPYDATASTRUCT cds = {data, bytes, const_cast<wchar_t*>(text)};
+        DWORD_PTR result = 1;
+        SendMessageTimeoutW(w, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds), SMTO_ABORTIFHUNG, 5000, &result);
+        return result;
+    };
+    EXPECT_EQ(send(0, L"C:\\s\\x.tst", 22), 0u);
+    send(7, L"C:\\s\\other.tst", 30);
+    const wchar_t unterminated[] = L"C:\\s\\zGARBAGE";
+    send(0, unterminated, 6 * sizeof(wchar_t) + 1);
+    EXPECT_TRUE(waitfor([&] { return contains(h.syslog(), L"......End   of C:\\s\\z\r\n"); })) << h.syslog();
+    EXPECT_TRUE(contains(h.syslog(), L"......End   of C:\\s\\x.tst\r\n"));
+    EXPECT_FALSE(contains(h.syslog(), L"other"));
+
+    // A real second instance started with "/quit" reports to this first one.
+    hostrun second(h.dir());
+    ASSERT_TRUE(second.start(L"t.tst /hide /quit"));
+    EXPECT_EQ(second.waitexit(30000), 0);
+    EXPECT_TRUE(waitfor([&] { return contains(h.syslog(), L"......End   of " + h.dir() + L"t.tst\r\n"); }))
+        << h.syslog();
+}
+
+TEST(HostRun, SaveWritesTheMarkAndTheText)
+{
+    hostrun h;
+    const std::wstring script = h.dir() + L"a.tst";
+    writebytes(script, "hello\r\nworld");  // no mark: converted, so modified at once
+    ASSERT_TRUE(startwithlast(h, script));
+    HWND editor = openlast(h, script);
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(hostrun::text(editor), L"hello\r\nworld");
+
+    command(h.mainwindow(), CMD_REFRESHTAB);
+    answer(h, IDYES);
+    EXPECT_TRUE(waitfor([&] { return readbytes(script) == utf16(L"hello\r\nworld"); }));
+    ASSERT_TRUE(waitfor([&] { return (editor = h.child(L"Edit", 102)) != nullptr; }));
+
+    // "No" keeps the file; refreshing reads it again.
+    SendMessageW(editor, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"changed"));
+    SendMessageW(editor, EM_SETMODIFY, TRUE, 0);
+    command(h.mainwindow(), CMD_REFRESHTAB);
+    answer(h, IDNO);
+    EXPECT_TRUE(waitfor([&] {
+        HWND e = h.child(L"Edit", 102);
+        return e && hostrun::text(e) == L"hello\r\nworld";
+    }));
+    EXPECT_EQ(readbytes(script), utf16(L"hello\r\nworld"));
+}
+
+TEST(HostRun, FailedSaveKeepsTheTabItsTextAndTheWindow)
+{
+    hostrun h;
+    const std::wstring script = h.dir() + L"a.tst";
+    writebytes(script, utf16(L"orig"));
+    ASSERT_TRUE(startwithlast(h, script));
+    HWND editor = openlast(h, script);
+    ASSERT_TRUE(editor);
+    SendMessageW(editor, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"edited"));
+    SendMessageW(editor, EM_SETMODIFY, TRUE, 0);
+
+    // Deleted meanwhile: not created again.
+    ASSERT_TRUE(DeleteFileW(script.c_str()));
+    command(h.mainwindow(), CMD_REFRESHTAB);
+    answer(h, IDYES);
+    closesavefailure(h, script);
+    EXPECT_EQ(GetFileAttributesW(script.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(IsWindow(editor));
+    EXPECT_EQ(hostrun::text(editor), L"edited");
+    EXPECT_TRUE(contains(h.title(), script));
+
+    // Closing asks again; a failure keeps the window open.
+    PostMessageW(h.mainwindow(), WM_CLOSE, 0, 0);
+    answer(h, IDYES);
+    closesavefailure(h, script);
+    EXPECT_TRUE(h.alive());
+    EXPECT_TRUE(IsWindow(editor));
+
+    // A folder in the file's place: the replacement itself fails.
+    ASSERT_TRUE(CreateDirectoryW(script.c_str(), nullptr));
+    PostMessageW(h.mainwindow(), WM_CLOSE, 0, 0);
+    answer(h, IDYES);
+    closesavefailure(h, script);
+    EXPECT_TRUE(h.alive());
+    EXPECT_EQ(hostrun::text(editor), L"edited");
+
+    // Once the file can be written, the close goes through and saves.
+    RemoveDirectoryW(script.c_str());
+    writebytes(script, utf16(L"orig"));
+    PostMessageW(h.mainwindow(), WM_CLOSE, 0, 0);
+    answer(h, IDYES);
+    ASSERT_EQ(h.waitexit(10000), 0);
+    EXPECT_EQ(readbytes(script), utf16(L"edited"));
+}
+
+TEST(HostRun, IniRoundTripsByteForByte)
+{
+    hostrun h;
+    const std::wstring script = h.dir() + L"a.tst";
+    writebytes(script, utf16(L"x"));
+    // Unknown sections and keys, a comment, a blank line, a bare LF line and no
+    // final line end: all kept; the rectangle and the recent list as they will
+    // be written again.
+    const std::string ini = utf16(L"; settings\r\n\r\n[setting]\r\nleft=100\r\ntop=100\r\nright=850\r\nbottom=700\r\n"
+                                  L"custom=\x00e9\r\n[main]\r\nscrfid=" + script + L"\r\nscrfid_00=" + script +
+                                  L"\r\n[other]\nbare=1\n[runkey]\r\nfsmod=0");
+    writebytes(h.dir() + L"quorvel.ini", ini);
+    ASSERT_TRUE(h.start(L""));
+    ASSERT_TRUE(h.mainwindow());
+    ASSERT_TRUE(openlast(h, script));
+    RECT r;
+    GetWindowRect(h.mainwindow(), &r);
+    EXPECT_EQ(r.left, 100);
+    EXPECT_EQ(r.bottom, 700);
+    command(h.mainwindow(), CMD_QUIT);
+    ASSERT_EQ(h.waitexit(10000), 0);
+    EXPECT_EQ(widen(readbytes(h.dir() + L"quorvel.ini")), widen(ini));
+}
+
+TEST(HostRun, IniWithoutMarkIsReportedAndNeverOverwritten)
+{
+    hostrun h;
+    const std::string ini = "[setting]\r\nleft=5\r\n";
+    writebytes(h.dir() + L"quorvel.ini", ini);
+    ASSERT_TRUE(h.start(L""));
+    HWND box = h.findbox(L"QUORVEL - Exit");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(hostrun::boxtext(box), L"This file is not UNICODE format.:" + h.dir() + L"quorvel.ini");
+    hostrun::press(box, IDOK);
+    ASSERT_TRUE(h.mainwindow());  // start-up goes on
+    PostMessageW(h.mainwindow(), WM_CLOSE, 0, 0);
+    ASSERT_EQ(h.waitexit(10000), 0);
+    EXPECT_EQ(readbytes(h.dir() + L"quorvel.ini"), ini);
+}
+
+TEST(HostRun, QueryEndSessionLetsTheSessionEndUnlessCancelled)
+{
+    hostrun h;
+    const std::wstring script = h.dir() + L"a.tst";
+    writebytes(script, "converted");
+    ASSERT_TRUE(startwithlast(h, script));
+    ASSERT_TRUE(openlast(h, script));
+    HWND w = h.mainwindow();
+
+    // The system asks from another thread while the test answers the question.
+    const auto queryend = [&](int answerid) {
+        struct query {
+            HWND w;
+            DWORD_PTR result;
+        } q{w, 99};
+        HANDLE t = CreateThread(
+            nullptr, 0,
+            [](void* p) -> DWORD {
+                auto* q = static_cast<query*>(p);
+                SendMessageTimeoutW(q->w, WM_QUERYENDSESSION, 0, 0, 0, 20000, &q->result);
+                return 0;
+            },
+            &q, 0, nullptr);
+        answer(h, answerid);
+        WaitForSingleObject(t, 20000);
+        CloseHandle(t);
+        return q.result;
+    };
+    EXPECT_EQ(queryend(IDCANCEL), 0u);
+    EXPECT_TRUE(IsWindow(w));
+    EXPECT_EQ(queryend(IDNO), 1u);
+    EXPECT_EQ(h.waitexit(10000), 0);
+}
+
+TEST(HostRun, HideAndShowOtherInstances)
+{
+    hostrun first;
+    ASSERT_TRUE(first.start(L""));
+    HWND a = first.mainwindow();
+    ASSERT_TRUE(a);
+    ASSERT_TRUE(waitfor([&] { return contains(first.title(), L"(HotKey:None)"); }));
+    hostrun second(first.dir());
+    ASSERT_TRUE(second.start(L""));
+    HWND b = second.mainwindow();
+    ASSERT_TRUE(b);
+    EXPECT_TRUE(waitfor([&] { return plaintitle(second) == L"QUORVEL - []"; })) << plaintitle(second);
+    // The alternation starts with "show".
+    const std::wstring blog = first.dir() + L"log\\quorvelsys-001.log";  // the first holds the plain name
+    command(b, CMD_HIDEOTHERS);
+    EXPECT_TRUE(waitfor([&] { return contains(widen(readbytes(blog)), L"Show: QUORVEL (HotKey:None)"); }));
+    EXPECT_TRUE(IsWindowVisible(a));
+    command(b, CMD_HIDEOTHERS);
+    EXPECT_TRUE(waitfor([&] { return !IsWindowVisible(a); }));
+    EXPECT_TRUE(contains(widen(readbytes(blog)), L"Hide: QUORVEL (HotKey:None)"));
+    EXPECT_TRUE(IsWindowVisible(b));
+    command(b, CMD_HIDEOTHERS);
+    EXPECT_TRUE(waitfor([&] { return IsWindowVisible(a) != 0; }));
+}
