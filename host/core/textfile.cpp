@@ -115,9 +115,16 @@ bool writefileatomic(const std::wstring& path, const void* data, size_t bytes, D
         else
             ok = true;
     }
-    if (ok && !MoveFileExW(tmp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // A reader that has the target open for a moment (a virus scanner, an
+    // indexer) makes the replacement fail: try again for a short while.
+    for (int tries = 0; ok; ++tries) {
+        if (MoveFileExW(tmp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            break;
         syserr = GetLastError();
-        ok = false;
+        if (tries == 9 || (syserr != ERROR_ACCESS_DENIED && syserr != ERROR_SHARING_VIOLATION))
+            ok = false;
+        else
+            Sleep(30);
     }
     if (!ok)
         DeleteFileW(tmp);

@@ -106,6 +106,9 @@ HWND hostrun::mainwindow(DWORD ms)
     if (main_ && IsWindow(main_))
         return main_;
     waitfor([&] { return (main_ = findtop(pi_.dwProcessId, L"quorvel.main", nullptr)) != nullptr; }, ms);
+    // The window is found while it is still being created: wait for its last child.
+    if (main_)
+        waitfor([&] { return FindWindowExW(main_, nullptr, L"msctls_statusbar32", nullptr) != nullptr; }, ms);
     return main_;
 }
 

@@ -2,6 +2,9 @@
 // messages as a user, another instance or the system would.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include "host/hostenv.h"
 #include "host/hostrun.h"
 
@@ -182,7 +185,9 @@ TEST(HostRun, SaveWritesTheMarkAndTheText)
     command(h.mainwindow(), CMD_REFRESHTAB);
     answer(h, IDYES);
     EXPECT_TRUE(waitfor([&] { return readbytes(script) == utf16(L"hello\r\nworld"); }));
-    ASSERT_TRUE(waitfor([&] { return (editor = h.child(L"Edit", 102)) != nullptr; }));
+    // The refreshed tab has a new editor once the old one is gone.
+    const HWND old = editor;
+    ASSERT_TRUE(waitfor([&] { return !IsWindow(old) && (editor = h.child(L"Edit", 102)) != nullptr; }));
 
     // "No" keeps the file; refreshing reads it again.
     SendMessageW(editor, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"changed"));
@@ -338,4 +343,76 @@ TEST(HostRun, HideAndShowOtherInstances)
     EXPECT_TRUE(IsWindowVisible(b));
     command(b, CMD_HIDEOTHERS);
     EXPECT_TRUE(waitfor([&] { return IsWindowVisible(a) != 0; }));
+}
+
+namespace {
+
+// Chooses `path` in the "File Open" dialog that command 111 shows.
+bool openbydialog(hostrun& h, const std::wstring& path)
+{
+    command(h.mainwindow(), 111);
+    HWND box = h.findbox(L"File Open", 15000);
+    if (!box)
+        return false;
+    // The file-name field: a combo box (cmb13) in the newer layout, an edit (edt1) in the older.
+    HWND name = GetDlgItem(box, 0x47C);
+    if (!name)
+        name = GetDlgItem(box, 0x480);
+    if (!name)
+        return false;
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    hostrun::press(box, IDOK);
+    return waitfor([&] { return !IsWindow(box); }, 10000);
+}
+
+}  // namespace
+
+TEST(HostRun, TabsOpenedFromTheDialogSwitchCloseAndFillTheRecentList)
+{
+    hostrun h;
+    std::wstring files[11];
+    for (int i = 0; i < 11; ++i) {
+        files[i] = h.dir() + L"s" + std::to_wstring(i) + L".tst";
+        writebytes(files[i], utf16(L"text " + std::to_wstring(i)));
+    }
+    ASSERT_TRUE(h.start(L""));
+    HWND w = h.mainwindow();
+    ASSERT_TRUE(w);
+    HWND tabs = h.child(L"SysTabControl32", 120);
+    ASSERT_TRUE(tabs);
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_TRUE(openbydialog(h, files[i])) << i;
+        ASSERT_TRUE(waitfor([&] { return contains(h.title(), L"[" + files[i] + L"]"); })) << h.title();
+        if (i == 4) {
+            ASSERT_TRUE(openbydialog(h, files[3]));
+            EXPECT_TRUE(waitfor([&] { return contains(h.syslog(), L"Already Opened. \r\n"); }));
+            EXPECT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 5);
+        }
+    }
+    EXPECT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 10);
+    ASSERT_TRUE(openbydialog(h, files[10]));
+    EXPECT_TRUE(waitfor([&] { return contains(h.syslog(), L"Allowed edit window's count is 10 \r\n"); }));
+    EXPECT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 10);
+
+    // Switching tabs makes the chosen file the current script.
+    SendMessageW(tabs, TCM_SETCURFOCUS, 0, 0);
+    EXPECT_TRUE(waitfor([&] { return contains(h.title(), L"[" + files[0] + L"]"); })) << h.title();
+
+    // Closing a tab in the row leaves the next one current; closing the last
+    // one makes the one before it current.
+    command(w, CMD_CLOSETAB);
+    EXPECT_TRUE(waitfor([&] { return contains(h.title(), L"[" + files[1] + L"]"); })) << h.title();
+    SendMessageW(tabs, TCM_SETCURFOCUS, 8, 0);
+    EXPECT_TRUE(waitfor([&] { return contains(h.title(), L"[" + files[9] + L"]"); })) << h.title();
+    command(w, CMD_CLOSETAB);
+    EXPECT_TRUE(waitfor([&] { return contains(h.title(), L"[" + files[8] + L"]"); })) << h.title();
+    EXPECT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 8);
+
+    command(w, CMD_QUIT);
+    ASSERT_EQ(h.waitexit(10000), 0);
+    const std::wstring ini = widen(readbytes(h.dir() + L"quorvel.ini"));
+    EXPECT_TRUE(contains(ini, L"scrfid=" + files[9] + L"\r\n"));
+    EXPECT_TRUE(contains(ini, L"scrfid_00=" + files[9] + L"\r\nscrfid_01=" + files[8] + L"\r\n"));
+    EXPECT_TRUE(contains(ini, L"scrfid_09=" + files[0] + L"\r\n"));
+    EXPECT_FALSE(contains(ini, L"scrfid_10="));
 }

@@ -93,3 +93,25 @@ TEST(WholeFile, ReadsIntoATrackedBlock)
     EXPECT_EQ(readwhole(path + L"x", id_scriptread, block, n, err), readfail::open);
     EXPECT_EQ(err, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
+
+TEST(AtomicWrite, WaitsForAReaderThatHasTheTargetOpenForAMoment)
+{
+    const std::wstring path = htest::scratch(L"save") + L"a.tst";
+    htest::writebytes(path, "old");
+    HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    HANDLE closer = CreateThread(
+        nullptr, 0,
+        [](void* h) -> DWORD {
+            Sleep(100);
+            CloseHandle(static_cast<HANDLE>(h));
+            return 0;
+        },
+        reader, 0, nullptr);
+    DWORD err = 0;
+    EXPECT_TRUE(writefileatomic(path, "new", 3, err)) << err;
+    WaitForSingleObject(closer, 5000);
+    CloseHandle(closer);
+    EXPECT_EQ(htest::readbytes(path), "new");
+}
