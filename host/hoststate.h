@@ -56,6 +56,8 @@ hoststate& hs();
 void settitle();
 void layoutmain();
 void tasktray(bool on);
+// The task bar was made anew: put the icon back.
+void traycreated();
 void hideothers();
 void focusscript();
 // Starts `path` in this process; the "log" folder must exist for its log.

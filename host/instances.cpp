@@ -13,8 +13,6 @@ namespace host {
 
 namespace {
 
-constexpr UINT WM_TRAYCALLBACK = WM_APP + 1;
-
 struct appsearch {
     const wchar_t* cls;
     const wchar_t* title;
@@ -76,32 +74,58 @@ HWND findfirstapp(const wchar_t* classneedle, const wchar_t* titleneedle)
     return s.found;
 }
 
-void tasktray(bool on)
+namespace {
+
+NOTIFYICONDATAW trayrecord()
 {
     hoststate& h = hs();
     NOTIFYICONDATAW nid = {};
     nid.cbSize = sizeof nid;
     nid.hWnd = h.main;
     nid.uID = TRAY_UID;
-    if (!on) {
-        Shell_NotifyIconW(NIM_DELETE, &nid);
-        ShowWindow(h.main, SW_SHOWNORMAL);
-        h.trayshown = false;
-        return;
-    }
     nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     nid.uCallbackMessage = WM_TRAYCALLBACK;
     nid.hIcon = LoadIconW(h.inst, MAKEINTRESOURCEW(IDI_QUORVEL));
     wcscpy_s(nid.szTip, L"QUORVEL");
+    return nid;
+}
+
+// Adds the icon, or finds it still there. When neither, the hidden window
+// could never be reached again: it is shown instead.
+void showtrayicon()
+{
+    hoststate& h = hs();
+    NOTIFYICONDATAW nid = trayrecord();
     ShowWindow(h.main, SW_HIDE);
-    if (!Shell_NotifyIconW(NIM_ADD, &nid)) {
-        // Without an icon a hidden window could never be reached again.
-        logmsg(L"%s\n", L"The task-tray icon could not be added.");
-        ShowWindow(h.main, SW_SHOWNORMAL);
-        h.trayshown = false;
+    if (Shell_NotifyIconW(NIM_ADD, &nid) || Shell_NotifyIconW(NIM_MODIFY, &nid)) {
+        h.trayshown = true;
         return;
     }
-    h.trayshown = true;
+    logmsg(L"%s\n", L"The task-tray icon could not be added.");
+    ShowWindow(h.main, SW_SHOWNORMAL);
+    h.trayshown = false;
+}
+
+}  // namespace
+
+void tasktray(bool on)
+{
+    hoststate& h = hs();
+    if (on) {
+        showtrayicon();
+        return;
+    }
+    NOTIFYICONDATAW nid = trayrecord();
+    Shell_NotifyIconW(NIM_DELETE, &nid);
+    ShowWindow(h.main, SW_SHOWNORMAL);
+    h.trayshown = false;
+}
+
+void traycreated()
+{
+    // A new task bar (Explorer restarted) has forgotten the icon.
+    if (hs().trayshown)
+        showtrayicon();
 }
 
 void hideothers()

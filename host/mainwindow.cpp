@@ -20,8 +20,6 @@ namespace host {
 
 namespace {
 
-constexpr UINT WM_TRAYCALLBACK = WM_APP + 1;
-
 int rectheight(HWND w)
 {
     RECT r;
@@ -512,7 +510,7 @@ bool closemain(HWND hwnd)
         nid.cbSize = sizeof nid;
         nid.hWnd = hwnd;
         nid.uID = TRAY_UID;
-        Shell_NotifyIconW(NIM_DELETE, &nid);
+        Shell_NotifyIconW(NIM_DELETE, &nid);  // the window stays hidden while it closes
         h.trayshown = false;
     }
     if (!h.cmd.scriptgiven && !g_screxits)
@@ -627,11 +625,7 @@ LRESULT CALLBACK mainwndproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     hoststate& h = hs();
     if (h.taskbarcreated && msg == h.taskbarcreated) {
-        // Explorer restarted: its tray forgot the icon.
-        if (h.trayshown) {
-            h.trayshown = false;
-            tasktray(true);
-        }
+        traycreated();
         return 0;
     }
     switch (msg) {

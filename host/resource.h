@@ -58,3 +58,4 @@
 
 // Tray.
 #define TRAY_UID 300
+#define WM_TRAYCALLBACK (WM_APP + 1)

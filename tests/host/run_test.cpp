@@ -62,6 +62,8 @@ void answer(hostrun& h, int id)
     ASSERT_TRUE(q) << "no save question";
     EXPECT_EQ(hostrun::boxtext(q), L"File is updated. \nDo you want to save it?");
     hostrun::press(q, id);
+    // Gone before anything looks for the next box.
+    EXPECT_TRUE(waitfor([&] { return !IsWindow(q); }));
 }
 
 void closesavefailure(hostrun& h, const std::wstring& path)
@@ -81,12 +83,16 @@ TEST(HostRun, QuitSwitchRunsTheScriptHiddenAndExits)
     emptyscript(h.dir() + L"t.tst");
     const std::string ini = utf16(L"[setting]\r\nleft=1\r\n; kept\r\n[main]\r\nscrfid=C:\\x.tst");
     writebytes(h.dir() + L"quorvel.ini", ini);
+    const DWORD started = GetTickCount();
     ASSERT_TRUE(h.start(L"t.tst /hide /quit"));
     HWND w = h.mainwindow();
     if (w) {
         EXPECT_FALSE(IsWindowVisible(w));
     }
     ASSERT_EQ(h.waitexit(30000), 0);
+    // The script's close request is answered at once, so the wait for running
+    // scripts at close does not run into its 5 s limit.
+    EXPECT_LT(GetTickCount() - started, 4000u);
     const std::wstring log = widen(readbytes(h.dir() + L"log\\t.log"));
     EXPECT_TRUE(contains(log, L"Quorvel start ____"));
     EXPECT_TRUE(contains(log, L"Script File:" + h.dir() + L"t.tst \r\n"));
@@ -127,6 +133,10 @@ TEST(HostRun, CommandsChangeTitleAndVisibility)
     EXPECT_TRUE(waitfor([&] { return IsWindowVisible(w) != 0; }));
     command(w, CMD_TOTRAY);
     EXPECT_TRUE(waitfor([&] { return !IsWindowVisible(w); }));
+    // A new task bar asks for the icon again; the window stays in the tray.
+    SendMessageW(w, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    Sleep(200);
+    EXPECT_FALSE(IsWindowVisible(w));
     command(w, CMD_FROMTRAY);
     EXPECT_TRUE(waitfor([&] { return IsWindowVisible(w) != 0; }));
 
@@ -343,6 +353,20 @@ TEST(HostRun, HideAndShowOtherInstances)
     EXPECT_TRUE(IsWindowVisible(b));
     command(b, CMD_HIDEOTHERS);
     EXPECT_TRUE(waitfor([&] { return IsWindowVisible(a) != 0; }));
+
+    // The setting and enrolment commands belong to the first instance.
+    const auto notfirst = [&] {
+        const std::wstring log = widen(readbytes(blog));
+        int n = 0;
+        for (size_t at = log.find(L"This is not first app.\r\n"); at != std::wstring::npos;
+             at = log.find(L"This is not first app.\r\n", at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(notfirst(), 1);  // at start, for the hotkeys
+    for (int id : {116, 123, 124, 134, 135})
+        command(b, id);
+    EXPECT_TRUE(waitfor([&] { return notfirst() == 6; })) << notfirst();
 }
 
 namespace {
@@ -415,4 +439,24 @@ TEST(HostRun, TabsOpenedFromTheDialogSwitchCloseAndFillTheRecentList)
     EXPECT_TRUE(contains(ini, L"scrfid_00=" + files[9] + L"\r\nscrfid_01=" + files[8] + L"\r\n"));
     EXPECT_TRUE(contains(ini, L"scrfid_09=" + files[0] + L"\r\n"));
     EXPECT_FALSE(contains(ini, L"scrfid_10="));
+}
+
+TEST(HostRun, RunAsksToSaveAConvertedTabFirst)
+{
+    hostrun h;
+    const std::wstring script = h.dir() + L"r.tst";
+    writebytes(script, "");  // no mark: converted to an empty text, modified at once
+    ASSERT_TRUE(startwithlast(h, script));
+    HWND editor = openlast(h, script);
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(hostrun::text(editor), L"");
+
+    command(h.mainwindow(), 115);
+    answer(h, IDCANCEL);  // no run
+    command(h.mainwindow(), 115);
+    answer(h, IDYES);     // saved, then run
+    const std::wstring log = h.dir() + L"log\\r.log";
+    EXPECT_TRUE(waitfor([&] { return contains(widen(readbytes(log)), L"Quorvel end"); })) << widen(readbytes(log));
+    EXPECT_EQ(readbytes(script), utf16(L""));
+    EXPECT_EQ(widen(readbytes(log)).find(L"Quorvel start"), widen(readbytes(log)).rfind(L"Quorvel start"));
 }

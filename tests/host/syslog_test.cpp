@@ -81,6 +81,37 @@ TEST(FatalExit, OnlyTheFirstSpeaks)
     EXPECT_EQ(g_screxits, 1);
 }
 
+namespace {
+int g_sentcloses = 0;
+LRESULT CALLBACK countcloses(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_CLOSE) {
+        ++g_sentcloses;
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+}  // namespace
+
+TEST(FatalExit, PostsTheCloseSoTheFailedOperationCanUnwind)
+{
+    htest::fatalcatcher fatal;
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = countcloses;
+    wc.lpszClassName = L"quorveltest.fatalowner";
+    RegisterClassW(&wc);
+    HWND owner = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    hWndp = owner;
+    fatalexit(L"boom");
+    hWndp = nullptr;
+    EXPECT_EQ(g_sentcloses, 0);  // nothing ran inside the call
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, owner, WM_CLOSE, WM_CLOSE, PM_REMOVE));
+    DispatchMessageW(&msg);
+    EXPECT_EQ(g_sentcloses, 1);
+    DestroyWindow(owner);
+}
+
 TEST(Allocator, DoubleFreeAndWrongIdAreReported)
 {
     htest::fatalcatcher fatal;
