@@ -164,6 +164,7 @@ int openeditor(const std::wstring& path)
     }
     if (!g_tabs.empty())
         ShowWindow(g_tabs[static_cast<size_t>(g_cur)].editor, SW_HIDE);
+    g_tabs.reserve(maxtabs);  // records never move while a window procedure holds one
     edittab t;
     t.path = path;
     t.label = tablabel(path, false);

@@ -31,7 +31,8 @@ std::wstring titletext(const std::wstring& base, const std::wstring& script,
 
 std::wstring tablabel(const std::wstring& path, bool focused)
 {
-    return (focused ? L"*" : L" ") + scriptbasename(path);
+    std::wstring label(1, focused ? L'*' : L' ');
+    return label + scriptbasename(path);
 }
 
 bool copydatapath(const COPYDATASTRUCT* cds, std::wstring& path)

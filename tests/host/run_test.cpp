@@ -27,6 +27,13 @@ std::wstring plaintitle(hostrun& h)
     return t.empty() ? t : t.substr(1);
 }
 
+// The title's first character: "*" while the main window has the focus.
+wchar_t titlemark(hostrun& h)
+{
+    const std::wstring t = h.title();
+    return t.empty() ? 0 : t[0];
+}
+
 bool contains(const std::wstring& s, const std::wstring& part)
 {
     return s.find(part) != std::wstring::npos;
@@ -459,4 +466,83 @@ TEST(HostRun, RunAsksToSaveAConvertedTabFirst)
     EXPECT_TRUE(waitfor([&] { return contains(widen(readbytes(log)), L"Quorvel end"); })) << widen(readbytes(log));
     EXPECT_EQ(readbytes(script), utf16(L""));
     EXPECT_EQ(widen(readbytes(log)).find(L"Quorvel start"), widen(readbytes(log)).rfind(L"Quorvel start"));
+}
+
+namespace {
+
+void ctrlkey(WORD vk)
+{
+    INPUT in[4] = {};
+    for (INPUT& i : in)
+        i.type = INPUT_KEYBOARD;
+    in[0].ki.wVk = VK_CONTROL;
+    in[1].ki.wVk = vk;
+    in[2].ki.wVk = vk;
+    in[2].ki.dwFlags = KEYEVENTF_KEYUP;
+    in[3].ki.wVk = VK_CONTROL;
+    in[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(4, in, sizeof(INPUT));
+}
+
+void click(HWND target)
+{
+    RECT r;
+    GetWindowRect(target, &r);
+    const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+    INPUT in[3] = {};
+    for (INPUT& i : in) {
+        i.type = INPUT_MOUSE;
+        i.mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+        i.mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+        i.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+    }
+    in[1].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    in[2].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    SendInput(3, in, sizeof(INPUT));
+}
+
+}  // namespace
+
+TEST(HostRun, EditorShortcutsAndLogPanesThatTakeNoFocus)
+{
+    hostrun h;
+    const std::wstring script = h.dir() + L"a.tst";
+    writebytes(script, utf16(L"x"));
+    HWND w = startwithlast(h, script);
+    ASSERT_TRUE(w);
+    HWND editor = openlast(h, script);
+    ASSERT_TRUE(editor);
+    SetForegroundWindow(w);
+    ASSERT_TRUE(waitfor([&] { return titlemark(h) == L'*'; }));
+    click(editor);  // the main window loses the focus to the editor
+    ASSERT_TRUE(waitfor([&] { return titlemark(h) == L' '; })) << h.title();
+    click(h.child(L"Edit", 101));  // the system-log pane does not take it
+    Sleep(200);
+    ctrlkey('O');  // still reaches the editor's procedure
+    HWND box = h.findbox(L"File Open", 15000);
+    ASSERT_TRUE(box);
+    hostrun::press(box, IDCANCEL);
+    ASSERT_TRUE(waitfor([&] { return !IsWindow(box); }));
+    EXPECT_TRUE(contains(h.title(), L"[" + script + L"]"));  // a cancelled dialog changes nothing
+    SetForegroundWindow(w);
+    click(editor);
+    Sleep(200);
+    ctrlkey('K');  // close the tab from the editor
+    EXPECT_TRUE(waitfor([&] { return contains(h.title(), L" - []"); })) << h.title();
+}
+
+TEST(HostRun, CtrlShortcutsOfTheMainWindow)
+{
+    hostrun h;
+    const std::wstring script = h.dir() + L"a.tst";
+    writebytes(script, utf16(L"x"));
+    HWND w = startwithlast(h, script);
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(openlast(h, script));
+    SetForegroundWindow(w);
+    ASSERT_TRUE(waitfor([&] { return titlemark(h) == L'*'; })) << "the main window has no focus";
+    ctrlkey('K');  // close the tab
+    EXPECT_TRUE(waitfor([&] { return contains(h.title(), L" - []"); })) << h.title();
+    ctrlkey('T');  // to the tray
+    EXPECT_TRUE(waitfor([&] { return !IsWindowVisible(w); }));
 }
