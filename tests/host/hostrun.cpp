@@ -2,6 +2,8 @@
 
 #include "host/hostenv.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 
 namespace htest {
@@ -63,6 +65,27 @@ BOOL CALLBACK staticproc(HWND hwnd, LPARAM lp)
     return TRUE;
 }
 
+void removetree(const std::wstring& dir)
+{
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                removetree(dir + name + L"\\");
+            } else {
+                SetFileAttributesW((dir + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW((dir + name).c_str());
+            }
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryW(dir.c_str());
+}
+
 }  // namespace
 
 std::wstring bindir()
@@ -73,7 +96,7 @@ std::wstring bindir()
     return p.substr(0, p.rfind(L'\\') + 1);
 }
 
-hostrun::hostrun() : dir_(scratch(L"run"))
+hostrun::hostrun() : owndir_(true), dir_(scratch(L"run"))
 {
     for (const wchar_t* f : {L"quorvel.exe", L"quorvelcore.dll"})
         CopyFileW((bindir() + f).c_str(), (dir_ + f).c_str(), FALSE);
@@ -91,6 +114,9 @@ hostrun::~hostrun()
         CloseHandle(pi_.hProcess);
         CloseHandle(pi_.hThread);
     }
+    // Kept after a failure, for a look at its logs and settings.
+    if (owndir_ && !testing::Test::HasFailure())
+        removetree(dir_);
 }
 
 bool hostrun::start(const std::wstring& args)

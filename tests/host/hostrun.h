@@ -47,6 +47,7 @@ public:
     std::wstring syslog();
 
 private:
+    bool owndir_ = false;  // made by this run: removed at the end
     std::wstring dir_;
     PROCESS_INFORMATION pi_ = {};
     HWND main_ = nullptr;

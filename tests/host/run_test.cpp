@@ -62,6 +62,16 @@ HWND openlast(hostrun& h, const std::wstring& script)
     return h.child(L"Edit", 102);
 }
 
+// A first instance with one tab open on "<dir>name" holding `bytes`; its editor.
+HWND starttab(hostrun& h, const wchar_t* name, const std::string& bytes)
+{
+    const std::wstring script = h.dir() + name;
+    writebytes(script, bytes);
+    if (!startwithlast(h, script))
+        return nullptr;
+    return openlast(h, script);
+}
+
 // Answers the save question and, when the save fails, its report.
 void answer(hostrun& h, int id)
 {
@@ -193,9 +203,7 @@ TEST(HostRun, SaveWritesTheMarkAndTheText)
 {
     hostrun h;
     const std::wstring script = h.dir() + L"a.tst";
-    writebytes(script, "hello\r\nworld");  // no mark: converted, so modified at once
-    ASSERT_TRUE(startwithlast(h, script));
-    HWND editor = openlast(h, script);
+    HWND editor = starttab(h, L"a.tst", "hello\r\nworld");  // no mark: converted, so modified at once
     ASSERT_TRUE(editor);
     EXPECT_EQ(hostrun::text(editor), L"hello\r\nworld");
 
@@ -222,9 +230,7 @@ TEST(HostRun, FailedSaveKeepsTheTabItsTextAndTheWindow)
 {
     hostrun h;
     const std::wstring script = h.dir() + L"a.tst";
-    writebytes(script, utf16(L"orig"));
-    ASSERT_TRUE(startwithlast(h, script));
-    HWND editor = openlast(h, script);
+    HWND editor = starttab(h, L"a.tst", utf16(L"orig"));
     ASSERT_TRUE(editor);
     SendMessageW(editor, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"edited"));
     SendMessageW(editor, EM_SETMODIFY, TRUE, 0);
@@ -306,10 +312,7 @@ TEST(HostRun, IniWithoutMarkIsReportedAndNeverOverwritten)
 TEST(HostRun, QueryEndSessionLetsTheSessionEndUnlessCancelled)
 {
     hostrun h;
-    const std::wstring script = h.dir() + L"a.tst";
-    writebytes(script, "converted");
-    ASSERT_TRUE(startwithlast(h, script));
-    ASSERT_TRUE(openlast(h, script));
+    ASSERT_TRUE(starttab(h, L"a.tst", "converted"));
     HWND w = h.mainwindow();
 
     // The system asks from another thread while the test answers the question.
@@ -452,9 +455,7 @@ TEST(HostRun, RunAsksToSaveAConvertedTabFirst)
 {
     hostrun h;
     const std::wstring script = h.dir() + L"r.tst";
-    writebytes(script, "");  // no mark: converted to an empty text, modified at once
-    ASSERT_TRUE(startwithlast(h, script));
-    HWND editor = openlast(h, script);
+    HWND editor = starttab(h, L"r.tst", "");  // no mark: converted to an empty text, modified at once
     ASSERT_TRUE(editor);
     EXPECT_EQ(hostrun::text(editor), L"");
 
@@ -507,11 +508,9 @@ TEST(HostRun, EditorShortcutsAndLogPanesThatTakeNoFocus)
 {
     hostrun h;
     const std::wstring script = h.dir() + L"a.tst";
-    writebytes(script, utf16(L"x"));
-    HWND w = startwithlast(h, script);
-    ASSERT_TRUE(w);
-    HWND editor = openlast(h, script);
+    HWND editor = starttab(h, L"a.tst", utf16(L"x"));
     ASSERT_TRUE(editor);
+    HWND w = h.mainwindow();
     SetForegroundWindow(w);
     ASSERT_TRUE(waitfor([&] { return titlemark(h) == L'*'; }));
     click(editor);  // the main window loses the focus to the editor
@@ -534,11 +533,8 @@ TEST(HostRun, EditorShortcutsAndLogPanesThatTakeNoFocus)
 TEST(HostRun, CtrlShortcutsOfTheMainWindow)
 {
     hostrun h;
-    const std::wstring script = h.dir() + L"a.tst";
-    writebytes(script, utf16(L"x"));
-    HWND w = startwithlast(h, script);
-    ASSERT_TRUE(w);
-    ASSERT_TRUE(openlast(h, script));
+    ASSERT_TRUE(starttab(h, L"a.tst", utf16(L"x")));
+    HWND w = h.mainwindow();
     SetForegroundWindow(w);
     ASSERT_TRUE(waitfor([&] { return titlemark(h) == L'*'; })) << "the main window has no focus";
     ctrlkey('K');  // close the tab
