@@ -344,7 +344,10 @@ void oncommand(HWND hwnd, int id)
         break;
     case CMD_HELP: {
         const std::wstring help = programdir + L"help\\quorvel.chm";
-        ShellExecuteW(hwnd, L"open", help.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        const auto done = reinterpret_cast<INT_PTR>(
+            ShellExecuteW(hwnd, L"open", help.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        if (done <= 32)
+            logmsg(L"%s:%s: \n", L"Help file not opened", help.c_str());
         break;
     }
     case CMD_ABOUT:

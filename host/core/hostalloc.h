@@ -20,7 +20,6 @@ struct memrec {
 enum : uint32_t {
     id_iniread = 1157,      // settings file read buffer
     id_scriptread = 3400,   // opened script file
-    id_converted = 3401,    // script converted from the ANSI code page
     id_savetext = 3502,     // editor text being saved
 };
 
