@@ -38,7 +38,7 @@ void maketoolbar(HWND hwnd)
     h.toolbar = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr, WS_CHILD | TBSTYLE_TOOLTIPS | TBSTYLE_WRAPABLE, 0, 0,
                                 0, 0, hwnd, nullptr, h.inst, nullptr);
     SendMessageW(h.toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    h.images = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 5, 5);
+    h.images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 5, 5);
     SendMessageW(h.toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(h.images));
     const int stdbase = ImageList_GetImageCount(h.images);
     SendMessageW(h.toolbar, TB_LOADIMAGES, IDB_STD_SMALL_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
