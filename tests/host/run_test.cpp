@@ -542,3 +542,36 @@ TEST(HostRun, CtrlShortcutsOfTheMainWindow)
     ctrlkey('T');  // to the tray
     EXPECT_TRUE(waitfor([&] { return !IsWindowVisible(w); }));
 }
+
+TEST(HostRun, DraggingTheLowerSplitterResizesTheSystemLogPane)
+{
+    hostrun h;
+    ASSERT_TRUE(h.start(L""));
+    HWND w = h.mainwindow();
+    ASSERT_TRUE(w);
+    HWND syslog = h.child(L"Edit", 101);
+    ASSERT_TRUE(syslog);
+    SetForegroundWindow(w);
+    RECT before;
+    ASSERT_TRUE(waitfor([&] { return GetWindowRect(syslog, &before) && before.bottom - before.top > 20; }));
+    // The splitter is the 4-pixel gap above the pane.
+    POINT from = {before.left + 50, before.top - 2};
+    const auto mouse = [](POINT p, DWORD flags) {
+        INPUT in = {};
+        in.type = INPUT_MOUSE;
+        in.mi.dx = p.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+        in.mi.dy = p.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+        in.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | flags;
+        SendInput(1, &in, sizeof in);
+        Sleep(50);
+    };
+    mouse(from, 0);
+    mouse(from, MOUSEEVENTF_LEFTDOWN);
+    mouse({from.x, from.y - 60}, 0);
+    mouse({from.x, from.y - 120}, 0);
+    mouse({from.x, from.y - 120}, MOUSEEVENTF_LEFTUP);
+    RECT after;
+    EXPECT_TRUE(waitfor([&] { return GetWindowRect(syslog, &after) && after.top < before.top - 100; }))
+        << before.top << " -> " << after.top;
+    EXPECT_EQ(after.bottom, before.bottom);
+}
