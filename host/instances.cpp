@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cwchar>
+
 #include "core/formats.h"
 #include "core/syslog.h"
 #include "hoststate.h"

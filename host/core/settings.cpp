@@ -1,6 +1,7 @@
 #include "core/settings.h"
 
 #include <cstdlib>
+#include <cwctype>
 
 namespace host {
 
