@@ -1,0 +1,20 @@
+// The host's command line: argument 1 is the script; the switches are found in
+// any position, exactly and case-sensitively.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace host {
+
+struct cmdline {
+    std::vector<std::wstring> args;  // every argument, the program name included
+    std::wstring script;             // argument 1, made absolute
+    bool scriptgiven = false;
+    bool min = false, hide = false, nolog = false, quit = false, prim = false;
+};
+
+// `curdir` ends in "\". A script argument without "\" is taken relative to it.
+cmdline parsecmdline(const std::vector<std::wstring>& argv, const std::wstring& curdir);
+
+}  // namespace host

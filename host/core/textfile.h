@@ -1,0 +1,38 @@
+// Whole-file reading, the script text's decoding, and the replacing write that
+// never leaves a half-written file behind.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "core/hostalloc.h"
+
+namespace host {
+
+// Why a whole-file read failed.
+enum class readfail { none, open, size, read };
+
+// Reads the whole file into a tracked block of size + 2 bytes (recorded under
+// `id`), zero-terminated after the bytes read. `syserr` holds the error code
+// on failure.
+readfail readwhole(const std::wstring& path, uint32_t id, hostblock& block, uint64_t& bytes, DWORD& syserr);
+
+// The log text of a failed read: "File open failed.", "Cannot get file size." ...
+const wchar_t* readfailtext(readfail f);
+
+// Script text from a file's bytes: after the byte-order mark FF FE as UTF-16LE
+// (an odd last byte dropped), else converted from the ANSI code page
+// (`converted` set). False when the conversion fails.
+bool decodescript(const char* bytes, uint64_t n, std::wstring& text, bool& converted, DWORD& syserr);
+
+// Writes the bytes to a temporary file in the target's folder, flushes it and
+// moves it over the target in one step. On any failure the target is left as
+// it was, the temporary file is removed and `syserr` says why.
+bool writefileatomic(const std::wstring& path, const void* data, size_t bytes, DWORD& syserr);
+
+// "FF FE" followed by the text as UTF-16LE.
+std::wstring withbom(const std::wstring& text);
+
+}  // namespace host

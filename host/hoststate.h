@@ -1,0 +1,67 @@
+// The host's process-wide state: one main window on one GUI thread.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "core/cmdline.h"
+#include "core/layout.h"
+#include "core/recent.h"
+#include "core/settings.h"
+
+namespace host {
+
+struct hoststate {
+    HINSTANCE inst = nullptr;
+    std::wstring exepath;
+    std::wstring curdir;   // with its final "\"
+    std::wstring inipath;
+    std::wstring curscript;
+    bool firstapp = false;
+    cmdline cmd;
+    hostsettings set;
+
+    HWND main = nullptr;
+    HWND toolbar = nullptr;
+    HWND tabctl = nullptr;
+    WNDPROC editpproc = nullptr;
+    WNDPROC editsysproc = nullptr;
+    HIMAGELIST images = nullptr;
+    HBITMAP runbmp = nullptr, runmask = nullptr;
+    int lineheight = 20;
+
+    layoutout lay;
+    splitzone dragging = splitzone::none;
+    int dragpos = 0;
+
+    std::vector<RECT> monitors;  // slot 0 the primary
+    std::wstring titlebase = L"QUORVEL";
+    bool focused = false;
+    bool trayshown = false;
+    UINT taskbarcreated = 0;
+    wchar_t runkeych = 19;
+    int launchmode = 1;
+    std::vector<std::wstring> remoteruns;
+    bool closing = false;
+    bool showothers = true;  // the next hide/show-others shows
+    recentlist recent;
+};
+
+hoststate& hs();
+
+// Main window services the other host files call.
+void settitle();
+void layoutmain();
+void tasktray(bool on);
+// The task bar was made anew: put the icon back.
+void traycreated();
+void hideothers();
+void focusscript();
+// Starts `path` in this process; the "log" folder must exist for its log.
+void runscript(const std::wstring& path);
+HWND findfirstapp(const wchar_t* classneedle, const wchar_t* titleneedle);
+
+}  // namespace host

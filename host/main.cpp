@@ -1,0 +1,92 @@
+// The host program's entry: command line, system log, first-instance test,
+// main window and message loop.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "core/syslog.h"
+#include "hoststate.h"
+#include "mainwindow.h"
+#include "runtime/quorvelcore.h"
+#include "seams.h"
+#include "tabs.h"
+
+using namespace host;
+
+namespace {
+
+std::wstring modulepath()
+{
+    std::wstring buf(260, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n < buf.size()) {
+            buf.resize(n);
+            return buf;
+        }
+        buf.resize(buf.size() + 260);
+    }
+}
+
+std::wstring currentdir()
+{
+    const DWORD n = GetCurrentDirectoryW(0, nullptr);
+    std::wstring dir(n, L'\0');
+    dir.resize(GetCurrentDirectoryW(n, dir.data()));
+    return dir + L"\\";
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show)
+{
+    hoststate& h = hs();
+    h.inst = inst;
+    h.exepath = modulepath();
+    programdir = h.exepath.substr(0, h.exepath.rfind(L'\\') + 1);
+    h.inipath = programdir + L"quorvel.ini";
+    h.curdir = currentdir();
+
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) {
+        fatalexit(L"CommandLineToArgvW failed.");
+        return 0;
+    }
+    h.cmd = parsecmdline(std::vector<std::wstring>(argv, argv + argc), h.curdir);
+    LocalFree(argv);
+    argbuffs = h.cmd.args;
+    if (h.cmd.quit)
+        quitflag = 1;
+    if (h.cmd.scriptgiven)
+        h.curscript = h.cmd.script;
+
+    const int opened = openlogfile(programdir, h.cmd.nolog);
+    if (opened != 1)
+        return opened;
+    // Script logs go to the "log" folder whether or not the system log is kept.
+    ensurelogdir(programdir);
+
+    h.firstapp = findfirstapp(L"quorvel.main", L"QUORVEL (HotKey:") == nullptr;
+    h.taskbarcreated = RegisterWindowMessageW(L"TaskbarCreated");
+    if (!regmainclass(inst))
+        return 0;
+    const int created = createmainwnd(inst, show);
+    if (created != 1)
+        return created;
+    if (h.firstapp) {
+        startresidents();
+        if (h.set.tasktrayf)
+            tasktray(true);
+    }
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    closelogfile();
+    return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,61 @@
+// Resource and command ids of the host program.
+#pragma once
+
+// Bitmaps and the icon.
+#define IDB_LOGO 100
+#define IDB_LOGOMASK 101
+#define IDB_RUN 102
+#define IDB_RUNMASK 103
+#define IDI_QUORVEL 104
+
+// Menus ("MYTRAY" is named by its text).
+#define IDM_PROPERTIES 201
+#define IDM_TABCLOSURE 202
+
+// Tooltip strings of the toolbar buttons.
+#define IDS_OPEN 2
+#define IDS_USEDLATELY 3
+#define IDS_PROPERTIES 5
+#define IDS_EXECUTE 6
+#define IDS_LASTONE 7
+#define IDS_LAST30 8
+#define IDS_CLEARLOG 10
+
+// Child window ids.
+#define IDC_RUNLINE 100
+#define IDC_SYSLOG 101
+#define IDC_EDITOR 102
+#define IDC_TABS 120
+#define IDC_STATUS 121
+
+// Commands.
+#define CMD_OPEN 111
+#define CMD_LASTFILE 112
+#define CMD_RECENT 113
+#define CMD_PROPERTIES 114
+#define CMD_RUN 115
+#define CMD_SETTING 116
+#define CMD_HELP 117
+#define CMD_ABOUT 118
+#define CMD_TOTRAY 119
+#define CMD_FROMTRAY 120
+#define CMD_QUIT 121
+#define CMD_ENROLLSCRIPT 123
+#define CMD_ENROLLSCRIPTSHIFT 124
+#define CMD_HIDEOTHERS 129
+#define CMD_CLOSETAB 131
+#define CMD_REFRESHTAB 132
+#define CMD_ENROLLHOTKEY 134
+#define CMD_ENROLLRESIDENT 135
+#define CMD_CLEARLOG 151
+#define CMD_LAUNCHFIRST 1400
+#define CMD_LAUNCHLAST 1435
+
+// Hotkey ids.
+#define HOTKEY_MAIN 122
+#define HOTKEY_LAUNCHFIRST 140
+#define HOTKEY_LAUNCHLAST 169
+
+// Tray.
+#define TRAY_UID 300
+#define WM_TRAYCALLBACK (WM_APP + 1)
