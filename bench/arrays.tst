@@ -6,5 +6,5 @@ main
     sum = 0
     for (i = 0; i < 100000; i++)
         sum += a[i]
-    sum
+    printf("%D\n", sum)
 }

@@ -8,5 +8,5 @@ main
     s = 0
     for (i = 0; i < 1000000; i++)
         s = add(s, i)
-    s
+    printf("%D\n", s)
 }

@@ -7,5 +7,5 @@ function fib(n)
 }
 main
 {
-    fib(27)
+    printf("%D\n", fib(27))
 }

@@ -2,5 +2,5 @@
 main
 {
     for (i = 0; i < 100000; i++)
-        printf("%d\n", i)
+        printf("%D\n", i)
 }

@@ -4,5 +4,5 @@ main
     s = ""
     for (i = 0; i < 100000; i++)
         s = s "ab"
-    strlen(s)
+    printf("%D\n", strlen(s))
 }

@@ -4,5 +4,5 @@ main
     sum = 0
     for (i = 1; i <= 10000000; i++)
         sum += i
-    sum
+    printf("%D\n", sum)
 }

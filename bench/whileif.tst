@@ -8,5 +8,5 @@ main
             count++
         i++
     }
-    count
+    printf("%D\n", count)
 }

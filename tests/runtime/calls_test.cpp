@@ -109,24 +109,11 @@ TEST(ScriptArguments, ByIndexOrEmpty)
     release(e);
 }
 
-namespace {
-
-void writescript(const std::wstring& path, const wchar_t* text)
-{
-    std::wstring body = std::wstring(1, wchar_t(0xFEFF)) + text;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD n = 0;
-    WriteFile(h, body.data(), static_cast<DWORD>(body.size() * sizeof(wchar_t)), &n, nullptr);
-    CloseHandle(h);
-}
-
-}  // namespace
-
 TEST(ScriptThreads, StartHandsOverArgumentsAndTheParentKeepsTheRecord)
 {
     ExeScr parent;
     parent.scriptpath = qtest::scratchdir() + L"threads.tst";
-    writescript(parent.scriptpath, L"main\r\n{\r\n}\r\nthread worker(str name, n)\r\n{\r\n}\r\n");
+    qtest::writescript(parent.scriptpath, L"main\r\n{\r\n}\r\nthread worker(str name, n)\r\n{\r\n}\r\n");
     {
         std::lock_guard<std::mutex> lock(g_scriptmutex);
         scriptregistry.push_back(regentry{parent.scriptpath, L"threads", &parent, nullptr});

@@ -283,3 +283,71 @@ TEST(RunEnd, BoxesAndImageBoxesAreClosedDestroyedAndUnregistered)
     EXPECT_EQ(GetObjectType(memdc), 0u) << "the memory device context is deleted";
     DestroyWindow(regexpwnd);
 }
+
+namespace {
+
+HWND windowof(const std::wstring& path)
+{
+    std::lock_guard<std::mutex> lock(g_scriptmutex);
+    for (const regentry& r : scriptregistry)
+        if (r.path == path)
+            return r.exe->scriptwnd;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(Run, EscapeStopsABusyScript)
+{
+    const std::wstring path = scratchdir() + L"busy.tst";
+    qtest::writescript(path, L"main\r\n{\r\n    while (1) {\r\n    }\r\n}\r\n");
+    startMyExec(path.c_str());
+    EXPECT_EQ(queryexealive(path.c_str()), 1);
+    HWND wnd = nullptr;
+    for (int k = 0; k < 200 && !wnd; ++k) {
+        pump(5);
+        wnd = windowof(path);
+    }
+    ASSERT_NE(wnd, nullptr);
+    pump(100);
+    EXPECT_EQ(queryexeflag(), 1) << "the newest run is running";
+    EXPECT_EQ(queryexealive(path.c_str()), 1) << "a loop without waits keeps running";
+    PostMessageW(wnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(waitgone(path, 5000)) << "ESC did not stop the loop";
+    const auto lines = loglines(L"busy");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(startswith(lines.back(), L"Quorvel end")) << "a stopped run still ends with its banner";
+}
+
+TEST(Run, ClosureStopsEveryRunningScript)
+{
+    std::vector<std::wstring> paths;
+    for (const wchar_t* name : {L"spin1.tst", L"spin2.tst"}) {
+        paths.push_back(scratchdir() + name);
+        qtest::writescript(paths.back(), L"main\r\n{\r\n    i = 0\r\n    while (1)\r\n        i++\r\n}\r\n");
+        startMyExec(paths.back().c_str());
+    }
+    pump(100);
+    for (const std::wstring& p : paths)
+        EXPECT_EQ(queryexealive(p.c_str()), 1);
+    const ULONGLONG started = GetTickCount64();
+    EXPECT_EQ(mythreadclosure(), 1);
+    EXPECT_LT(GetTickCount64() - started, 3000u);
+    for (const std::wstring& p : paths)
+        EXPECT_EQ(queryexealive(p.c_str()), 0);
+}
+
+TEST(Run, AScriptThreadLogsToTheNumberedLog)
+{
+    const std::wstring path = scratchdir() + L"withthread.tst";
+    qtest::writescript(path, L"main\r\n{\r\n    t = threadstart(worker, \"w\", 5)\r\n    threadctl(join, t)\r\n"
+                             L"    \"joined\"\r\n}\r\nthread worker(str name, n)\r\n{\r\n"
+                             L"    printf(\"%s %d\\n\", name, n + 1)\r\n}\r\n");
+    startMyExec(path.c_str());
+    ASSERT_TRUE(waitgone(path));
+    const auto main = loglines(L"withthread");
+    ASSERT_GE(main.size(), 5u);
+    EXPECT_EQ(main[3], L"\tjoined");
+    const auto thread = loglines(L"withthread_01");
+    EXPECT_EQ(thread, (std::vector<std::wstring>{L"w 6"})) << "no banners in a thread's log";
+}

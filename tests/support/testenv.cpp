@@ -95,6 +95,15 @@ std::wstring readfile(const std::wstring& path)
     return text;
 }
 
+void writescript(const std::wstring& path, const wchar_t* text)
+{
+    std::wstring body = std::wstring(1, wchar_t(0xFEFF)) + text;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(h, body.data(), static_cast<DWORD>(body.size() * sizeof(wchar_t)), &n, nullptr);
+    CloseHandle(h);
+}
+
 HWND ownerwindow()
 {
     static HWND hwnd = [] {

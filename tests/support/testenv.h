@@ -17,6 +17,9 @@ const std::wstring& scratchdir();
 // The whole contents of a file as UTF-16 units, the byte-order mark included.
 std::wstring readfile(const std::wstring& path);
 
+// Writes a script file as the program stores them: UTF-16LE behind its mark.
+void writescript(const std::wstring& path, const wchar_t* text);
+
 // A hidden top-level window of the test thread, standing for the host's main
 // window; it counts the WM_CLOSE messages it receives and stays open.
 HWND ownerwindow();

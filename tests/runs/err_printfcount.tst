@@ -1,0 +1,5 @@
+// One conversion, two arguments.
+main
+{
+    printf("%d items", 1, 2)
+}

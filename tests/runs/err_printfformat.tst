@@ -1,0 +1,5 @@
+// Length modifiers are not formats.
+main
+{
+    printf("%ld\n", 1)
+}

@@ -1,0 +1,5 @@
+// A field width of 0.
+main
+{
+    printf("%00d", 1)
+}

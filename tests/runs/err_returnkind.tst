@@ -1,0 +1,8 @@
+// A number returned from a string function.
+functstr s()
+{
+    return(1)
+}
+main
+{
+}
