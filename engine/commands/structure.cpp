@@ -1,5 +1,8 @@
 // Front ends of the words that shape a script's flow: the "for" header,
 // "return" and "retstr", and calls of user functions.
+#include <cwchar>
+#include <string>
+
 #include "compiler/textscan.h"
 #include "runtime/exescr.h"
 
@@ -92,4 +95,71 @@ void ExeScr::usercall_compile(int32_t func, wchar_t* args)
     }
     emitcell(&ExeScr::usercall_exec);
     emitint(func);
+}
+
+void ExeScr::defcomp(wchar_t* args, execfn op)
+{
+    wchar_t* name = textscan::trimblanks(args);
+    if (!textscan::asciiletter(*name))
+        comperr(L"invalid name.");
+    if (wcschr(name, L'[')) {
+        arrayidx_comp(name);
+        emitcell(op);
+        emitint(1);
+        return;
+    }
+    // The literal is the text strictly between the two positions given.
+    const int64_t ref = parsenamelist(name - 1, name + wcslen(name), 3);
+    emitcell(&ExeScr::pushstrlit_exec);
+    emitu64(static_cast<uint64_t>(ref));
+    emitcell(op);
+    emitint(0);
+}
+
+void ExeScr::def_comp(wchar_t* args)
+{
+    defcomp(args, &ExeScr::def_exec);
+}
+
+void ExeScr::undef_comp(wchar_t* args)
+{
+    defcomp(args, &ExeScr::undef_exec);
+}
+
+void ExeScr::exeline_comp(wchar_t* args)
+{
+    argstr(args);
+    emitcell(&ExeScr::exeline_exec);
+}
+
+void ExeScr::exeline_exec()
+{
+    datscell* c = pops();
+    std::wstring text = datstext(c);
+    datsrelease(c);
+    // Indexes, not pointers: compiling may move the code list.
+    const ptrdiff_t back = ip - code;
+    const int32_t oldend = codecount();
+    const uint32_t savedbase = unitbase;
+    // The new cells form a unit of their own: their jumps count from its start.
+    unitbase = static_cast<uint32_t>(oldend);
+    const int32_t kind = compscr(text.data(), 13);
+    emitcell(nullptr);
+    runcode(unitbase);
+    unitbase = savedbase;
+    codeend = code + oldend;
+    ip = code + back;
+    if (stopflag == 1)
+        return;
+    // Drop the value the text left, by the kind compscr reported.
+    if (kind == 1) {
+        datddrop();
+    } else if (kind == 2) {
+        datsdrop();
+    } else if (kind == 100) {
+        if (popd().i == 277)
+            datsdrop();
+        else
+            datddrop();
+    }
 }

@@ -104,7 +104,7 @@ void ExeScr::engvar_exec()
     case 16: v = idivrem; break;
     case 17: v = imuldx; break;
     case 18: v = static_cast<int16_t>(eflags); break;
-    case 19: v = vardtype; break;
+    case 19: v = deflastint; break;
     case 20: v = vbret; break;
     case 21: v = code ? lineofcode(static_cast<int32_t>(ip - code)) : -1; break;
     case 24: v = dshowwidth; break;

@@ -637,18 +637,23 @@ void parser::finishexpr()
         finished = true;
         return;
     }
-    dispose();
-    valueleft = mode == 13;
+    valueleft = dispose();
     state = sSimple;
     reuse = true;
 }
 
-// What happens to the value of an expression statement.
-void parser::dispose()
+// What happens to the value of an expression statement; true when it stays on
+// its stack. Text compiled at run time keeps the value of a statement at its
+// outermost level for the caller; inside a loop or block a kept value would
+// pile up once per pass, so there the usual rules apply.
+bool parser::dispose()
 {
-    if (mode == 13) {
+    if (mode == 13 && !anyundone()) {
         result = type == xStr ? 2 : 1;
-    } else if (type == xStr) {
+        type = xUnset;
+        return true;
+    }
+    if (type == xStr) {
         if (e.lastcellis(1, &ExeScr::strassignx_exec))
             e.emitcell(&ExeScr::datsdrop);
         else if (e.lastcellis(2, &ExeScr::strassign_exec))
@@ -666,6 +671,7 @@ void parser::dispose()
         e.discardnum();
     }
     type = xUnset;
+    return false;
 }
 
 }  // namespace compiler

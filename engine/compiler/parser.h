@@ -143,7 +143,7 @@ struct parser {
     void colon();
     void comma();
     void finishexpr();
-    void dispose();
+    bool dispose();
     // The index code of an array-element variable item.
     void arrayindex(const parseitem& v);
     void emitvar(execfn f, const parseitem& v, uint32_t sub);

@@ -82,7 +82,7 @@ const wordentry table[] = {
     pending(L"dirreadd", 1),  // dirreadd_comp
     pending(L"dirsort", 3),  // dirsort_comp
     pending(L"dirclose", 3),  // dirclose_comp
-    pending(L"def", 1),  // def_comp
+    frontend(L"def", &ExeScr::def_comp, 1),
     pending(L"dshow", 1),  // dshow_comp
     emit(L"dirbuffcnt", &ExeScr::engvar_exec, 8, 1),
     emit(L"dshow_width", &ExeScr::engvar_exec, 24, 1),
@@ -90,7 +90,7 @@ const wordentry table[] = {
     pending(L"drawbox", 1),  // drawbox_comp
     emit(L"dsmmtime", &ExeScr::engvar_exec, 37, 1),
     frontend(L"exp", &ExeScr::exp_comp, 1),
-    pending(L"exeline", 3),  // exeline_comp
+    frontend(L"exeline", &ExeScr::exeline_comp, 3),
     emit(L"eflags", &ExeScr::engvar_exec, 18, 1),
     forheader(),
     pending(L"fopen", 1),  // fopen_comp
@@ -235,7 +235,7 @@ const wordentry table[] = {
     emit(L"tbpos", &ExeScr::engvar_exec, 36, 1),
     pending(L"unregisterhotkey", 1),  // unregisterhotkey_exec
     pending(L"usbeject", 1),  // usbeject_comp
-    pending(L"undef", 1),  // undef_comp
+    frontend(L"undef", &ExeScr::undef_comp, 1),
     pending(L"viewbox", 1),  // viewbox_comp
     emit(L"vardtype", &ExeScr::engvar_exec, 19, 1),
     emit(L"vbret", &ExeScr::engvar_exec, 20, 1),
