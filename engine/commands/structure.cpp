@@ -163,3 +163,79 @@ void ExeScr::exeline_exec()
             datddrop();
     }
 }
+
+void ExeScr::call_comp(wchar_t* args)
+{
+    const int32_t count = splitargs(args);
+    for (int32_t k = 0; k < count; ++k)
+        nextstr(args);
+    emitcell(&ExeScr::pushint_exec);
+    emitint(count);
+    emitcell(&ExeScr::call_exec);
+}
+
+void ExeScr::dropfunctions(size_t keep)
+{
+    while (functable.size() > keep) {
+        funcrec& f = functable.back();
+        for (tbuf<nameitem>* list : {&f.dirnames, &f.fpnames, &f.localnames})
+            if (list->base)
+                freebuf(*list);
+        functable.pop_back();
+    }
+}
+
+void ExeScr::call_exec()
+{
+    const int64_t count = popd().i;
+    datscell* p = pops();
+    const std::wstring path = datstext(p);
+    datsrelease(p);
+    // Indexes, not pointers: loading the other script may move the code list.
+    const ptrdiff_t back = ip - code;
+    const int32_t oldend = codecount();
+    const uint32_t savedbase = unitbase;
+    const int32_t savedfunc = curfunc;
+    const size_t oldfuncs = functable.size();
+    const size_t oldblocks = blocktable.size();
+    const wchar_t* savedsrc = srctext;
+
+    callargs.clear();
+    callargs.push_back(args.empty() ? std::wstring() : args[0]);
+    callargs.push_back(path);
+    if (!readscriptfile(path.c_str()))
+        myerrexit(L"%s:%s", L"File open failed.", path.c_str());
+    for (int64_t k = 1; k < count; ++k) {
+        datscell* a = pops();
+        callargs.push_back(datstext(a));
+        datsrelease(a);
+    }
+    // What the called script leaves on the datum stacks is its own: drop only
+    // what lies above the depths the caller had, never a pending operand.
+    const int32_t datddepth = datd.count();
+    const int32_t datsdepth = dats.count();
+
+    const funcrec& f = functable[static_cast<size_t>(curfunc)];
+    unitbase = static_cast<uint32_t>(f.codestart);
+    const int32_t entry = curfunc;
+    pushframe(f, 0, false);
+    runcode(unitbase);
+    // By index again: a nested "call" may have grown the table meanwhile.
+    popframe(functable[static_cast<size_t>(entry)]);
+    while (datd.count() > datddepth)
+        datddrop();
+    while (dats.count() > datsdepth)
+        datsdrop();
+
+    codeend = code + oldend;
+    ip = code + back;
+    unitbase = savedbase;
+    curfunc = savedfunc;
+    srctext = savedsrc;
+    dropfunctions(oldfuncs);
+    while (blocktable.size() > oldblocks) {
+        if (blocktable.back().params.base)
+            freebuf(blocktable.back().params);
+        blocktable.pop_back();
+    }
+}

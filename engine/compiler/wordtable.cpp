@@ -65,7 +65,7 @@ const wordentry table[] = {
     emitonly(L"clock", &ExeScr::clock_exec, 1),
     pending(L"ctrlwin", 1),  // ctrlwin_comp
     pending(L"ctrlhv", 1),  // ctrlhv_comp
-    pending(L"call", 3),  // call_comp
+    frontend(L"call", &ExeScr::call_comp, 3),
     pending(L"clkitem", 3),  // clkitem_comp
     pending(L"clipboardmon", 1),  // clipboardmon_exec
     emit(L"charret", &ExeScr::engvar_exec, 11, 1),

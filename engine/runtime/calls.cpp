@@ -15,26 +15,34 @@ void ExeScr::usercall_exec()
     curfunc = func;
     const funcrec& f = functable[static_cast<size_t>(func)];
     unitbase = static_cast<uint32_t>(f.codestart);
-    const int32_t locals = f.localnames.count();
-    for (int32_t k = static_cast<int32_t>(f.paramcount); k < locals; ++k) {
-        pushlocal(0.0, 0, nullptr, localint);
-        stackdd.top[-1].state = varundef;
-    }
-    const int32_t fps = f.fpnames.count(), dirs = f.dirnames.count();
-    for (int32_t k = 0; k < fps; ++k)
-        fppushlocal(f.fpnames.base[k].name);
-    for (int32_t k = 0; k < dirs; ++k)
-        dirpushlocal(f.dirnames.base[k].name);
-
+    pushframe(f, static_cast<int32_t>(f.paramcount), true);
     runcode(unitbase);
-
-    poplocals(locals);
-    fppoplocal(fps);
-    dirpoplocal(dirs);
+    // By index again: a "call" inside may have grown the table meanwhile.
+    popframe(functable[static_cast<size_t>(func)]);
     unitbase = savedbase;
     curfunc = savedfunc;
     --calldepth;
     ip = code + back;
+}
+
+void ExeScr::pushframe(const funcrec& f, int32_t first, bool undefined)
+{
+    for (int32_t k = first; k < f.localnames.count(); ++k) {
+        pushlocal(0.0, 0, nullptr, localint);
+        if (undefined)
+            stackdd.top[-1].state = varundef;
+    }
+    for (int32_t k = 0; k < f.fpnames.count(); ++k)
+        fppushlocal(f.fpnames.base[k].name);
+    for (int32_t k = 0; k < f.dirnames.count(); ++k)
+        dirpushlocal(f.dirnames.base[k].name);
+}
+
+void ExeScr::popframe(const funcrec& f)
+{
+    poplocals(f.localnames.count());
+    fppoplocal(f.fpnames.count());
+    dirpoplocal(f.dirnames.count());
 }
 
 void ExeScr::pushargument(const std::vector<std::wstring>& list)

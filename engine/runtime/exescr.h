@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 

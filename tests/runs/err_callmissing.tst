@@ -1,0 +1,5 @@
+// A called script that does not exist.
+main
+{
+    call("no such file.tst")
+}
