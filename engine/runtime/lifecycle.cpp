@@ -144,6 +144,7 @@ int ExeScr::execscript(const wchar_t* path)
         datsdrop();
     freedats();
     freestrtbls();
+    freespare();
     tokenlistfree();
     freecode();
     fpfreeall();

@@ -22,6 +22,14 @@ void ExeScr::myfree(void* p, int32_t id)
     free(p);
 }
 
+uint64_t ExeScr::blocksize(const void* p) const
+{
+    for (auto it = allocs.rbegin(); it != allocs.rend(); ++it)
+        if (it->ptr == p)
+            return it->size;
+    return 0;
+}
+
 void ExeScr::memunreg(void* p, int32_t id)
 {
     for (auto it = allocs.begin(); it != allocs.end(); ++it) {

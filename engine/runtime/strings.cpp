@@ -75,6 +75,20 @@ void ExeScr::strassign_exec()
     const bool noresult = (word & 0xFFFF) != 0;
     const int32_t index = static_cast<int32_t>(word >> 32);
     datscell* c = pops();
+    if (noresult && c->heap && !c->isvar) {
+        // The datum's own buffer becomes the variable's: no copy of a text
+        // that is dropped right after (s = s "x" in a loop).
+        varrec* v = varat(index);
+        if (v->heap)
+            recycle(v->heap, v->heapid);
+        v->heap = c->heap;
+        v->heapid = c->heapid;
+        v->cap = c->cap;
+        v->state = varstr;
+        c->heap = nullptr;
+        c->text = nullptr;
+        return;
+    }
     assigntext(*this, index, c);
     if (noresult)
         datsrelease(c);
@@ -90,6 +104,27 @@ void ExeScr::strassignx_exec()
     ++dats.top;
 }
 
+void ExeScr::recycle(wchar_t* block, int32_t id)
+{
+    const size_t chars = static_cast<size_t>(blocksize(block) / sizeof(wchar_t));
+    if (sparetext && sparechars >= chars) {
+        myfree(block, id);
+        return;
+    }
+    if (sparetext)
+        myfree(sparetext, spareid);
+    sparetext = block;
+    spareid = id;
+    sparechars = chars;
+}
+
+void ExeScr::freespare()
+{
+    if (sparetext)
+        myfree(sparetext, spareid);
+    sparetext = nullptr;
+}
+
 void ExeScr::strconcat()
 {
     // Copies: the result is pushed into the slot where l lay.
@@ -100,13 +135,27 @@ void ExeScr::strconcat()
     const size_t ln = wcslen(lt), rn = wcslen(rt);
     const size_t len = ln + rn;
     if (len > static_cast<size_t>(datsinline)) {
-        auto* heap = static_cast<wchar_t*>(mymalloc2((len + 1) * sizeof(wchar_t), concatid));
+        wchar_t* heap;
+        int32_t id = concatid;
+        if (sparetext && sparechars >= len + 1) {
+            heap = sparetext;
+            id = spareid;
+            sparetext = nullptr;
+        } else {
+            // Room to grow: a text built up piece by piece then moves between
+            // two blocks instead of taking a new one each time.
+            const size_t chars = len + 1 + (len + 1) / 2;
+            heap = static_cast<wchar_t*>(mymalloc2(chars * sizeof(wchar_t), concatid));
+        }
         wmemcpy(heap, lt, ln);
         wmemcpy(heap + ln, rt, rn);
         heap[len] = 0;
         datsrelease(&r);
-        datsrelease(&l);
-        pushheap(*this, heap, len, concatid);
+        if (l.heap && !l.isvar) {
+            recycle(l.heap, l.heapid);
+            l.heap = nullptr;
+        }
+        pushheap(*this, heap, len, id);
         return;
     }
     wchar_t buf[datsinline + 1];

@@ -41,6 +41,7 @@ void cleanup(ExeScr& e)
     e.clearlocals();
     e.freevartable();
     e.freestrtbls();
+    e.freespare();
     e.freedatd();
     e.freedats();
     EXPECT_TRUE(e.allocs.empty()) << "blocks still held: " << e.allocs.size();
@@ -108,10 +109,15 @@ TEST(StringAssign, LongTextMovesToAHeapTextWhichLaterTextsReuse)
     EXPECT_TRUE(e.dats.empty());
     EXPECT_EQ(e.allocs.size(), held);
 
-    // Heap datum with no result: its buffer goes back.
+    // Heap datum with no result: its buffer becomes the variable's, and the
+    // variable's old one is kept as the spare for the next join.
     pushtext(e, std::wstring(100, L'h'));
+    wchar_t* datumbuf = e.dats.top[-1].heap;
     runop(e, &ExeScr::strassign_exec, packed(g, true));
-    EXPECT_EQ(e.allocs.size(), held);
+    EXPECT_EQ(v->heap, datumbuf) << "taken over, not copied";
+    EXPECT_EQ(std::wstring(v->heap), std::wstring(100, L'h'));
+    EXPECT_EQ(e.sparetext, heap);
+    EXPECT_EQ(e.allocs.size(), held + 1);
 
     // A reference to another variable is pushed back as the reference.
     const int32_t src = strvar(e, L"src", L"from src");
@@ -161,10 +167,21 @@ TEST(StringConcat, ResultsOverSixtyFourCharactersTakeAHeapBuffer)
     EXPECT_EQ(e.allocs.back().id, 217);
     const size_t held = e.allocs.size();
     e.strconcat();
-    EXPECT_EQ(e.allocs.size(), held) << "the 217 operand went back, the 218 result came";
+    EXPECT_EQ(e.allocs.size(), held + 1) << "the 218 result came; the 217 operand stays as the spare";
     EXPECT_EQ(e.allocs.back().id, 218);
     EXPECT_EQ(popstr(e), h70 + L"xyz");
     EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(g))), L"xyz");
+
+    // The next join that fits takes the spare instead of a new block.
+    wchar_t* spare = e.sparetext;
+    ASSERT_NE(spare, nullptr);
+    const size_t before = e.allocs.size();
+    pushtext(e, std::wstring(30, L'x'));
+    pushtext(e, std::wstring(40, L'y'));
+    e.strconcat();
+    EXPECT_EQ(e.dats.top[-1].heap, spare);
+    EXPECT_EQ(e.allocs.size(), before);
+    EXPECT_EQ(popstr(e), std::wstring(30, L'x') + std::wstring(40, L'y'));
     cleanup(e);
 }
 
