@@ -116,3 +116,85 @@ TEST(WordTable, PrefixesComeFirstAndLettersStayApart)
     const wordrange s = wordsof(L's');
     EXPECT_LE(s.last - s.first, 35) << "the longest chain of comparisons";
 }
+
+namespace {
+
+// Compiles one front end on a fresh engine and returns the operation cells
+// and operands it appended, as the emitted 64-bit words after each op.
+struct frontrun {
+    ExeScr e;
+    explicit frontrun(void (ExeScr::*front)(wchar_t*), const wchar_t* text)
+    {
+        std::wstring buf = text;
+        (e.*front)(buf.data());
+    }
+    ~frontrun()
+    {
+        e.freecode();
+        e.freemypush();
+        e.freemypush2();
+        e.freestrtbls();
+        e.freevartable();
+    }
+    bool lastop(execfn op, int64_t operand) const
+    {
+        const int32_t n = e.codecount();
+        return n >= 2 && e.code[n - 2].op == op && e.code[n - 1].i == operand;
+    }
+};
+
+std::wstring fronterror(void (ExeScr::*front)(wchar_t*), const wchar_t* text)
+{
+    const std::wstring t = text;
+    return expectfatal(fatalengine(), [front, t](ExeScr& x) {
+        std::wstring buf = t;
+        (x.*front)(buf.data());
+    });
+}
+
+}  // namespace
+
+TEST(ArgRoutines, ThreadControlWordsAndCounts)
+{
+    EXPECT_TRUE(frontrun(&ExeScr::threadctl_comp, L" count ").lastop(&ExeScr::threadctl_exec, 5));
+    EXPECT_TRUE(frontrun(&ExeScr::threadctl_comp, L"join, 7").lastop(&ExeScr::threadctl_exec, 0));
+    EXPECT_TRUE(frontrun(&ExeScr::threadctl_comp, L"sendkey, 1, 27").lastop(&ExeScr::threadctl_exec, 1));
+    EXPECT_EQ(fronterror(&ExeScr::threadctl_comp, L"join"), L"the number of argument mismatch.");
+    EXPECT_EQ(fronterror(&ExeScr::threadctl_comp, L"sendkey, 1"), L"the number of argument mismatch.");
+    EXPECT_EQ(fronterror(&ExeScr::threadctl_comp, L"Join, 1"), L"Not supported parameter.");
+    EXPECT_EQ(fronterror(&ExeScr::threadctl_comp, L" , 1"), L"invalid name.");
+}
+
+TEST(ArgRoutines, MonitorSidesPlainAndIndexed)
+{
+    EXPECT_TRUE(frontrun(&ExeScr::monrect_comp, L"0, top").lastop(&ExeScr::monrect_exec, 2));
+    EXPECT_TRUE(frontrun(&ExeScr::monrect_comp, L"1, bottom ").lastop(&ExeScr::monrect_exec, 4));
+    EXPECT_EQ(fronterror(&ExeScr::monrect_comp, L"0, width"), L"Not supported parameter.:width:");
+    EXPECT_EQ(fronterror(&ExeScr::monrect_comp, L"0"), L"the number of argument mismatch.");
+    EXPECT_TRUE(frontrun(&ExeScr::monrectidx_comp, L"monrect[1 + 1].left").lastop(&ExeScr::monrect_exec, 1));
+    EXPECT_EQ(fronterror(&ExeScr::monrectidx_comp, L"monrect[0.left"), L"Cannot find ] error");
+    EXPECT_EQ(fronterror(&ExeScr::monrectidx_comp, L"monrect[0].side"), L"Not supported parameter.:side:");
+}
+
+TEST(ArgRoutines, NumStrAndIaddCounts)
+{
+    EXPECT_EQ(fronterror(&ExeScr::num_comp, L"1, 2"), L"the number of argument mismatch.") << "fatal, no line";
+    EXPECT_EQ(fronterror(&ExeScr::iadd_comp, L"1"), L"the number of argument mismatch.");
+    frontrun iadd(&ExeScr::iadd_comp, L"1, 2");
+    EXPECT_TRUE(iadd.e.code[iadd.e.codecount() - 1].op == static_cast<execfn>(&ExeScr::iadd_exec));
+    EXPECT_EQ(fronterror(&ExeScr::str_comp, L"12"), L"syntax error:NUMINT:invalid token in string mode.")
+        << "a number where a string must stand";
+}
+
+TEST(ArgRoutines, PrintfFormatsAreCheckedAndCounted)
+{
+    EXPECT_EQ(frontrun(&ExeScr::printf_comp, L"'%d items', 3").e.codecount() > 0, true);
+    frontrun percent(&ExeScr::printf_comp, L"\"100%% %05d %-8s %.3d\", 1, \"s\", 2");
+    EXPECT_TRUE(percent.e.code[percent.e.codecount() - 1].op == static_cast<execfn>(&ExeScr::printf_exec));
+    EXPECT_EQ(fronterror(&ExeScr::printf_comp, L"'%d items', 1, 2"), L"number of arguments mismatch.");
+    EXPECT_EQ(fronterror(&ExeScr::printf_comp, L"'%00d', 1"), L"field length 0 error.");
+    EXPECT_EQ(fronterror(&ExeScr::printf_comp, L"'%ld', 1"), L"unsupportrd format.:ld");
+    EXPECT_EQ(fronterror(&ExeScr::printf_comp, L"'%+d', 1"), L"unsupportrd format.:+d");
+    EXPECT_EQ(fronterror(&ExeScr::printf_comp, L"fmt, 1"), L"format string error in printf.");
+    EXPECT_EQ(fronterror(&ExeScr::printf_comp, L"'%d' n, 1"), L"format string error in printf.");
+}
