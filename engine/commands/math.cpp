@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "commands/cmdargs.h"
+#include "runtime/cmdargs.h"
 #include "runtime/exescr.h"
 
 namespace {

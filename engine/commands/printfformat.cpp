@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cwchar>
 
-#include "commands/cmdargs.h"
+#include "runtime/cmdargs.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <string>
 
-#include "commands/cmdargs.h"
+#include "runtime/cmdargs.h"
 #include "runtime/exescr.h"
 
 namespace {

@@ -5,13 +5,6 @@
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
 
-void ExeScr::pushlistentry(const std::vector<std::wstring>& list, uint32_t n)
-{
-    datscell* s = pushs();
-    if (n < list.size())
-        s->text = const_cast<wchar_t*>(list[n].c_str());  // the run's own list outlives the datum
-}
-
 void ExeScr::argcnt_exec()
 {
     const int64_t which = ip->i;

@@ -1,5 +1,6 @@
 // User-function calls, the script's arguments, and the message polls that keep
 // a running script's window answering.
+#include "runtime/cmdargs.h"
 #include "runtime/exescr.h"
 
 void ExeScr::usercall_exec()
@@ -45,23 +46,21 @@ void ExeScr::popframe(const funcrec& f)
     dirpoplocal(f.dirnames.count());
 }
 
-void ExeScr::pushargument(const std::vector<std::wstring>& list)
+void ExeScr::pushlistentry(const std::vector<std::wstring>& list, uint32_t n)
 {
-    const datdcell c = popd();
-    const auto n = static_cast<uint32_t>(c.isint ? static_cast<int32_t>(c.i) : static_cast<int32_t>(dbl2i64(c.d)));
     datscell* s = pushs();
     if (n < list.size())
-        s->text = const_cast<wchar_t*>(list[n].c_str());  // the run's own copy, which outlives the datum
+        s->text = const_cast<wchar_t*>(list[n].c_str());  // the run's own list outlives the datum
 }
 
 void ExeScr::getargument_exec()
 {
-    pushargument(args);
+    pushlistentry(args, static_cast<uint32_t>(cmdargs::toi32(popd())));
 }
 
 void ExeScr::getcallargument_exec()
 {
-    pushargument(callargs);
+    pushlistentry(callargs, static_cast<uint32_t>(cmdargs::toi32(popd())));
 }
 
 void ExeScr::pollmessages()

@@ -3,6 +3,7 @@
 // buttons, whole-path creation and the hidden control window.
 #include <cwchar>
 
+#include "runtime/cmdargs.h"
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
 
@@ -15,16 +16,11 @@ std::wstring drivepart(const std::wstring& path)
     return colon == std::wstring::npos ? std::wstring() : path.substr(0, colon + 1);
 }
 
-int64_t numvalue(const datdcell& c)
-{
-    return c.isint ? c.i : ExeScr::dbl2i64(c.d);
-}
-
 }  // namespace
 
 void ExeScr::engstr_exec()
 {
-    const int64_t selector = numvalue(popd());
+    const int64_t selector = cmdargs::toi64(popd());
     // Every text is copied: the engine's own strings may change before the
     // consumer reads the datum (a later word of the same expression).
     std::wstring text;
@@ -77,7 +73,7 @@ void ExeScr::monrect_exec()
         pushint(monitorcount);
         return;
     }
-    const int64_t index = numvalue(popd());
+    const int64_t index = cmdargs::toi64(popd());
     if (index < 0 || index > monitorcount)
         myerrexit(L"%s", L"Exceeds number of monitor error.");
     const RECT& r = monitors[index];
@@ -87,7 +83,7 @@ void ExeScr::monrect_exec()
 
 void ExeScr::geteditstr_exec()
 {
-    HWND wnd = reinterpret_cast<HWND>(static_cast<intptr_t>(numvalue(popd())));
+    HWND wnd = reinterpret_cast<HWND>(static_cast<intptr_t>(cmdargs::toi64(popd())));
     const LRESULT len = SendMessageW(wnd, WM_GETTEXTLENGTH, 0, 0);
     datscell* c = pushs();
     if (len <= 0)
@@ -112,17 +108,17 @@ void ExeScr::ctrlhv_exec()
     const int64_t which = ip->i;
     ++ip;
     const datdcell top = popd();
-    const int32_t other = static_cast<int32_t>(numvalue(popd()));
+    const int32_t other = static_cast<int32_t>(cmdargs::toi64(popd()));
     if (which == 1) {
         wchar_t hex[16];
-        const int n = _snwprintf(hex, 16, L"%x", static_cast<uint32_t>(numvalue(top)));
+        const int n = _snwprintf(hex, 16, L"%x", static_cast<uint32_t>(cmdargs::toi64(top)));
         varrec* v = varat(other);
         v->state = varstr;
         settext(v, hex, static_cast<size_t>(n), 1360);
         pushint(1);
         return;
     }
-    const int32_t target = static_cast<int32_t>(numvalue(top));
+    const int32_t target = static_cast<int32_t>(cmdargs::toi64(top));
     uint64_t value = 0;
     for (const wchar_t* s = vartext(varat(other)); *s; ++s) {
         uint32_t digit;

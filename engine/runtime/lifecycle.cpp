@@ -1,5 +1,6 @@
 // One run: the script window, the log with its banners, reading and compiling
 // the file, running the entry unit, and giving back everything the run held.
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -166,34 +167,27 @@ int ExeScr::execscript(const wchar_t* path)
 
 void ExeScr::runentry()
 {
-    funcrec& f = functable[curfunc];
+    const int32_t entry = curfunc;
+    const funcrec& f = functable[static_cast<size_t>(entry)];
     const int32_t locals = f.localnames.count();
-    // A script thread's first locals take the arguments it was started with.
-    for (int32_t k = 0; k < locals; ++k) {
-        if (static_cast<size_t>(k) < startargs.size()) {
-            const startarg& a = startargs[static_cast<size_t>(k)];
-            if (a.kind != 1)
-                pushlocal(0.0, 0, a.text.c_str(), varstr);
-            else
-                pushlocal(a.d, a.i, nullptr, a.isint ? localint : varnum);
-            continue;
-        }
-        pushlocal(0.0, 0, nullptr, localint);
-        stackdd.top[-1].state = varundef;
+    // A script thread's first locals take the arguments it was started with;
+    // the rest of the frame starts undefined.
+    const int32_t given = std::min(locals, static_cast<int32_t>(startargs.size()));
+    for (int32_t k = 0; k < given; ++k) {
+        const startarg& a = startargs[static_cast<size_t>(k)];
+        if (a.kind != 1)
+            pushlocal(0.0, 0, a.text.c_str(), varstr);
+        else
+            pushlocal(a.d, a.i, nullptr, a.isint ? localint : varnum);
     }
-    for (int32_t k = 0; k < f.fpnames.count(); ++k)
-        fppushlocal(f.fpnames.base[k].name);
-    for (int32_t k = 0; k < f.dirnames.count(); ++k)
-        dirpushlocal(f.dirnames.base[k].name);
-    const int32_t fps = f.fpnames.count(), dirs = f.dirnames.count();
+    pushframe(f, given, true);
 
     runcode(unitbase);
 
     if (stackdd.count() < locals)
         myerrexit(L"%s", L"Stack underflow error. ");
-    poplocals(locals);
-    fppoplocal(fps);
-    dirpoplocal(dirs);
+    // By index again: a "call" inside may have grown the table meanwhile.
+    popframe(functable[static_cast<size_t>(entry)]);
     if (!datd.empty())
         --datd.top;  // the unit's result
 }

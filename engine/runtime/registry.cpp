@@ -11,14 +11,14 @@ std::vector<regentry> scriptregistry;
 std::wstring g_runlisttext;
 volatile LONG g_startflag = 0;
 
-std::wstring runname(const std::wstring& path)
+void unregister(ExeScr* exe)
 {
-    const size_t slash = path.rfind(L'\\');
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.rfind(L'.');
-    if (dot != std::wstring::npos)
-        name.resize(dot);
-    return name;
+    for (auto it = scriptregistry.begin(); it != scriptregistry.end(); ++it) {
+        if (it->exe == exe) {
+            scriptregistry.erase(it);
+            return;
+        }
+    }
 }
 
 void rebuildrunlist()
@@ -81,12 +81,7 @@ static void mainthreadproc(const wchar_t* path)
             }
         }
     }
-    for (auto it = scriptregistry.begin(); it != scriptregistry.end(); ++it) {
-        if (it->exe == &engine) {
-            scriptregistry.erase(it);
-            break;
-        }
-    }
+    unregister(&engine);
 }
 
 static void __cdecl mainthreadentry(void* arg)

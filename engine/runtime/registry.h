@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include "runtime/scriptname.h"
+
 class ExeScr;
 
 // One running script or script thread. A registered engine is always alive:
@@ -30,8 +32,8 @@ extern std::wstring g_runlisttext;
 // run is registered.
 extern volatile LONG g_startflag;
 
-// The name of a run: the file name behind the last "\", cut at its last ".".
-std::wstring runname(const std::wstring& path);
+// Removes the entry of `exe`; the caller holds the lock.
+void unregister(ExeScr* exe);
 // Rebuilds g_runlisttext from the registry; the caller holds the lock.
 void rebuildrunlist();
 // Sets the running-scripts line's marker and shows the line in hWndRunEdit.

@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "runtime/cmdargs.h"
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
 #include "runtime/registry.h"
@@ -39,12 +40,7 @@ void __cdecl scriptthreadproc(void* arg)
     engine.runscriptchk();
 
     std::lock_guard<std::mutex> lock(g_scriptmutex);
-    for (auto it = scriptregistry.begin(); it != scriptregistry.end(); ++it) {
-        if (it->exe == &engine) {
-            scriptregistry.erase(it);
-            break;
-        }
-    }
+    unregister(&engine);
     // A joiner creates the event under the lock while this entry is registered,
     // so it is either seen here or the joiner finds the entry gone.
     if (engine.joinevent)
@@ -61,6 +57,16 @@ regentry* findrun(int64_t value)
 }
 
 }  // namespace
+
+void ExeScr::joinrun(std::unique_lock<std::mutex>& lock, ExeScr* child)
+{
+    // Set while the child is registered: it sets the event after leaving.
+    HANDLE ev = createwaitevent();
+    child->joinevent = ev;
+    lock.unlock();
+    pumpwait(1, &ev);
+    CloseHandle(ev);
+}
 
 void ExeScr::freethreadrec(threadrec* rec)
 {
@@ -121,28 +127,18 @@ void ExeScr::threadctl_exec()
 {
     const int64_t op = ip->i;
     ++ip;
-    auto number = [this] {
-        const datdcell c = popd();
-        return c.isint ? c.i : dbl2i64(c.d);
-    };
     int64_t result = 0;
     switch (op) {
     case 0: {  // join
-        const int64_t value = number();
+        const int64_t value = cmdargs::toi64(popd());
         std::unique_lock<std::mutex> lock(g_scriptmutex);
-        regentry* r = findrun(value);
-        if (!r)
-            break;
-        HANDLE ev = createwaitevent();
-        r->exe->joinevent = ev;
-        lock.unlock();
-        pumpwait(1, &ev);
-        CloseHandle(ev);
+        if (regentry* r = findrun(value))
+            joinrun(lock, r->exe);
         break;
     }
     case 1: {  // sendkey
-        const int64_t value = number();
-        const int64_t key = number();
+        const int64_t value = cmdargs::toi64(popd());
+        const int64_t key = cmdargs::toi64(popd());
         HWND wnd = nullptr;
         {
             std::lock_guard<std::mutex> lock(g_scriptmutex);
@@ -154,7 +150,7 @@ void ExeScr::threadctl_exec()
         break;
     }
     case 2: {  // isalive
-        const int64_t value = number();
+        const int64_t value = cmdargs::toi64(popd());
         std::lock_guard<std::mutex> lock(g_scriptmutex);
         result = findrun(value) ? 1 : 0;
         break;
@@ -198,11 +194,7 @@ void ExeScr::threadctl_exec()
                 }
             if (!child)
                 break;
-            HANDLE ev = createwaitevent();
-            child->exe->joinevent = ev;
-            lock.unlock();
-            pumpwait(1, &ev);
-            CloseHandle(ev);
+            joinrun(lock, child->exe);
         }
         break;
     case 5: {  // count

@@ -1,17 +1,14 @@
 #include "core/formats.h"
 
+#include "runtime/scriptname.h"
+
 #include <algorithm>
 
 namespace host {
 
 std::wstring scriptbasename(const std::wstring& path)
 {
-    const size_t slash = path.rfind(L'\\');
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.rfind(L'.');
-    if (dot != std::wstring::npos)
-        name.resize(dot);
-    return name;
+    return runname(path);
 }
 
 std::wstring titletext(const std::wstring& base, const std::wstring& script,

@@ -143,11 +143,7 @@ struct endless {
             Sleep(5);
         engine.running = 0;
         std::lock_guard<std::mutex> lock(g_scriptmutex);
-        for (auto it = scriptregistry.begin(); it != scriptregistry.end(); ++it)
-            if (it->exe == &engine) {
-                scriptregistry.erase(it);
-                break;
-            }
+        unregister(&engine);
         return 0;
     }
 
