@@ -83,15 +83,6 @@ std::wstring token(ExeScr& e, int64_t k)
     return popstr(e);
 }
 
-void cleanup(ExeScr& e)
-{
-    e.tokenlistfree();
-    e.freevartable();
-    e.freedatd();
-    e.freedats();
-    EXPECT_TRUE(e.allocs.empty()) << "blocks still held: " << e.allocs.size();
-}
-
 }  // namespace
 
 TEST(StrSearch, PositionsCountFromTheWholeText)
@@ -112,30 +103,25 @@ TEST(StrSearch, PositionsCountFromTheWholeText)
     pushtext(e, L"abcabc");
     runop(e, &ExeScr::strstr_exec, search(3, 0));
     EXPECT_EQ(popint(e), 5);
-    cleanup(e);
+    qtest::releaseall(e);
 }
 
 TEST(StrSearch, AStartBeyondTheTextIsLoggedEvenWhenSuppressed)
 {
-    ExeScr e;
-    e.basename = L"strsearch";
-    e.logpath = programdir + L"log\\strsearch.log";
-    e.openscriptlog();
-    e.logon = 1;
+    qtest::loggedengine e(L"strsearch");
     e.logsupfile = 2;
     e.logsupwin = 2;
     EXPECT_EQ(strstrof(e, 0, L"abcabc", L"c", 7), -1);
     EXPECT_EQ(strstrof(e, 1, L"abc", L"c", -1), -1) << "negative starts are huge unsigned ones";
     EXPECT_EQ(e.logsupfile, 2u) << "suppression comes back";
-    CloseHandle(e.loghandle);
-    e.loghandle = nullptr;
-    const std::wstring log = qtest::readfile(e.logpath);
+    e.closelog();
+    const std::wstring log = e.contents();
     size_t lines = 0;
     for (size_t at = log.find(L"invalid number error."); at != std::wstring::npos;
          at = log.find(L"invalid number error.", at + 1))
         ++lines;
     EXPECT_EQ(lines, 2u) << testing::PrintToString(log);
-    cleanup(e);
+    qtest::releaseall(e);
 }
 
 TEST(StrSearch, CharactersFirstAndLastFromAClampedStart)
@@ -152,7 +138,7 @@ TEST(StrSearch, CharactersFirstAndLastFromAClampedStart)
     EXPECT_EQ(strchrof(e, 0, L"hello", 0x10000 + L'h'), -1) << "no character has that code";
     EXPECT_EQ(strchrof(e, 0, L"hello", -1), -1);
     EXPECT_EQ(strchrof(e, 0, L"a\xFFFF", 0xFFFF), 1);
-    cleanup(e);
+    qtest::releaseall(e);
 }
 
 TEST(StrCompare, WholeTextsOrAtMostCountCharacters)
@@ -167,7 +153,7 @@ TEST(StrCompare, WholeTextsOrAtMostCountCharacters)
     EXPECT_EQ(strcmpof(e, L"ab", L"abc", 100), -1);
     EXPECT_EQ(strcmpof(e, L"abX", L"abY", -7), -1) << "other negative counts compare whole texts too";
     EXPECT_EQ(strcmpof(e, L"B", L"a"), -1) << "by code, no case folding";
-    cleanup(e);
+    qtest::releaseall(e);
 }
 
 TEST(StrLower, OnlyAsciiCapitalsChange)
@@ -191,7 +177,7 @@ TEST(StrLower, OnlyAsciiCapitalsChange)
     e.tolowerstr_exec();
     EXPECT_EQ(popstr(e), L"mixed");
     EXPECT_STREQ(e.varat(v)->inl, L"MiXeD");
-    cleanup(e);
+    qtest::releaseall(e);
 }
 
 TEST(StrTrim, RemovesLineEndsOnly)
@@ -217,7 +203,7 @@ TEST(StrTrim, RemovesLineEndsOnly)
     e.trim_exec();
     EXPECT_STREQ(e.stackdd.top[-1].inl, L"loc");
     e.clearlocals();
-    cleanup(e);
+    qtest::releaseall(e);
 
     ExeScr& g = fatalengine();
     const int32_t num = g.declvar(L"n", 0);
@@ -244,7 +230,7 @@ TEST(StrTok, TokensAreKeptUntilTheNextStrtok)
     e.pushdbl(0.7);
     e.strtokstr_exec();
     EXPECT_EQ(popstr(e), L"whole text") << "a double index is truncated";
-    cleanup(e);
+    qtest::releaseall(e);
 }
 
 TEST(StrTok, LongTokensManyTokensAndReuse)
@@ -278,7 +264,7 @@ TEST(StrTok, LongTokensManyTokensAndReuse)
     EXPECT_EQ(token(e, 0), L"0");
     EXPECT_EQ(token(e, 44), L"44");
     EXPECT_EQ(token(e, 45), L"");
-    cleanup(e);
+    qtest::releaseall(e);
 }
 
 TEST(StrTok, AVariableKeepsItsWholeText)
@@ -297,5 +283,5 @@ TEST(StrTok, AVariableKeepsItsWholeText)
     e.strtok_exec();
     EXPECT_EQ(popint(e), 2);
     EXPECT_EQ(token(e, 1), L"y");
-    cleanup(e);
+    qtest::releaseall(e);
 }

@@ -34,12 +34,8 @@ void addfunction(ExeScr& e, const wchar_t* name, uint32_t params, int32_t extra,
 
 void release(ExeScr& e)
 {
-    e.code = nullptr;
-    e.freefunctbl();
-    e.clearlocals();
-    e.freedatd();
-    e.freedats();
-    EXPECT_TRUE(e.allocs.empty()) << "blocks still held: " << e.allocs.size();
+    e.code = nullptr;  // the test's own code list
+    qtest::releaseall(e);
 }
 
 }  // namespace

@@ -22,15 +22,6 @@ std::wstring engstr(ExeScr& e, int64_t selector)
     return popstr(e);
 }
 
-void drain(ExeScr& e)
-{
-    e.clearlocals();
-    e.freevartable();
-    e.freedatd();
-    e.freedats();
-    EXPECT_TRUE(e.allocs.empty()) << "blocks still held: " << e.allocs.size();
-}
-
 }  // namespace
 
 TEST(EngineTexts, DrivesFoldersNamesAndCopies)
@@ -60,7 +51,7 @@ TEST(EngineTexts, DrivesFoldersNamesAndCopies)
     e.engstr_exec();
     e.foundtitle = L"changed";
     EXPECT_EQ(popstr(e), std::wstring(100, L't'));
-    drain(e);
+    qtest::releaseall(e);
 }
 
 TEST(Monitors, CountAndRectanglesOfTheDisplay)
@@ -84,7 +75,7 @@ TEST(Monitors, CountAndRectanglesOfTheDisplay)
     EXPECT_EQ(side[2], primary.rcMonitor.right);
     EXPECT_EQ(side[3], primary.rcMonitor.bottom);
     EXPECT_LT(side[0], side[2]);
-    drain(e);
+    qtest::releaseall(e);
 
     for (int64_t bad : {count + 1, int64_t(-1)}) {
         ExeScr& f = fatalengine();
@@ -112,7 +103,7 @@ TEST(EditText, ShortInlineLongOnTheHeapEmptyEmpty)
         e.datsrelease(c);
     }
     DestroyWindow(edit);
-    drain(e);
+    qtest::releaseall(e);
 }
 
 TEST(Hexadecimal, ToAndFromText)
@@ -148,7 +139,7 @@ TEST(Hexadecimal, ToAndFromText)
     EXPECT_EQ(fromstr(L""), 1);
     EXPECT_EQ(e.varat(n)->i, 0);
     EXPECT_EQ(e.varat(n)->isint, 1u);
-    drain(e);
+    qtest::releaseall(e);
 }
 
 TEST(CreatePath, EveryFolderUpToTheLastBackslash)

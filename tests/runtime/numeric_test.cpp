@@ -409,11 +409,7 @@ TEST(CompoundAssignment, DivisionByZeroMessages)
 
 TEST(PrintAndExit, PrintsToTheLogAndExitStopsTheRun)
 {
-    ExeScr e;
-    e.basename = L"printnum";
-    e.logpath = programdir + L"log\\printnum.log";
-    e.openscriptlog();
-    e.logon = 1;
+    qtest::loggedengine e(L"printnum");
     codelist c;
     c.op(&ExeScr::pushint_exec).i(-42).op(&ExeScr::printnum_exec);
     c.op(&ExeScr::pushnum_exec).d(3.14159265358979).op(&ExeScr::printnum_exec);
@@ -421,8 +417,8 @@ TEST(PrintAndExit, PrintsToTheLogAndExitStopsTheRun)
     c.op(&ExeScr::exit_exec).op(&ExeScr::pushint_exec).i(1);
     exitflag = 0;
     c.run(e);
-    CloseHandle(e.loghandle);
-    EXPECT_EQ(qtest::readfile(e.logpath), std::wstring(1, wchar_t(0xFEFF)) + L"\t-42\r\n\t3.1415927\r\n\t1e+020\r\n");
+    e.closelog();
+    EXPECT_EQ(e.contents(), std::wstring(1, wchar_t(0xFEFF)) + L"\t-42\r\n\t3.1415927\r\n\t1e+020\r\n");
     EXPECT_EQ(e.stopflag, 1u);
     EXPECT_EQ(exitflag, 1);
     ASSERT_EQ(e.datd.count(), 1) << "the cell after exit did not run";

@@ -13,45 +13,8 @@ namespace {
 
 const std::wstring bom(1, wchar_t(0xFEFF));
 
-// An engine whose log is open under "log\<name>.log", as a run opens it.
-struct logged : ExeScr {
-    explicit logged(const wchar_t* name)
-    {
-        basename = name;
-        logpath = programdir + L"log\\" + basename + L".log";
-        openscriptlog();
-        logon = 1;
-    }
-    ~logged() override
-    {
-        if (loghandle)
-            CloseHandle(loghandle);
-    }
-    std::wstring contents() const { return readfile(logpath); }
-};
-
-// An EDIT control of the test thread standing for the host's log pane.
-struct pane {
-    HWND hwnd;
-    pane()
-    {
-        hwnd = CreateWindowExW(0, L"EDIT", L"", WS_POPUP | ES_MULTILINE, 0, 0, 300, 200, nullptr,
-                               nullptr, GetModuleHandleW(nullptr), nullptr);
-        SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);
-        hEditp = hwnd;
-    }
-    ~pane()
-    {
-        hEditp = nullptr;
-        DestroyWindow(hwnd);
-    }
-    std::wstring text() const
-    {
-        std::wstring t(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-        t.resize(static_cast<size_t>(GetWindowTextW(hwnd, t.data(), static_cast<int>(t.size()))));
-        return t;
-    }
-};
+using logged = qtest::loggedengine;
+using pane = qtest::logpane;
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 using qtest::expectfatal;
 using qtest::fatalengine;
 using qtest::popint;
+using qtest::releaseall;
 using qtest::popstr;
 using qtest::runop;
 
@@ -36,45 +37,6 @@ int32_t strvar(ExeScr& e, const wchar_t* name, const wchar_t* text)
 
 int64_t packed(int32_t index, bool noresult) { return (static_cast<int64_t>(index) << 32) | (noresult ? 1 : 0); }
 
-void cleanup(ExeScr& e)
-{
-    e.clearlocals();
-    e.freevartable();
-    e.freestrtbls();
-    e.freespare();
-    e.freedatd();
-    e.freedats();
-    EXPECT_TRUE(e.allocs.empty()) << "blocks still held: " << e.allocs.size();
-}
-
-// An engine whose log is open, as a run opens it, with an EDIT control
-// standing for the host's log pane.
-struct logged : ExeScr {
-    HWND pane;
-    explicit logged(const wchar_t* name)
-    {
-        basename = name;
-        logpath = programdir + L"log\\" + basename + L".log";
-        openscriptlog();
-        logon = 1;
-        pane = CreateWindowExW(0, L"EDIT", L"", WS_POPUP | ES_MULTILINE, 0, 0, 300, 200, nullptr,
-                               nullptr, GetModuleHandleW(nullptr), nullptr);
-        hEditp = pane;
-    }
-    ~logged() override
-    {
-        hEditp = nullptr;
-        DestroyWindow(pane);
-        CloseHandle(loghandle);
-    }
-    std::wstring file() const { return qtest::readfile(logpath); }
-    std::wstring panetext() const
-    {
-        std::wstring t(static_cast<size_t>(GetWindowTextLengthW(pane)) + 1, L'\0');
-        t.resize(static_cast<size_t>(GetWindowTextW(pane, t.data(), static_cast<int>(t.size()))));
-        return t;
-    }
-};
 
 }  // namespace
 
@@ -134,7 +96,7 @@ TEST(StringAssign, LongTextMovesToAHeapTextWhichLaterTextsReuse)
     EXPECT_EQ(popstr(e), L"local");
     EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(-1))), L"local");
     EXPECT_TRUE(e.datd.empty());
-    cleanup(e);
+    releaseall(e);
 }
 
 TEST(StringConcat, ResultsOverSixtyFourCharactersTakeAHeapBuffer)
@@ -182,7 +144,7 @@ TEST(StringConcat, ResultsOverSixtyFourCharactersTakeAHeapBuffer)
     EXPECT_EQ(e.dats.top[-1].heap, spare);
     EXPECT_EQ(e.allocs.size(), before);
     EXPECT_EQ(popstr(e), std::wstring(30, L'x') + std::wstring(40, L'y'));
-    cleanup(e);
+    releaseall(e);
 }
 
 TEST(StringLiterals, EachPoolPushesItsText)
@@ -228,12 +190,13 @@ TEST(StringLiterals, EachPoolPushesItsText)
     for (const memrec& r : e.allocs)
         EXPECT_TRUE(r.id < 213 || r.id > 215) << "still held: " << r.id;
     e.freestrtbls();
-    cleanup(e);
+    releaseall(e);
 }
 
 TEST(PrintString, LinesFollowTheSuppressionFlags)
 {
-    logged e(L"printstr");
+    qtest::logpane p;
+    qtest::loggedengine e(L"printstr");
     pushtext(e, L"both");
     e.printstr_exec();
     e.logsupfile = 1;
@@ -256,9 +219,9 @@ TEST(PrintString, LinesFollowTheSuppressionFlags)
     EXPECT_TRUE(e.dats.empty());
 
     const std::wstring bom(1, wchar_t(0xFEFF));
-    EXPECT_EQ(e.file(), bom + L"\tboth\r\nraw\r\n");
-    EXPECT_EQ(e.panetext(), L"\tboth\r\n\t" + std::wstring(70, L'p') + L"\r\nraw\r\npane");
-    cleanup(e);
+    EXPECT_EQ(e.contents(), bom + L"\tboth\r\nraw\r\n");
+    EXPECT_EQ(p.text(), L"\tboth\r\n\t" + std::wstring(70, L'p') + L"\r\nraw\r\npane");
+    releaseall(e);
 }
 
 TEST(StringCommands, StrlenAndGetc)
@@ -293,7 +256,7 @@ TEST(StringCommands, StrlenAndGetc)
     e.getc_exec();
     EXPECT_EQ(popint(e), 0xFFFF) << "codes are unsigned";
     EXPECT_TRUE(e.dats.empty());
-    cleanup(e);
+    releaseall(e);
 }
 
 TEST(StringCommands, SetcWritesOnlyCharactersInsideTheText)
@@ -306,7 +269,7 @@ TEST(StringCommands, SetcWritesOnlyCharactersInsideTheText)
     e.setc_exec();
     EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(g))), L"A");
     EXPECT_TRUE(e.datd.empty());
-    cleanup(e);
+    releaseall(e);
 
     struct {
         int64_t pos;
@@ -370,7 +333,7 @@ TEST(StringCommands, CutstrCases)
     runop(e, &ExeScr::cutstr_exec, 3);
     EXPECT_EQ(popstr(e), t200.substr(100, 40)) << "inline result from a heap text";
     EXPECT_TRUE(e.datd.empty());
-    cleanup(e);
+    releaseall(e);
 }
 
 TEST(DefUndef, ArgumentsVariablesAndElements)
@@ -439,5 +402,5 @@ TEST(DefUndef, ArgumentsVariablesAndElements)
     EXPECT_EQ(e.globals.cap, 128);
     EXPECT_EQ(std::wstring(e.varat(64)->name), L"brandnew");
     EXPECT_TRUE(e.dats.empty());
-    cleanup(e);
+    releaseall(e);
 }

@@ -5,27 +5,9 @@
 #include "support/testenv.h"
 
 using qtest::expectfatal;
+using qtest::countid;
 using qtest::fatalengine;
-
-namespace {
-
-size_t countid(const ExeScr& e, int32_t id)
-{
-    size_t n = 0;
-    for (const memrec& r : e.allocs)
-        n += r.id == id;
-    return n;
-}
-
-const memrec* findid(const ExeScr& e, int32_t id)
-{
-    for (const memrec& r : e.allocs)
-        if (r.id == id)
-            return &r;
-    return nullptr;
-}
-
-}  // namespace
+using qtest::findid;
 
 TEST(Globals, NamesAreSignificantToTwentyCharacters)
 {

@@ -95,6 +95,81 @@ std::wstring readfile(const std::wstring& path)
     return text;
 }
 
+size_t countid(const ExeScr& e, int32_t id)
+{
+    size_t n = 0;
+    for (const memrec& r : e.allocs)
+        n += r.id == id;
+    return n;
+}
+
+const memrec* findid(const ExeScr& e, int32_t id)
+{
+    for (const memrec& r : e.allocs)
+        if (r.id == id)
+            return &r;
+    return nullptr;
+}
+
+void releaseall(ExeScr& e)
+{
+    e.clearlocals();
+    e.freevartable();
+    e.freefunctbl();
+    e.freestrtbls();
+    e.freespare();
+    e.tokenlistfree();
+    e.freedatd();
+    e.freedats();
+    EXPECT_TRUE(e.allocs.empty()) << "blocks still held: " << e.allocs.size();
+}
+
+loggedengine::loggedengine(const wchar_t* name)
+{
+    basename = name;
+    logpath = programdir + L"log\\" + basename + L".log";
+    openscriptlog();
+    logon = 1;
+}
+
+loggedengine::~loggedengine()
+{
+    closelog();
+}
+
+void loggedengine::closelog()
+{
+    if (loghandle)
+        CloseHandle(loghandle);
+    loghandle = nullptr;
+}
+
+std::wstring loggedengine::contents() const
+{
+    return readfile(logpath);
+}
+
+logpane::logpane()
+{
+    hwnd = CreateWindowExW(0, L"EDIT", L"", WS_POPUP | ES_MULTILINE, 0, 0, 300, 200, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);
+    hEditp = hwnd;
+}
+
+logpane::~logpane()
+{
+    hEditp = nullptr;
+    DestroyWindow(hwnd);
+}
+
+std::wstring logpane::text() const
+{
+    std::wstring t(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    t.resize(static_cast<size_t>(GetWindowTextW(hwnd, t.data(), static_cast<int>(t.size()))));
+    return t;
+}
+
 void writescript(const std::wstring& path, const wchar_t* text)
 {
     std::wstring body = std::wstring(1, wchar_t(0xFEFF)) + text;

@@ -20,6 +20,36 @@ std::wstring readfile(const std::wstring& path);
 // Writes a script file as the program stores them: UTF-16LE behind its mark.
 void writescript(const std::wstring& path, const wchar_t* text);
 
+// Tracked blocks of an engine with allocation id `id`: how many, the first.
+size_t countid(const ExeScr& e, int32_t id);
+const memrec* findid(const ExeScr& e, int32_t id);
+
+// Gives back what unit tests leave in an engine (locals, globals, function
+// records, literal pools, the spare string block, tokens, datum stacks) and
+// expects no tracked block to remain. A code list the test built itself must
+// be detached first.
+void releaseall(ExeScr& e);
+
+// An engine whose log is open under "log\<name>.log", as a run opens it.
+struct loggedengine : ExeScr {
+    explicit loggedengine(const wchar_t* name);
+    ~loggedengine() override;
+    // Closes the log, so that the file can be read whole.
+    void closelog();
+    std::wstring contents() const;
+};
+
+// An EDIT control of the test thread standing for the host's log pane
+// (hEditp) while it lives.
+struct logpane {
+    HWND hwnd;
+    logpane();
+    ~logpane();
+    logpane(const logpane&) = delete;
+    logpane& operator=(const logpane&) = delete;
+    std::wstring text() const;
+};
+
 // A hidden top-level window of the test thread, standing for the host's main
 // window; it counts the WM_CLOSE messages it receives and stays open.
 HWND ownerwindow();
