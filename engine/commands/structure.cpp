@@ -141,11 +141,16 @@ void ExeScr::exeline_exec()
     const ptrdiff_t back = ip - code;
     const int32_t oldend = codecount();
     const uint32_t savedbase = unitbase;
+    // A text that runs exeline (or call) again nests like a function call.
+    if (calldepth >= maxcalldepth)
+        myerrexit(L"Function calls nested too deeply.:%d:", maxcalldepth);
     // The new cells form a unit of their own: their jumps count from its start.
     unitbase = static_cast<uint32_t>(oldend);
     const int32_t kind = compscr(text.data(), 13);
     emitcell(nullptr);
+    ++calldepth;
     runcode(unitbase);
+    --calldepth;
     unitbase = savedbase;
     codeend = code + oldend;
     ip = code + back;
@@ -200,16 +205,23 @@ void ExeScr::call_exec()
     const size_t oldblocks = blocktable.size();
     const wchar_t* savedsrc = srctext;
 
+    // The arguments are copied off the stack before the list is rebuilt: one
+    // may be a call argument of this run ("carg_02") that refers to the list.
+    std::vector<std::wstring> passed;
+    for (int64_t k = 1; k < count; ++k) {
+        datscell* a = pops();
+        passed.push_back(datstext(a));
+        datsrelease(a);
+    }
+    if (calldepth >= maxcalldepth)
+        myerrexit(L"Function calls nested too deeply.:%d:", maxcalldepth);
     callargs.clear();
     callargs.push_back(args.empty() ? std::wstring() : args[0]);
     callargs.push_back(path);
+    for (std::wstring& a : passed)
+        callargs.push_back(std::move(a));
     if (!readscriptfile(path.c_str()))
         myerrexit(L"%s:%s", L"File open failed.", path.c_str());
-    for (int64_t k = 1; k < count; ++k) {
-        datscell* a = pops();
-        callargs.push_back(datstext(a));
-        datsrelease(a);
-    }
     // What the called script leaves on the datum stacks is its own: drop only
     // what lies above the depths the caller had, never a pending operand.
     const int32_t datddepth = datd.count();
@@ -219,7 +231,9 @@ void ExeScr::call_exec()
     unitbase = static_cast<uint32_t>(f.codestart);
     const int32_t entry = curfunc;
     pushframe(f, 0, false);
+    ++calldepth;
     runcode(unitbase);
+    --calldepth;
     // By index again: a nested "call" may have grown the table meanwhile.
     popframe(functable[static_cast<size_t>(entry)]);
     while (datd.count() > datddepth)

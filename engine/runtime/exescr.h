@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
@@ -41,7 +42,9 @@ public:
     // ---- identity and run flags
     uint64_t instanceid;          // own address; the hex in event names
     uint32_t focused = 0;         // the script window has the focus
-    uint32_t running = 0;
+    // Written by the script thread, read by the host's thread (queryexeflag)
+    // and other runs: atomic, like the script window's handle below.
+    std::atomic<uint32_t> running{0};
     // Written by other threads to stop the run; read after every cell.
     volatile uint32_t stopflag = 0;
     uint32_t pausetoggle = 0;
@@ -57,9 +60,8 @@ public:
     std::wstring scriptpath;
     std::wstring scriptdir;       // with its final "\"
     std::wstring basename;
-    HWND scriptwnd = nullptr;
+    std::atomic<HWND> scriptwnd{nullptr};
     std::wstring syserrtext;
-    HANDLE joinevent = nullptr;
 
     // ---- log state
     std::wstring logpath;

@@ -209,11 +209,18 @@ int ExeScr::readscriptfile(const wchar_t* path)
         myerrexit(L"Cannot get file size.:%s:%s:", path, sys.c_str());
     }
     const uint64_t bytes = static_cast<uint64_t>(size.QuadPart);
+    // One read takes less than 4 GB: a larger file is refused before any of
+    // it is allocated.
+    if (bytes > 0xFFFFFFFEu) {
+        CloseHandle(h);
+        myerrexit(L"Cannot read file.:%s:%s:", path, lasterrortext(ERROR_FILE_TOO_LARGE).c_str());
+    }
     auto* buf = static_cast<wchar_t*>(mymalloc2(bytes + 2, 20));
     DWORD got = 0;
-    if (bytes > 0xFFFFFFFEu || !ReadFile(h, buf, static_cast<DWORD>(bytes), &got, nullptr) || got != bytes) {
+    if (!ReadFile(h, buf, static_cast<DWORD>(bytes), &got, nullptr) || got != bytes) {
         const std::wstring sys = lasterrortext(GetLastError());
         CloseHandle(h);
+        myfree(buf, 20);
         myerrexit(L"Cannot read file.:%s:%s:", path, sys.c_str());
     }
     CloseHandle(h);

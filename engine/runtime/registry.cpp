@@ -9,10 +9,10 @@
 std::mutex g_scriptmutex;
 std::vector<regentry> scriptregistry;
 std::wstring g_runlisttext;
-volatile LONG g_startflag = 0;
 
 void unregister(ExeScr* exe)
 {
+    exe->wakejoiners();
     for (auto it = scriptregistry.begin(); it != scriptregistry.end(); ++it) {
         if (it->exe == exe) {
             scriptregistry.erase(it);
@@ -56,12 +56,35 @@ void stopscript(ExeScr* key, uint32_t all)
     }
 }
 
+bool startscriptthread(unsigned(__stdcall* entry)(void*), void* arg)
+{
+    // The stack size is a reservation, not a commitment: pages are committed
+    // only as the compiler or a deep call chain reaches them.
+    const uintptr_t h = _beginthreadex(nullptr, scriptstacksize, entry, arg, STACK_SIZE_PARAM_IS_A_RESERVATION,
+                                       nullptr);
+    if (h == 0)
+        return false;
+    CloseHandle(reinterpret_cast<HANDLE>(h));
+    return true;
+}
+
+namespace {
+
+// One start's handshake. Each start waits on its own record, so a start made
+// while an earlier one pumps messages (a second Run from the host's window)
+// can never release the earlier one before its thread has copied the path.
+struct startrec {
+    const wchar_t* path;
+    volatile LONG done;
+};
+
 // One main script on its own thread: build, register, run, unregister, destroy.
-static void mainthreadproc(const wchar_t* path)
+void mainthreadproc(startrec* rec)
 {
     ExeScr engine;
     engine.threadmode = 0;
     engine.threadinfo = nullptr;
+    const std::wstring path = rec->path;
     const std::wstring name = runname(path);
     {
         std::lock_guard<std::mutex> lock(g_scriptmutex);
@@ -69,7 +92,7 @@ static void mainthreadproc(const wchar_t* path)
         engine.scriptpath = path;
         engine.args = argbuffs;
         rebuildrunlist();
-        InterlockedExchange(&g_startflag, 0);  // `path` may go away from here on
+        InterlockedExchange(&rec->done, 1);  // `rec` and its path may go away from here on
     }
     engine.runscriptchk();
     std::unique_lock<std::mutex> lock(g_scriptmutex);
@@ -84,15 +107,16 @@ static void mainthreadproc(const wchar_t* path)
     unregister(&engine);
 }
 
-static void __cdecl mainthreadentry(void* arg)
+unsigned __stdcall mainthreadentry(void* arg)
 {
-    mainthreadproc(static_cast<const wchar_t*>(arg));
+    mainthreadproc(static_cast<startrec*>(arg));
+    return 0;
 }
 
 // Pumps the calling thread's messages until `done` says so; MsgWaitForMultiple
 // with no handles sleeps until input arrives or `ms` pass.
 template <class F>
-static void pumpuntil(F done, DWORD ms)
+void pumpuntil(F done, DWORD ms)
 {
     for (;;) {
         MSG msg;
@@ -108,18 +132,18 @@ static void pumpuntil(F done, DWORD ms)
     }
 }
 
+}  // namespace
+
 extern "C" {
 
 void startMyExec(const wchar_t* path)
 {
-    InterlockedExchange(&g_startflag, 1);
-    if (_beginthread(mainthreadentry, 0, const_cast<wchar_t*>(path)) == static_cast<uintptr_t>(-1)) {
-        InterlockedExchange(&g_startflag, 0);
+    startrec rec{path, 0};
+    if (!startscriptthread(mainthreadentry, &rec))
         return;
-    }
-    // The new thread copies the path and registers the run before it clears the
-    // flag; meanwhile its messages to our windows must be answered.
-    pumpuntil([] { return g_startflag != 1; }, 10);
+    // The new thread copies the path and registers the run before it marks the
+    // record; meanwhile its messages to our windows must be answered.
+    pumpuntil([&rec] { return rec.done != 0; }, 10);
 }
 
 int setfocusto()
@@ -180,8 +204,7 @@ int mythreadclosure()
             e.stopflag = 1;
             if (e.waitevent)
                 SetEvent(e.waitevent);
-            if (e.joinevent)
-                SetEvent(e.joinevent);
+            e.wakejoiners();
             if (e.clipevent) {
                 e.clipresult = 2;
                 SetEvent(e.clipevent);
@@ -192,22 +215,28 @@ int mythreadclosure()
                 SetEvent(e.gpboxevent);
         }
     }
-    for (int timeouts = 0; timeouts < 50;) {
+    // Bounded by time, not by idle waits: a steady stream of messages (mouse
+    // moves) must not keep the close waiting for ever.
+    const ULONGLONG deadline = GetTickCount64() + closurewaitms;
+    for (;;) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        const DWORD r = MsgWaitForMultipleObjectsEx(0, nullptr, 100, QS_ALLINPUT | QS_ALLPOSTMESSAGE,
-                                                    MWMO_INPUTAVAILABLE);
-        if (r == WAIT_OBJECT_0)
-            continue;
-        if (r != WAIT_TIMEOUT)
+        {
+            std::lock_guard<std::mutex> lock(g_scriptmutex);
+            if (scriptregistry.empty())
+                break;
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline)
             break;
-        ++timeouts;
-        std::lock_guard<std::mutex> lock(g_scriptmutex);
-        if (scriptregistry.empty())
-            break;
+        const DWORD left = static_cast<DWORD>(deadline - now);
+        const DWORD r = MsgWaitForMultipleObjectsEx(0, nullptr, left < 100 ? left : 100,
+                                                    QS_ALLINPUT | QS_ALLPOSTMESSAGE, MWMO_INPUTAVAILABLE);
+        if (r == WAIT_FAILED)
+            Sleep(10);
     }
     return 1;
 }

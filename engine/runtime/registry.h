@@ -28,9 +28,15 @@ extern std::vector<regentry> scriptregistry;
 // One marker (" ", or "*" while a script window has the focus), then the
 // names of every entry joined by "|".
 extern std::wstring g_runlisttext;
-// The start handshake: set by startMyExec, cleared by the new thread once its
-// run is registered.
-extern volatile LONG g_startflag;
+// Script threads reserve this much stack: the compiler's nesting bound and
+// the call depth bound both fit in it with room to spare.
+constexpr unsigned scriptstacksize = 16u << 20;
+// How long mythreadclosure waits at most for the registry to empty.
+constexpr unsigned closurewaitms = 5000;
+
+// Starts a main script or a script thread on a thread of its own; false when
+// no thread could be started.
+bool startscriptthread(unsigned(__stdcall* entry)(void*), void* arg);
 
 // Removes the entry of `exe`; the caller holds the lock.
 void unregister(ExeScr* exe);

@@ -62,7 +62,7 @@ void ExeScr::queuekey(uint16_t code, bool wakeclip)
 
 void ExeScr::focusscript()
 {
-    SetFocus(running == 1 ? scriptwnd : hWndp);
+    SetFocus(running == 1 ? scriptwnd.load() : hWndp);
 }
 
 LRESULT ExeScr::exescr_onmessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)

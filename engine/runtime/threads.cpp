@@ -2,6 +2,7 @@
 // joining, probing, counting and signalling them.
 #include <process.h>
 
+#include <algorithm>
 #include <cwchar>
 
 #include "runtime/cmdargs.h"
@@ -12,7 +13,7 @@
 namespace {
 
 // The child of a start: runs the block named in the record as a run of its own.
-void __cdecl scriptthreadproc(void* arg)
+unsigned __stdcall scriptthreadproc(void* arg)
 {
     auto* rec = static_cast<threadrec*>(arg);
     ExeScr engine;
@@ -39,12 +40,11 @@ void __cdecl scriptthreadproc(void* arg)
 
     engine.runscriptchk();
 
+    // Wakes every joiner: each added its event under the lock while this entry
+    // was registered, so it is either set here or the joiner finds us gone.
     std::lock_guard<std::mutex> lock(g_scriptmutex);
     unregister(&engine);
-    // A joiner creates the event under the lock while this entry is registered,
-    // so it is either seen here or the joiner finds the entry gone.
-    if (engine.joinevent)
-        SetEvent(engine.joinevent);
+    return 0;
 }
 
 // The entry of `value` in the registry, or null; the caller holds the lock.
@@ -58,14 +58,42 @@ regentry* findrun(int64_t value)
 
 }  // namespace
 
-void ExeScr::joinrun(std::unique_lock<std::mutex>& lock, ExeScr* child)
+void ExeScr::wakejoiners()
 {
-    // Set while the child is registered: it sets the event after leaving.
+    for (HANDLE ev : joiners)
+        SetEvent(ev);
+    joiners.clear();
+}
+
+ExeScr* ExeScr::joinwait(std::unique_lock<std::mutex>& lock, const std::vector<ExeScr*>& children)
+{
+    // One event in every child's list: any number of children is one handle.
     HANDLE ev = createwaitevent();
-    child->joinevent = ev;
+    if (!ev) {
+        lock.unlock();
+        return nullptr;
+    }
+    for (ExeScr* c : children)
+        c->joiners.push_back(ev);
     lock.unlock();
     pumpwait(1, &ev);
+    lock.lock();
+    ExeScr* ended = nullptr;
+    for (ExeScr* c : children) {
+        bool registered = false;
+        for (const regentry& r : scriptregistry)
+            registered = registered || r.exe == c;
+        if (!registered) {
+            if (!ended)
+                ended = c;
+            continue;
+        }
+        std::vector<HANDLE>& j = c->joiners;
+        j.erase(std::remove(j.begin(), j.end(), ev), j.end());
+    }
+    lock.unlock();
     CloseHandle(ev);
+    return ended;
 }
 
 void ExeScr::freethreadrec(threadrec* rec)
@@ -114,7 +142,7 @@ void ExeScr::threadstart_exec()
     }
     rec->startevent = createwaitevent();
     int64_t child = 0;
-    if (_beginthread(scriptthreadproc, 0, rec) != static_cast<uintptr_t>(-1)) {
+    if (startscriptthread(scriptthreadproc, rec)) {
         pumpwait(1, &rec->startevent);
         child = reinterpret_cast<intptr_t>(rec->child);
     }
@@ -133,7 +161,7 @@ void ExeScr::threadctl_exec()
         const int64_t value = cmdargs::toi64(popd());
         std::unique_lock<std::mutex> lock(g_scriptmutex);
         if (regentry* r = findrun(value))
-            joinrun(lock, r->exe);
+            joinwait(lock, {r->exe});
         break;
     }
     case 1: {  // sendkey
@@ -155,46 +183,31 @@ void ExeScr::threadctl_exec()
         result = findrun(value) ? 1 : 0;
         break;
     }
-    case 3: {  // eachjoin
-        std::vector<HANDLE> events;
-        std::vector<int64_t> children;
-        {
-            std::lock_guard<std::mutex> lock(g_scriptmutex);
-            for (regentry& r : scriptregistry) {
-                if (r.parent != this)
-                    continue;
-                r.exe->joinevent = createwaitevent();
-                events.push_back(r.exe->joinevent);
-                children.push_back(reinterpret_cast<intptr_t>(r.exe));
-            }
-        }
-        if (events.empty())
+    case 3: {  // eachjoin: the first of this run's threads to end
+        std::unique_lock<std::mutex> lock(g_scriptmutex);
+        std::vector<ExeScr*> children;
+        for (const regentry& r : scriptregistry)
+            if (r.parent == this)
+                children.push_back(r.exe);
+        if (children.empty())
             break;
-        const DWORD r = pumpwait(static_cast<DWORD>(events.size()), events.data());
-        if (r < WAIT_OBJECT_0 + events.size())
-            result = children[r - WAIT_OBJECT_0];
-        {
-            std::lock_guard<std::mutex> lock(g_scriptmutex);
-            for (regentry& e : scriptregistry)
-                if (e.parent == this)
-                    e.exe->joinevent = nullptr;
-        }
-        for (HANDLE h : events)
-            CloseHandle(h);
+        result = reinterpret_cast<intptr_t>(joinwait(lock, children));
         break;
     }
     case 4:  // alljoin
         for (;;) {
             std::unique_lock<std::mutex> lock(g_scriptmutex);
-            regentry* child = nullptr;
-            for (regentry& r : scriptregistry)
+            ExeScr* child = nullptr;
+            for (const regentry& r : scriptregistry)
                 if (r.parent == this) {
-                    child = &r;
+                    child = r.exe;
                     break;
                 }
             if (!child)
                 break;
-            joinrun(lock, child->exe);
+            joinwait(lock, {child});
+            if (stopflag == 1)
+                break;
         }
         break;
     case 5: {  // count

@@ -2,6 +2,8 @@
 // started, probed and joined through the registry.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
 #include "runtime/registry.h"
@@ -186,6 +188,154 @@ TEST(ScriptThreads, CountIsOfTheParentsChildrenFromEitherSide)
         EXPECT_EQ(popint(*e), 1);
         e->freedatd();
     }
+    std::lock_guard<std::mutex> lock(g_scriptmutex);
+    scriptregistry.clear();
+}
+
+namespace {
+
+// Runs one threadctl operation of `e` on a thread of its own (operand `op`,
+// with `arg` pushed first unless it is 0) and keeps what it pushed.
+struct ctlthread {
+    ExeScr& e;
+    int64_t op;
+    int64_t arg;
+    int64_t result = -1;
+    volatile LONG done = 0;
+    HANDLE h = nullptr;
+
+    ctlthread(ExeScr& engine, int64_t o, int64_t a) : e(engine), op(o), arg(a)
+    {
+        h = CreateThread(nullptr, 0, entry, this, 0, nullptr);
+    }
+    ~ctlthread()
+    {
+        if (WaitForSingleObject(h, 3000) != WAIT_OBJECT_0)
+            TerminateThread(h, 0);  // a hung join must not hang the suite
+        CloseHandle(h);
+    }
+    static DWORD WINAPI entry(void* p)
+    {
+        auto* t = static_cast<ctlthread*>(p);
+        if (t->arg)
+            t->e.pushint(t->arg);
+        // No test assertions off the main thread: the suite is built without
+        // their locking.
+        codecell list[2] = {};
+        list[0].i = t->op;
+        t->e.ip = list;
+        t->e.threadctl_exec();
+        t->result = t->e.popd().i;
+        t->e.freedatd();
+        InterlockedExchange(&t->done, 1);
+        return 0;
+    }
+    bool finished(DWORD ms) const
+    {
+        for (DWORD waited = 0; !done && waited < ms; waited += 10)
+            Sleep(10);
+        return done != 0;
+    }
+};
+
+void registerrun(ExeScr& e, ExeScr* parent)
+{
+    std::lock_guard<std::mutex> lock(g_scriptmutex);
+    scriptregistry.push_back(regentry{L"p", L"p", &e, parent});
+}
+
+void endrun(ExeScr& e)
+{
+    std::lock_guard<std::mutex> lock(g_scriptmutex);
+    unregister(&e);
+}
+
+intptr_t id(ExeScr& e) { return reinterpret_cast<intptr_t>(&e); }
+
+}  // namespace
+
+// One join event per child was overwritten by a second joiner, which left the
+// first waiting for ever.
+TEST(ScriptThreads, EveryJoinerOfAThreadWakesWhenItEnds)
+{
+    ExeScr parent, other, child;
+    registerrun(parent, nullptr);
+    registerrun(other, nullptr);
+    registerrun(child, &parent);
+    {
+        ctlthread a(parent, 0, id(child)), b(other, 0, id(child));
+        Sleep(100);
+        EXPECT_FALSE(a.done || b.done) << "both wait while the child runs";
+        endrun(child);
+        EXPECT_TRUE(a.finished(2000));
+        EXPECT_TRUE(b.finished(2000));
+    }
+    std::lock_guard<std::mutex> lock(g_scriptmutex);
+    scriptregistry.clear();
+}
+
+// More than 63 children once made the wait fail at once, so eachjoin returned
+// without waiting.
+TEST(ScriptThreads, EachjoinWaitsForTheFirstOfManyChildren)
+{
+    ExeScr parent;
+    std::vector<std::unique_ptr<ExeScr>> children;
+    registerrun(parent, nullptr);
+    for (int k = 0; k < 70; ++k) {
+        children.push_back(std::make_unique<ExeScr>());
+        registerrun(*children.back(), &parent);
+    }
+    {
+        ctlthread each(parent, 3, 0);
+        Sleep(100);
+        EXPECT_FALSE(each.done) << "still waiting";
+        endrun(*children[65]);
+        ASSERT_TRUE(each.finished(2000));
+        EXPECT_EQ(each.result, id(*children[65]));
+    }
+    for (const auto& c : children)
+        EXPECT_TRUE(c->joiners.empty()) << "no child keeps the finished wait's event";
+    std::lock_guard<std::mutex> lock(g_scriptmutex);
+    scriptregistry.clear();
+}
+
+// The close wakes joiners while their child is still registered; the joiner
+// takes its event back before closing it, so the child never sets a closed
+// handle. And a steady stream of messages cannot stretch the close's wait.
+TEST(Closure, WakesJoinersAndIsBoundedInTimeUnderAStreamOfMessages)
+{
+    ExeScr parent, child;
+    registerrun(parent, nullptr);
+    registerrun(child, &parent);
+    ctlthread join(parent, 0, id(child));
+    Sleep(50);
+    const DWORD self = GetCurrentThreadId();
+    volatile LONG stop = 0;
+    struct feeder {
+        DWORD target;
+        volatile LONG* stop;
+        static DWORD WINAPI run(void* p)
+        {
+            auto* f = static_cast<feeder*>(p);
+            while (!*f->stop) {
+                PostThreadMessageW(f->target, WM_NULL, 0, 0);
+                Sleep(5);
+            }
+            return 0;
+        }
+    } f{self, &stop};
+    HANDLE feed = CreateThread(nullptr, 0, feeder::run, &f, 0, nullptr);
+    const DWORD t0 = GetTickCount();
+    EXPECT_EQ(mythreadclosure(), 1);
+    const DWORD took = GetTickCount() - t0;
+    InterlockedExchange(&stop, 1);
+    WaitForSingleObject(feed, 2000);
+    CloseHandle(feed);
+    EXPECT_GE(took, closurewaitms - 200) << "the fake runs never leave";
+    EXPECT_LT(took, closurewaitms + 1500);
+    EXPECT_TRUE(join.finished(1000)) << "the joiner was woken";
+    EXPECT_TRUE(child.joiners.empty());
+    endrun(child);  // sets nothing: its list is empty
     std::lock_guard<std::mutex> lock(g_scriptmutex);
     scriptregistry.clear();
 }

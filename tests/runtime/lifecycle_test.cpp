@@ -9,6 +9,7 @@
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
 #include "runtime/registry.h"
+#include "support/scriptrun.h"
 #include "support/testenv.h"
 
 using qtest::expectfatal;
@@ -346,4 +347,23 @@ TEST(Run, AScriptThreadLogsToTheNumberedLog)
     EXPECT_EQ(main[3], L"\tjoined");
     const auto thread = loglines(L"withthread_01");
     EXPECT_EQ(thread, (std::vector<std::wstring>{L"w 6"})) << "no banners in a thread's log";
+}
+
+// The size is checked before anything is allocated for the text: a file of
+// 4 GB or more is refused with the read failure and no block of its own.
+TEST(ScriptFile, TooLargeIsRefusedBeforeItIsAllocated)
+{
+    const std::wstring path = scratchdir() + L"huge.tst";
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = 0x100000000LL + 2;  // sparse on the file systems the tests run on
+    ASSERT_TRUE(SetFilePointerEx(h, size, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(h));
+    CloseHandle(h);
+    ExeScr& e = fatalengine();
+    const std::wstring box = expectfatal(e, [&path](ExeScr& x) { x.readscriptfile(path.c_str()); });
+    EXPECT_TRUE(startswith(box, L"Cannot read file.:" + path + L":")) << qtest::narrow(box);
+    EXPECT_EQ(qtest::countid(e, 20), 0u);
+    DeleteFileW(path.c_str());
 }

@@ -3,6 +3,7 @@
 #include "compiler/scriptsource.h"
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
+#include "runtime/registry.h"
 #include "support/testenv.h"
 
 namespace qtest {
@@ -68,7 +69,8 @@ std::wstring runscript(const std::wstring& name, const std::wstring& text)
 
     scriptrun run{e, src, 0};
     DWORD tid = 0;
-    HANDLE thread = CreateThread(nullptr, 0, runthread, &run, 0, &tid);
+    // The stack a script thread gets, so that nesting bounds are tried as in a run.
+    HANDLE thread = CreateThread(nullptr, scriptstacksize, runthread, &run, STACK_SIZE_PARAM_IS_A_RESERVATION, &tid);
     bool ended = false;
     for (int tries = 0; tries < 4000 && !ended; ++tries) {
         pump(5);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/quorvelcore.h"
+#include "runtime/registry.h"
 
 namespace qtest {
 
@@ -151,7 +152,7 @@ std::wstring loggedengine::contents() const
 
 logpane::logpane()
 {
-    hwnd = CreateWindowExW(0, L"EDIT", L"", WS_POPUP | ES_MULTILINE, 0, 0, 300, 200, nullptr, nullptr,
+    hwnd = CreateWindowExW(0, L"EDIT", L"", WS_POPUP | WS_VSCROLL | ES_READONLY | ES_MULTILINE, 0, 0, 300, 200, nullptr, nullptr,
                            GetModuleHandleW(nullptr), nullptr);
     SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);
     hEditp = hwnd;
@@ -229,7 +230,7 @@ std::wstring expectfatal(ExeScr& engine, const std::function<void(ExeScr&)>& fn)
 {
     fatalrun run{&engine, &fn, 0};
     DWORD tid = 0;
-    HANDLE thread = CreateThread(nullptr, 0, fatalthread, &run, 0, &tid);
+    HANDLE thread = CreateThread(nullptr, scriptstacksize, fatalthread, &run, STACK_SIZE_PARAM_IS_A_RESERVATION, &tid);
     const int closesbefore = g_closes;
     std::wstring text = L"<no box>";
     for (int tries = 0; tries < 2000; ++tries) {
