@@ -1,6 +1,7 @@
 // Appending cells to the code list, and the compile-error reports.
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "runtime/exescr.h"
 
@@ -105,9 +106,12 @@ void ExeScr::comperr(const wchar_t* msg)
 
 void ExeScr::comperr2(const wchar_t* msg, const wchar_t* detail)
 {
+    // A detail is source text: only its first line goes into the message, so
+    // that no CR or LF lands in the box or splits the log line.
+    const std::wstring first(detail, wcscspn(detail, L"\r\n"));
     if (compiling == 1)
-        myerrexit(L"%s at line %d:%s:", msg, currentline(*this), detail);
-    myerrexit(L"%s:%s:", msg, detail);
+        myerrexit(L"%s at line %d:%s:", msg, currentline(*this), first.c_str());
+    myerrexit(L"%s:%s:", msg, first.c_str());
 }
 
 void ExeScr::synerr(int32_t token, const wchar_t* detail)

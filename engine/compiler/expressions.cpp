@@ -650,6 +650,7 @@ bool parser::dispose()
 {
     if (mode == 13 && !anyundone()) {
         result = type == xStr ? 2 : 1;
+        keptkind = result;
         type = xUnset;
         return true;
     }

@@ -75,6 +75,8 @@ struct parser {
     int32_t caseword = 0;
     int32_t result = 0;
     bool valueleft = false;    // mode 13: the statement just ended left its value
+    int32_t keptkind = 0;      // mode 13: the kind (1, 2) of the value a top-level
+                               // statement left; dropped when another statement starts
     std::vector<parseitem> st;
 
     parser(ExeScr& engine, wchar_t* text, int32_t m) : e(engine), cur(text), mode(m) {}

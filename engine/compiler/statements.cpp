@@ -144,6 +144,13 @@ void ExeScr::discardnum()
 
 int32_t ExeScr::compscr(wchar_t* text, int32_t mode)
 {
+    if (compdepth >= maxcompdepth)
+        comperr(L"Expression nested too deeply.");
+    struct nesting {
+        int32_t& depth;
+        explicit nesting(int32_t& d) : depth(d) { ++depth; }
+        ~nesting() { --depth; }
+    } level(compdepth);
     parser p(*this, text, mode);
     return p.run();
 }
@@ -296,6 +303,13 @@ void parser::linemark()
 
 void parser::head()
 {
+    // Text compiled at run time hands only its last statement's value to the
+    // caller: a value an earlier statement left goes when the next one starts.
+    if (keptkind != 0 && !isend(tok) && tok != '}') {
+        e.emitcell(keptkind == 2 ? &ExeScr::datsdrop : &ExeScr::datddrop);
+        keptkind = 0;
+        result = 3;
+    }
     switch (tok) {
     case tNum: case tNumInt: case tVar: case tStr: case '(': case '-': case '!': case '~':
     case tInc: case tDec:
@@ -628,7 +642,9 @@ int32_t parser::enterunit(const wchar_t* name, int32_t len)
             return e.curfunc;
         }
     }
-    e.comperr(L"internal error:cannot find userfunction entry.");
+    // The declaration passes look for unit keywords only at the start of a
+    // line; one that stands behind other text ("x = 1; main") was never declared.
+    e.comperr(L"main, function, functstr and thread must begin a line.");
 }
 
 void parser::functionhead()
