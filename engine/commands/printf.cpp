@@ -78,12 +78,16 @@ void ExeScr::printf_comp(wchar_t* args)
             int64_t width = 0;
             for (; *p >= L'0' && *p <= L'9'; ++p)
                 width = width < INT32_MAX ? width * 10 + (*p - L'0') : width;
-            if (width == 0)
+            if (width == 0 || width > printfmaxfield)
                 myerrexit(L"%s", L"field length 0 error.");
         }
-        if (*p == L'.')
-            for (++p; *p >= L'0' && *p <= L'9'; ++p) {
-            }
+        if (*p == L'.') {
+            int64_t precision = 0;
+            for (++p; *p >= L'0' && *p <= L'9'; ++p)
+                precision = precision < INT32_MAX ? precision * 10 + (*p - L'0') : precision;
+            if (precision > printfmaxfield)
+                myerrexit(L"%s", L"field length 0 error.");
+        }
         switch (*p) {
         case L'd':
         case L'x':

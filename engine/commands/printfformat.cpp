@@ -222,7 +222,7 @@ bool printfformat(const wchar_t* format, printfargs& args, std::wstring& out, st
         int32_t width = -1;
         if (*p >= L'0' && *p <= L'9') {
             width = readnumber(p);
-            if (width == 0) {
+            if (width == 0 || width > printfmaxfield) {
                 error = L"field length 0 error.";
                 return false;
             }
@@ -231,6 +231,10 @@ bool printfformat(const wchar_t* format, printfargs& args, std::wstring& out, st
         if (*p == L'.') {
             ++p;
             precision = readnumber(p);
+            if (precision > printfmaxfield) {
+                error = L"field length 0 error.";
+                return false;
+            }
         }
         bool numeric = false;
         switch (*p) {

@@ -26,6 +26,10 @@ protected:
     ~printfargs() = default;
 };
 
+// Widths and precisions above this are refused like a width of 0: a field of
+// billions of characters would only exhaust memory.
+constexpr int32_t printfmaxfield = 1000000;
+
 // Builds the text of `format` into `out` and returns true; on a bad format
 // returns false with the fatal message in `error` ("field length 0 error.", or
 // "unsupportrd format." followed by ":" and the format from the bad letter).

@@ -70,14 +70,11 @@ void ExeScr::strchr_exec()
     if (start > len)
         start = len;
     int64_t result = -1;
-    // A code that is no 16-bit character occurs nowhere (rather than matching
-    // whatever its low bits name).
-    if (code >= 0 && code <= 0xFFFF) {
-        const wchar_t ch = static_cast<wchar_t>(code);
-        const wchar_t* m = variant(word) == 0 ? wcschr(text + start, ch) : wcsrchr(text + start, ch);
-        if (m)
-            result = m - text;
-    }
+    // The character is the code's low 16 bits; 0 finds the terminator.
+    const wchar_t ch = static_cast<wchar_t>(code & 0xFFFF);
+    const wchar_t* m = variant(word) == 0 ? wcschr(text + start, ch) : wcsrchr(text + start, ch);
+    if (m)
+        result = m - text;
     datsrelease(c);
     pushint(result);
 }

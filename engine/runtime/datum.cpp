@@ -1,7 +1,10 @@
 // The numeric and string datum stacks, and conversions between numbers and text.
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cwchar>
+#include <string>
+#include <system_error>
 
 #include "runtime/exescr.h"
 
@@ -75,36 +78,39 @@ int ExeScr::str2num(const wchar_t* text, double* d, int64_t* i)
         neg = true;
         ++s;
     }
-    // Integer part: exact while it fits in a signed 64-bit integer, then double.
+    // Integer part: exact while it fits in a signed 64-bit integer, else the
+    // text is a double.
+    const wchar_t* digits = s;
     int64_t iv = 0;
-    double dv = 0.0;
     bool isdbl = false;
     for (; *s >= L'0' && *s <= L'9'; ++s) {
         const int digit = *s - L'0';
-        if (!isdbl) {
-            if (iv > (INT64_MAX - digit) / 10) {
-                isdbl = true;
-                dv = static_cast<double>(iv);
-            } else {
-                iv = iv * 10 + digit;
-                continue;
-            }
-        }
-        dv = dv * 10.0 + digit;
+        if (!isdbl && iv > (INT64_MAX - digit) / 10)
+            isdbl = true;
+        if (!isdbl)
+            iv = iv * 10 + digit;
     }
     if (*s != L'.' && !isdbl) {
         *i = neg ? -iv : iv;
         return 0;
     }
-    if (!isdbl)
-        dv = static_cast<double>(iv);
+    // A double is the one nearest to the decimal text: its digits are gathered
+    // as written and converted once (adding up weights 0.1, 0.01, ... would
+    // round at every step). Beyond the doubles a magnitude is infinite, below
+    // them it is 0.
+    std::string number(digits, s);
+    const bool large = number.find_first_not_of('0') != std::string::npos;
+    if (number.empty())
+        number = "0";
     if (*s == L'.') {
-        double weight = 0.1;
-        for (++s; *s >= L'0' && *s <= L'9'; ++s) {
-            dv += (*s - L'0') * weight;
-            weight /= 10.0;
-        }
+        number += '.';
+        for (++s; *s >= L'0' && *s <= L'9'; ++s)
+            number += static_cast<char>(*s);
     }
+    double dv = 0.0;
+    const auto r = std::from_chars(number.data(), number.data() + number.size(), dv);
+    if (r.ec == std::errc::result_out_of_range)
+        dv = large ? HUGE_VAL : 0.0;
     *d = neg ? -dv : dv;
     return 1;
 }

@@ -22,10 +22,9 @@ logline::logline(const wchar_t* fmt, va_list ap)
                 text = heap;
             }
         }
-        if (text == inl) {  // no heap, or a format the runtime refuses: keep what fits
-            inl[253] = 0;
-            if (n >= 0 && n < 253)
-                inl[n] = 0;
+        if (text == inl) {  // no heap, or a format the runtime refuses
+            whole = false;
+            inl[0] = 0;
         }
     }
     va_end(measure);

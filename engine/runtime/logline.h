@@ -16,6 +16,10 @@ public:
 
     wchar_t* text;
     size_t len;
+    // False when the line could not be formatted whole (no memory, or a text
+    // the runtime's formatter refuses): it is then written nowhere, since a
+    // cut line would lose its end and run into the next one.
+    bool whole = true;
 
     // A final line feed not preceded by a carriage return becomes CR LF; line
     // feeds inside the line are left alone. There is always room for the CR.

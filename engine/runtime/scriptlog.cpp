@@ -1,6 +1,7 @@
 // The script log, the fatal-error exit and the process-wide "error.log" writer.
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 #include "runtime/exescr.h"
 #include "runtime/logline.h"
@@ -16,8 +17,39 @@ HANDLE openlogfile(const std::wstring& path)
 
 void writewide(HANDLE h, const wchar_t* text, size_t len)
 {
-    DWORD done = 0;
-    WriteFile(h, text, static_cast<DWORD>(len * sizeof(wchar_t)), &done, nullptr);
+    // In pieces: one WriteFile takes less than 4 GB.
+    const char* p = reinterpret_cast<const char*>(text);
+    size_t left = len * sizeof(wchar_t);
+    while (left > 0) {
+        const DWORD piece = static_cast<DWORD>(left < (1u << 30) ? left : (1u << 30));
+        DWORD done = 0;
+        if (!WriteFile(h, p, piece, &done, nullptr) || done == 0)
+            return;
+        p += done;
+        left -= done;
+    }
+}
+
+// The log pane is a word-wrapping EDIT, whose cost grows fast with the length
+// of a line: a line longer than this shows its start and a mark that it was
+// cut, while the log file keeps it whole.
+constexpr size_t panelinemax = 4000;
+const wchar_t panecutmark[] = L" ...(cut)";
+
+void showinpane(const wchar_t* text, size_t len)
+{
+    if (len <= panelinemax) {
+        SendMessageW(hEditp, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+        return;
+    }
+    size_t keep = panelinemax;
+    if (text[keep - 1] >= 0xD800 && text[keep - 1] <= 0xDBFF)
+        --keep;  // never half a surrogate pair
+    std::wstring shown(text, keep);
+    shown += panecutmark;
+    if (len >= 2 && text[len - 2] == L'\r' && text[len - 1] == L'\n')
+        shown += L"\r\n";
+    SendMessageW(hEditp, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(shown.c_str()));
 }
 
 const wchar_t bom[1] = {0xFEFF};
@@ -65,11 +97,13 @@ int ExeScr::openscriptlog()
 void ExeScr::vmylogmsg(const wchar_t* fmt, va_list ap)
 {
     logline line(fmt, ap);
+    if (!line.whole)
+        return;
     line.crlf();
     if (loghandle && (logsupfile == 0 || (logsupfile == 1 && logforce == 1)))
         writewide(loghandle, line.text, line.len);
     if (g_suplogmsg == 0 && (logsupwin == 0 || (logsupwin == 1 && logforce == 1)) && hEditp)
-        SendMessageW(hEditp, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.text));
+        showinpane(line.text, line.len);
 }
 
 void ExeScr::mylogmsg(const wchar_t* fmt, ...)

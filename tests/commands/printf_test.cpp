@@ -141,6 +141,17 @@ TEST(PrintfConversions, BadFormatsReportTheirFatalMessage)
     EXPECT_EQ(fmt(L"[%0D]", n(7)), L"[7]") << "a zero flag without width";
 }
 
+TEST(PrintfConversions, FieldsOfMoreThanAMillionCharactersAreRefused)
+{
+    EXPECT_EQ(fmt(L"%1000000D", n(1)).size(), 1000000u) << "the bound itself is a width";
+    EXPECT_EQ(fmt(L"%.1000000d", f(0.5)), L"0.5");
+    EXPECT_EQ(fmterror(L"%1000001D", n(1)), L"field length 0 error.");
+    EXPECT_EQ(fmterror(L"%2147483647d|", n(1)), L"field length 0 error.");
+    EXPECT_EQ(fmterror(L"%99999999999999999999d", n(1)), L"field length 0 error.") << "digits saturate";
+    EXPECT_EQ(fmterror(L"%.1000001d", f(0.5)), L"field length 0 error.");
+    EXPECT_EQ(fmterror(L"%-5.2147483647s", s(L"x")), L"field length 0 error.");
+}
+
 TEST(PrintfExec, ArgumentsComeOffBothStacksFirstOnTop)
 {
     ExeScr e;

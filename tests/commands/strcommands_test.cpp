@@ -135,8 +135,11 @@ TEST(StrSearch, CharactersFirstAndLastFromAClampedStart)
     EXPECT_EQ(strchrof(e, 0, L"hello", L'o', 100), -1) << "a start past the end counts as the length";
     EXPECT_EQ(strchrof(e, 0, L"hello", 0), 5) << "code 0 finds the terminator";
     EXPECT_EQ(strchrof(e, 1, L"hello", 0, 100), 5);
-    EXPECT_EQ(strchrof(e, 0, L"hello", 0x10000 + L'h'), -1) << "no character has that code";
-    EXPECT_EQ(strchrof(e, 0, L"hello", -1), -1);
+    EXPECT_EQ(strchrof(e, 0, L"hello", 0x10000 + L'h'), 0) << "the code's low 16 bits name the character";
+    EXPECT_EQ(strchrof(e, 1, L"hello", 0x30000 + L'l'), 3);
+    EXPECT_EQ(strchrof(e, 0, L"hello", 0x10000), 5) << "low bits 0: the terminator";
+    EXPECT_EQ(strchrof(e, 0, L"hello", -1), -1) << "0xFFFF is in no text here";
+    EXPECT_EQ(strchrof(e, 0, L"a\xFFFF", -1), 1);
     EXPECT_EQ(strchrof(e, 0, L"a\xFFFF", 0xFFFF), 1);
     qtest::releaseall(e);
 }

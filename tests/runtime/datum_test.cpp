@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "runtime/exescr.h"
+#include "support/scriptrun.h"
 #include "support/testenv.h"
 
 using qtest::expectfatal;
@@ -86,6 +88,25 @@ TEST(Str2num, FractionsAndTheirEnds)
     expectdbl(L"1.2.3", 1.2);
     expectdbl(L"5.", 5.0);
     expectdbl(L".5", 0.5);
+}
+
+// EXPECT_DOUBLE_EQ would pass a value a few units off: compare exactly.
+TEST(Str2num, DecimalTextsGiveTheNearestDouble)
+{
+    for (const auto& [text, v] : std::initializer_list<std::pair<const wchar_t*, double>>{
+             {L"0.75", 0.75}, {L"-0.75", -0.75}, {L"0.1", 0.1}, {L"0.3", 0.3}, {L"2.675", 2.675},
+             {L"123456.789", 123456.789}, {L"1.7976931348623157", 1.7976931348623157},
+             {L"0.000000000000000000001", 1e-21}, {L"9007199254740993.0", 9007199254740992.0},
+             {L"123456789012345678901234", 123456789012345678901234.0}}) {
+        const parsed p = parse(text);
+        EXPECT_EQ(p.isdbl, 1) << qtest::narrow(text);
+        EXPECT_EQ(p.d, v) << qtest::narrow(text);
+    }
+    EXPECT_TRUE(std::signbit(parse(L"-0.0").d)) << "a negative zero keeps its sign";
+    const std::wstring huge = std::wstring(400, L'9') + L".5";
+    EXPECT_TRUE(std::isinf(parse(huge.c_str()).d));
+    const std::wstring tiny = L"0." + std::wstring(400, L'0') + L"1";
+    EXPECT_EQ(parse(tiny.c_str()).d, 0.0);
 }
 
 TEST(Str2num, OnlyDigitsCount)

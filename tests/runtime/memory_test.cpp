@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/exescr.h"
+#include "runtime/quorvelcore.h"
 #include "support/testenv.h"
 
 using qtest::expectfatal;
@@ -73,11 +74,23 @@ TEST(TrackedAllocator, BadReleasesAreFatal)
 
 TEST(TrackedAllocator, LeakReportIsQuietWithinTheBaseline)
 {
+    const std::wstring errorlog = programdir + L"error.log";
+    const std::wstring before = qtest::readfile(errorlog);
     ExeScr e;
     void* p = e.mymalloc2(4, 3);
     e.leakbaseline = 1;
     e.memleakreport();  // returns: nothing beyond the baseline
+    EXPECT_EQ(qtest::readfile(errorlog), before) << "no leak line was written";
     e.myfree(p, 3);
+    // And beyond the baseline the same block is a leak line.
+    ExeScr& f = fatalengine();
+    void* q = f.mymalloc2(4, 3);
+    EXPECT_EQ(expectfatal(f, [](ExeScr& x) { x.memleakreport(); }), L"Unknown memory leak error.");
+    wchar_t line[64];
+    _snwprintf(line, 64, L"3:%lx:4\r\n", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(q)));
+    const std::wstring after = qtest::readfile(errorlog);
+    const size_t start = before == L"<missing>" ? 1 : before.size();  // a new file starts with its BOM
+    EXPECT_EQ(after.substr(start), line);
 }
 
 TEST(OffsetStacks, PushPeekPopAndDrop)

@@ -40,6 +40,27 @@ TEST(ScriptLog, LongLinesAreWrittenWhole)
     EXPECT_EQ(e.contents(), bom + x300 + y254 + L"\r\n" + z255 + L"\r\n");
 }
 
+// A word-wrapping pane takes half a minute for one line of 65,535 characters,
+// and the script thread waits for it: the pane shows the line's start only.
+TEST(ScriptLog, VeryLongLinesAreCutInThePaneOnlyAndStayFast)
+{
+    pane p;
+    logged e(L"verylong");
+    std::wstring line(65535, L'q');
+    line[3999] = 0xD83D;  // a surrogate pair across the cut goes whole
+    line[4000] = 0xDE00;
+    const DWORD t0 = GetTickCount();
+    e.mylogmsg(L"%s\n", line.c_str());
+    e.mylogmsg(L"%s", std::wstring(5000, L'r').c_str());
+    e.mylogmsg(L"next\n");
+    EXPECT_LT(GetTickCount() - t0, 3000u);
+    // Compared as truth values: a failure must not print 70,000 characters.
+    EXPECT_TRUE(e.contents() == bom + line + L"\r\n" + std::wstring(5000, L'r') + L"next\r\n");
+    const std::wstring shown = p.text();
+    EXPECT_TRUE(shown == line.substr(0, 3999) + L" ...(cut)\r\n" + std::wstring(4000, L'r') + L" ...(cut)next\r\n")
+        << shown.size();
+}
+
 TEST(ScriptLog, SuppressionFlagsSteerFileAndPane)
 {
     pane p;
