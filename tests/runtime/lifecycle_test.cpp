@@ -367,3 +367,52 @@ TEST(ScriptFile, TooLargeIsRefusedBeforeItIsAllocated)
     EXPECT_EQ(qtest::countid(e, 20), 0u);
     DeleteFileW(path.c_str());
 }
+
+namespace {
+
+std::wstring* nestedpath = nullptr;
+
+// Starts a second run from inside the first start's message pump, as a Run
+// command of the host's window would, and spoils the path right after.
+LRESULT CALLBACK nestingproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_APP) {
+        std::vector<wchar_t> inner(nestedpath->begin(), nestedpath->end());
+        inner.push_back(0);
+        startMyExec(inner.data());
+        std::fill(inner.begin(), inner.end(), L'#');
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
+// One start flag for all starts let a start made during another's pump return
+// before its own thread had copied the path, which the caller then spoiled.
+TEST(Run, AStartFromInsideAnotherStartsPumpKeepsItsOwnPath)
+{
+    for (int round = 0; round < 5; ++round) {
+        std::wstring outer = scratchdir() + L"outer.tst", inner = scratchdir() + L"inner.tst";
+        qtest::writescript(outer, L"\"outer\"\r\n");
+        qtest::writescript(inner, L"\"inner\"\r\n");
+        nestedpath = &inner;
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = nestingproc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"quorveltest.nesting";
+        RegisterClassW(&wc);
+        HWND w = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        PostMessageW(w, WM_APP, 0, 0);
+        std::vector<wchar_t> path(outer.begin(), outer.end());
+        path.push_back(0);
+        startMyExec(path.data());
+        std::fill(path.begin(), path.end(), L'#');
+        ASSERT_TRUE(waitgone(outer));
+        ASSERT_TRUE(waitgone(inner));
+        pump(20);
+        DestroyWindow(w);
+        EXPECT_EQ(loglines(L"outer").at(3), L"\touter") << round;
+        EXPECT_EQ(loglines(L"inner").at(3), L"\tinner") << round;
+    }
+}
