@@ -123,6 +123,11 @@ public:
 #include "commands/valuewords_ops.inc"
 };
 
+// A seam for test drivers, never set by the programs: the fatal exit hands
+// its message here first. A driver may throw from it to unwind back to
+// itself; the engine object is spent then (its blocks and stacks as they were).
+extern void (*g_fatalhook)(ExeScr& engine, const wchar_t* msg);
+
 // Appends one line to "error.log" in the program folder; 1 if written, 0 if the
 // file cannot be created (the next call tries again).
 int writeerrorlog(const wchar_t* line);

@@ -161,11 +161,10 @@ int ExeScr::curline()
     return line < 0 ? 0 : line;
 }
 
+void (*g_fatalhook)(ExeScr& engine, const wchar_t* msg) = nullptr;
+
 void ExeScr::myerrexit(const wchar_t* fmt, ...)
 {
-    if (InterlockedCompareExchange(&g_screxits, 1, 0) != 0)
-        dispatchforever();  // another fatal exit is already under way
-
     wchar_t msg[256];
     va_list ap;
     va_start(ap, fmt);
@@ -173,6 +172,11 @@ void ExeScr::myerrexit(const wchar_t* fmt, ...)
     va_end(ap);
     if (n < 0 || n >= 256)
         msg[255] = 0;
+    if (g_fatalhook)
+        g_fatalhook(*this, msg);
+
+    if (InterlockedCompareExchange(&g_screxits, 1, 0) != 0)
+        dispatchforever();  // another fatal exit is already under way
     logsupfile = 0;
     logsupwin = 0;
 

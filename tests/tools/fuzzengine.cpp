@@ -1,0 +1,484 @@
+// fuzzengine: the in-process half of tools/fuzz (test code, never shipped).
+//
+//   fuzzengine inproc SECONDS SEED OUTDIR CORPUSDIR...
+//       mutates the corpus scripts and compiles each mutant in this process,
+//       for SECONDS; a fatal error unwinds back here through the engine's
+//       fatal hook. Exit 0: no finding; 1: a finding, saved in OUTDIR.
+//   fuzzengine check FILE
+//       compiles one script file (UTF-16LE with BOM) the same way and prints
+//       its class; exit 0 when it is no finding, 1 when it is.
+//   fuzzengine gen COUNT SEED OUTDIR CORPUSDIR...
+//       writes COUNT mutants as script files (g00000.tst ...) for whole runs,
+//       leaving out any that names a command acting outside the run.
+//
+// A finding is an internal error text, a compile that leaves the offset
+// stacks unbalanced, a crash (the process dies: OUTDIR\current.tst holds the
+// input) or a compile that takes longer than the hang bound.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <cwctype>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "runtime/exescr.h"
+#include "runtime/registry.h"
+
+namespace {
+
+struct fatalstop {
+    std::wstring msg;
+};
+
+void throwfatal(ExeScr&, const wchar_t* msg)
+{
+    throw fatalstop{msg};
+}
+
+std::wstring widen(const std::string& s)
+{
+    if (s.empty())
+        return {};
+    std::wstring w(s.size(), L'\0');
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(),
+                                      static_cast<int>(w.size()));
+    w.resize(static_cast<size_t>(n > 0 ? n : 0));
+    return w;
+}
+
+std::string readbytes(const std::wstring& path)
+{
+    std::string out;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return out;
+    char buf[65536];
+    DWORD got = 0;
+    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0)
+        out.append(buf, got);
+    CloseHandle(h);
+    return out;
+}
+
+// A script as stored: UTF-16LE behind its byte-order mark. A lone surrogate
+// goes out as it is; that is one of the things tried.
+bool writescript(const std::wstring& path, const std::wstring& text)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const std::wstring all = std::wstring(1, wchar_t(0xFEFF)) + text;
+    DWORD done = 0;
+    const BOOL ok = WriteFile(h, all.data(), static_cast<DWORD>(all.size() * sizeof(wchar_t)), &done, nullptr);
+    CloseHandle(h);
+    return ok && done == all.size() * sizeof(wchar_t);
+}
+
+// The corpus: every .tst below the given folders, UTF-8 with LF as the
+// repository keeps them, turned into the CR LF text the engine reads.
+std::vector<std::wstring> loadcorpus(int argc, wchar_t** argv, int first)
+{
+    std::vector<std::wstring> corpus;
+    for (int k = first; k < argc; ++k) {
+        std::wstring dir = argv[k];
+        if (!dir.empty() && dir.back() != L'\\')
+            dir += L'\\';
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((dir + L"*.tst").c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE)
+            continue;
+        do {
+            const std::wstring lf = widen(readbytes(dir + fd.cFileName));
+            std::wstring crlf;
+            for (wchar_t c : lf) {
+                if (c == L'\n')
+                    crlf += L'\r';
+                if (c != L'\r')
+                    crlf += c;
+            }
+            corpus.push_back(crlf);
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    return corpus;
+}
+
+// ---- mutation
+
+const wchar_t* const fragments[] = {
+    L"+", L"-", L"*", L"/", L"%", L"=", L"==", L"!=", L"<", L">", L"<=", L">=", L"<<", L">>", L"&", L"|",
+    L"^", L"~", L"!", L"&&", L"||", L"++", L"--", L"+=", L"-=", L"*=", L"/=", L"%=", L"^=", L"<<=", L">>=",
+    L"?", L":", L",", L";", L"(", L")", L"{", L"}", L"[", L"]", L"\"", L"'", L"\\", L"#if", L"#else",
+    L"#endif", L"/*", L"*/", L"//", L"if", L"else", L"while", L"do", L"for", L"switch", L"case", L"default",
+    L"break", L"continue", L"return", L"retstr", L"exit", L"goto", L"main", L"function", L"functstr",
+    L"thread", L"localvar", L"localfp", L"localdir", L"num", L"str", L"0", L"1", L"-1", L"0.5", L"0x7fffffff",
+    L"9223372036854775807", L"-9223372036854775808", L"99999999999999999999999999", L"1.7976931348623157",
+    L"0.000000000000000000000000000001", L"printf(\"%d\", ", L"printf(\"%s%D%x%c", L"strlen(", L"cutstr(",
+    L"strtok(", L"tolowerstr(", L"trim(", L"sqrt(", L"pow(", L"idiv(", L"imul(", L"iadd(", L"rand(",
+    L"exeline(\"", L"threadstart(", L"threadctl(", L"queue(", L"getargument(", L"arg_01()", L"carg_",
+    L"def(", L"undef(", L"monrect[0]", L"a[", L"x[1][2]", L"label:", L"\r\n", L"\u00e9", L"\u4e2d",
+};
+
+std::wstring pickline(std::mt19937& rng, const std::wstring& text)
+{
+    std::vector<size_t> starts{0};
+    for (size_t k = 0; k < text.size(); ++k)
+        if (text[k] == L'\n')
+            starts.push_back(k + 1);
+    const size_t s = starts[rng() % starts.size()];
+    const size_t e = text.find(L'\n', s);
+    return text.substr(s, e == std::wstring::npos ? std::wstring::npos : e + 1 - s);
+}
+
+// A position at a token boundary: next to a blank, a line end or punctuation.
+size_t boundary(std::mt19937& rng, const std::wstring& t)
+{
+    if (t.empty())
+        return 0;
+    for (int tries = 0; tries < 8; ++tries) {
+        const size_t p = rng() % (t.size() + 1);
+        if (p == 0 || p == t.size() || !iswalnum(t[p - 1]) || !iswalnum(t[p]))
+            return p;
+    }
+    return rng() % (t.size() + 1);
+}
+
+std::wstring linesof(const std::wstring& t, size_t& a, size_t& b, std::mt19937& rng)
+{
+    std::vector<size_t> starts{0};
+    for (size_t k = 0; k < t.size(); ++k)
+        if (t[k] == L'\n')
+            starts.push_back(k + 1);
+    starts.push_back(t.size());
+    const size_t n = starts.size() - 1;
+    const size_t i = rng() % n;
+    const size_t j = i + 1 + rng() % std::min<size_t>(3, n - i);
+    a = starts[i];
+    b = starts[j];
+    return t.substr(a, b - a);
+}
+
+void mutate(std::mt19937& rng, std::wstring& t, const std::vector<std::wstring>& corpus)
+{
+    size_t a = 0, b = 0;
+    switch (rng() % 14) {
+    case 0:  // delete lines
+        linesof(t, a, b, rng);
+        t.erase(a, b - a);
+        break;
+    case 1: {  // duplicate lines
+        const std::wstring l = linesof(t, a, b, rng);
+        t.insert(b, l);
+        break;
+    }
+    case 2:  // splice a line of another script
+        t.insert(linesof(t, a, b, rng).empty() ? 0 : a, pickline(rng, corpus[rng() % corpus.size()]));
+        break;
+    case 3:
+    case 4:  // a fragment at a token boundary
+        t.insert(boundary(rng, t), fragments[rng() % (sizeof fragments / sizeof fragments[0])]);
+        break;
+    case 5: {  // delete a few characters
+        if (t.empty())
+            break;
+        const size_t p = rng() % t.size();
+        t.erase(p, 1 + rng() % 4);
+        break;
+    }
+    case 6: {  // a long name or a long string
+        const size_t n = 20 + rng() % 400;
+        std::wstring s = rng() % 2 ? std::wstring(n, L'v') : L"\"" + std::wstring(n * 20, L's') + L"\"";
+        t.insert(boundary(rng, t), s);
+        break;
+    }
+    case 7: {  // deep nesting around a point
+        const size_t p = boundary(rng, t);
+        const int n = static_cast<int>(rng() % 3000);
+        const wchar_t* open = rng() % 3 == 0 ? L"(" : rng() % 2 ? L"sqrt(" : L"a[";
+        const wchar_t* close = open[0] == L'a' ? L"]" : L")";
+        std::wstring o, c;
+        for (int k = 0; k < n; ++k) {
+            o += open;
+            c += close;
+        }
+        t.insert(p, o + L"1" + c);
+        break;
+    }
+    case 8:  // unterminated literal or comment
+        t.insert(rng() % (t.size() + 1), rng() % 3 == 0 ? L"/*" : rng() % 2 ? L"\"" : L"'");
+        break;
+    case 9:  // a lone surrogate
+        t.insert(rng() % (t.size() + 1), 1, static_cast<wchar_t>(rng() % 2 ? 0xD800 + rng() % 0x400 : 0xDC00 + rng() % 0x400));
+        break;
+    case 10: {  // a random character
+        if (t.empty())
+            break;
+        t[rng() % t.size()] = static_cast<wchar_t>(rng() % 2 ? 32 + rng() % 95 : rng() % 0x10000);
+        break;
+    }
+    case 11: {  // swap two lines
+        const std::wstring l1 = linesof(t, a, b, rng);
+        t.erase(a, b - a);
+        t.insert(linesof(t, a, b, rng).empty() ? 0 : a, l1);
+        break;
+    }
+    case 12:  // a huge number
+        t.insert(boundary(rng, t), rng() % 2 ? L"123456789012345678901234567890" : L"0x" + std::wstring(30, L'f'));
+        break;
+    default:  // cut the text short
+        if (!t.empty())
+            t.resize(rng() % t.size());
+        break;
+    }
+}
+
+std::wstring mutant(std::mt19937& rng, const std::vector<std::wstring>& corpus)
+{
+    std::wstring t = corpus[rng() % corpus.size()];
+    const int n = 1 + static_cast<int>(rng() % 4);
+    for (int k = 0; k < n; ++k)
+        mutate(rng, t, corpus);
+    return t;
+}
+
+// ---- one compile
+
+struct verdict {
+    bool finding;
+    std::wstring what;
+};
+
+bool contains(const std::wstring& s, const wchar_t* part)
+{
+    return s.find(part) != std::wstring::npos;
+}
+
+// Gives back every block the engine still holds: a fatal exit leaves them.
+void releaseblocks(ExeScr& e)
+{
+    for (const memrec& r : e.allocs)
+        free(r.ptr);
+    e.allocs.clear();
+}
+
+verdict compileonce(const std::wstring& text)
+{
+    auto* e = new ExeScr();
+    std::wstring buf = std::wstring(1, wchar_t(0xFEFF)) + text;
+    verdict v{false, L"ok"};
+    try {
+        e->loadscript(buf.data() + 1);
+        if (!e->offsets.empty() || !e->offsets2.empty()) {
+            v = {true, L"offset stacks left unbalanced"};
+        }
+    } catch (const fatalstop& f) {
+        v = {contains(f.msg, L"internal"), L"fatal: " + f.msg};
+    }
+    releaseblocks(*e);
+    delete e;
+    return v;
+}
+
+// ---- hang bound and crash record
+
+HANDLE g_current = INVALID_HANDLE_VALUE;
+volatile LONG g_busy = 0;      // 1 while an attempt runs
+volatile LONG g_attempt = 0;   // bumped per attempt
+constexpr DWORD hangms = 5000;
+
+// Keeps the input of the running attempt on disk, so that a crash that ends
+// the process still leaves it behind.
+void recordcurrent(const std::wstring& text)
+{
+    const std::wstring all = std::wstring(1, wchar_t(0xFEFF)) + text;
+    SetFilePointer(g_current, 0, nullptr, FILE_BEGIN);
+    DWORD done = 0;
+    WriteFile(g_current, all.data(), static_cast<DWORD>(all.size() * sizeof(wchar_t)), &done, nullptr);
+    SetEndOfFile(g_current);
+}
+
+DWORD WINAPI watchdog(void*)
+{
+    LONG seen = -1;
+    DWORD since = GetTickCount();
+    for (;;) {
+        Sleep(100);
+        const LONG now = g_attempt;
+        if (now != seen || !g_busy) {
+            seen = now;
+            since = GetTickCount();
+            continue;
+        }
+        if (GetTickCount() - since > hangms) {
+            fputs("fuzzengine: hang: an attempt ran past the bound; see current.tst\n", stderr);
+            fflush(stderr);
+            TerminateProcess(GetCurrentProcess(), 5);
+        }
+    }
+}
+
+LONG WINAPI crashed(EXCEPTION_POINTERS* info)
+{
+    fprintf(stderr, "fuzzengine: crash 0x%08lx; see current.tst\n", info->ExceptionRecord->ExceptionCode);
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 70);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+bool opencurrent(const std::wstring& outdir)
+{
+    g_current = CreateFileW((outdir + L"\\current.tst").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            CREATE_ALWAYS, 0, nullptr);
+    return g_current != INVALID_HANDLE_VALUE;
+}
+
+verdict attempt(const std::wstring& text)
+{
+    recordcurrent(text);
+    InterlockedIncrement(&g_attempt);
+    InterlockedExchange(&g_busy, 1);
+    verdict v = compileonce(text);
+    InterlockedExchange(&g_busy, 0);
+    return v;
+}
+
+// The words whose commands act outside the run (files, registry, processes,
+// input, power, devices, the clipboard): a mutant that names one is not run.
+const wchar_t* const outside[] = {
+    L"deletefile", L"removedirectory", L"movefile", L"copyfile", L"createdirectory", L"setfileattributes",
+    L"setfiletime", L"setcurrentdirectory", L"fopen", L"fwrite", L"fdel", L"fbwrite", L"fflush", L"regaddstr",
+    L"regdel", L"creproc", L"shellexe", L"killprocess", L"shutdown", L"wakes3s4", L"preventsuspend", L"keyin",
+    L"mousemove", L"mousebtn", L"sendstr", L"clkitem", L"ctrlwin", L"setwindowpos", L"setclipboarddata",
+    L"setcliptext", L"mastervol", L"usbeject", L"playsound", L"registerhotkey", L"getopenfilename",
+    L"pushpoptasktray", L"setprog", L"imagebox", L"drawbox", L"dshow", L"wmiproc",
+};
+
+bool actsoutside(const std::wstring& text)
+{
+    std::wstring lower = text;
+    for (wchar_t& c : lower)
+        c = static_cast<wchar_t>(towlower(c));
+    for (const wchar_t* w : outside)
+        if (contains(lower, w))
+            return true;
+    return false;
+}
+
+int usage()
+{
+    fputs("usage: fuzzengine inproc SECONDS SEED OUTDIR CORPUSDIR... | check FILE | gen COUNT SEED OUTDIR CORPUSDIR...\n",
+          stderr);
+    return 2;
+}
+
+}  // namespace
+
+namespace {
+
+int work(int argc, wchar_t** argv)
+{
+    const std::wstring mode = argv[1];
+
+    if (mode == L"check") {
+        const std::string bytes = readbytes(argv[2]);
+        std::wstring text(bytes.size() / 2, L'\0');
+        memcpy(text.data(), bytes.data(), text.size() * 2);
+        if (!text.empty() && text[0] == 0xFEFF)
+            text.erase(0, 1);
+        CloseHandle(CreateThread(nullptr, 0, watchdog, nullptr, 0, nullptr));
+        g_current = CreateFileW(L"NUL", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        const verdict v = attempt(text);
+        fwprintf(stdout, L"%ls\n", v.what.c_str());
+        return v.finding ? 1 : 0;
+    }
+
+    if (argc < 6)
+        return usage();
+    const long amount = wcstol(argv[2], nullptr, 10);
+    std::mt19937 rng(static_cast<unsigned>(wcstoul(argv[3], nullptr, 10)));
+    const std::wstring outdir = argv[4];
+    const std::vector<std::wstring> corpus = loadcorpus(argc, argv, 5);
+    if (corpus.empty()) {
+        fputs("fuzzengine: no corpus scripts found\n", stderr);
+        return 2;
+    }
+
+    if (mode == L"gen") {
+        int written = 0;
+        for (long k = 0; written < amount && k < amount * 20; ++k) {
+            const std::wstring t = mutant(rng, corpus);
+            if (actsoutside(t))
+                continue;
+            wchar_t name[32];
+            _snwprintf(name, 32, L"\\g%05d.tst", written);
+            name[31] = 0;
+            if (writescript(outdir + name, t))
+                ++written;
+        }
+        printf("fuzzengine: %d scripts written\n", written);
+        return 0;
+    }
+
+    if (mode != L"inproc")
+        return usage();
+    if (!opencurrent(outdir)) {
+        fputs("fuzzengine: cannot write in the output folder\n", stderr);
+        return 2;
+    }
+    CloseHandle(CreateThread(nullptr, 0, watchdog, nullptr, 0, nullptr));
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(amount) * 1000;
+    long count = 0, fatal = 0;
+    while (GetTickCount64() < end) {
+        for (int k = 0; k < 50; ++k) {
+            const std::wstring t = mutant(rng, corpus);
+            const verdict v = attempt(t);
+            ++count;
+            if (v.what != L"ok")
+                ++fatal;
+            if (v.finding) {
+                writescript(outdir + L"\\finding.tst", t);
+                fwprintf(stderr, L"fuzzengine: finding after %ld inputs: %ls\n", count, v.what.c_str());
+                printf("fuzzengine: %ld inputs compiled, %ld ended in a compile error\n", count, fatal);
+                return 1;
+            }
+        }
+    }
+    printf("fuzzengine: %ld inputs compiled, %ld ended in a compile error\n", count, fatal);
+    return 0;
+}
+
+struct workargs {
+    int argc;
+    wchar_t** argv;
+    int status;
+};
+
+// Compiles run on a thread with a script thread's stack, so that the nesting
+// bounds are tried as in a run.
+DWORD WINAPI workthread(void* p)
+{
+    auto* w = static_cast<workargs*>(p);
+    w->status = work(w->argc, w->argv);
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 3)
+        return usage();
+    SetUnhandledExceptionFilter(crashed);
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    g_fatalhook = throwfatal;
+    workargs w{argc, argv, 2};
+    HANDLE h = CreateThread(nullptr, scriptstacksize, workthread, &w, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!h)
+        return 2;
+    WaitForSingleObject(h, INFINITE);
+    CloseHandle(h);
+    return w.status;
+}
