@@ -35,8 +35,7 @@ void ExeScr::runscript()
         running = 0;
         return;
     }
-    const size_t slash = scriptpath.rfind(L'\\');
-    scriptdir = slash == std::wstring::npos ? L"" : scriptpath.substr(0, slash + 1);
+    scriptdir = scriptpath.substr(0, namestart(scriptpath));
     basename = runname(scriptpath);
     runlistmark(focused == 1);
     enummonitors();

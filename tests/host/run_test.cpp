@@ -20,6 +20,14 @@ void command(HWND w, int id)
     PostMessageW(w, WM_COMMAND, static_cast<WPARAM>(id), 0);
 }
 
+std::wstring slashed(std::wstring path)
+{
+    for (wchar_t& c : path)
+        if (c == L'\\')
+            c = L'/';
+    return path;
+}
+
 // The title without its focus mark.
 std::wstring plaintitle(hostrun& h)
 {
@@ -116,6 +124,18 @@ TEST(HostRun, QuitSwitchRunsTheScriptHiddenAndExits)
     EXPECT_TRUE(contains(log, L"Quorvel end   ____"));
     EXPECT_EQ(readbytes(h.dir() + L"quorvel.ini"), ini);
     EXPECT_NE(GetFileAttributesW((h.dir() + L"log\\quorvelsys.log").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(HostRun, AnAbsolutePathWithForwardSlashesRunsAsGiven)
+{
+    hostrun h;
+    emptyscript(h.dir() + L"a.tst");
+    const std::wstring script = slashed(h.dir()) + L"a.tst";  // "C:/.../a.tst"
+    ASSERT_TRUE(h.start(L"\"" + script + L"\" /hide /quit"));
+    ASSERT_EQ(h.waitexit(30000), 0) << "the host did not close";
+    const std::wstring log = widen(readbytes(h.dir() + L"log\\a.log"));
+    EXPECT_TRUE(contains(log, L"Script File:" + script + L" \r\n")) << log;
+    EXPECT_TRUE(contains(log, L"Quorvel end   ____")) << log;
 }
 
 TEST(HostRun, NologDropsTheSystemLogButScriptsStillLog)

@@ -1,5 +1,6 @@
 // Whole runs through the exported entry points: banners, unreadable files, the
-// registry of runs and its queries, and stopping every run.
+// registry of runs and its queries, stopping every run, and the split of a
+// script path.
 #include <gtest/gtest.h>
 
 #include <process.h>
@@ -346,4 +347,45 @@ TEST(Run, AScriptThreadLogsToTheNumberedLog)
     EXPECT_EQ(main[3], L"\tjoined");
     const auto thread = loglines(L"withthread_01");
     EXPECT_EQ(thread, (std::vector<std::wstring>{L"w 6"})) << "no banners in a thread's log";
+}
+
+// A run's script path taken apart, forward slashes too.
+namespace {
+
+std::wstring slashed(std::wstring path)
+{
+    for (wchar_t& c : path)
+        if (c == L'\\')
+            c = L'/';
+    return path;
+}
+
+bool contains(const std::wstring& s, const std::wstring& part) { return s.find(part) != std::wstring::npos; }
+
+}  // namespace
+
+TEST(RunPath, NamesStartAfterEitherSlashOrADrive)
+{
+    EXPECT_EQ(namestart(L"C:\\s\\a.tst"), 5u);
+    EXPECT_EQ(namestart(L"C:/jobs/a.tst"), 8u);
+    EXPECT_EQ(namestart(L"C:\\mixed/a.tst"), 9u);
+    EXPECT_EQ(namestart(L"C:a.tst"), 2u);
+    EXPECT_EQ(namestart(L"a.tst"), 0u);
+    EXPECT_EQ(runname(L"C:/jobs/a.b/job.v2.tst"), L"job.v2");
+    EXPECT_EQ(runname(L"/jobs/a.tst"), L"a");
+    EXPECT_EQ(runname(L"C:a.tst"), L"a");
+}
+
+TEST(RunPath, ForwardSlashesGiveTheFolderTheNameAndTheLog)
+{
+    // "C:/.../fwd.tst": a valid path that holds no backslash at all.
+    const std::wstring path = slashed(scratchdir()) + L"fwd.tst";
+    qtest::writescript(path.c_str(), L"main\r\n{\r\n    printf(\"%s|%s\\n\", scriptdir(), scriptfn())\r\n}\r\n");
+    startMyExec(path.c_str());
+    ASSERT_TRUE(waitgone(path));
+    ASSERT_EQ(g_screxits, 0) << "the run ended in its fatal exit";
+    const std::wstring log = scratchdir() + L"log\\fwd.log";
+    const std::wstring text = qtest::readfile(log);
+    EXPECT_TRUE(contains(text, L"\r\n" + slashed(scratchdir()) + L"|fwd\r\n")) << text;
+    EXPECT_TRUE(contains(text, L"Quorvel end")) << text;
 }
