@@ -70,6 +70,8 @@ int ExeScr::execscript(const wchar_t* path)
     pausetoggle = 0;
     logpath = programdir + L"log\\" + basename + L".log";
     openscriptlog();
+    if (threadmode == 0)
+        notelogpath(scriptpath, logpath);
     logon = 1;
     if (hEditp) {
         const LRESULT len = SendMessageW(hEditp, WM_GETTEXTLENGTH, 0, 0);

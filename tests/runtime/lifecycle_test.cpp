@@ -1,6 +1,6 @@
 // Whole runs through the exported entry points: banners, unreadable files, the
 // registry of runs and its queries, stopping every run, and the split of a
-// script path.
+// script path and the log a run reports.
 #include <gtest/gtest.h>
 
 #include <process.h>
@@ -349,7 +349,8 @@ TEST(Run, AScriptThreadLogsToTheNumberedLog)
     EXPECT_EQ(thread, (std::vector<std::wstring>{L"w 6"})) << "no banners in a thread's log";
 }
 
-// A run's script path taken apart, forward slashes too.
+// A run's script path taken apart (forward slashes too) and the log a main run
+// reports having opened.
 namespace {
 
 std::wstring slashed(std::wstring path)
@@ -358,6 +359,13 @@ std::wstring slashed(std::wstring path)
         if (c == L'\\')
             c = L'/';
     return path;
+}
+
+std::wstring reportedlog(const std::wstring& path)
+{
+    wchar_t buf[MAX_PATH * 2] = {};
+    const int len = querylogpath(path.c_str(), buf, MAX_PATH * 2);
+    return std::wstring(buf, static_cast<size_t>(len > 0 ? len : 0));
 }
 
 bool contains(const std::wstring& s, const std::wstring& part) { return s.find(part) != std::wstring::npos; }
@@ -388,4 +396,22 @@ TEST(RunPath, ForwardSlashesGiveTheFolderTheNameAndTheLog)
     const std::wstring text = qtest::readfile(log);
     EXPECT_TRUE(contains(text, L"\r\n" + slashed(scratchdir()) + L"|fwd\r\n")) << text;
     EXPECT_TRUE(contains(text, L"Quorvel end")) << text;
+    EXPECT_EQ(reportedlog(path), log);
+}
+
+TEST(RunPath, TheMainRunReportsItsOwnLogNotItsThreads)
+{
+    const std::wstring path = scratchdir() + L"ownlog.tst";
+    EXPECT_EQ(querylogpath(path.c_str(), nullptr, 0), 0) << "nothing before the run";
+    qtest::writescript(path.c_str(), L"main\r\n{\r\n    t = threadstart(worker)\r\n    threadctl(join, t)\r\n"
+                                     L"}\r\nthread worker()\r\n{\r\n    printf(\"from the thread\\n\")\r\n}\r\n");
+    startMyExec(path.c_str());
+    ASSERT_TRUE(waitgone(path));
+    const std::wstring mainlog = scratchdir() + L"log\\ownlog.log";
+    EXPECT_TRUE(contains(qtest::readfile(scratchdir() + L"log\\ownlog_01.log"), L"from the thread"));
+    EXPECT_EQ(reportedlog(path), mainlog);
+    // Too small a buffer: the length, nothing copied.
+    wchar_t small[4] = {L'x', 0, 0, 0};
+    EXPECT_EQ(querylogpath(path.c_str(), small, 4), static_cast<int>(mainlog.size()));
+    EXPECT_EQ(small[0], L'x');
 }
