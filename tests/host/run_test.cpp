@@ -5,6 +5,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
+#include <vector>
+
 #include "host/hostenv.h"
 #include "host/hostrun.h"
 
@@ -136,6 +139,34 @@ TEST(HostRun, AnAbsolutePathWithForwardSlashesRunsAsGiven)
     const std::wstring log = widen(readbytes(h.dir() + L"log\\a.log"));
     EXPECT_TRUE(contains(log, L"Script File:" + script + L" \r\n")) << log;
     EXPECT_TRUE(contains(log, L"Quorvel end   ____")) << log;
+}
+
+TEST(HostRun, AQuitHostWhoseRunCannotStartSaysWhyAndCloses)
+{
+    hostrun h;
+    emptyscript(h.dir() + L"t.tst");
+    ASSERT_TRUE(CreateDirectoryW((h.dir() + L"log").c_str(), nullptr));
+    // Every name the script's log could take is held: the run could not open
+    // its log and would wait on its fatal box, seen by no one.
+    std::vector<HANDLE> held;
+    for (int n = 0; n <= 99; ++n) {
+        wchar_t name[32];
+        _snwprintf(name, 32, n ? L"log\\t_%02d.log" : L"log\\t.log", n);
+        held.push_back(CreateFileW((h.dir() + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_NE(held.back(), INVALID_HANDLE_VALUE) << n;
+    }
+    ASSERT_TRUE(h.start(L"t.tst /hide /quit"));
+    const int code = h.waitexit(15000);
+    for (HANDLE k : held)
+        CloseHandle(k);
+    ASSERT_EQ(code, 0) << "the host waited";
+    EXPECT_TRUE(contains(h.syslog(), L"Log file open failure.:" + h.dir() + L"log\\t_99.log:")) << h.syslog();
+
+    // A script that is not there at all.
+    hostrun second(h.dir());
+    ASSERT_TRUE(second.start(L"none.tst /hide /quit"));
+    ASSERT_EQ(second.waitexit(15000), 0);
+    EXPECT_TRUE(contains(second.syslog(), L"File open failed.:" + h.dir() + L"none.tst:")) << second.syslog();
 }
 
 TEST(HostRun, NologDropsTheSystemLogButScriptsStillLog)
