@@ -18,9 +18,18 @@ namespace {
 constexpr int CMD_LASTFILE = 112, CMD_TOTRAY = 119, CMD_FROMTRAY = 120, CMD_QUIT = 121, CMD_CLOSETAB = 131,
               CMD_REFRESHTAB = 132, CMD_HIDEOTHERS = 129;
 
+// Posting to no window would post to the test's own thread and pass unseen.
 void command(HWND w, int id)
 {
+    ASSERT_TRUE(w) << "no main window for command " << id;
     PostMessageW(w, WM_COMMAND, static_cast<WPARAM>(id), 0);
+}
+
+void closewindow(hostrun& h)
+{
+    HWND w = h.mainwindow();
+    ASSERT_TRUE(w) << "no main window to close";
+    PostMessageW(w, WM_CLOSE, 0, 0);
 }
 
 std::wstring slashed(std::wstring path)
@@ -108,15 +117,15 @@ void closesavefailure(hostrun& h, const std::wstring& path)
 TEST(HostRun, QuitSwitchRunsTheScriptHiddenAndExits)
 {
     hostrun h;
-    emptyscript(h.dir() + L"t.tst");
+    // Busy for a few tenths of a second, so that the window is there to be found.
+    writebytes(h.dir() + L"t.tst", utf16(L"i = 0\r\nwhile (i < 2000000)\r\n    i++\r\n"));
     const std::string ini = utf16(L"[setting]\r\nleft=1\r\n; kept\r\n[main]\r\nscrfid=C:\\x.tst");
     writebytes(h.dir() + L"quorvel.ini", ini);
     const DWORD started = GetTickCount();
     ASSERT_TRUE(h.start(L"t.tst /hide /quit"));
     HWND w = h.mainwindow();
-    if (w) {
-        EXPECT_FALSE(IsWindowVisible(w));
-    }
+    ASSERT_TRUE(w) << "no main window while the script ran";
+    EXPECT_FALSE(IsWindowVisible(w));
     ASSERT_EQ(h.waitexit(30000), 0);
     // The script's close request is answered at once, so the wait for running
     // scripts at close does not run into its 5 s limit.
@@ -297,7 +306,7 @@ TEST(HostRun, FailedSaveKeepsTheTabItsTextAndTheWindow)
     EXPECT_TRUE(contains(h.title(), script));
 
     // Closing asks again; a failure keeps the window open.
-    PostMessageW(h.mainwindow(), WM_CLOSE, 0, 0);
+    closewindow(h);
     answer(h, IDYES);
     closesavefailure(h, script);
     EXPECT_TRUE(h.alive());
@@ -305,7 +314,7 @@ TEST(HostRun, FailedSaveKeepsTheTabItsTextAndTheWindow)
 
     // A folder in the file's place: the replacement itself fails.
     ASSERT_TRUE(CreateDirectoryW(script.c_str(), nullptr));
-    PostMessageW(h.mainwindow(), WM_CLOSE, 0, 0);
+    closewindow(h);
     answer(h, IDYES);
     closesavefailure(h, script);
     EXPECT_TRUE(h.alive());
@@ -314,7 +323,7 @@ TEST(HostRun, FailedSaveKeepsTheTabItsTextAndTheWindow)
     // Once the file can be written, the close goes through and saves.
     RemoveDirectoryW(script.c_str());
     writebytes(script, utf16(L"orig"));
-    PostMessageW(h.mainwindow(), WM_CLOSE, 0, 0);
+    closewindow(h);
     answer(h, IDYES);
     ASSERT_EQ(h.waitexit(10000), 0);
     EXPECT_EQ(readbytes(script), utf16(L"edited"));
@@ -355,7 +364,7 @@ TEST(HostRun, IniWithoutMarkIsReportedAndNeverOverwritten)
     EXPECT_EQ(hostrun::boxtext(box), L"This file is not UNICODE format.:" + h.dir() + L"quorvel.ini");
     hostrun::press(box, IDOK);
     ASSERT_TRUE(h.mainwindow());  // start-up goes on
-    PostMessageW(h.mainwindow(), WM_CLOSE, 0, 0);
+    closewindow(h);
     ASSERT_EQ(h.waitexit(10000), 0);
     EXPECT_EQ(readbytes(h.dir() + L"quorvel.ini"), ini);
 }
@@ -566,7 +575,9 @@ TEST(HostRun, EditorShortcutsAndLogPanesThatTakeNoFocus)
     ASSERT_TRUE(waitfor([&] { return titlemark(h) == L'*'; }));
     click(editor);  // the main window loses the focus to the editor
     ASSERT_TRUE(waitfor([&] { return titlemark(h) == L' '; })) << h.title();
-    click(h.child(L"Edit", 101));  // the system-log pane does not take it
+    HWND syspane = h.child(L"Edit", 101);
+    ASSERT_TRUE(syspane);
+    click(syspane);  // the system-log pane does not take it
     Sleep(200);
     ctrlkey('O');  // still reaches the editor's procedure
     HWND box = h.findbox(L"File Open", 15000);
