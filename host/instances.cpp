@@ -10,6 +10,7 @@
 #include "hoststate.h"
 #include "resource.h"
 #include "runtime/quorvelcore.h"
+#include "runtime/scriptname.h"
 
 namespace host {
 
@@ -143,9 +144,7 @@ void hideothers()
 void focusscript()
 {
     const std::wstring& s = hs().curscript;
-    const size_t slash = s.rfind(L'\\');
-    const std::wstring name = slash == std::wstring::npos ? s : s.substr(slash + 1);
-    setfocusto_m(name.c_str());
+    setfocusto_m(s.substr(namestart(s)).c_str());
 }
 
 void runscript(const std::wstring& path)

@@ -8,6 +8,7 @@
 #include "core/formats.h"
 #include "core/hostalloc.h"
 #include "core/iniimage.h"
+#include "core/runcheck.h"
 #include "core/syslog.h"
 #include "hoststate.h"
 #include "resource.h"
@@ -615,7 +616,15 @@ int createmainwnd(HINSTANCE inst, int show)
     if (h.cmd.scriptgiven) {
         h.set.hsratio = 1;  // the log panes take nearly the whole width
         postsize(hwnd);
-        runscript(h.curscript);
+        // No one watches a host started with "/quit": a run that cannot start
+        // would leave it on the engine's box for ever. Say why and close.
+        const std::wstring why = quitflag == 1 ? runblocker(programdir, h.curscript) : std::wstring();
+        if (why.empty()) {
+            runscript(h.curscript);
+        } else {
+            logmsg(L"%s", why.c_str());
+            PostMessageW(hwnd, WM_CLOSE, 0, 0);
+        }
         settitle();
         return 1;
     }

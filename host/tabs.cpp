@@ -13,6 +13,7 @@
 #include "hoststate.h"
 #include "resource.h"
 #include "runtime/quorvelcore.h"
+#include "runtime/scriptname.h"
 
 namespace host {
 
@@ -78,9 +79,9 @@ bool askfile()
     if (h.curscript.empty())
         theini().getinis(L"main", L"scrfid", h.curscript);
     std::wstring initialdir;
-    const size_t slash = h.curscript.rfind(L'\\');
-    if (slash != std::wstring::npos)
-        initialdir = h.curscript.substr(0, slash);
+    // The folder without its final separator; a drive's colon stays.
+    if (const size_t name = namestart(h.curscript); name > 0)
+        initialdir = h.curscript.substr(0, h.curscript[name - 1] == L':' ? name : name - 1);
     wchar_t file[MAX_PATH] = {};
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof ofn;

@@ -79,27 +79,17 @@ std::wstring readlog(const std::wstring& path)
     return lf;
 }
 
-// The run's log: "NAME.log", or the numbered "NAME_NN.log" written last when
-// the plain one was held by another run.
-std::wstring findlog(const std::wstring& logdir, const std::wstring& name)
+// The log the run opened: "NAME.log", or a numbered "NAME_NN.log" when that
+// was held; never one of its script threads' logs. Empty when it opened none.
+std::wstring runlog(const std::wstring& script)
 {
-    std::wstring best = logdir + name + L".log";
-    FILETIME bestwrite = {};
-    WIN32_FILE_ATTRIBUTE_DATA attr;
-    if (GetFileAttributesExW(best.c_str(), GetFileExInfoStandard, &attr))
-        bestwrite = attr.ftLastWriteTime;
-    WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW((logdir + name + L"_??.log").c_str(), &fd);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (CompareFileTime(&fd.ftLastWriteTime, &bestwrite) > 0) {
-                bestwrite = fd.ftLastWriteTime;
-                best = logdir + fd.cFileName;
-            }
-        } while (FindNextFileW(find, &fd));
-        FindClose(find);
-    }
-    return best;
+    const int len = querylogpath(script.c_str(), nullptr, 0);
+    if (len <= 0)
+        return {};
+    std::wstring path(static_cast<size_t>(len) + 1, L'\0');
+    querylogpath(script.c_str(), path.data(), len + 1);
+    path.resize(static_cast<size_t>(len));
+    return path;
 }
 
 struct boxsearch {
@@ -271,10 +261,8 @@ int wmain()
         }
     }
 
-    std::wstring name = script.substr(script.rfind(L'\\') + 1);
-    if (const size_t dot = name.rfind(L'.'); dot != std::wstring::npos)
-        name.resize(dot);
-    writeall(GetStdHandle(STD_OUTPUT_HANDLE), utf8(readlog(findlog(dir + L"log\\", name))));
+    if (const std::wstring log = runlog(script); !log.empty())
+        writeall(GetStdHandle(STD_OUTPUT_HANDLE), utf8(readlog(log)));
     if (status == 3)
         writeall(GetStdHandle(STD_ERROR_HANDLE), utf8(boxmsg) + "\n");
     else if (status == 4)

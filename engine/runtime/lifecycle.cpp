@@ -35,8 +35,7 @@ void ExeScr::runscript()
         running = 0;
         return;
     }
-    const size_t slash = scriptpath.rfind(L'\\');
-    scriptdir = slash == std::wstring::npos ? L"" : scriptpath.substr(0, slash + 1);
+    scriptdir = scriptpath.substr(0, namestart(scriptpath));
     basename = runname(scriptpath);
     runlistmark(focused == 1);
     enummonitors();
@@ -71,6 +70,8 @@ int ExeScr::execscript(const wchar_t* path)
     pausetoggle = 0;
     logpath = programdir + L"log\\" + basename + L".log";
     openscriptlog();
+    if (threadmode == 0)
+        notelogpath(scriptpath, logpath);
     logon = 1;
     if (hEditp) {
         const LRESULT len = SendMessageW(hEditp, WM_GETTEXTLENGTH, 0, 0);

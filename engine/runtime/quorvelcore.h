@@ -52,5 +52,15 @@ QUORVELCORE_API int queryexealive(const wchar_t* path);
 // Stops every run and waits for the registry to empty (at most 50 waits of
 // 100 ms), dispatching messages; returns 1.
 QUORVELCORE_API int mythreadclosure();
+// The log file that the newest main run started with exactly `path` opened
+// (its own, never one of its script threads'), also after the run ended. Its
+// length; copied with its terminator into `buf` when `cap` has room for both.
+// 0 when no such run has opened its log.
+QUORVELCORE_API int querylogpath(const wchar_t* path, wchar_t* buf, int cap);
 
 }  // extern "C"
+
+#if defined(QUORVELCORE_BUILD)
+// Inside the engine: a main run keeps the log it opened for querylogpath.
+void notelogpath(const std::wstring& path, const std::wstring& log);
+#endif

@@ -204,18 +204,18 @@ int writeerrorlog(const wchar_t* line)
     std::lock_guard<std::mutex> lock(errorlogmutex);
     if (!errorlogopened) {
         std::wstring path = programdir + L"error.log";
-        // Shared for writing too, so that the host's own writer can still open it.
-        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Opened to append and shared for writing, as the host opens it: each
+        // side's lines land after the other's, and none truncates the file.
+        HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE)
             return 0;
         errorloghandle = h;
         errorlogopened = 1;
-        writewide(errorloghandle, bom, 1);
+        LARGE_INTEGER size = {};
+        if (GetFileSizeEx(h, &size) && size.QuadPart == 0)
+            writewide(errorloghandle, bom, 1);
     }
-    // Another writer may have added lines: always append at the end.
-    LARGE_INTEGER zero = {};
-    SetFilePointerEx(errorloghandle, zero, nullptr, FILE_END);
     writewide(errorloghandle, line, wcslen(line));
     return 1;
 }

@@ -14,7 +14,12 @@ struct cmdline {
     bool min = false, hide = false, nolog = false, quit = false, prim = false;
 };
 
-// `curdir` ends in "\". A script argument without "\" is taken relative to it.
+// Absolute in Windows terms: a drive letter and its colon, or a leading "\" or
+// "/" ("C:/jobs/a.tst", "\\server\s\a.tst", "/jobs/a.tst").
+bool isabsolutepath(const std::wstring& a);
+
+// `curdir` ends in "\". A script argument is taken unchanged when it holds a
+// "\" or is absolute, else relative to `curdir`.
 cmdline parsecmdline(const std::vector<std::wstring>& argv, const std::wstring& curdir);
 
 }  // namespace host

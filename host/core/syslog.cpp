@@ -17,10 +17,11 @@ uniquehandle g_errlog;
 
 const wchar_t bom[1] = {0xFEFF};
 
-void writewide(HANDLE h, const std::wstring& text)
+bool writewide(HANDLE h, const std::wstring& text)
 {
     DWORD done = 0;
-    WriteFile(h, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &done, nullptr);
+    const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    return WriteFile(h, text.data(), bytes, &done, nullptr) && done == bytes;
 }
 
 HANDLE createlog(const std::wstring& path)
@@ -149,15 +150,27 @@ void logmsg(const wchar_t* fmt, ...)
 
 int errlog(const std::wstring& programdir, const wchar_t* text)
 {
+    const std::wstring path = programdir + L"error.log";
     if (!g_errlog.valid()) {
-        HANDLE h = createlog(programdir + L"error.log");
-        if (h == INVALID_HANDLE_VALUE)
+        // The engine holds the file open for writing while the process runs:
+        // both sides open it to append, sharing reads and writes.
+        HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD err = GetLastError();
+            logmsg(L"File open failed.:%s:%s: \n", path.c_str(), syserrtext(err).c_str());
             return 0;
+        }
         g_errlog.reset(h);
-        DWORD done = 0;
-        WriteFile(h, bom, sizeof bom, &done, nullptr);
+        LARGE_INTEGER size = {};
+        if (GetFileSizeEx(h, &size) && size.QuadPart == 0)
+            writewide(h, std::wstring(bom, 1));
     }
-    writewide(g_errlog.get(), text);
+    if (!writewide(g_errlog.get(), text)) {
+        const DWORD err = GetLastError();
+        logmsg(L"File write failed.:%s:%s: \n", path.c_str(), syserrtext(err).c_str());
+        return 0;
+    }
     return 1;
 }
 

@@ -37,8 +37,10 @@ const std::wstring& syslogpath();
 // One line into the system log and, unless g_suplogmsg is set, the pane.
 void logmsg(const wchar_t* fmt, ...);
 
-// Writes `text` unchanged to "<programdir>error.log", created at the first call
-// of the process. 1 written, 0 when the file cannot be created.
+// Appends `text` unchanged to "<programdir>error.log", opened at the first call
+// of the process (made with its mark when new; the engine's lines are kept).
+// 1 written; 0, with the reason in the system log, when it cannot be opened
+// or written.
 int errlog(const std::wstring& programdir, const wchar_t* text);
 void closeerrlog();
 

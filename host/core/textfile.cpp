@@ -1,8 +1,10 @@
 #include "core/textfile.h"
 
 #include <cstring>
+#include <string>
 
 #include "core/handles.h"
+#include "runtime/scriptname.h"
 
 namespace host {
 
@@ -82,10 +84,107 @@ bool decodescript(const char* bytes, uint64_t n, std::wstring& text, bool& conve
     return true;
 }
 
+namespace {
+
+// What a reader that holds the file for a moment (a virus scanner, an indexer)
+// makes a replacement fail with: worth another try.
+bool transient(DWORD err)
+{
+    return err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION ||
+           err == ERROR_UNABLE_TO_REMOVE_REPLACED || err == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+}
+
+// Runs `step` up to ten times, 30 ms apart, while it fails for a transient reason.
+template <class F>
+bool retried(F step, DWORD& syserr)
+{
+    for (int tries = 0;; ++tries) {
+        if (step())
+            return true;
+        syserr = GetLastError();
+        if (syserr == 0)
+            syserr = ERROR_UNABLE_TO_REMOVE_REPLACED;  // a replacement refused without a reason
+        if (tries == 9 || !transient(syserr))
+            return false;
+        Sleep(30);
+    }
+}
+
+DWORD linkcount(const std::wstring& path)
+{
+    uniquehandle h(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION fi;
+    return h.valid() && GetFileInformationByHandle(h.get(), &fi) ? fi.nNumberOfLinks : 1;
+}
+
+bool writewhole(HANDLE h, const void* data, DWORD bytes)
+{
+    LARGE_INTEGER at = {};
+    DWORD done = 0;
+    if (!SetFilePointerEx(h, at, nullptr, FILE_BEGIN))
+        return false;
+    if (bytes && (!WriteFile(h, data, bytes, &done, nullptr) || done != bytes))
+        return false;
+    at.QuadPart = bytes;
+    return SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h) && FlushFileBuffers(h);
+}
+
+// Writes the bytes over the file's own contents. For a file that other names
+// (hard links) share: a replacement would leave them the old text. The room
+// for the new text is taken before the first byte is overwritten, so that
+// only a failing disk can stop the write half-way; then the old bytes go back
+// (`restored`). Meanwhile the caller's temporary file holds the whole new text.
+bool overwrite(const std::wstring& path, const void* data, DWORD bytes, DWORD& syserr, bool& restored)
+{
+    restored = true;
+    uniquehandle h;
+    if (!retried(
+            [&] {
+                h.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+                return h.valid();
+            },
+            syserr))
+        return false;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(h.get(), &size)) {
+        syserr = GetLastError();
+        return false;
+    }
+    if (size.QuadPart > 0x7FFFFFF0) {
+        syserr = ERROR_FILE_TOO_LARGE;
+        return false;
+    }
+    std::string old(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!old.empty() && (!ReadFile(h.get(), old.data(), static_cast<DWORD>(old.size()), &got, nullptr) ||
+                         got != old.size())) {
+        syserr = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
+        return false;
+    }
+    LARGE_INTEGER room;
+    room.QuadPart = size.QuadPart > bytes ? size.QuadPart : bytes;
+    if (!SetFilePointerEx(h.get(), room, nullptr, FILE_BEGIN) || !SetEndOfFile(h.get())) {
+        syserr = GetLastError();
+        SetFilePointerEx(h.get(), size, nullptr, FILE_BEGIN);
+        SetEndOfFile(h.get());
+        return false;
+    }
+    if (writewhole(h.get(), data, bytes))
+        return true;
+    syserr = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    restored = writewhole(h.get(), old.data(), static_cast<DWORD>(old.size()));
+    return false;
+}
+
+}  // namespace
+
 bool writefileatomic(const std::wstring& path, const void* data, size_t bytes, DWORD& syserr)
 {
-    const size_t slash = path.rfind(L'\\');
-    const std::wstring dir = slash == std::wstring::npos ? L"." : path.substr(0, slash + 1);
+    const size_t name = namestart(path);
+    const std::wstring dir = name == 0 ? L"." : path.substr(0, name);
     // Windows refuses to replace a read-only file but not every platform layer
     // does: refuse it here, the same everywhere.
     const DWORD attrs = GetFileAttributesW(path.c_str());
@@ -93,21 +192,24 @@ bool writefileatomic(const std::wstring& path, const void* data, size_t bytes, D
         syserr = ERROR_ACCESS_DENIED;
         return false;
     }
+    if (bytes > 0x7FFFFFF0) {
+        syserr = ERROR_FILE_TOO_LARGE;
+        return false;
+    }
     wchar_t tmp[MAX_PATH + 16] = {};
     if (dir.size() > MAX_PATH - 14 || !GetTempFileNameW(dir.c_str(), L"qvl", 0, tmp)) {
         syserr = dir.size() > MAX_PATH - 14 ? ERROR_FILENAME_EXCED_RANGE : GetLastError();
         return false;
     }
+    const DWORD n = static_cast<DWORD>(bytes);
     bool ok = false;
     {
         uniquehandle h(CreateFileW(tmp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD done = 0;
         if (!h.valid())
             syserr = GetLastError();
-        else if (bytes > 0xFFFFFFFFu)
-            syserr = ERROR_FILE_TOO_LARGE;
-        else if (!WriteFile(h.get(), data, static_cast<DWORD>(bytes), &done, nullptr) || done != bytes)
-            syserr = done != bytes && GetLastError() == 0 ? ERROR_WRITE_FAULT : GetLastError();
+        else if (!WriteFile(h.get(), data, n, &done, nullptr) || done != n)
+            syserr = done != n && GetLastError() == 0 ? ERROR_WRITE_FAULT : GetLastError();
         else if (!FlushFileBuffers(h.get()))
             syserr = GetLastError();
         else if (!h.close())
@@ -115,18 +217,39 @@ bool writefileatomic(const std::wstring& path, const void* data, size_t bytes, D
         else
             ok = true;
     }
-    // A reader that has the target open for a moment (a virus scanner, an
-    // indexer) makes the replacement fail: try again for a short while.
-    for (int tries = 0; ok; ++tries) {
-        if (MoveFileExW(tmp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            break;
-        syserr = GetLastError();
-        if (tries == 9 || (syserr != ERROR_ACCESS_DENIED && syserr != ERROR_SHARING_VIOLATION))
-            ok = false;
-        else
-            Sleep(30);
+    bool keeptmp = false;
+    if (!ok) {
+        // Nothing written: the target was never touched.
+    } else if (attrs == INVALID_FILE_ATTRIBUTES) {
+        // A new file has nothing to keep: the rename makes it whole at once.
+        ok = MoveFileExW(tmp, path.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+        if (!ok)
+            syserr = GetLastError();
+    } else if (linkcount(path) > 1) {
+        bool restored = true;
+        ok = overwrite(path, data, n, syserr, restored);
+        // Unless the old text came back, the temporary file is the only whole copy.
+        keeptmp = !ok && !restored;
+        if (ok)
+            DeleteFileW(tmp);
+    } else {
+        // The replaced file lends the new one its identity: ACL, attributes,
+        // creation time, short name and alternate streams stay.
+        ok = retried(
+            [&] {
+                // Asked first with the access the replacement needs: a refused
+                // ReplaceFileW may leave a stray file of its own beside the target.
+                if (!uniquehandle(CreateFileW(path.c_str(), GENERIC_READ | DELETE,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+                         .valid())
+                    return false;
+                return ReplaceFileW(path.c_str(), tmp, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                                    nullptr) != 0;
+            },
+            syserr);
     }
-    if (!ok)
+    if (!ok && !keeptmp)
         DeleteFileW(tmp);
     return ok;
 }

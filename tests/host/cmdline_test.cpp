@@ -39,3 +39,17 @@ TEST(CommandLine, ProgramAloneGivesNoScript)
     EXPECT_TRUE(c.script.empty());
     EXPECT_EQ(c.args.size(), 1u);
 }
+
+TEST(CommandLine, AbsolutePathsWithForwardSlashesAreKept)
+{
+    EXPECT_EQ(parsecmdline({L"q", L"C:/jobs/a.tst"}, L"C:\\w\\").script, L"C:/jobs/a.tst");
+    EXPECT_EQ(parsecmdline({L"q", L"d:/a.tst"}, L"C:\\w\\").script, L"d:/a.tst");
+    EXPECT_EQ(parsecmdline({L"q", L"/jobs/a.tst"}, L"C:\\w\\").script, L"/jobs/a.tst");
+    EXPECT_EQ(parsecmdline({L"q", L"//server/s/a.tst"}, L"C:\\w\\").script, L"//server/s/a.tst");
+    EXPECT_EQ(parsecmdline({L"q", L"C:a.tst"}, L"C:\\w\\").script, L"C:a.tst");
+    // Relative ones still join the current folder, whichever slash they use.
+    EXPECT_EQ(parsecmdline({L"q", L"sub/a.tst"}, L"C:\\w\\").script, L"C:\\w\\sub/a.tst");
+    EXPECT_EQ(parsecmdline({L"q", L"1:a.tst"}, L"C:\\w\\").script, L"C:\\w\\1:a.tst");
+    EXPECT_FALSE(host::isabsolutepath(L""));
+    EXPECT_FALSE(host::isabsolutepath(L"C"));
+}

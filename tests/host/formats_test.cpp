@@ -52,3 +52,9 @@ TEST(RemoteRuns, EveryEqualEntryGoesAndEmptyNameDoesNothing)
     delremoterun(runs, L"");
     EXPECT_EQ(runs.size(), 2u);
 }
+
+TEST(Names, ForwardSlashPaths)
+{
+    EXPECT_EQ(scriptbasename(L"C:/jobs/a.b/run.v2.tst"), L"run.v2");
+    EXPECT_EQ(tablabel(L"C:/jobs/x.tst", false), L" x");
+}

@@ -5,6 +5,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
+#include <vector>
+
 #include "host/hostenv.h"
 #include "host/hostrun.h"
 
@@ -15,9 +18,26 @@ namespace {
 constexpr int CMD_LASTFILE = 112, CMD_TOTRAY = 119, CMD_FROMTRAY = 120, CMD_QUIT = 121, CMD_CLOSETAB = 131,
               CMD_REFRESHTAB = 132, CMD_HIDEOTHERS = 129;
 
+// Posting to no window would post to the test's own thread and pass unseen.
 void command(HWND w, int id)
 {
+    ASSERT_TRUE(w) << "no main window for command " << id;
     PostMessageW(w, WM_COMMAND, static_cast<WPARAM>(id), 0);
+}
+
+void closewindow(hostrun& h)
+{
+    HWND w = h.mainwindow();
+    ASSERT_TRUE(w) << "no main window to close";
+    PostMessageW(w, WM_CLOSE, 0, 0);
+}
+
+std::wstring slashed(std::wstring path)
+{
+    for (wchar_t& c : path)
+        if (c == L'\\')
+            c = L'/';
+    return path;
 }
 
 // The title without its focus mark.
@@ -97,15 +117,15 @@ void closesavefailure(hostrun& h, const std::wstring& path)
 TEST(HostRun, QuitSwitchRunsTheScriptHiddenAndExits)
 {
     hostrun h;
-    emptyscript(h.dir() + L"t.tst");
+    // Busy for a few tenths of a second, so that the window is there to be found.
+    writebytes(h.dir() + L"t.tst", utf16(L"i = 0\r\nwhile (i < 2000000)\r\n    i++\r\n"));
     const std::string ini = utf16(L"[setting]\r\nleft=1\r\n; kept\r\n[main]\r\nscrfid=C:\\x.tst");
     writebytes(h.dir() + L"quorvel.ini", ini);
     const DWORD started = GetTickCount();
     ASSERT_TRUE(h.start(L"t.tst /hide /quit"));
     HWND w = h.mainwindow();
-    if (w) {
-        EXPECT_FALSE(IsWindowVisible(w));
-    }
+    ASSERT_TRUE(w) << "no main window while the script ran";
+    EXPECT_FALSE(IsWindowVisible(w));
     ASSERT_EQ(h.waitexit(30000), 0);
     // The script's close request is answered at once, so the wait for running
     // scripts at close does not run into its 5 s limit.
@@ -116,6 +136,46 @@ TEST(HostRun, QuitSwitchRunsTheScriptHiddenAndExits)
     EXPECT_TRUE(contains(log, L"Quorvel end   ____"));
     EXPECT_EQ(readbytes(h.dir() + L"quorvel.ini"), ini);
     EXPECT_NE(GetFileAttributesW((h.dir() + L"log\\quorvelsys.log").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(HostRun, AnAbsolutePathWithForwardSlashesRunsAsGiven)
+{
+    hostrun h;
+    emptyscript(h.dir() + L"a.tst");
+    const std::wstring script = slashed(h.dir()) + L"a.tst";  // "C:/.../a.tst"
+    ASSERT_TRUE(h.start(L"\"" + script + L"\" /hide /quit"));
+    ASSERT_EQ(h.waitexit(30000), 0) << "the host did not close";
+    const std::wstring log = widen(readbytes(h.dir() + L"log\\a.log"));
+    EXPECT_TRUE(contains(log, L"Script File:" + script + L" \r\n")) << log;
+    EXPECT_TRUE(contains(log, L"Quorvel end   ____")) << log;
+}
+
+TEST(HostRun, AQuitHostWhoseRunCannotStartSaysWhyAndCloses)
+{
+    hostrun h;
+    emptyscript(h.dir() + L"t.tst");
+    ASSERT_TRUE(CreateDirectoryW((h.dir() + L"log").c_str(), nullptr));
+    // Every name the script's log could take is held: the run could not open
+    // its log and would wait on its fatal box, seen by no one.
+    std::vector<HANDLE> held;
+    for (int n = 0; n <= 99; ++n) {
+        wchar_t name[32];
+        _snwprintf(name, 32, n ? L"log\\t_%02d.log" : L"log\\t.log", n);
+        held.push_back(CreateFileW((h.dir() + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_NE(held.back(), INVALID_HANDLE_VALUE) << n;
+    }
+    ASSERT_TRUE(h.start(L"t.tst /hide /quit"));
+    const int code = h.waitexit(15000);
+    for (HANDLE k : held)
+        CloseHandle(k);
+    ASSERT_EQ(code, 0) << "the host waited";
+    EXPECT_TRUE(contains(h.syslog(), L"Log file open failure.:" + h.dir() + L"log\\t_99.log:")) << h.syslog();
+
+    // A script that is not there at all.
+    hostrun second(h.dir());
+    ASSERT_TRUE(second.start(L"none.tst /hide /quit"));
+    ASSERT_EQ(second.waitexit(15000), 0);
+    EXPECT_TRUE(contains(second.syslog(), L"File open failed.:" + h.dir() + L"none.tst:")) << second.syslog();
 }
 
 TEST(HostRun, NologDropsTheSystemLogButScriptsStillLog)
@@ -246,7 +306,7 @@ TEST(HostRun, FailedSaveKeepsTheTabItsTextAndTheWindow)
     EXPECT_TRUE(contains(h.title(), script));
 
     // Closing asks again; a failure keeps the window open.
-    PostMessageW(h.mainwindow(), WM_CLOSE, 0, 0);
+    closewindow(h);
     answer(h, IDYES);
     closesavefailure(h, script);
     EXPECT_TRUE(h.alive());
@@ -254,7 +314,7 @@ TEST(HostRun, FailedSaveKeepsTheTabItsTextAndTheWindow)
 
     // A folder in the file's place: the replacement itself fails.
     ASSERT_TRUE(CreateDirectoryW(script.c_str(), nullptr));
-    PostMessageW(h.mainwindow(), WM_CLOSE, 0, 0);
+    closewindow(h);
     answer(h, IDYES);
     closesavefailure(h, script);
     EXPECT_TRUE(h.alive());
@@ -263,7 +323,7 @@ TEST(HostRun, FailedSaveKeepsTheTabItsTextAndTheWindow)
     // Once the file can be written, the close goes through and saves.
     RemoveDirectoryW(script.c_str());
     writebytes(script, utf16(L"orig"));
-    PostMessageW(h.mainwindow(), WM_CLOSE, 0, 0);
+    closewindow(h);
     answer(h, IDYES);
     ASSERT_EQ(h.waitexit(10000), 0);
     EXPECT_EQ(readbytes(script), utf16(L"edited"));
@@ -304,7 +364,7 @@ TEST(HostRun, IniWithoutMarkIsReportedAndNeverOverwritten)
     EXPECT_EQ(hostrun::boxtext(box), L"This file is not UNICODE format.:" + h.dir() + L"quorvel.ini");
     hostrun::press(box, IDOK);
     ASSERT_TRUE(h.mainwindow());  // start-up goes on
-    PostMessageW(h.mainwindow(), WM_CLOSE, 0, 0);
+    closewindow(h);
     ASSERT_EQ(h.waitexit(10000), 0);
     EXPECT_EQ(readbytes(h.dir() + L"quorvel.ini"), ini);
 }
@@ -515,7 +575,9 @@ TEST(HostRun, EditorShortcutsAndLogPanesThatTakeNoFocus)
     ASSERT_TRUE(waitfor([&] { return titlemark(h) == L'*'; }));
     click(editor);  // the main window loses the focus to the editor
     ASSERT_TRUE(waitfor([&] { return titlemark(h) == L' '; })) << h.title();
-    click(h.child(L"Edit", 101));  // the system-log pane does not take it
+    HWND syspane = h.child(L"Edit", 101);
+    ASSERT_TRUE(syspane);
+    click(syspane);  // the system-log pane does not take it
     Sleep(200);
     ctrlkey('O');  // still reaches the editor's procedure
     HWND box = h.findbox(L"File Open", 15000);

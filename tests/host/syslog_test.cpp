@@ -153,3 +153,42 @@ TEST(ErrorLog, CreatedAtTheFirstLineWithItsMark)
     EXPECT_EQ(htest::widen(htest::readbytes(dir + L"error.log")), L"\xFEFF" L"a\r\nb\n");
     EXPECT_EQ(errlog(dir + L"missing\\", L"x"), 0);
 }
+
+TEST(ErrorLog, AppendsWhileTheEngineHoldsItAndKeepsEarlierLines)
+{
+    const std::wstring dir = htest::scratch(L"errshare");
+    const std::wstring path = dir + L"error.log";
+    // The engine's writer: open for writing, shared for reading and writing.
+    HANDLE engine = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(engine, INVALID_HANDLE_VALUE);
+    const std::string first = htest::utf16(L"1:abc:8\r\n");
+    DWORD done = 0;
+    WriteFile(engine, first.data(), static_cast<DWORD>(first.size()), &done, nullptr);
+
+    EXPECT_EQ(errlog(dir, L"Memory leak error in main section:\r\n"), 1);
+    // The engine writes again at its own position: appending, as both sides do.
+    SetFilePointer(engine, 0, nullptr, FILE_END);
+    const std::string second = htest::utf16(L"2:def:4\r\n", false);
+    WriteFile(engine, second.data(), static_cast<DWORD>(second.size()), &done, nullptr);
+    EXPECT_EQ(errlog(dir, L"3400:10:16\r\n"), 1);
+    closeerrlog();
+    CloseHandle(engine);
+    EXPECT_EQ(htest::widen(htest::readbytes(path)),
+              L"\xFEFF" L"1:abc:8\r\nMemory leak error in main section:\r\n2:def:4\r\n3400:10:16\r\n");
+}
+
+TEST(ErrorLog, AFailureIsLogged)
+{
+    // Scrolling, so that a long line is not refused by a small pane.
+    HWND pane = CreateWindowExW(0, L"EDIT", L"", WS_POPUP | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL, 0, 0,
+                                100, 100, nullptr, nullptr, nullptr, nullptr);
+    hEditSys = pane;
+    const std::wstring dir = htest::scratch(L"errfail") + L"missing\\";
+    EXPECT_EQ(errlog(dir, L"x\r\n"), 0);
+    hEditSys = nullptr;
+    wchar_t text[512] = {};
+    GetWindowTextW(pane, text, 512);
+    DestroyWindow(pane);
+    EXPECT_EQ(std::wstring(text).rfind(L"File open failed.:" + dir + L"error.log:", 0), 0u) << text;
+}

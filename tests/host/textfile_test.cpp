@@ -115,3 +115,65 @@ TEST(AtomicWrite, WaitsForAReaderThatHasTheTargetOpenForAMoment)
     CloseHandle(closer);
     EXPECT_EQ(htest::readbytes(path), "new");
 }
+
+TEST(AtomicWrite, AHardLinkSeesTheNewText)
+{
+    const std::wstring dir = htest::scratch(L"save");
+    const std::wstring path = dir + L"a.tst", link = dir + L"link.tst";
+    htest::writebytes(path, "old contents that are longer");
+    ASSERT_TRUE(CreateHardLinkW(link.c_str(), path.c_str(), nullptr));
+    DWORD err = 0;
+    ASSERT_TRUE(writefileatomic(path, "new", 3, err)) << err;
+    EXPECT_EQ(htest::readbytes(path), "new");
+    EXPECT_EQ(htest::readbytes(link), "new") << "the other name kept the old text";
+    EXPECT_EQ(filesin(dir), 2);  // no temporary left
+    // Longer than before, through the other name.
+    ASSERT_TRUE(writefileatomic(link, "a longer text than any before", 29, err)) << err;
+    EXPECT_EQ(htest::readbytes(path), "a longer text than any before");
+    EXPECT_EQ(filesin(dir), 2);
+}
+
+TEST(AtomicWrite, AFailedSaveKeepsTheOriginal)
+{
+    const std::wstring dir = htest::scratch(L"save");
+    const std::wstring plain = dir + L"plain.tst", linked = dir + L"linked.tst", link = dir + L"link.tst";
+    htest::writebytes(plain, "original");
+    htest::writebytes(linked, "original");
+    ASSERT_TRUE(CreateHardLinkW(link.c_str(), linked.c_str(), nullptr));
+    // A reader that lets nobody write or delete the file for the whole save:
+    // neither a replacement nor an overwrite can happen.
+    for (const std::wstring& path : {plain, linked}) {
+        HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+        DWORD err = 0;
+        EXPECT_FALSE(writefileatomic(path, "new", 3, err));
+        EXPECT_NE(err, 0u);
+        CloseHandle(reader);
+        EXPECT_EQ(htest::readbytes(path), "original");
+    }
+    EXPECT_EQ(htest::readbytes(link), "original");
+    EXPECT_EQ(filesin(dir), 3);  // no temporary left
+}
+
+TEST(AtomicWrite, ANewFileIsMadeWhole)
+{
+    const std::wstring dir = htest::scratch(L"save");
+    DWORD err = 0;
+    ASSERT_TRUE(writefileatomic(dir + L"quorvel.ini", "[main]", 6, err)) << err;
+    EXPECT_EQ(htest::readbytes(dir + L"quorvel.ini"), "[main]");
+    EXPECT_EQ(filesin(dir), 1);
+}
+
+TEST(AtomicWrite, AForwardSlashPathKeepsItsTemporaryInItsOwnFolder)
+{
+    const std::wstring dir = htest::scratch(L"save");
+    std::wstring slashed = dir + L"a.tst";
+    for (wchar_t& c : slashed)
+        if (c == L'\\')
+            c = L'/';
+    htest::writebytes(dir + L"a.tst", "old");
+    DWORD err = 0;
+    ASSERT_TRUE(writefileatomic(slashed, "new", 3, err)) << err;
+    EXPECT_EQ(htest::readbytes(dir + L"a.tst"), "new");
+    EXPECT_EQ(filesin(dir), 1);
+}

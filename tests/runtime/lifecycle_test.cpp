@@ -1,5 +1,6 @@
 // Whole runs through the exported entry points: banners, unreadable files, the
-// registry of runs and its queries, and stopping every run.
+// registry of runs and its queries, stopping every run, and the split of a
+// script path and the log a run reports.
 #include <gtest/gtest.h>
 
 #include <process.h>
@@ -415,4 +416,71 @@ TEST(Run, AStartFromInsideAnotherStartsPumpKeepsItsOwnPath)
         EXPECT_EQ(loglines(L"outer").at(3), L"\touter") << round;
         EXPECT_EQ(loglines(L"inner").at(3), L"\tinner") << round;
     }
+}
+
+// A run's script path taken apart (forward slashes too) and the log a main run
+// reports having opened.
+namespace {
+
+std::wstring slashed(std::wstring path)
+{
+    for (wchar_t& c : path)
+        if (c == L'\\')
+            c = L'/';
+    return path;
+}
+
+std::wstring reportedlog(const std::wstring& path)
+{
+    wchar_t buf[MAX_PATH * 2] = {};
+    const int len = querylogpath(path.c_str(), buf, MAX_PATH * 2);
+    return std::wstring(buf, static_cast<size_t>(len > 0 ? len : 0));
+}
+
+bool contains(const std::wstring& s, const std::wstring& part) { return s.find(part) != std::wstring::npos; }
+
+}  // namespace
+
+TEST(RunPath, NamesStartAfterEitherSlashOrADrive)
+{
+    EXPECT_EQ(namestart(L"C:\\s\\a.tst"), 5u);
+    EXPECT_EQ(namestart(L"C:/jobs/a.tst"), 8u);
+    EXPECT_EQ(namestart(L"C:\\mixed/a.tst"), 9u);
+    EXPECT_EQ(namestart(L"C:a.tst"), 2u);
+    EXPECT_EQ(namestart(L"a.tst"), 0u);
+    EXPECT_EQ(runname(L"C:/jobs/a.b/job.v2.tst"), L"job.v2");
+    EXPECT_EQ(runname(L"/jobs/a.tst"), L"a");
+    EXPECT_EQ(runname(L"C:a.tst"), L"a");
+}
+
+TEST(RunPath, ForwardSlashesGiveTheFolderTheNameAndTheLog)
+{
+    // "C:/.../fwd.tst": a valid path that holds no backslash at all.
+    const std::wstring path = slashed(scratchdir()) + L"fwd.tst";
+    qtest::writescript(path.c_str(), L"main\r\n{\r\n    printf(\"%s|%s\\n\", scriptdir(), scriptfn())\r\n}\r\n");
+    startMyExec(path.c_str());
+    ASSERT_TRUE(waitgone(path));
+    ASSERT_EQ(g_screxits, 0) << "the run ended in its fatal exit";
+    const std::wstring log = scratchdir() + L"log\\fwd.log";
+    const std::wstring text = qtest::readfile(log);
+    EXPECT_TRUE(contains(text, L"\r\n" + slashed(scratchdir()) + L"|fwd\r\n")) << text;
+    EXPECT_TRUE(contains(text, L"Quorvel end")) << text;
+    EXPECT_EQ(reportedlog(path), log);
+}
+
+TEST(RunPath, TheMainRunReportsItsOwnLogNotItsThreads)
+{
+    const std::wstring path = scratchdir() + L"ownlog.tst";
+    EXPECT_EQ(querylogpath(path.c_str(), nullptr, 0), 0) << "nothing before the run";
+    qtest::writescript(path.c_str(), L"main\r\n{\r\n    t = threadstart(worker)\r\n    threadctl(join, t)\r\n"
+                                     L"}\r\nthread worker()\r\n{\r\n    printf(\"from the thread\\n\")\r\n}\r\n");
+    startMyExec(path.c_str());
+    ASSERT_TRUE(waitgone(path));
+    const std::wstring mainlog = scratchdir() + L"log\\ownlog.log";
+    EXPECT_TRUE(contains(qtest::readfile(scratchdir() + L"log\\ownlog_01.log"), L"from the thread"));
+    EXPECT_EQ(reportedlog(path), mainlog);
+    // Too small a buffer: the length, nothing copied.
+    wchar_t small[4] = {L'x', 0, 0, 0};
+    EXPECT_EQ(querylogpath(path.c_str(), small, 4), static_cast<int>(mainlog.size()));
+    EXPECT_EQ(small[0], L'x');
 }

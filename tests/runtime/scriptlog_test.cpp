@@ -191,6 +191,13 @@ TEST(FatalExit, SecondFatalErrorShowsNoSecondBox)
 TEST(ErrorLog, LeakLinesFollowTheBomAndOtherWritersCanAppend)
 {
     const std::wstring path = programdir + L"error.log";
+    // A report of an earlier process: appended to, never emptied.
+    const std::wstring earlier = bom + L"earlier:1:2\r\n";
+    HANDLE old = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(old, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(old, earlier.data(), static_cast<DWORD>(earlier.size() * sizeof(wchar_t)), &written, nullptr);
+    CloseHandle(old);
     ExeScr& e = fatalengine();
     void* a = e.mymalloc2(40, 77);
     e.mymalloc2(8, 480);  // a script thread's start record is never listed
@@ -200,16 +207,15 @@ TEST(ErrorLog, LeakLinesFollowTheBomAndOtherWritersCanAppend)
     _snwprintf(lines, 128, L"77:%lx:40\r\n-3:%lx:12\r\n",
                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(a)),
                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(b)));
-    EXPECT_EQ(readfile(path), bom + lines);
+    EXPECT_EQ(readfile(path), earlier + lines);
 
     // The host's writer opens the same file while the engine holds it.
-    HANDLE host = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE host = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(host, INVALID_HANDLE_VALUE);
-    SetFilePointer(host, 0, nullptr, FILE_END);
     DWORD done = 0;
     WriteFile(host, L"host\r\n", 12, &done, nullptr);
     CloseHandle(host);
     EXPECT_EQ(writeerrorlog(L"engine again\r\n"), 1);
-    EXPECT_EQ(readfile(path), bom + lines + L"host\r\nengine again\r\n");
+    EXPECT_EQ(readfile(path), earlier + lines + L"host\r\nengine again\r\n");
 }
