@@ -119,6 +119,10 @@ public:
 #include "commands/threadqueue_ops.inc"
 #include "commands/structure_ops.inc"
 #include "commands/valuewords_ops.inc"
+#include "commands/dirlist_ops.inc"
+#include "commands/filesystem_ops.inc"
+#include "commands/timecmds_ops.inc"
+#include "commands/registrycmds_ops.inc"
 };
 
 // Appends one line to "error.log" in the program folder; 1 if written, 0 if the
