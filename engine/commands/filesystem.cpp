@@ -76,7 +76,7 @@ void ExeScr::copyfile_exec()
 {
     const std::wstring source = poppath(*this);
     const std::wstring target = poppath(*this);
-    const BOOL failifexists = cmdargs::toi32(popd()) != 0;
+    const BOOL failifexists = cmdargs::toi64(popd()) != 0;
     const BOOL ok = CopyFileW(source.c_str(), target.c_str(), failifexists);
     if (!ok)
         keepsyserr();
@@ -98,7 +98,7 @@ void ExeScr::deletefile_exec()
     const int64_t count = ip->i;
     ++ip;
     const std::wstring path = poppath(*this);
-    const bool recycle = count == 2 && cmdargs::toi32(popd()) != 0;
+    const bool recycle = count == 2 && cmdargs::toi64(popd()) != 0;
     if (recycle) {
         // 0 on success: the platform's own sense for this path.
         const std::wstring from = path + L'\0';  // the second NUL is the string's own

@@ -29,28 +29,28 @@ void ExeScr::systolocaltime_exec()
 {
     const int64_t which = ip->i;
     ++ip;
-    const bool tell = logheard();
     const timeconv::enumzonefn enumzone = timeconv::enumzones();
     if (which == 1) {
         const auto index = static_cast<DWORD>(cmdargs::toi32(popd()));
-        if ((!enumzone || enumzone(index, &tzrecord) != ERROR_SUCCESS) && tell)
+        if ((!enumzone || enumzone(index, &tzrecord) != ERROR_SUCCESS) && logon == 1)
             mylogmsg(L"EnumDynamicTimeZoneInformation fails.\n");
         return;
     }
     if (which == 0) {
         const SYSTEMTIME utc = keptsystime;
-        if (!timeconv::utctozone(timeconv::tzlocalex(), tzrecord, utc, keptsystime) && tell)
+        if (!timeconv::utctozone(timeconv::tzlocalex(), tzrecord, utc, keptsystime) && logon == 1)
             mylogmsg(L"SystemTimeToTzSpecificLocalTimeEx fails.\n");
         return;
     }
-    if (!enumzone)
+    // The list is walked only where it can be seen.
+    if (!enumzone || !logheard())
         return;
     for (DWORD k = 0; k < zonewalkmax; ++k) {
         DYNAMIC_TIME_ZONE_INFORMATION zone = {};
         const DWORD r = enumzone(k, &zone);
         if (r == ERROR_NO_MORE_ITEMS)
             break;
-        if (r == ERROR_SUCCESS && tell)
+        if (r == ERROR_SUCCESS)
             mylogmsg(L"i:%d name:%s:\n", static_cast<int>(k), zone.TimeZoneKeyName);
     }
 }

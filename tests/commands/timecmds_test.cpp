@@ -248,14 +248,12 @@ TEST(TimeZones, ListAndFailuresInTheLog)
     runop(e, &ExeScr::systolocaltime_exec, 2);
     e.pushint(100000);
     runop(e, &ExeScr::systolocaltime_exec, 1);
-    // The pane off and the file open to forced lines only: both channels count
-    // as off, and these lines are not forced.
+    // The pane off and the file open to priority lines only: both channels
+    // count as off for the list, which is then not walked.
     e.logsupwin = 2;
     e.logsupfile = 1;
     e.logforce = 1;
     runop(e, &ExeScr::systolocaltime_exec, 2);
-    e.pushint(-1);
-    runop(e, &ExeScr::systolocaltime_exec, 1);
     // The log switch off.
     e.logsupfile = 0;
     e.logsupwin = 0;
