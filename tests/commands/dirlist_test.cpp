@@ -186,53 +186,6 @@ TEST(DirRead, ClosedAndReopenedHandles)
               L"ReOpen error.:listing");
 }
 
-TEST(DirOpen, ReadsTheWholeFolderAndCounts)
-{
-    // A folder of this test alone.
-    const std::wstring dir = qtest::scratchdir() + L"dirlist_open";
-    CreateDirectoryW(dir.c_str(), nullptr);
-    CreateDirectoryW((dir + L"\\inner").c_str(), nullptr);
-    HANDLE f = CreateFileW((dir + L"\\f.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD done = 0;
-    WriteFile(f, "12345", 5, &done, nullptr);
-    CloseHandle(f);
-
-    ExeScr e;
-    const auto h = static_cast<int32_t>(e.dirfind(L"h"));
-    for (const std::wstring& path : {dir, dir + L"\\"}) {
-        e.pushstrtext(path.c_str(), path.size(), 217);
-        e.pushint((static_cast<int64_t>(h) << 32) | 1);
-        e.diropen_exec();
-        EXPECT_EQ(qtest::popint(e), 1);
-        EXPECT_EQ(e.dirbuffcnt, 4) << ". .. inner f.bin";
-        runop(e, &ExeScr::dirsort_exec, sortword(h, 4, 2));
-        EXPECT_EQ(e.dirglobal[0].entries[0].name, L"f.bin");
-        EXPECT_EQ(e.dirglobal[0].entries[0].size, 5u);
-        runop(e, &ExeScr::dirclose_exec, handleword(h));
-        EXPECT_EQ(e.dirglobal[0].open, 0u);
-        EXPECT_TRUE(e.dirglobal[0].entries.empty());
-        EXPECT_EQ(e.dirbuffcnt, 4) << "closing keeps the count";
-    }
-    // A failed open keeps the record closed and the last count.
-    const std::wstring missing = dir + L"\\none";
-    e.syserrtext.clear();
-    e.pushstrtext(missing.c_str(), missing.size(), 217);
-    e.pushint((static_cast<int64_t>(h) << 32) | 1);
-    e.diropen_exec();
-    EXPECT_EQ(qtest::popint(e), 0);
-    EXPECT_EQ(e.dirglobal[0].open, 0u);
-    EXPECT_EQ(e.dirbuffcnt, 4);
-    EXPECT_FALSE(e.syserrtext.empty());
-    EXPECT_EQ(e.datd.count(), 0);
-    EXPECT_EQ(e.dats.count(), 0);
-    e.freedatd();
-    e.freedats();
-
-    DeleteFileW((dir + L"\\f.bin").c_str());
-    RemoveDirectoryW((dir + L"\\inner").c_str());
-    RemoveDirectoryW(dir.c_str());
-}
-
 TEST(DirFrontEnds, WordsAndCountsAreCompileErrors)
 {
     qtest::expectexits(L"direrr", {

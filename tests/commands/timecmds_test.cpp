@@ -143,23 +143,6 @@ TEST(Strftime, DirectivesInFixedZones)
     e.freedats();
 }
 
-TEST(Strftime, ExpansionOnItsOwn)
-{
-    std::tm t = {};
-    t.tm_year = 10000 - 1900;
-    t.tm_wday = 4;
-    std::wstring out;
-    wchar_t bad = L'?';
-    EXPECT_TRUE(timeconv::expand(L"%Y|%y|%a|%w|%j", t, out, bad));
-    EXPECT_EQ(out, L"10000|000|thr|4|001");
-    EXPECT_TRUE(timeconv::expand(L"", t, out, bad));
-    EXPECT_EQ(out, L"");
-    EXPECT_FALSE(timeconv::expand(L"a%H%%", t, out, bad));
-    EXPECT_EQ(bad, L'%') << "there is no literal percent";
-    EXPECT_FALSE(timeconv::expand(L"%H %", t, out, bad));
-    EXPECT_EQ(bad, L'\0');
-}
-
 TEST(Strftime, UnknownDirectivesEndTheRun)
 {
     qtest::expectexits(L"strftimeerr", {
@@ -276,23 +259,6 @@ TEST(TimeZones, ListAndFailuresInTheLog)
         ++fails;
     EXPECT_EQ(fails, 1u);
     EXPECT_EQ(e.datd.count(), 0);
-    e.freedatd();
-}
-
-TEST(TimeWords, KeptTimesAndSystime)
-{
-    ExeScr e;
-    SYSTEMTIME before;
-    GetSystemTime(&before);
-    e.getsystemtime_exec();
-    EXPECT_EQ(e.keptsystime.wYear, before.wYear);
-    EXPECT_LE(e.keptsystime.wMonth, 12);
-    e.getlocaltime_exec();
-    EXPECT_GE(e.keptsystime.wYear, 2024);
-    e.systime_exec();
-    const datdcell now = e.popd();
-    EXPECT_EQ(now.isint, 1u) << "within the signed 32-bit range until 2038";
-    EXPECT_NEAR(static_cast<double>(now.i), static_cast<double>(_time64(nullptr)), 2.0);
     e.freedatd();
 }
 
