@@ -1,5 +1,6 @@
 // The argument splitter every front end shares, and the compiling of single
 // arguments and sub-command words.
+#include <cstring>
 #include <cwchar>
 
 #include "compiler/textscan.h"
@@ -83,6 +84,27 @@ void ExeScr::nextnum(wchar_t* text)
 void ExeScr::nextstr(wchar_t* text)
 {
     argstr(text + mypop());
+}
+
+void ExeScr::fixedargs_comp(wchar_t* args, const char* kinds, execfn op)
+{
+    const auto count = static_cast<int32_t>(strlen(kinds));
+    if (count == 1) {
+        if (kinds[0] == 'n')
+            argnum(args);
+        else
+            argstr(args);
+    } else {
+        if (splitargs(args) != count)
+            comperr(L"the number of argument mismatch.");
+        for (int32_t k = count - 1; k >= 0; --k) {
+            if (kinds[k] == 'n')
+                nextnum(args);
+            else
+                nextstr(args);
+        }
+    }
+    emitcell(op);
 }
 
 int32_t ExeScr::subcommand(wchar_t* text, const subword* words, bool detail)

@@ -58,8 +58,8 @@ const wordentry table[] = {
     emit(L"argcnt", &ExeScr::argcnt_exec, 0, 1),
     pending(L"bm_getstate", 1),  // bm_getstate_comp
     frontend(L"cutstr", &ExeScr::cutstr_comp, 2),
-    pending(L"copyfile", 1),  // copyfile_comp
-    pending(L"createdirectory", 1),  // createdirectory_comp
+    frontend(L"copyfile", &ExeScr::copyfile_comp, 1),
+    frontend(L"createdirectory", &ExeScr::createdirectory_comp, 1),
     frontend(L"cos", &ExeScr::cos_comp, 1),
     pending(L"creproc", 3),  // creproc_comp
     emitonly(L"clock", &ExeScr::clock_exec, 1),
@@ -74,14 +74,14 @@ const wordentry table[] = {
     emit(L"cargcnt", &ExeScr::argcnt_exec, 1, 1),
     emit(L"cliright", &ExeScr::engvar_exec, 38, 1),
     emit(L"clibottom", &ExeScr::engvar_exec, 39, 1),
-    pending(L"deletefile", 1),  // deletefile_comp
+    frontend(L"deletefile", &ExeScr::deletefile_comp, 1),
     pending(L"dialogbox", 1),  // dialogbox_comp
     pending(L"dialogbox2", 1),  // dialogbox2_comp
-    pending(L"diropen", 1),  // diropen_comp
-    pending(L"dirreads", 2),  // dirreads_comp
-    pending(L"dirreadd", 1),  // dirreadd_comp
-    pending(L"dirsort", 3),  // dirsort_comp
-    pending(L"dirclose", 3),  // dirclose_comp
+    frontend(L"diropen", &ExeScr::diropen_comp, 1),
+    frontend(L"dirreads", &ExeScr::dirreads_comp, 2),
+    frontend(L"dirreadd", &ExeScr::dirreadd_comp, 1),
+    frontend(L"dirsort", &ExeScr::dirsort_comp, 3),
+    frontend(L"dirclose", &ExeScr::dirclose_comp, 3),
     frontend(L"def", &ExeScr::def_comp, 1),
     pending(L"dshow", 1),  // dshow_comp
     emit(L"dirbuffcnt", &ExeScr::engvar_exec, 8, 1),
@@ -101,7 +101,7 @@ const wordentry table[] = {
     pending(L"fclose", 3),  // fclose_comp
     pending(L"fflush", 3),  // fflush_comp
     pending(L"filesort", 3),  // filesort_comp
-    pending(L"fexist", 1),  // fexist_comp
+    frontend(L"fexist", &ExeScr::fexist_comp, 1),
     pending(L"fdel", 3),  // fdel_comp
     frontend(L"floor", &ExeScr::floor_comp, 1),
     emit(L"filelinecnt", &ExeScr::engvar_exec, 6, 1),
@@ -109,9 +109,9 @@ const wordentry table[] = {
     pending(L"fbread", 1),  // fbread_comp
     pending(L"fbwrite", 1),  // fbwrite_comp
     pending(L"getwmchar", 1),  // getwmchar_comp
-    pending(L"getfiletime", 1),  // getfiletime_comp
-    pending(L"getfileattribute", 1),  // getfileattribute_comp
-    pending(L"getfilesize", 1),  // getfilesize_comp
+    frontend(L"getfiletime", &ExeScr::getfiletime_comp, 1),
+    frontend(L"getfileattribute", &ExeScr::getfileattribute_comp, 1),
+    frontend(L"getfilesize", &ExeScr::getfilesize_comp, 1),
     pending(L"getfilelinecnt", 1),  // getfilelinecnt_comp
     pending(L"gethwnd", 3),  // gethwnd_comp
     pending(L"getparent", 3),  // getparent_comp
@@ -127,10 +127,10 @@ const wordentry table[] = {
     pending(L"getsysteminfo", 2),  // getsysteminfo_comp
     enginetext(L"getlasterror", 0),
     emit(L"getexelinenum", &ExeScr::engvar_exec, 21, 1),
-    pending(L"getsystemtime", 3),  // getsystemtime_exec
-    pending(L"getlocaltime", 3),  // getlocaltime_exec
-    pending(L"getdrivetype", 1),  // getdrivetype_comp
-    pending(L"getcurrentdirectory", 2),  // getcurrentdirectory_exec
+    emitonly(L"getsystemtime", &ExeScr::getsystemtime_exec, 3),
+    emitonly(L"getlocaltime", &ExeScr::getlocaltime_exec, 3),
+    frontend(L"getdrivetype", &ExeScr::getdrivetype_comp, 1),
+    emitonly(L"getcurrentdirectory", &ExeScr::getcurrentdirectory_exec, 2),
     frontend(L"getargument", &ExeScr::getargument_comp, 2),
     frontend(L"getcallargument", &ExeScr::getcallargument_comp, 2),
     emit(L"hwndmine", &ExeScr::engvar_exec, 1, 1),
@@ -160,7 +160,7 @@ const wordentry table[] = {
     declaration(L"localdir"),
     frontend(L"log", &ExeScr::log_comp, 1),
     frontend(L"log10", &ExeScr::log10_comp, 1),
-    pending(L"movefile", 1),  // movefile_comp
+    frontend(L"movefile", &ExeScr::movefile_comp, 1),
     frontword(L"monrect[", 8, &ExeScr::monrectidx_comp, 1),
     emit(L"moncnt", &ExeScr::monrect_exec, 0, 1),
     frontend(L"monrect", &ExeScr::monrect_comp, 1),
@@ -171,7 +171,7 @@ const wordentry table[] = {
     pending(L"matchval", 1),  // matchval_comp
     pending(L"matchstr", 2),  // matchstr_comp
     pending(L"mastervol", 1),  // mastervol_comp
-    pending(L"mktime", 1),  // mktime_comp
+    frontend(L"mktime", &ExeScr::mktime_comp, 1),
     frontend(L"num", &ExeScr::num_comp, 1),
     frontend(L"printf", &ExeScr::printf_comp, 2),
     frontend(L"pow", &ExeScr::pow_comp, 1),
@@ -183,11 +183,11 @@ const wordentry table[] = {
     frontend(L"queue", &ExeScr::queue_comp, 1),
     frontend(L"return", &ExeScr::return_comp, 3),
     frontend(L"retstr", &ExeScr::retstr_comp, 3),
-    pending(L"removedirectory", 1),  // removedirectory_comp
+    frontend(L"removedirectory", &ExeScr::removedirectory_comp, 1),
     frontend(L"rand", &ExeScr::rand_comp, 1),
-    pending(L"regaddstr", 3),  // regaddstr_comp
-    pending(L"regdel", 3),  // regdel_comp
-    pending(L"reggetstr", 2),  // reggetstr_comp
+    frontend(L"regaddstr", &ExeScr::regaddstr_comp, 3),
+    frontend(L"regdel", &ExeScr::regdel_comp, 3),
+    frontend(L"reggetstr", &ExeScr::reggetstr_comp, 2),
     pending(L"registerhotkey", 1),  // registerhotkey_comp
     enginetext(L"scriptdrv", 3),
     enginetext(L"scriptdir", 4),
@@ -196,8 +196,8 @@ const wordentry table[] = {
     pending(L"sendstr", 3),  // sendstr_comp
     frontend(L"setc", &ExeScr::setc_comp, 3),
     pending(L"setclipboarddata", 1),  // setclipboarddata_comp
-    pending(L"setfiletime", 1),  // setfiletime_comp
-    pending(L"setfileattributes", 1),  // setfileattributes_comp
+    frontend(L"setfiletime", &ExeScr::setfiletime_comp, 1),
+    frontend(L"setfileattributes", &ExeScr::setfileattributes_comp, 1),
     pending(L"setprog", 3),  // setprog_comp
     pending(L"shellexe", 3),  // shellexe_comp
     pending(L"shutdown", 3),  // shutdown_comp
@@ -205,8 +205,8 @@ const wordentry table[] = {
     pending(L"signmode", 1),  // signmode_comp
     pending(L"sleep", 3),  // sleep_comp
     pending(L"sleepm", 3),  // sleepm_comp
-    pending(L"strftime", 2),  // strftime_comp
-    pending(L"systime", 1),  // systime_exec
+    frontend(L"strftime", &ExeScr::strftime_comp, 2),
+    emitonly(L"systime", &ExeScr::systime_exec, 1),
     frontend(L"sqrt", &ExeScr::sqrt_comp, 1),
     frontend(L"strcmp", &ExeScr::strcmp_comp, 1),
     pending(L"status", 3),  // status_comp
@@ -218,12 +218,12 @@ const wordentry table[] = {
     variant(L"strrchr", &ExeScr::strchr_comp, 1, 1),
     frontend(L"str", &ExeScr::str_comp, 2),
     frontend(L"strlen", &ExeScr::strlen_comp, 1),
-    pending(L"systolocaltime", 3),  // systolocaltime_comp
+    frontend(L"systolocaltime", &ExeScr::systolocaltime_comp, 3),
     frontword(L"systemtime.", 11, &ExeScr::systemtimefield_comp, 1),
     frontend(L"systemtime", &ExeScr::systemtime_comp, 1),
     pending(L"subs", 1),  // subs_comp
     pending(L"subsstr", 2),  // subsstr_comp
-    pending(L"setcurrentdirectory", 1),  // setcurrentdirectory_comp
+    frontend(L"setcurrentdirectory", &ExeScr::setcurrentdirectory_comp, 1),
     frontend(L"tan", &ExeScr::tan_comp, 1),
     frontend(L"tolowerstr", &ExeScr::tolowerstr_comp, 2),
     frontend(L"trim", &ExeScr::trim_comp, 3),

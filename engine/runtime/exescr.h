@@ -121,6 +121,10 @@ public:
 #include "commands/threadqueue_ops.inc"
 #include "commands/structure_ops.inc"
 #include "commands/valuewords_ops.inc"
+#include "commands/dirlist_ops.inc"
+#include "commands/filesystem_ops.inc"
+#include "commands/timecmds_ops.inc"
+#include "commands/registrycmds_ops.inc"
 };
 
 // A seam for test drivers, never set by the programs: the fatal exit hands

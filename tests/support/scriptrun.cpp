@@ -1,5 +1,7 @@
 #include "support/scriptrun.h"
 
+#include <gtest/gtest.h>
+
 #include "compiler/scriptsource.h"
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
@@ -101,6 +103,14 @@ std::wstring runscript(const std::wstring& name, const std::wstring& text)
     if (!ended)
         out += L"[timed out]\n";
     return out;
+}
+
+void expectexits(const wchar_t* name, std::initializer_list<exitcase> cases, bool atrun)
+{
+    for (const exitcase& c : cases)
+        EXPECT_EQ(narrow(runscript(name, c.script)),
+                  narrow(std::wstring(L"Exiting... ") + c.message + (atrun ? L"\n" : L" \n")))
+            << narrow(c.script);
 }
 
 }  // namespace qtest

@@ -2,6 +2,7 @@
 // lifecycle: the log lines the script writes are what the tests compare.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 namespace qtest {
@@ -13,6 +14,16 @@ namespace qtest {
 // is closed; its "Exiting..." line stays in the log. Values left on the datum
 // stacks by a completed run are reported as a last line "[left: datd N dats M]".
 std::wstring runscript(const std::wstring& name, const std::wstring& text);
+
+// A script that ends in a fatal error, and the message of its one "Exiting..." line.
+struct exitcase {
+    const wchar_t* script;
+    const wchar_t* message;
+};
+// Runs each script (as runscript does) and expects its whole log to be that line:
+// a compile error's form, or with `atrun` a run-time error's (its line is part
+// of the message there).
+void expectexits(const wchar_t* name, std::initializer_list<exitcase> cases, bool atrun = false);
 
 // UTF-8 to UTF-16 and back.
 std::wstring widen(const std::string& s);

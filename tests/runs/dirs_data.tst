@@ -1,0 +1,1 @@
+// Data of the directory tests: a small file of a known size.
