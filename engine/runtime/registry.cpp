@@ -10,8 +10,18 @@ std::mutex g_scriptmutex;
 std::vector<regentry> scriptregistry;
 std::wstring g_runlisttext;
 
+// Set whenever a run leaves the registry, so that mythreadclosure wakes at
+// once instead of at its next poll. Made with the first start.
+static HANDLE registrychanged()
+{
+    static HANDLE ev = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    return ev;
+}
+
 void unregister(ExeScr* exe)
 {
+    if (HANDLE ev = registrychanged())
+        SetEvent(ev);
     exe->wakejoiners();
     for (auto it = scriptregistry.begin(); it != scriptregistry.end(); ++it) {
         if (it->exe == exe) {
@@ -233,7 +243,8 @@ int mythreadclosure()
         if (now >= deadline)
             break;
         const DWORD left = static_cast<DWORD>(deadline - now);
-        const DWORD r = MsgWaitForMultipleObjectsEx(0, nullptr, left < 100 ? left : 100,
+        HANDLE changed = registrychanged();
+        const DWORD r = MsgWaitForMultipleObjectsEx(changed ? 1 : 0, &changed, left < 100 ? left : 100,
                                                     QS_ALLINPUT | QS_ALLPOSTMESSAGE, MWMO_INPUTAVAILABLE);
         if (r == WAIT_FAILED)
             Sleep(10);

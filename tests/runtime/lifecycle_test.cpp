@@ -484,3 +484,43 @@ TEST(RunPath, TheMainRunReportsItsOwnLogNotItsThreads)
     EXPECT_EQ(querylogpath(path.c_str(), small, 4), static_cast<int>(mainlog.size()));
     EXPECT_EQ(small[0], L'x');
 }
+
+// How soon a stop takes effect: ESC in the script window and mythreadclosure
+// each end a busy loop, its run leaving the registry, within 100 ms.
+TEST(StopLatency, EscapeAndClosureEndABusyLoopWithin100ms)
+{
+    const std::wstring path = scratchdir() + L"latency.tst";
+    qtest::writescript(path, L"main\r\n{\r\n    i = 0\r\n    while (1) {\r\n        i++\r\n    }\r\n}\r\n");
+    auto waitrunning = [&path] {
+        HWND wnd = nullptr;
+        for (int k = 0; k < 400 && !wnd; ++k) {
+            pump(5);
+            wnd = windowof(path);
+        }
+        pump(50);  // well inside the loop
+        return wnd;
+    };
+    auto gone = [&path](ULONGLONG since) {
+        while (queryexealive(path.c_str())) {
+            if (GetTickCount64() - since > 2000)
+                break;
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&msg);
+            Sleep(1);
+        }
+        return GetTickCount64() - since;
+    };
+    startMyExec(path.c_str());
+    HWND wnd = waitrunning();
+    ASSERT_NE(wnd, nullptr);
+    const ULONGLONG esc = GetTickCount64();
+    PostMessageW(wnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_LT(gone(esc), 100u) << "ESC";
+
+    startMyExec(path.c_str());
+    ASSERT_NE(waitrunning(), nullptr);
+    const ULONGLONG closure = GetTickCount64();
+    mythreadclosure();
+    EXPECT_LT(gone(closure), 100u) << "mythreadclosure";
+}
