@@ -159,8 +159,7 @@ def wholeruns(seconds, seed, work, bindir, findings):
     total = 0
     batchno = 0
     while time.time() < end:
-        batch = os.path.join(work, "batch")
-        shutil.rmtree(batch, ignore_errors=True)
+        batch = os.path.join(work, "batch%d" % batchno)
         os.makedirs(batch)
         subprocess.run(["timeout", "60", WINE, winpath(work, os.path.join(work, "fuzzengine.exe")), "gen",
                         str(BATCH), str(seed * 1000 + batchno), winpath(work, batch),
@@ -168,6 +167,7 @@ def wholeruns(seconds, seed, work, bindir, findings):
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, check=True)
         batchno += 1
         texts = [read_utf16(os.path.join(batch, f)) for f in sorted(os.listdir(batch))]
+        shutil.rmtree(batch, ignore_errors=True)
         found = None
         with concurrent.futures.ThreadPoolExecutor(SLOTS) as pool:
             free = list(range(SLOTS))

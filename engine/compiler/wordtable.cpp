@@ -93,26 +93,26 @@ const wordentry table[] = {
     frontend(L"exeline", &ExeScr::exeline_comp, 3),
     emit(L"eflags", &ExeScr::engvar_exec, 18, 1),
     forheader(),
-    pending(L"fopen", 1),  // fopen_comp
-    pending(L"fread", 2),  // fread_comp
-    pending(L"fspread", 2),  // fspread_comp
-    pending(L"fsdread", 1),  // fsdread_comp
-    pending(L"fwrite", 3),  // fwrite_comp
-    pending(L"fclose", 3),  // fclose_comp
-    pending(L"fflush", 3),  // fflush_comp
-    pending(L"filesort", 3),  // filesort_comp
+    frontend(L"fopen", &ExeScr::fopen_comp, 1),
+    frontend(L"fread", &ExeScr::fread_comp, 2),
+    frontend(L"fspread", &ExeScr::fspread_comp, 2),
+    frontend(L"fsdread", &ExeScr::fsdread_comp, 1),
+    frontend(L"fwrite", &ExeScr::fwrite_comp, 3),
+    frontend(L"fclose", &ExeScr::fclose_comp, 3),
+    frontend(L"fflush", &ExeScr::fflush_comp, 3),
+    frontend(L"filesort", &ExeScr::filesort_comp, 3),
     frontend(L"fexist", &ExeScr::fexist_comp, 1),
-    pending(L"fdel", 3),  // fdel_comp
+    frontend(L"fdel", &ExeScr::fdel_comp, 3),
     frontend(L"floor", &ExeScr::floor_comp, 1),
     emit(L"filelinecnt", &ExeScr::engvar_exec, 6, 1),
     emit(L"filedatacnt", &ExeScr::engvar_exec, 7, 1),
-    pending(L"fbread", 1),  // fbread_comp
-    pending(L"fbwrite", 1),  // fbwrite_comp
+    frontend(L"fbread", &ExeScr::fbread_comp, 1),
+    frontend(L"fbwrite", &ExeScr::fbwrite_comp, 1),
     pending(L"getwmchar", 1),  // getwmchar_comp
     frontend(L"getfiletime", &ExeScr::getfiletime_comp, 1),
     frontend(L"getfileattribute", &ExeScr::getfileattribute_comp, 1),
     frontend(L"getfilesize", &ExeScr::getfilesize_comp, 1),
-    pending(L"getfilelinecnt", 1),  // getfilelinecnt_comp
+    frontend(L"getfilelinecnt", &ExeScr::getfilelinecnt_comp, 1),
     pending(L"gethwnd", 3),  // gethwnd_comp
     pending(L"getparent", 3),  // getparent_comp
     pending(L"getchildhwnd", 3),  // getchildhwnd_comp

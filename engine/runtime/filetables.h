@@ -21,15 +21,17 @@ constexpr int32_t fppathid = 2125;
 
 // The text of an open file as a list of lines. The lines lie one behind the
 // other in `text`, each with its NUL; `used` is the sum over all lines of
-// length + 1. The block holds `cap` + 1 characters, so `text[used]` always
-// exists and is kept a NUL.
+// length + 1 (plus one for the byte-order mark that a file read from disk keeps
+// in front of its first line). The block holds `cap` + 1 characters, so
+// `text[used]` always exists and is kept a NUL. A binary file keeps its bytes
+// in `text` instead: `cap` and `bytecount` then count bytes.
 struct LineBuf {
     std::vector<wchar_t*> lines;  // in file order, each pointing into `text`
     uint32_t encoding = 0;        // set by "fopen"; 2 = UTF-8
     wchar_t* text = nullptr;      // tracked block, or null
     uint32_t textid = 0;          // its allocation id
     uint32_t cap = 0;             // in characters
-    uint32_t bytecount = 0;       // set by the file commands
+    uint32_t bytecount = 0;       // binary files: the bytes held
     uint32_t used = 0;            // in characters
 };
 
@@ -38,9 +40,9 @@ struct FilePointer {
     wchar_t name[fpnamemax + 1] = {};
     uint32_t open = 0;  // 1 while a file is open on the record
     LineBuf lb;         // the line buffer
-    uint32_t mode = 0;  // mode bits of the "fopen" operand
-    uint32_t mode2 = 0; // two further words set by "fopen"
-    uint32_t mode3 = 0;
+    uint32_t mode = 0;      // mode bits of the "fopen" operand
+    uint32_t writable = 0;  // 1: the contents are written back
+    uint32_t binary = 0;    // 1: a byte buffer, no lines
     wchar_t pathinl[fppathinline + 1] = {};
     wchar_t* path = nullptr;    // pathinl or pathheap, null while none is set
     uint32_t pathcap = 0;       // fppathinline for the inline text
@@ -61,8 +63,8 @@ struct FilePointer {
         open = o.open;
         lb = o.lb;
         mode = o.mode;
-        mode2 = o.mode2;
-        mode3 = o.mode3;
+        writable = o.writable;
+        binary = o.binary;
         wmemcpy(pathinl, o.pathinl, fppathinline + 1);
         path = o.path == o.pathinl ? pathinl : o.path;
         pathcap = o.pathcap;

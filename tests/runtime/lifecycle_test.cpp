@@ -17,6 +17,7 @@ using qtest::expectfatal;
 using qtest::fatalengine;
 using qtest::pump;
 using qtest::scratchdir;
+using qtest::writebytes;
 
 namespace {
 
@@ -33,14 +34,6 @@ std::vector<std::wstring> loglines(const std::wstring& name)
         lines.push_back(line);
     }
     return lines;
-}
-
-void writebytes(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD n = 0;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-    CloseHandle(h);
 }
 
 // Waits, dispatching, until the run of `path` has left the registry.

@@ -171,13 +171,30 @@ std::wstring logpane::text() const
     return t;
 }
 
-void writescript(const std::wstring& path, const wchar_t* text)
+void writebytes(const std::wstring& path, const std::string& bytes)
 {
-    std::wstring body = std::wstring(1, wchar_t(0xFEFF)) + text;
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD n = 0;
-    WriteFile(h, body.data(), static_cast<DWORD>(body.size() * sizeof(wchar_t)), &n, nullptr);
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
     CloseHandle(h);
+}
+
+std::string readbytes(const std::wstring& path)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    std::string bytes(GetFileSize(h, nullptr), '\0');
+    DWORD got = 0;
+    ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(h);
+    return bytes;
+}
+
+void writescript(const std::wstring& path, const wchar_t* text)
+{
+    const std::wstring body = std::wstring(1, wchar_t(0xFEFF)) + text;
+    writebytes(path, std::string(reinterpret_cast<const char*>(body.data()), body.size() * sizeof(wchar_t)));
 }
 
 HWND ownerwindow()

@@ -20,6 +20,10 @@ std::wstring readfile(const std::wstring& path);
 // Writes a script file as the program stores them: UTF-16LE behind its mark.
 void writescript(const std::wstring& path, const wchar_t* text);
 
+// A file's bytes, written and read as they are ("<missing>" when it cannot be read).
+void writebytes(const std::wstring& path, const std::string& bytes);
+std::string readbytes(const std::wstring& path);
+
 // Tracked blocks of an engine with allocation id `id`: how many, the first.
 size_t countid(const ExeScr& e, int32_t id);
 const memrec* findid(const ExeScr& e, int32_t id);

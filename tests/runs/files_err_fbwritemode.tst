@@ -1,0 +1,5 @@
+// Storing bytes through a closed pointer names the pointer.
+main
+{
+    fbwrite(bytes, 0, 1)
+}

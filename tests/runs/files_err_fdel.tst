@@ -1,0 +1,6 @@
+// Deleting line 0 of a pointer with no lines.
+main
+{
+    fopen(f, "err_fdel.txt", w)
+    fdel(f, 0)
+}
