@@ -18,4 +18,8 @@ std::wstring runscript(const std::wstring& name, const std::wstring& text);
 std::wstring widen(const std::string& s);
 std::string narrow(const std::wstring& s);
 
+// A path of the build machine as the test program sees it: a Unix path is
+// reached through drive Z:, with backslashes.
+std::wstring hostpath(const std::string& path);
+
 }  // namespace qtest
