@@ -15,14 +15,7 @@ namespace {
 // The folder as Windows sees it (a Unix path is reached through drive Z:).
 std::wstring scriptdir()
 {
-    std::wstring dir = qtest::widen(QUORVEL_SCRIPT_DIR);
-    if (!dir.empty() && dir[0] == L'/') {
-        for (wchar_t& c : dir)
-            if (c == L'/')
-                c = L'\\';
-        dir = L"Z:" + dir;
-    }
-    return dir + L"\\";
+    return qtest::hostpath(QUORVEL_SCRIPT_DIR) + L"\\";
 }
 
 std::string readtext(const std::wstring& path)

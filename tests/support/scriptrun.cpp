@@ -59,6 +59,18 @@ std::string narrow(const std::wstring& w)
     return s;
 }
 
+std::wstring hostpath(const std::string& path)
+{
+    std::wstring p = widen(path);
+    if (!p.empty() && p[0] == L'/') {
+        for (wchar_t& c : p)
+            if (c == L'/')
+                c = L'\\';
+        p = L"Z:" + p;
+    }
+    return p;
+}
+
 std::wstring runscript(const std::wstring& name, const std::wstring& text)
 {
     // Both are left behind: a fatal exit never hands the engine back.

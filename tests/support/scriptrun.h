@@ -29,4 +29,8 @@ void expectexits(const wchar_t* name, std::initializer_list<exitcase> cases, boo
 std::wstring widen(const std::string& s);
 std::string narrow(const std::wstring& s);
 
+// A path of the build machine as the test program sees it: a Unix path is
+// reached through drive Z:, with backslashes.
+std::wstring hostpath(const std::string& path);
+
 }  // namespace qtest
