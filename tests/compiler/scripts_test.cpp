@@ -5,33 +5,17 @@
 
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "support/scriptrun.h"
 
 namespace {
 
-// The folder as Windows sees it (a Unix path is reached through drive Z:).
 std::wstring scriptdir()
 {
-    std::wstring dir = qtest::widen(QUORVEL_SCRIPT_DIR);
-    if (!dir.empty() && dir[0] == L'/') {
-        for (wchar_t& c : dir)
-            if (c == L'/')
-                c = L'\\';
-        dir = L"Z:" + dir;
-    }
-    return dir + L"\\";
+    return qtest::buildfolder(QUORVEL_SCRIPT_DIR);
 }
 
-std::string readtext(const std::wstring& path)
-{
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using qtest::readtext;
 
 std::vector<std::string> listscripts()
 {
