@@ -113,9 +113,9 @@ const wordentry table[] = {
     frontend(L"getfileattribute", &ExeScr::getfileattribute_comp, 1),
     frontend(L"getfilesize", &ExeScr::getfilesize_comp, 1),
     pending(L"getfilelinecnt", 1),  // getfilelinecnt_comp
-    pending(L"gethwnd", 3),  // gethwnd_comp
-    pending(L"getparent", 3),  // getparent_comp
-    pending(L"getchildhwnd", 3),  // getchildhwnd_comp
+    frontend(L"gethwnd", &ExeScr::gethwnd_comp, 3),
+    frontend(L"getparent", &ExeScr::getparent_comp, 3),
+    frontend(L"getchildhwnd", &ExeScr::getchildhwnd_comp, 3),
     pending(L"getcursorpos", 3),  // getcursorpos_exec
     frontend(L"getc", &ExeScr::getc_comp, 1),
     pending(L"getclipboarddata", 1),  // getclipboarddata_comp
@@ -240,7 +240,7 @@ const wordentry table[] = {
     emit(L"vardtype", &ExeScr::engvar_exec, 19, 1),
     emit(L"vbret", &ExeScr::engvar_exec, 20, 1),
     pending(L"waittime", 1),  // waittime_comp
-    pending(L"wininfo", 3),  // wininfo_comp
+    frontend(L"wininfo", &ExeScr::wininfo_comp, 3),
     emit(L"workleft", &ExeScr::workarea_exec, 0, 1),
     emit(L"worktop", &ExeScr::workarea_exec, 1, 1),
     emit(L"workright", &ExeScr::workarea_exec, 2, 1),

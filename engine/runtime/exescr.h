@@ -125,6 +125,7 @@ public:
 #include "commands/filesystem_ops.inc"
 #include "commands/timecmds_ops.inc"
 #include "commands/registrycmds_ops.inc"
+#include "commands/windowsearch_ops.inc"
 };
 
 // A seam for test drivers, never set by the programs: the fatal exit hands
