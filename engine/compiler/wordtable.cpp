@@ -56,7 +56,7 @@ const wordentry table[] = {
     frontend(L"atan", &ExeScr::atan_comp, 1),
     {L"arg_", 4, wordaction::argword, 2, nullptr, nullptr, &ExeScr::arg_exec, 0, true},
     emit(L"argcnt", &ExeScr::argcnt_exec, 0, 1),
-    pending(L"bm_getstate", 1),  // bm_getstate_comp
+    frontend(L"bm_getstate", &ExeScr::bm_getstate_comp, 1),
     frontend(L"cutstr", &ExeScr::cutstr_comp, 2),
     frontend(L"copyfile", &ExeScr::copyfile_comp, 1),
     frontend(L"createdirectory", &ExeScr::createdirectory_comp, 1),
@@ -66,7 +66,7 @@ const wordentry table[] = {
     pending(L"ctrlwin", 1),  // ctrlwin_comp
     pending(L"ctrlhv", 1),  // ctrlhv_comp
     frontend(L"call", &ExeScr::call_comp, 3),
-    pending(L"clkitem", 3),  // clkitem_comp
+    frontend(L"clkitem", &ExeScr::clkitem_comp, 3),
     pending(L"clipboardmon", 1),  // clipboardmon_exec
     emit(L"charret", &ExeScr::engvar_exec, 11, 1),
     enginetext(L"classn", 7),
@@ -119,8 +119,8 @@ const wordentry table[] = {
     pending(L"getcursorpos", 3),  // getcursorpos_exec
     frontend(L"getc", &ExeScr::getc_comp, 1),
     pending(L"getclipboarddata", 1),  // getclipboarddata_comp
-    pending(L"geteditstr", 2),  // geteditstr_comp
-    pending(L"getitem", 3),  // getitem_comp
+    frontend(L"geteditstr", &ExeScr::geteditstr_comp, 2),
+    frontend(L"getitem", &ExeScr::getitem_comp, 3),
     pending(L"getopenfilename", 2),  // getopenfilename_comp
     pending(L"gpbox", 1),  // gpbox_comp
     pending(L"getasynckeystate", 1),  // getasynckeystate_comp
@@ -193,7 +193,7 @@ const wordentry table[] = {
     enginetext(L"scriptdir", 4),
     enginetext(L"scriptfn", 5),
     pending(L"setwindowpos", 3),  // setwindowpos_comp
-    pending(L"sendstr", 3),  // sendstr_comp
+    frontend(L"sendstr", &ExeScr::sendstr_comp, 3),
     frontend(L"setc", &ExeScr::setc_comp, 3),
     pending(L"setclipboarddata", 1),  // setclipboarddata_comp
     frontend(L"setfiletime", &ExeScr::setfiletime_comp, 1),

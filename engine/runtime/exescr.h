@@ -126,6 +126,8 @@ public:
 #include "commands/timecmds_ops.inc"
 #include "commands/registrycmds_ops.inc"
 #include "commands/windowsearch_ops.inc"
+#include "commands/controls_ops.inc"
+#include "commands/sendmouse_ops.inc"
 };
 
 // A seam for test drivers, never set by the programs: the fatal exit hands
