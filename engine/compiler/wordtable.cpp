@@ -63,8 +63,8 @@ const wordentry table[] = {
     frontend(L"cos", &ExeScr::cos_comp, 1),
     pending(L"creproc", 3),  // creproc_comp
     emitonly(L"clock", &ExeScr::clock_exec, 1),
-    pending(L"ctrlwin", 1),  // ctrlwin_comp
-    pending(L"ctrlhv", 1),  // ctrlhv_comp
+    frontend(L"ctrlwin", &ExeScr::ctrlwin_comp, 1),
+    frontend(L"ctrlhv", &ExeScr::ctrlhv_comp, 1),
     frontend(L"call", &ExeScr::call_comp, 3),
     frontend(L"clkitem", &ExeScr::clkitem_comp, 3),
     pending(L"clipboardmon", 1),  // clipboardmon_exec
@@ -192,7 +192,7 @@ const wordentry table[] = {
     enginetext(L"scriptdrv", 3),
     enginetext(L"scriptdir", 4),
     enginetext(L"scriptfn", 5),
-    pending(L"setwindowpos", 3),  // setwindowpos_comp
+    frontend(L"setwindowpos", &ExeScr::setwindowpos_comp, 3),
     frontend(L"sendstr", &ExeScr::sendstr_comp, 3),
     frontend(L"setc", &ExeScr::setc_comp, 3),
     pending(L"setclipboarddata", 1),  // setclipboarddata_comp

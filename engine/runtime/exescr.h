@@ -127,6 +127,7 @@ public:
 #include "commands/registrycmds_ops.inc"
 #include "commands/windowsearch_ops.inc"
 #include "commands/controls_ops.inc"
+#include "commands/ctrlwin_ops.inc"
 #include "commands/sendmouse_ops.inc"
 };
 
