@@ -56,17 +56,17 @@ const wordentry table[] = {
     frontend(L"atan", &ExeScr::atan_comp, 1),
     {L"arg_", 4, wordaction::argword, 2, nullptr, nullptr, &ExeScr::arg_exec, 0, true},
     emit(L"argcnt", &ExeScr::argcnt_exec, 0, 1),
-    pending(L"bm_getstate", 1),  // bm_getstate_comp
+    frontend(L"bm_getstate", &ExeScr::bm_getstate_comp, 1),
     frontend(L"cutstr", &ExeScr::cutstr_comp, 2),
     frontend(L"copyfile", &ExeScr::copyfile_comp, 1),
     frontend(L"createdirectory", &ExeScr::createdirectory_comp, 1),
     frontend(L"cos", &ExeScr::cos_comp, 1),
     pending(L"creproc", 3),  // creproc_comp
     emitonly(L"clock", &ExeScr::clock_exec, 1),
-    pending(L"ctrlwin", 1),  // ctrlwin_comp
-    pending(L"ctrlhv", 1),  // ctrlhv_comp
+    frontend(L"ctrlwin", &ExeScr::ctrlwin_comp, 1),
+    frontend(L"ctrlhv", &ExeScr::ctrlhv_comp, 1),
     frontend(L"call", &ExeScr::call_comp, 3),
-    pending(L"clkitem", 3),  // clkitem_comp
+    frontend(L"clkitem", &ExeScr::clkitem_comp, 3),
     pending(L"clipboardmon", 1),  // clipboardmon_exec
     emit(L"charret", &ExeScr::engvar_exec, 11, 1),
     enginetext(L"classn", 7),
@@ -113,14 +113,14 @@ const wordentry table[] = {
     frontend(L"getfileattribute", &ExeScr::getfileattribute_comp, 1),
     frontend(L"getfilesize", &ExeScr::getfilesize_comp, 1),
     frontend(L"getfilelinecnt", &ExeScr::getfilelinecnt_comp, 1),
-    pending(L"gethwnd", 3),  // gethwnd_comp
-    pending(L"getparent", 3),  // getparent_comp
-    pending(L"getchildhwnd", 3),  // getchildhwnd_comp
+    frontend(L"gethwnd", &ExeScr::gethwnd_comp, 3),
+    frontend(L"getparent", &ExeScr::getparent_comp, 3),
+    frontend(L"getchildhwnd", &ExeScr::getchildhwnd_comp, 3),
     pending(L"getcursorpos", 3),  // getcursorpos_exec
     frontend(L"getc", &ExeScr::getc_comp, 1),
     pending(L"getclipboarddata", 1),  // getclipboarddata_comp
-    pending(L"geteditstr", 2),  // geteditstr_comp
-    pending(L"getitem", 3),  // getitem_comp
+    frontend(L"geteditstr", &ExeScr::geteditstr_comp, 2),
+    frontend(L"getitem", &ExeScr::getitem_comp, 3),
     pending(L"getopenfilename", 2),  // getopenfilename_comp
     pending(L"gpbox", 1),  // gpbox_comp
     pending(L"getasynckeystate", 1),  // getasynckeystate_comp
@@ -192,8 +192,8 @@ const wordentry table[] = {
     enginetext(L"scriptdrv", 3),
     enginetext(L"scriptdir", 4),
     enginetext(L"scriptfn", 5),
-    pending(L"setwindowpos", 3),  // setwindowpos_comp
-    pending(L"sendstr", 3),  // sendstr_comp
+    frontend(L"setwindowpos", &ExeScr::setwindowpos_comp, 3),
+    frontend(L"sendstr", &ExeScr::sendstr_comp, 3),
     frontend(L"setc", &ExeScr::setc_comp, 3),
     pending(L"setclipboarddata", 1),  // setclipboarddata_comp
     frontend(L"setfiletime", &ExeScr::setfiletime_comp, 1),
@@ -240,7 +240,7 @@ const wordentry table[] = {
     emit(L"vardtype", &ExeScr::engvar_exec, 19, 1),
     emit(L"vbret", &ExeScr::engvar_exec, 20, 1),
     pending(L"waittime", 1),  // waittime_comp
-    pending(L"wininfo", 3),  // wininfo_comp
+    frontend(L"wininfo", &ExeScr::wininfo_comp, 3),
     emit(L"workleft", &ExeScr::workarea_exec, 0, 1),
     emit(L"worktop", &ExeScr::workarea_exec, 1, 1),
     emit(L"workright", &ExeScr::workarea_exec, 2, 1),

@@ -127,6 +127,10 @@ public:
 #include "commands/registrycmds_ops.inc"
 #include "commands/fileptr_ops.inc"
 #include "commands/filecontents_ops.inc"
+#include "commands/windowsearch_ops.inc"
+#include "commands/controls_ops.inc"
+#include "commands/ctrlwin_ops.inc"
+#include "commands/sendmouse_ops.inc"
 };
 
 // A seam for test drivers, never set by the programs: the fatal exit hands

@@ -6,10 +6,13 @@
 
 #include "compiler/wordtable.h"
 #include "runtime/exescr.h"
+#include "support/frontend.h"
 #include "support/testenv.h"
 
 using qtest::expectfatal;
 using qtest::fatalengine;
+using qtest::fronterror;
+using qtest::frontrun;
 
 namespace {
 
@@ -116,43 +119,6 @@ TEST(WordTable, PrefixesComeFirstAndLettersStayApart)
     const wordrange s = wordsof(L's');
     EXPECT_LE(s.last - s.first, 35) << "the longest chain of comparisons";
 }
-
-namespace {
-
-// Compiles one front end on a fresh engine and returns the operation cells
-// and operands it appended, as the emitted 64-bit words after each op.
-struct frontrun {
-    ExeScr e;
-    explicit frontrun(void (ExeScr::*front)(wchar_t*), const wchar_t* text)
-    {
-        std::wstring buf = text;
-        (e.*front)(buf.data());
-    }
-    ~frontrun()
-    {
-        e.freecode();
-        e.freemypush();
-        e.freemypush2();
-        e.freestrtbls();
-        e.freevartable();
-    }
-    bool lastop(execfn op, int64_t operand) const
-    {
-        const int32_t n = e.codecount();
-        return n >= 2 && e.code[n - 2].op == op && e.code[n - 1].i == operand;
-    }
-};
-
-std::wstring fronterror(void (ExeScr::*front)(wchar_t*), const wchar_t* text)
-{
-    const std::wstring t = text;
-    return expectfatal(fatalengine(), [front, t](ExeScr& x) {
-        std::wstring buf = t;
-        (x.*front)(buf.data());
-    });
-}
-
-}  // namespace
 
 TEST(ArgRoutines, ThreadControlWordsAndCounts)
 {

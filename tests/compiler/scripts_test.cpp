@@ -5,26 +5,17 @@
 
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "support/scriptrun.h"
 
 namespace {
 
-// The folder as Windows sees it (a Unix path is reached through drive Z:).
 std::wstring scriptdir()
 {
-    return qtest::hostpath(QUORVEL_SCRIPT_DIR) + L"\\";
+    return qtest::buildfolder(QUORVEL_SCRIPT_DIR);
 }
 
-std::string readtext(const std::wstring& path)
-{
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using qtest::readtext;
 
 std::vector<std::string> listscripts()
 {

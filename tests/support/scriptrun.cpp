@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "compiler/scriptsource.h"
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
@@ -38,6 +41,19 @@ DWORD WINAPI runthread(void* arg)
 }
 
 }  // namespace
+
+std::string readtext(const std::wstring& path)
+{
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::wstring buildfolder(const std::string& dir)
+{
+    return hostpath(dir) + L"\\";
+}
 
 std::wstring widen(const std::string& s)
 {

@@ -24,6 +24,11 @@ struct exitcase {
 // a compile error's form, or with `atrun` a run-time error's (its line is part
 // of the message there).
 void expectexits(const wchar_t* name, std::initializer_list<exitcase> cases, bool atrun = false);
+// A file's bytes, empty when it cannot be read.
+std::string readtext(const std::wstring& path);
+// A folder named at build time, as Windows sees it (a Unix path lies on drive
+// Z:), with its final "\".
+std::wstring buildfolder(const std::string& dir);
 
 // UTF-8 to UTF-16 and back.
 std::wstring widen(const std::string& s);

@@ -1,0 +1,6 @@
+// "foreground" takes no second window.
+main
+{
+    h = hwndmine()
+    ctrlwin(h, foreground, h)
+}
