@@ -121,6 +121,11 @@ public:
 #include "commands/threadqueue_ops.inc"
 #include "commands/structure_ops.inc"
 #include "commands/valuewords_ops.inc"
+#include "commands/resultlists_ops.inc"
+#include "commands/processes_ops.inc"
+#include "commands/wmi_ops.inc"
+#include "commands/clipboard_ops.inc"
+#include "commands/devices_ops.inc"
 };
 
 // Appends one line to "error.log" in the program folder; 1 if written, 0 if the
