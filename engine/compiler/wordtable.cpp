@@ -61,13 +61,13 @@ const wordentry table[] = {
     frontend(L"copyfile", &ExeScr::copyfile_comp, 1),
     frontend(L"createdirectory", &ExeScr::createdirectory_comp, 1),
     frontend(L"cos", &ExeScr::cos_comp, 1),
-    pending(L"creproc", 3),  // creproc_comp
+    frontend(L"creproc", &ExeScr::creproc_comp, 3),
     emitonly(L"clock", &ExeScr::clock_exec, 1),
     frontend(L"ctrlwin", &ExeScr::ctrlwin_comp, 1),
     frontend(L"ctrlhv", &ExeScr::ctrlhv_comp, 1),
     frontend(L"call", &ExeScr::call_comp, 3),
     frontend(L"clkitem", &ExeScr::clkitem_comp, 3),
-    pending(L"clipboardmon", 1),  // clipboardmon_exec
+    emitonly(L"clipboardmon", &ExeScr::clipboardmon_exec, 1),
     emit(L"charret", &ExeScr::engvar_exec, 11, 1),
     enginetext(L"classn", 7),
     frontword(L"carg_", 5, &ExeScr::carg_comp, 2),
@@ -118,13 +118,13 @@ const wordentry table[] = {
     frontend(L"getchildhwnd", &ExeScr::getchildhwnd_comp, 3),
     pending(L"getcursorpos", 3),  // getcursorpos_exec
     frontend(L"getc", &ExeScr::getc_comp, 1),
-    pending(L"getclipboarddata", 1),  // getclipboarddata_comp
+    frontend(L"getclipboarddata", &ExeScr::getclipboarddata_comp, 1),
     frontend(L"geteditstr", &ExeScr::geteditstr_comp, 2),
     frontend(L"getitem", &ExeScr::getitem_comp, 3),
-    pending(L"getopenfilename", 2),  // getopenfilename_comp
+    frontend(L"getopenfilename", &ExeScr::getopenfilename_comp, 2),
     pending(L"gpbox", 1),  // gpbox_comp
     pending(L"getasynckeystate", 1),  // getasynckeystate_comp
-    pending(L"getsysteminfo", 2),  // getsysteminfo_comp
+    frontend(L"getsysteminfo", &ExeScr::getsysteminfo_comp, 2),
     enginetext(L"getlasterror", 0),
     emit(L"getexelinenum", &ExeScr::engvar_exec, 21, 1),
     emitonly(L"getsystemtime", &ExeScr::getsystemtime_exec, 3),
@@ -153,8 +153,8 @@ const wordentry table[] = {
     emit(L"imuldx", &ExeScr::engvar_exec, 17, 1),
     pending(L"kbhit", 1),  // kbhit_comp
     pending(L"keyin", 3),  // keyin_comp
-    pending(L"killprocess", 1),  // killprocess_comp
-    pending(L"logging", 3),  // logging_comp
+    frontend(L"killprocess", &ExeScr::killprocess_comp, 1),
+    frontend(L"logging", &ExeScr::logging_comp, 3),
     declaration(L"localvar"),
     declaration(L"localfp"),
     declaration(L"localdir"),
@@ -170,16 +170,16 @@ const wordentry table[] = {
     pending(L"match", 1),  // match_comp
     pending(L"matchval", 1),  // matchval_comp
     pending(L"matchstr", 2),  // matchstr_comp
-    pending(L"mastervol", 1),  // mastervol_comp
+    frontend(L"mastervol", &ExeScr::mastervol_comp, 1),
     frontend(L"mktime", &ExeScr::mktime_comp, 1),
     frontend(L"num", &ExeScr::num_comp, 1),
     frontend(L"printf", &ExeScr::printf_comp, 2),
     frontend(L"pow", &ExeScr::pow_comp, 1),
     pending(L"pointconversion", 1),  // pointconversion_comp
-    pending(L"playsound", 3),  // playsound_comp
+    frontend(L"playsound", &ExeScr::playsound_comp, 3),
     enginetext(L"programdrv", 1),
     enginetext(L"programdir", 2),
-    pending(L"pushpoptasktray", 3),  // pushpoptasktray_comp
+    frontend(L"pushpoptasktray", &ExeScr::pushpoptasktray_comp, 3),
     frontend(L"queue", &ExeScr::queue_comp, 1),
     frontend(L"return", &ExeScr::return_comp, 3),
     frontend(L"retstr", &ExeScr::retstr_comp, 3),
@@ -195,11 +195,11 @@ const wordentry table[] = {
     frontend(L"setwindowpos", &ExeScr::setwindowpos_comp, 3),
     frontend(L"sendstr", &ExeScr::sendstr_comp, 3),
     frontend(L"setc", &ExeScr::setc_comp, 3),
-    pending(L"setclipboarddata", 1),  // setclipboarddata_comp
+    frontend(L"setclipboarddata", &ExeScr::setclipboarddata_comp, 1),
     frontend(L"setfiletime", &ExeScr::setfiletime_comp, 1),
     frontend(L"setfileattributes", &ExeScr::setfileattributes_comp, 1),
-    pending(L"setprog", 3),  // setprog_comp
-    pending(L"shellexe", 3),  // shellexe_comp
+    frontend(L"setprog", &ExeScr::setprog_comp, 3),
+    frontend(L"shellexe", &ExeScr::shellexe_comp, 3),
     pending(L"shutdown", 3),  // shutdown_comp
     frontend(L"sin", &ExeScr::sin_comp, 1),
     pending(L"signmode", 1),  // signmode_comp
@@ -209,7 +209,7 @@ const wordentry table[] = {
     emitonly(L"systime", &ExeScr::systime_exec, 1),
     frontend(L"sqrt", &ExeScr::sqrt_comp, 1),
     frontend(L"strcmp", &ExeScr::strcmp_comp, 1),
-    pending(L"status", 3),  // status_comp
+    frontend(L"status", &ExeScr::status_comp, 3),
     variant(L"strstr", &ExeScr::strstr_comp, 0, 1),
     variant(L"strpbrk", &ExeScr::strstr_comp, 1, 1),
     frontend(L"strtokstr", &ExeScr::strtokstr_comp, 2),
@@ -234,7 +234,7 @@ const wordentry table[] = {
     enginetext(L"titlen", 6),
     emit(L"tbpos", &ExeScr::engvar_exec, 36, 1),
     pending(L"unregisterhotkey", 1),  // unregisterhotkey_exec
-    pending(L"usbeject", 1),  // usbeject_comp
+    frontend(L"usbeject", &ExeScr::usbeject_comp, 1),
     frontend(L"undef", &ExeScr::undef_comp, 1),
     pending(L"viewbox", 1),  // viewbox_comp
     emit(L"vardtype", &ExeScr::engvar_exec, 19, 1),
@@ -246,7 +246,7 @@ const wordentry table[] = {
     emit(L"workright", &ExeScr::workarea_exec, 2, 1),
     emit(L"workbottom", &ExeScr::workarea_exec, 3, 1),
     pending(L"wakes3s4", 3),  // wakes3s4_comp
-    pending(L"wmiproc", 1),  // wmiproc_comp
+    frontend(L"wmiproc", &ExeScr::wmiproc_comp, 1),
     emit(L"wmicnt", &ExeScr::engvar_exec, 15, 1),
     emit(L"winleft", &ExeScr::engvar_exec, 32, 1),
     emit(L"winright", &ExeScr::engvar_exec, 33, 1),

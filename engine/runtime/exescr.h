@@ -131,6 +131,11 @@ public:
 #include "commands/controls_ops.inc"
 #include "commands/ctrlwin_ops.inc"
 #include "commands/sendmouse_ops.inc"
+#include "commands/resultlists_ops.inc"
+#include "commands/processes_ops.inc"
+#include "commands/wmi_ops.inc"
+#include "commands/clipboard_ops.inc"
+#include "commands/devices_ops.inc"
 };
 
 // A seam for test drivers, never set by the programs: the fatal exit hands

@@ -148,6 +148,8 @@ int ExeScr::execscript(const wchar_t* path)
     freestrtbls();
     freespare();
     tokenlistfree();
+    wmiproc_free();
+    setprog_free();
     freecode();
     fpfreeall();
     fpfreelocal();

@@ -63,6 +63,10 @@ void stopscript(ExeScr* key, uint32_t all)
         r.exe->stopflag = 1;
         if (r.exe->waitevent)
             SetEvent(r.exe->waitevent);
+        if (r.exe->clipevent) {
+            r.exe->clipresult = 2;
+            SetEvent(r.exe->clipevent);
+        }
     }
 }
 

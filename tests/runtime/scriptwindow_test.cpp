@@ -7,27 +7,20 @@
 #include "runtime/registry.h"
 #include "support/codelist.h"
 #include "support/testenv.h"
+#include "support/windowedengine.h"
 
 namespace {
 
-// An engine with its script window, as a run creates it.
-struct windowed : ExeScr {
+// An engine with its script window, as a run creates it, and the events of
+// its waits.
+struct windowed : qtest::windowedengine {
     windowed()
     {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = exescr_wndproc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"quorvel.exescr";
-        RegisterClassW(&wc);
-        scriptwnd = CreateWindowExW(0, L"quorvel.exescr", L"", WS_CHILD | WS_BORDER, 0, 0, 0, 0, hWndp, nullptr,
-                                    wc.hInstance, static_cast<ExeScr*>(this));
         waitevent = createwaitevent();
         clipevent = createwaitevent();
     }
     ~windowed() override
     {
-        if (scriptwnd)
-            DestroyWindow(scriptwnd);
         CloseHandle(waitevent);
         CloseHandle(clipevent);
     }

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <objbase.h>
+
 #include "compiler/scriptsource.h"
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
@@ -25,6 +27,8 @@ DWORD WINAPI runthread(void* arg)
 {
     auto* run = static_cast<scriptrun*>(arg);
     ExeScr& e = *run->e;
+    // As a run does: the COM-based commands need no set-up of their own.
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     e.loadscript(run->src->text());
     // The entry unit is the last record: "main", or "null" for the top level.
     e.curfunc = static_cast<int32_t>(e.functable.size() - 1);
@@ -36,6 +40,7 @@ DWORD WINAPI runthread(void* arg)
         --e.datd.top;
     if (e.stopflag != 1 && (e.datd.count() || e.dats.count()))
         e.mylogmsg(L"[left: datd %d dats %d]\n", e.datd.count(), e.dats.count());
+    CoUninitialize();
     InterlockedExchange(&run->returned, 1);
     return 0;
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "runtime/quorvelcore.h"
 #include "support/testenv.h"
@@ -25,6 +27,11 @@ LONG WINAPI crashed(EXCEPTION_POINTERS* info)
 int main(int argc, char** argv)
 {
     SetUnhandledExceptionFilter(crashed);
+    // A child the process tests start: it only lives for the time asked.
+    if (argc == 3 && strcmp(argv[1], "--qtest-sleep") == 0) {
+        Sleep(static_cast<DWORD>(atoi(argv[2])));
+        return 0;
+    }
     testing::InitGoogleTest(&argc, argv);
     programdir = qtest::scratchdir();
     hWndp = qtest::ownerwindow();
