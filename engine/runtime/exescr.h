@@ -22,6 +22,7 @@
 #include "runtime/threads.h"
 #include "runtime/tracked.h"
 #include "runtime/variables.h"
+#include "windows/boxthread.h"
 #include "compiler/symbols.h"
 
 class ExeScr {
@@ -119,6 +120,12 @@ public:
 #include "commands/threadqueue_ops.inc"
 #include "commands/structure_ops.inc"
 #include "commands/valuewords_ops.inc"
+#include "windows/boxthread_ops.inc"
+#include "windows/infobox_ops.inc"
+#include "windows/tvbox_ops.inc"
+#include "windows/gpbox_ops.inc"
+#include "windows/inputbox_ops.inc"
+#include "windows/dialogbox_ops.inc"
 };
 
 // Appends one line to "error.log" in the program folder; 1 if written, 0 if the

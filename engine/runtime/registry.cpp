@@ -186,10 +186,8 @@ int mythreadclosure()
                 e.clipresult = 2;
                 SetEvent(e.clipevent);
             }
-            if (e.tvboxevent)
-                SetEvent(e.tvboxevent);
-            if (e.gpboxevent)
-                SetEvent(e.gpboxevent);
+            // Every box wait ends too, the ones begun from now on included.
+            e.wakeboxwaits();
         }
     }
     for (int timeouts = 0; timeouts < 50;) {
