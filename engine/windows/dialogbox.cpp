@@ -28,7 +28,7 @@ void ExeScr::dialogbox_comp(wchar_t* args)
     argnum(a[1]);
     wchar_t* name = boxname(a[0]);
     emitcell(&ExeScr::pushstrlit_exec);
-    emitu64(static_cast<uint64_t>(parsenamelist(name, name + wcslen(name), 3)));
+    emitu64(static_cast<uint64_t>(parsenamelist(name - 1, name + wcslen(name), 3)));
     emitcell(&ExeScr::dialogbox_exec);
 }
 

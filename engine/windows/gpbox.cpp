@@ -89,7 +89,7 @@ void ExeScr::gpbox_comp(wchar_t* args)
             // The row keeps its variable's name for the array of file names.
             wchar_t* name = boxname(a[1]);
             emitcell(&ExeScr::pushstrlit_exec);
-            emitu64(static_cast<uint64_t>(parsenamelist(name, name + wcslen(name), 3)));
+            emitu64(static_cast<uint64_t>(parsenamelist(name - 1, name + wcslen(name), 3)));
         }
         if (code != gpbtn) {
             emitcell(&ExeScr::pushint_exec);

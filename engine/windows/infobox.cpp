@@ -150,7 +150,13 @@ LRESULT CALLBACK infobox::infobox_childproc(HWND w, UINT msg, WPARAM wp, LPARAM 
         return 0;
     case WM_LBUTTONDOWN:
         if (w == b->trackbar) {
-            // Jumps to the click, rounded up past the middle.
+            // Jumps to the click, rounded up past the middle. The channel is
+            // read again: the control lays it out anew when it changes.
+            RECT ch = {};
+            if (CallWindowProcW(old, w, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&ch)), ch.right > ch.left) {
+                b->chleft = ch.left;
+                b->chright = ch.right;
+            }
             const int32_t cx = static_cast<short>(LOWORD(lp));
             int32_t p = 0;
             if (cx >= b->chleft && b->chright > b->chleft) {

@@ -143,7 +143,6 @@ LRESULT ExeScr::treeview_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_CLOSE:
         charret = 0;
-        tvboxevent.set();
         if (tvtree)
             DestroyWindow(tvtree);
         if (tvfont)
@@ -152,6 +151,8 @@ LRESULT ExeScr::treeview_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         DestroyWindow(hwnd);
         tvboxwnd = nullptr;
         tvtree = nullptr;
+        // Last: a script woken here must find the box closed.
+        tvboxevent.set();
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -222,7 +223,9 @@ void ExeScr::tvbox_exec()
         if (code == tvexp || code == tvcol) {
             SendMessageW(tvtree, TVM_EXPAND, code == tvexp ? TVE_EXPAND : TVE_COLLAPSE, reinterpret_cast<LPARAM>(item));
         } else if (code == tvstyle) {
-            PostMessageW(tvboxwnd, WM_USER, 0, static_cast<LPARAM>(cmdargs::toi64(arg)));
+            // Sent, not posted: an item request sent right after would
+            // otherwise overtake it and lose its state to the new check boxes.
+            SendMessageW(tvboxwnd, WM_USER, 0, static_cast<LPARAM>(cmdargs::toi64(arg)));
         } else if (code == tvgcs) {
             const LRESULT state =
                 SendMessageW(tvtree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_STATEIMAGEMASK);
