@@ -163,3 +163,30 @@ TEST(BoxWait, TheRunsEndClosesEveryBoxLeftOpen)
         EXPECT_EQ(qtest::findwindow(cls), nullptr) << cls;
     EXPECT_EQ(qtest::closecount(), closes) << "no fatal error closed the host";
 }
+
+TEST(BoxWait, TheScriptWindowIsHeardDuringABoxWait)
+{
+    boxscript s(L"heard", LR"(main
+{
+    infobox(ib, open, 0, 0, 100, 100)
+    tvbox(open, 120, 0, 100, 100)
+    s = tvbox(sel)
+    printf("not reached\n")
+}
+)");
+    ASSERT_TRUE(s.inboxwait(qtest::inchoice));
+    HWND info = qtest::findwindow(L"quorvel.infobox");
+    ASSERT_NE(info, nullptr);
+    // The InfoBox hands its keys to the script window: ESC stops the run ...
+    PostMessageW(info, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(qtest::pumpuntil([&] {
+        ExeScr* e = s.engine();
+        return e && e->stopflag == 1;
+    }, 5000));
+    // ... while the box wait goes on until its own event.
+    qtest::pump(100);
+    EXPECT_TRUE(s.alive());
+    PostMessageW(s.engine()->tvboxwnd, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(s.ended());
+    EXPECT_TRUE(s.lines().empty());
+}

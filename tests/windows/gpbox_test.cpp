@@ -28,6 +28,15 @@ void click(HWND form, HWND b)
     PostMessageW(form, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(b), BN_CLICKED), reinterpret_cast<LPARAM>(b));
 }
 
+// The edit field of the form's first combo box, once the script waits in "comp".
+HWND firstedit(const boxscript& s)
+{
+    HWND form = qtest::waitwindow(L"quorvel.gpbox");
+    if (!form || !s.inboxwait(qtest::incomp))
+        return nullptr;
+    return GetWindow(qtest::findchild(form, L"ComboBox"), GW_CHILD);
+}
+
 }  // namespace
 
 TEST(GroupBox, F5EnterAndEscStoreTheForm)
@@ -152,10 +161,7 @@ TEST(GroupBox, PastedFileNamesFillTheRowAndItsArray)
     printf("files=%s\n", files)
 }
 )");
-    HWND form = qtest::waitwindow(L"quorvel.gpbox");
-    ASSERT_NE(form, nullptr);
-    ASSERT_TRUE(s.inboxwait(qtest::incomp));
-    HWND edit = GetWindow(qtest::findchild(form, L"ComboBox"), GW_CHILD);
+    HWND edit = firstedit(s);
     ASSERT_NE(edit, nullptr);
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"old|"));
 
@@ -186,4 +192,31 @@ TEST(GroupBox, PastedFileNamesFillTheRowAndItsArray)
     ASSERT_TRUE(s.ended());
     const std::vector<std::wstring> want = {L"paste 3 0 2", L"files=old|C:\\a\\one.txt|C:\\b\\two.txt|"};
     EXPECT_EQ(s.lines(), want);
+}
+
+TEST(GroupBox, LocalsOfTheRunningFunctionGetTheirValues)
+{
+    boxscript s(L"gpbox4", LR"(functstr ask()
+{
+    localvar(text, pick)
+    gpbox(open, 10, 10, 300, 100)
+    gpbox(combt, text)
+    g = gpbox(btn, pick)
+    gpbox(addstr, g, "no")
+    gpbox(addstr, g, "yes")
+    gpbox(setsel, g, 1)
+    gpbox(comp)
+    retstr(text "/" pick)
+}
+main
+{
+    printf("%s\n", ask())
+}
+)");
+    HWND edit = firstedit(s);
+    ASSERT_NE(edit, nullptr);
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"local"));
+    PostMessageW(edit, WM_CHAR, VK_RETURN, 0);
+    ASSERT_TRUE(s.ended());
+    EXPECT_EQ(s.lines(), std::vector<std::wstring>{L"local/1"}) << "setsel checked the second button";
 }

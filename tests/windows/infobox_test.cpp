@@ -152,3 +152,24 @@ TEST(InfoBox, TrackbarNoticeEndsAWaitOrLatches)
     CloseHandle(e.waitevent);
     e.waitevent = nullptr;
 }
+
+TEST(InfoBox, MessagesChangeWhileTheBoxPaints)
+{
+    // Fonts are replaced and records added while the box thread paints them.
+    boxscript s(L"infobox3", LR"(main
+{
+    infobox(ib, open, 0, 0, 300, 300)
+    for (i = 0; i < 60; i++) {
+        m = infobox(ib, msgadd)
+        infobox(ib, msgrect, m, 0, i * 4, 300, 40)
+        infobox(ib, msgfont, m, "DejaVu Sans", 12 + i, 400, 255)
+        infobox(ib, msgupd, m, "line " i)
+        infobox(ib, msgfont, m - i / 2, "", 14, 700)
+        infobox(ib, msgupd, m - i / 2, "again " i)
+    }
+    printf("painted %d\n", infobox(ib, msgsizeye, m) > 0)
+}
+)");
+    ASSERT_TRUE(s.ended());
+    EXPECT_EQ(s.lines(), std::vector<std::wstring>{L"painted 1"});
+}
