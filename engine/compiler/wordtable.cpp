@@ -75,8 +75,8 @@ const wordentry table[] = {
     emit(L"cliright", &ExeScr::engvar_exec, 38, 1),
     emit(L"clibottom", &ExeScr::engvar_exec, 39, 1),
     frontend(L"deletefile", &ExeScr::deletefile_comp, 1),
-    pending(L"dialogbox", 1),  // dialogbox_comp
-    pending(L"dialogbox2", 1),  // dialogbox2_comp
+    frontend(L"dialogbox", &ExeScr::dialogbox_comp, 1),
+    frontend(L"dialogbox2", &ExeScr::dialogbox2_comp, 1),
     frontend(L"diropen", &ExeScr::diropen_comp, 1),
     frontend(L"dirreads", &ExeScr::dirreads_comp, 2),
     frontend(L"dirreadd", &ExeScr::dirreadd_comp, 1),
@@ -122,7 +122,7 @@ const wordentry table[] = {
     frontend(L"geteditstr", &ExeScr::geteditstr_comp, 2),
     frontend(L"getitem", &ExeScr::getitem_comp, 3),
     frontend(L"getopenfilename", &ExeScr::getopenfilename_comp, 2),
-    pending(L"gpbox", 1),  // gpbox_comp
+    frontend(L"gpbox", &ExeScr::gpbox_comp, 1),
     pending(L"getasynckeystate", 1),  // getasynckeystate_comp
     frontend(L"getsysteminfo", &ExeScr::getsysteminfo_comp, 2),
     enginetext(L"getlasterror", 0),
@@ -143,8 +143,8 @@ const wordentry table[] = {
     frontend(L"imul", &ExeScr::imul_comp, 1),
     frontend(L"iadd", &ExeScr::iadd_comp, 1),
     emitonly(L"is64bit", &ExeScr::is64bit_exec, 1),
-    pending(L"inputbox", 2),  // inputbox_comp
-    pending(L"infobox", 1),  // infobox_comp
+    frontend(L"inputbox", &ExeScr::inputbox_comp, 2),
+    frontend(L"infobox", &ExeScr::infobox_comp, 1),
     pending(L"iscursor", 1),  // iscursor_comp
     pending(L"imagebox", 1),  // imagebox_comp
     emit(L"index1ret", &ExeScr::engvar_exec, 9, 1),
@@ -164,7 +164,7 @@ const wordentry table[] = {
     frontword(L"monrect[", 8, &ExeScr::monrectidx_comp, 1),
     emit(L"moncnt", &ExeScr::monrect_exec, 0, 1),
     frontend(L"monrect", &ExeScr::monrect_comp, 1),
-    pending(L"msgbox", 1),  // msgbox_comp
+    frontend(L"msgbox", &ExeScr::msgbox_comp, 1),
     pending(L"mousemove", 3),  // mousemove_comp
     pending(L"mousebtn", 3),  // mousebtn_comp
     pending(L"match", 1),  // match_comp
@@ -227,7 +227,7 @@ const wordentry table[] = {
     frontend(L"tan", &ExeScr::tan_comp, 1),
     frontend(L"tolowerstr", &ExeScr::tolowerstr_comp, 2),
     frontend(L"trim", &ExeScr::trim_comp, 3),
-    pending(L"tvbox", 1),  // tvbox_comp
+    frontend(L"tvbox", &ExeScr::tvbox_comp, 1),
     frontend(L"threadstart", &ExeScr::threadstart_comp, 1),
     frontend(L"threadctl", &ExeScr::threadctl_comp, 1),
     emit(L"thisthread", &ExeScr::engvar_exec, 0, 1),

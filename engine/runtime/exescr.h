@@ -23,6 +23,7 @@
 #include "runtime/threads.h"
 #include "runtime/tracked.h"
 #include "runtime/variables.h"
+#include "windows/boxthread.h"
 #include "compiler/symbols.h"
 
 class ExeScr {
@@ -136,6 +137,12 @@ public:
 #include "commands/wmi_ops.inc"
 #include "commands/clipboard_ops.inc"
 #include "commands/devices_ops.inc"
+#include "windows/boxthread_ops.inc"
+#include "windows/infobox_ops.inc"
+#include "windows/tvbox_ops.inc"
+#include "windows/gpbox_ops.inc"
+#include "windows/inputbox_ops.inc"
+#include "windows/dialogbox_ops.inc"
 };
 
 // A seam for test drivers, never set by the programs: the fatal exit hands

@@ -114,9 +114,9 @@ int ExeScr::execscript(const wchar_t* path)
                  static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000));
         logforce = 0;
     }
-    for (HWND w : {tvboxwnd, gpboxwnd, dshowwnd})
-        if (w)
-            SendMessageW(w, WM_CLOSE, 0, 0);
+    closeboxes();
+    if (dshowwnd)
+        SendMessageW(dshowwnd, WM_CLOSE, 0, 0);
 
     freefunctbl();
     freeblocktbl();

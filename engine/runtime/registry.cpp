@@ -67,6 +67,7 @@ void stopscript(ExeScr* key, uint32_t all)
             r.exe->clipresult = 2;
             SetEvent(r.exe->clipevent);
         }
+        r.exe->wakeboxwaits();
     }
 }
 
@@ -223,10 +224,8 @@ int mythreadclosure()
                 e.clipresult = 2;
                 SetEvent(e.clipevent);
             }
-            if (e.tvboxevent)
-                SetEvent(e.tvboxevent);
-            if (e.gpboxevent)
-                SetEvent(e.gpboxevent);
+            // Every box wait ends too, the ones begun from now on included.
+            e.wakeboxwaits();
         }
     }
     // Bounded by time, not by idle waits: a steady stream of messages (mouse

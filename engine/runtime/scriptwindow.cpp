@@ -15,6 +15,16 @@ void closetitled(const wchar_t* title)
         PostMessageW(w, WM_CLOSE, 0, 0);
 }
 
+BOOL CALLBACK closemsgbox(HWND hwnd, LPARAM)
+{
+    wchar_t title[32] = {};
+    GetWindowTextW(hwnd, title, 32);
+    if (wcscmp(title, L"Quorvel - MsgBox") != 0)
+        return TRUE;
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    return FALSE;
+}
+
 }  // namespace
 
 HANDLE createwaitevent()
@@ -128,7 +138,8 @@ LRESULT ExeScr::exescr_onmessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         } else if (wp == 203) {
             KillTimer(hwnd, 203);
             msgboxtimer = 0;
-            closetitled(L"Quorvel - MsgBox");
+            // This thread's box only: another script may show one too.
+            EnumThreadWindows(GetCurrentThreadId(), closemsgbox, 0);
         } else if (wp == 204) {
             KillTimer(hwnd, 204);
         }
@@ -160,6 +171,9 @@ LRESULT ExeScr::exescr_onmessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_APP + 1:
         return UnregisterHotKey(hwnd, hotkeyid) ? 1 : 0;
+    case WM_APP + 3:  // from an InfoBox thread
+        trackbarnotice(static_cast<int32_t>(wp), lp != 0);
+        return 0;
     case WM_APP + 2:
         appvalue = static_cast<int32_t>(wp);
         if (waitinput == 1 && waitevent) {

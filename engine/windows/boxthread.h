@@ -1,0 +1,131 @@
+// What every script box shares: the event of one wait, the window thread of a
+// box, the static window procedure that finds its box, and the small steps of
+// opening a window (class, front, message loop).
+//
+// Rules for a box thread: it never takes or frees a tracked block and never
+// writes a script variable; whatever it leaves for the script it writes into
+// the box state before it sets the box's event or returns from a sent message.
+// Data that both threads change (message lists, rows) is guarded by the box's
+// own lock, which the script thread never holds across a SendMessageW.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+class ExeScr;
+
+// The event of one wait on a box: a fresh unnamed manual-reset event per wait.
+// Setting, arming and disarming happen under one lock, so a box thread never
+// sets a handle that the script thread has already closed.
+class boxevent {
+public:
+    boxevent() { InitializeSRWLock(&lock); }
+    ~boxevent() { disarm(); }
+    boxevent(const boxevent&) = delete;
+    boxevent& operator=(const boxevent&) = delete;
+
+    // A new event (an older one is closed first); null when none could be made.
+    HANDLE arm();
+    // Clears the field first, then closes the event.
+    void disarm();
+    bool armed();
+    HANDLE handle();
+    // Sets the event when a wait is armed; 1 when it was.
+    bool set() { return setwith([] {}); }
+    // Runs `fill` (writing the wait's results) and sets the event, both under
+    // the lock and only when a wait is armed.
+    template <class F>
+    bool setwith(F fill)
+    {
+        AcquireSRWLockExclusive(&lock);
+        const bool any = h != nullptr;
+        if (any) {
+            fill();
+            SetEvent(h);
+        }
+        ReleaseSRWLockExclusive(&lock);
+        return any;
+    }
+
+private:
+    SRWLOCK lock;
+    HANDLE h = nullptr;
+};
+
+// The window thread of a box. Its handle is kept so that a box's next open and
+// the run's end can wait until the thread has really left the box state.
+class boxthread {
+public:
+    boxthread() = default;
+    ~boxthread();
+    boxthread(const boxthread&) = delete;
+    boxthread& operator=(const boxthread&) = delete;
+
+    // Starts `entry(arg)`, after waiting for an earlier thread of this box to
+    // end; false when no thread could be started.
+    bool start(unsigned(__stdcall* entry)(void*), void* arg);
+    // Waits, dispatching the calling thread's messages, until the thread ended.
+    void join();
+
+private:
+    HANDLE h = nullptr;
+};
+
+// The static window procedure of a box class: the creation parameter is kept
+// in GWLP_USERDATA at WM_NCCREATE, and every message from then on (that one
+// included) goes to the box's member procedure.
+template <class T, LRESULT (T::*proc)(HWND, UINT, WPARAM, LPARAM)>
+LRESULT CALLBACK boxthunk(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_NCCREATE)
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+    T* state = reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!state)
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    return (state->*proc)(hwnd, msg, wp, lp);
+}
+
+// Registers a box class (an existing one is fine): redraw on size, arrow
+// cursor, `background` or the stock white brush.
+void registerboxclass(const wchar_t* name, WNDPROC proc, HBRUSH background = nullptr);
+// Brings a window to the front, through the foreground thread's input when needed.
+void boxtofront(HWND hwnd);
+void boxtopmost(HWND hwnd);
+// The message loop of a window thread, until WM_QUIT.
+void boxmessageloop();
+// Takes over a child control: `state` in its GWLP_USERDATA, `proc` as its
+// procedure; returns the control's old procedure.
+WNDPROC boxsubclass(HWND child, WNDPROC proc, void* state);
+// The system's message font with `height` (when above 0), `weight` (when 0 or
+// above) and `face` (when not empty, at most 31 characters and the NUL).
+HFONT boxfont(const wchar_t* face, int32_t height, int32_t weight);
+// Line height of a font: tmHeight + tmExternalLeading + `extra`.
+int32_t boxlineheight(HWND hwnd, HFONT font, int32_t extra);
+// The frame's width and height: the window rectangle less the client area.
+SIZE boxframe(HWND hwnd);
+
+// A window's device context with a font selected (none when null), for
+// measuring; both are given back when it goes.
+class boxdc {
+public:
+    boxdc(HWND hwnd, HFONT font) : w(hwnd), dc(GetDC(hwnd)), old(font ? SelectObject(dc, font) : nullptr) {}
+    ~boxdc()
+    {
+        if (old)
+            SelectObject(dc, old);
+        ReleaseDC(w, dc);
+    }
+    boxdc(const boxdc&) = delete;
+    boxdc& operator=(const boxdc&) = delete;
+    operator HDC() const { return dc; }
+    // tmHeight + tmExternalLeading + `extra`.
+    int32_t lineheight(int32_t extra) const;
+    int32_t width(const wchar_t* text, size_t len) const;
+
+private:
+    HWND w;
+    HDC dc;
+    HGDIOBJ old;
+};
