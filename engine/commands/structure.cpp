@@ -148,6 +148,7 @@ void ExeScr::exeline_exec()
     unitbase = static_cast<uint32_t>(oldend);
     const int32_t kind = compscr(text.data(), 13);
     emitcell(nullptr);
+    fusecode(oldend);
     ++calldepth;
     runcode(unitbase);
     --calldepth;

@@ -49,6 +49,11 @@ static codecell* nextcell(ExeScr& e)
     }
     codecell* c = e.codeend++;
     *c = codecell{};
+    // Operand until emitcell says otherwise; a cell taken again after the
+    // list was cut back loses the mark it had.
+    const auto at = static_cast<size_t>(c - e.code);
+    if (at < e.opmarks.size())
+        e.opmarks[at] = 0;
     return c;
 }
 
@@ -56,6 +61,10 @@ int32_t ExeScr::emitcell(execfn op)
 {
     codecell* c = nextcell(*this);
     c->op = op;
+    const auto at = static_cast<size_t>(c - code);
+    if (at >= opmarks.size())
+        opmarks.resize(at + 1, 0);
+    opmarks[at] = 1;
     return static_cast<int32_t>(c - code) - static_cast<int32_t>(unitbase);
 }
 

@@ -16,10 +16,16 @@ void ExeScr::usercall_exec()
     curfunc = func;
     const funcrec& f = functable[static_cast<size_t>(func)];
     unitbase = static_cast<uint32_t>(f.codestart);
-    pushframe(f, static_cast<int32_t>(f.paramcount), true);
+    // Kept by value: a "call" inside may grow the table and move the record.
+    const int32_t locals = f.localnames.count();
+    const bool handles = f.fpnames.base || f.dirnames.base;
+    if (locals > static_cast<int32_t>(f.paramcount) || handles)
+        pushframe(f, static_cast<int32_t>(f.paramcount), true);
     runcode(unitbase);
-    // By index again: a "call" inside may have grown the table meanwhile.
-    popframe(functable[static_cast<size_t>(func)]);
+    if (handles)
+        popframe(functable[static_cast<size_t>(func)]);
+    else
+        poplocals(locals);
     unitbase = savedbase;
     curfunc = savedfunc;
     --calldepth;
@@ -33,17 +39,22 @@ void ExeScr::pushframe(const funcrec& f, int32_t first, bool undefined)
         if (undefined)
             stackdd.top[-1].state = varundef;
     }
-    for (int32_t k = 0; k < f.fpnames.count(); ++k)
-        fppushlocal(f.fpnames.base[k].name);
-    for (int32_t k = 0; k < f.dirnames.count(); ++k)
-        dirpushlocal(f.dirnames.base[k].name);
+    // Most functions have no local file pointers or directory handles.
+    if (f.fpnames.base)
+        for (int32_t k = 0; k < f.fpnames.count(); ++k)
+            fppushlocal(f.fpnames.base[k].name);
+    if (f.dirnames.base)
+        for (int32_t k = 0; k < f.dirnames.count(); ++k)
+            dirpushlocal(f.dirnames.base[k].name);
 }
 
 void ExeScr::popframe(const funcrec& f)
 {
     poplocals(f.localnames.count());
-    fppoplocal(f.fpnames.count());
-    dirpoplocal(f.dirnames.count());
+    if (f.fpnames.base)
+        fppoplocal(f.fpnames.count());
+    if (f.dirnames.base)
+        dirpoplocal(f.dirnames.count());
 }
 
 void ExeScr::pushlistentry(const std::vector<std::wstring>& list, uint32_t n)

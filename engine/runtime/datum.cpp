@@ -190,11 +190,7 @@ void ExeScr::var2str()
 
 void ExeScr::callargnum_exec()
 {
-    const datdcell c = popd();
-    if (c.isint)
-        pushlocal(0.0, c.i, nullptr, localint);
-    else
-        pushlocal(c.d, 0, nullptr, varnum);
+    pushlocalnum(popd());
 }
 
 void ExeScr::callargstr_exec()

@@ -231,8 +231,10 @@ int ExeScr::readscriptfile(const wchar_t* path)
     if (bytes < 2 || buf[0] != 0xFEFF)
         myerrexit(L"%s", L"This file is not UNICODE format.");
     buf[bytes / 2] = 0;
+    const int32_t first = codecount();
     loadscript(buf + 1);
     myfree(buf, 20);
+    fusecode(first);
     return 1;
 }
 

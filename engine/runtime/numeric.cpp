@@ -5,94 +5,10 @@
 
 #include "runtime/exescr.h"
 #include "runtime/int128.h"
+#include "runtime/numrules.h"
 #include "runtime/quorvelcore.h"
 
-namespace {
-
-enum arithop { opadd, opsub, opmul, opdiv, opmod };
-
-// Operator token codes of the compound assignments.
-enum : uint32_t {
-    tokoreq = 265,
-    tokandeq = 267,
-    tokpluseq = 269,
-    tokminuseq = 271,
-    tokmuleq = 272,
-    tokdiveq = 273,
-    tokmodeq = 274,
-    tokxoreq = 275,
-    tokshleq = 301,
-    tokshreq = 302,
-};
-
-inline datdcell mkint(int64_t v)
-{
-    datdcell c;
-    c.i = v;
-    c.isint = 1;
-    return c;
-}
-
-inline datdcell mkdbl(double v)
-{
-    datdcell c;
-    c.d = v;
-    c.isint = 0;
-    return c;
-}
-
-inline double asdbl(const datdcell& c)
-{
-    return c.isint ? static_cast<double>(c.i) : c.d;
-}
-
-// The integer of a number: a double truncated toward zero (-2^63 when out of range).
-inline int64_t intof(const datdcell& c)
-{
-    return c.isint ? c.i : ExeScr::dbl2i64(c.d);
-}
-
-// A double is truncated toward zero before its truth is tested: 0.5 is false.
-inline bool truth(const datdcell& c)
-{
-    return c.isint ? c.i != 0 : !(c.d > -1.0 && c.d < 1.0);
-}
-
-// The packed operand word of assignments, increments and compound assignments.
-struct packed {
-    bool noresult;
-    uint32_t sub;
-    int32_t index;
-    explicit packed(int64_t w)
-        : noresult((w & 0xFFFF) != 0),
-          sub(static_cast<uint32_t>((w >> 16) & 0xFFFF)),
-          index(static_cast<int32_t>(w >> 32))
-    {
-    }
-};
-
-inline int64_t wrapadd(int64_t a, int64_t b)
-{
-    return static_cast<int64_t>(static_cast<uint64_t>(a) + static_cast<uint64_t>(b));
-}
-
-inline int64_t wrapsub(int64_t a, int64_t b)
-{
-    return static_cast<int64_t>(static_cast<uint64_t>(a) - static_cast<uint64_t>(b));
-}
-
-inline int64_t shiftright(int64_t v, int64_t count, uint32_t signmode)
-{
-    const int n = static_cast<int>(count & 63);
-    return signmode == 1 ? v >> n : static_cast<int64_t>(static_cast<uint64_t>(v) >> n);
-}
-
-inline int64_t shiftleft(int64_t v, int64_t count)
-{
-    return static_cast<int64_t>(static_cast<uint64_t>(v) << (count & 63));
-}
-
-}  // namespace
+using namespace numrules;
 
 datdcell ExeScr::arith(int op, datdcell l, datdcell r)
 {
@@ -169,18 +85,6 @@ datdcell ExeScr::varnumber(int32_t index)
     return v->isint ? mkint(v->i) : mkdbl(v->d);
 }
 
-void ExeScr::setvarnum(int32_t index, const datdcell& value)
-{
-    varrec* v = varat(index);
-    v->state = varnum;  // a string's text stays in place, unused
-    if (value.isint) {
-        v->i = value.i;
-        v->isint = 1;
-    } else {
-        v->d = value.d;
-        v->isint = 0;
-    }
-}
 
 // ---- jumps: targets are relative to the unit's first cell
 
@@ -279,6 +183,20 @@ void ExeScr::pushvaridx_exec()
 
 void ExeScr::pushvar_exec()
 {
+    const varrec* v = varat(static_cast<int32_t>(ip->i));
+    if (v->state == varnum && datd.count() < datd.cap) {
+        // The common case, without the conversions of varnumber.
+        datdcell* top = datd.top++;
+        if (v->isint) {
+            top->i = v->i;
+            top->isint = 1;
+        } else {
+            top->d = v->d;
+            top->isint = 0;
+        }
+        ++ip;
+        return;
+    }
     const datdcell c = varnumber(static_cast<int32_t>(ip->i));
     ++ip;
     if (datd.full())
@@ -356,34 +274,23 @@ void ExeScr::pushnotx_exec()
         datd.top = r;                                  \
     }
 
-BINARY_OP(add_exec, arith(opadd, *l, *r))
-BINARY_OP(subtract_exec, arith(opsub, *l, *r))
-BINARY_OP(mul_exec, arith(opmul, *l, *r))
-BINARY_OP(div_exec, arith(opdiv, *l, *r))
-BINARY_OP(mod_exec, arith(opmod, *l, *r))
+BINARY_OP(add_exec, binval<bopadd>(*this, *l, *r))
+BINARY_OP(subtract_exec, binval<bopsub>(*this, *l, *r))
+BINARY_OP(mul_exec, binval<bopmul>(*this, *l, *r))
+BINARY_OP(div_exec, binval<bopdiv>(*this, *l, *r))
+BINARY_OP(mod_exec, binval<bopmod>(*this, *l, *r))
+BINARY_OP(lt_exec, binval<boplt>(*this, *l, *r))
+BINARY_OP(gt_exec, binval<bopgt>(*this, *l, *r))
+BINARY_OP(le_exec, binval<bople>(*this, *l, *r))
+BINARY_OP(ge_exec, binval<bopge>(*this, *l, *r))
+BINARY_OP(eq_exec, binval<bopeq>(*this, *l, *r))
+BINARY_OP(ne_exec, binval<bopne>(*this, *l, *r))
+BINARY_OP(band_exec, binval<bopband>(*this, *l, *r))
+BINARY_OP(bor_exec, binval<bopbor>(*this, *l, *r))
+BINARY_OP(bxor_exec, binval<bopbxor>(*this, *l, *r))
+BINARY_OP(shl_exec, binval<bopshl>(*this, *l, *r))
+BINARY_OP(shr_exec, binval<bopshr>(*this, *l, *r))
 
-// Integer ordering follows the sign mode; mixed operands compare as doubles.
-#define COMPARE_OP(name, op)                                                            \
-    BINARY_OP(name, mkint((l->isint && r->isint)                                        \
-                              ? (signmode == 1 ? (l->i op r->i)                         \
-                                               : (static_cast<uint64_t>(l->i)           \
-                                                      op static_cast<uint64_t>(r->i)))  \
-                              : (asdbl(*l) op asdbl(*r))))
-
-COMPARE_OP(lt_exec, <)
-COMPARE_OP(gt_exec, >)
-COMPARE_OP(le_exec, <=)
-COMPARE_OP(ge_exec, >=)
-BINARY_OP(eq_exec, mkint((l->isint && r->isint) ? l->i == r->i : asdbl(*l) == asdbl(*r)))
-BINARY_OP(ne_exec, mkint((l->isint && r->isint) ? l->i != r->i : asdbl(*l) != asdbl(*r)))
-
-BINARY_OP(band_exec, mkint(intof(*l) & intof(*r)))
-BINARY_OP(bor_exec, mkint(intof(*l) | intof(*r)))
-BINARY_OP(bxor_exec, mkint(intof(*l) ^ intof(*r)))
-BINARY_OP(shl_exec, mkint(shiftleft(intof(*l), intof(*r))))
-BINARY_OP(shr_exec, mkint(shiftright(intof(*l), intof(*r), signmode)))
-
-#undef COMPARE_OP
 #undef BINARY_OP
 
 void ExeScr::bnot_exec()
@@ -452,11 +359,11 @@ void ExeScr::setintconst_exec()
 }
 
 // Modes: 0 pre-increment, 1 post-increment, 2 pre-decrement, 3 post-decrement.
-static void incdec(ExeScr& e, uint32_t mode, int32_t index, bool noresult)
+void ExeScr::incdecvar(uint32_t mode, int32_t index, bool noresult)
 {
-    varrec* v = e.varat(index);
+    varrec* v = varat(index);
     if (v->state != varnum)
-        e.undefvar(index);
+        undefvar(index);
     const bool up = mode < 2;
     const bool post = mode == 1 || mode == 3;
     datdcell before, after;
@@ -471,9 +378,9 @@ static void incdec(ExeScr& e, uint32_t mode, int32_t index, bool noresult)
     }
     if (!noresult) {
         const datdcell& r = post ? before : after;
-        if (e.datd.full())
-            e.datdbuff();
-        *e.datd.top++ = r;
+        if (datd.full())
+            datdbuff();
+        *datd.top++ = r;
     }
 }
 
@@ -481,7 +388,7 @@ void ExeScr::incdec_exec()
 {
     const packed w(ip->i);
     ++ip;
-    incdec(*this, w.sub, w.index, w.noresult);
+    incdecvar(w.sub, w.index, w.noresult);
 }
 
 void ExeScr::incdecx_exec()
@@ -489,7 +396,7 @@ void ExeScr::incdecx_exec()
     const packed w(ip->i);
     ++ip;
     const int32_t index = static_cast<int32_t>(popd().i);
-    incdec(*this, w.sub, index, w.noresult);
+    incdecvar(w.sub, index, w.noresult);
 }
 
 // x op= v. Both integers: the binary operators' integer rules. Otherwise the
@@ -528,18 +435,18 @@ static datdcell compound(ExeScr& e, const datdcell& x, const datdcell& v, uint32
     }
 }
 
-static void compoundassign(ExeScr& e, const packed& w, int32_t index, const datdcell& v)
+void ExeScr::compoundvar(uint32_t op, int32_t index, bool noresult, const datdcell& v)
 {
-    varrec* var = e.varat(index);
+    varrec* var = varat(index);
     if (var->state != varnum)
-        e.undefvar(index);
+        undefvar(index);
     const datdcell x = var->isint ? mkint(var->i) : mkdbl(var->d);
-    const datdcell result = compound(e, x, v, w.sub);
-    e.setvarnum(index, result);
-    if (!w.noresult) {
-        if (e.datd.full())
-            e.datdbuff();
-        *e.datd.top++ = result;
+    const datdcell result = compound(*this, x, v, op);
+    setvarnum(index, result);
+    if (!noresult) {
+        if (datd.full())
+            datdbuff();
+        *datd.top++ = result;
     }
 }
 
@@ -548,7 +455,7 @@ void ExeScr::compoundassign_exec()
     const packed w(ip->i);
     ++ip;
     const datdcell v = popd();
-    compoundassign(*this, w, w.index, v);
+    compoundvar(w.sub, w.index, w.noresult, v);
 }
 
 void ExeScr::compoundassignx_exec()
@@ -557,7 +464,7 @@ void ExeScr::compoundassignx_exec()
     ++ip;
     const int32_t index = static_cast<int32_t>(popd().i);
     const datdcell v = popd();
-    compoundassign(*this, w, index, v);
+    compoundvar(w.sub, index, w.noresult, v);
 }
 
 // ---- printing and exit

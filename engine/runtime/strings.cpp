@@ -79,6 +79,7 @@ void ExeScr::strassign_exec()
         // The datum's own buffer becomes the variable's: no copy of a text
         // that is dropped right after (s = s "x" in a loop).
         varrec* v = varat(index);
+        forgetappend();
         if (v->heap)
             recycle(v->heap, v->heapid);
         v->heap = c->heap;
@@ -102,6 +103,33 @@ void ExeScr::strassignx_exec()
     datscell* c = pops();
     assigntext(*this, index, c);
     ++dats.top;
+}
+
+void ExeScr::appendvartext(varrec* v, const wchar_t* add, size_t n)
+{
+    wchar_t* text = v->heap ? v->heap : v->inl;
+    const bool known = v == appvar && v->heap && v->heap == appheap && text[applen] == 0;
+    const size_t len = known ? applen : wcslen(text);
+    const size_t total = len + n;
+    if (total > static_cast<size_t>(v->cap)) {
+        // Doubling keeps a text built up piece by piece linear in its length.
+        const size_t cap = total < 2 * len ? 2 * len : total;
+        auto* block = static_cast<wchar_t*>(mymalloc2((cap + 1) * sizeof(wchar_t), concatid));
+        wmemcpy(block, text, len);
+        wmemcpy(block + len, add, n);  // before the old block goes: `add` may lie in it
+        if (v->heap)
+            myfree(v->heap, v->heapid);
+        v->heap = block;
+        v->heapid = concatid;
+        v->cap = static_cast<int32_t>(cap);
+        text = block;
+    } else {
+        wmemmove(text + len, add, n);
+    }
+    text[total] = 0;
+    appvar = v;
+    appheap = v->heap;
+    applen = total;
 }
 
 void ExeScr::recycle(wchar_t* block, int32_t id)
@@ -310,6 +338,7 @@ void ExeScr::setc_exec()
     if (p < 0 || static_cast<size_t>(p) >= wcslen(text))
         myerrexit(L"%s:%d", L"number of position is invalid", p);
     text[p] = static_cast<wchar_t>(code & 0xFFFF);
+    forgetappend();  // a 0 shortens the text
 }
 
 void ExeScr::cutstr_exec()

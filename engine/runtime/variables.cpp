@@ -46,10 +46,12 @@ void ExeScr::freevartable()
         if (v->heap)
             myfree(v->heap, v->heapid);
     freebuf(globals);
+    forgetappend();
 }
 
 void ExeScr::settext(varrec* v, const wchar_t* text, size_t len, int32_t id)
 {
+    forgetappend();
     if (len > static_cast<size_t>(v->cap)) {
         if (v->heap)
             myfree(v->heap, v->heapid);
@@ -83,20 +85,6 @@ void ExeScr::pushlocal(double d, int64_t i, const wchar_t* text, uint32_t kind)
     }
     v->name[0] = 0;
     ++stackdd.top;
-}
-
-void ExeScr::poplocals(int32_t n)
-{
-    if (stackdd.count() < n)
-        myerrexit(L"%s", L"Stack underflow error. ");
-    for (; n > 0; --n) {
-        varrec* v = --stackdd.top;
-        if (v->heap) {
-            myfree(v->heap, v->heapid);
-            v->heap = nullptr;
-            v->cap = varinline;
-        }
-    }
 }
 
 void ExeScr::clearlocals()

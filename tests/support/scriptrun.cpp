@@ -15,6 +15,8 @@
 
 namespace qtest {
 
+bool fusion = true;
+
 namespace {
 
 struct scriptrun {
@@ -30,6 +32,8 @@ DWORD WINAPI runthread(void* arg)
     // As a run does: the COM-based commands need no set-up of their own.
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     e.loadscript(run->src->text());
+    if (fusion)
+        e.fusecode(0);  // as a run's reading of its file does
     // The entry unit is the last record: "main", or "null" for the top level.
     e.curfunc = static_cast<int32_t>(e.functable.size() - 1);
     e.unitbase = static_cast<uint32_t>(e.functable.back().codestart);

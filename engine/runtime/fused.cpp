@@ -1,0 +1,407 @@
+// Superinstructions: each does the work of a short sequence of cells that
+// loops repeat, from the sequence's first cell, reading the operand cells the
+// sequence already has. Their common case never fails; anything else runs the
+// replaced first operation alone, and the cells after it run as compiled.
+#include <cwchar>
+#include <utility>
+
+#include "runtime/exescr.h"
+#include "runtime/numrules.h"
+
+using namespace numrules;
+
+namespace {
+
+// A numeric variable's value, or false when the variable is not a number
+// (undefined, or a string that str2num would read): the cells report or
+// convert that themselves.
+NUMRULES_INLINE bool numof(ExeScr& e, int64_t index, datdcell& out)
+{
+    const varrec* v = e.varat(static_cast<int32_t>(index));
+    if (v->state != varnum)
+        return false;
+    if (v->isint) {
+        out.i = v->i;
+        out.isint = 1;
+    } else {
+        out.d = v->d;
+        out.isint = 0;
+    }
+    return true;
+}
+
+template <int RK>
+NUMRULES_INLINE bool rightof(ExeScr& e, const codecell& operand, datdcell& out)
+{
+    if constexpr (RK == ExeScr::rightint) {
+        out = mkint(operand.i);
+        return true;
+    } else if constexpr (RK == ExeScr::rightnum) {
+        out = mkdbl(operand.d);
+        return true;
+    } else {
+        return numof(e, operand.i, out);
+    }
+}
+
+// Room for `n` more entries on datd, as the cells' own pushes need: without
+// it they grow the stack or end the script, so the cells must run.
+inline bool room(const ExeScr& e, int32_t n)
+{
+    return e.datd.cap - e.datd.count() >= n;
+}
+
+// The operation that pushes a right operand of kind RK.
+template <int RK>
+inline void pushright(ExeScr& e)
+{
+    if constexpr (RK == ExeScr::rightint)
+        e.pushint_exec();
+    else if constexpr (RK == ExeScr::rightnum)
+        e.pushnum_exec();
+    else
+        e.pushvar_exec();
+}
+
+inline bool divides(uint32_t op)
+{
+    return op == tokdiveq || op == tokmodeq;
+}
+
+// Picks the instantiation for run-time values: f is called with
+// std::integral_constant<int, K> for the K that equals k.
+template <class F, int... K>
+execfn pick(int k, F f, std::integer_sequence<int, K...>)
+{
+    execfn r = nullptr;
+    ((k == K ? (r = f(std::integral_constant<int, K>{}), 0) : 0), ...);
+    return r;
+}
+
+constexpr auto rights = std::make_integer_sequence<int, ExeScr::rightkinds>{};
+constexpr auto jumps = std::make_integer_sequence<int, 2>{};
+
+// Makes the test of a fused loop head whose first cell is `at` (pushvar v;
+// R; compare; conditional jump) and moves ip as its jump would; false, with
+// nothing done, when its cells must run instead.
+template <int OP, int RK, int JT>
+NUMRULES_INLINE bool condjump(ExeScr& e, const codecell* at)
+{
+    datdcell l, r;
+    if (!room(e, 2) || !numof(e, at[1].i, l) || !rightof<RK>(e, at[3], r))
+        return false;
+    const bool t = binval<OP>(e, l, r).i != 0;
+    e.ip = t == (JT != 0) ? e.code + e.unitbase + at[6].i : const_cast<codecell*>(at) + 7;
+    return true;
+}
+
+// The increment of "incdec_exec; jump_exec" (ip at incdec's packed word):
+// false when it was not a plain numeric one without a result, incdec_exec
+// having run instead.
+NUMRULES_INLINE bool stepped(ExeScr& e)
+{
+    const packed w(e.ip[0].i);
+    varrec* v = e.varat(w.index);
+    if (v->state != varnum || !w.noresult) {
+        e.incdec_exec();
+        return false;
+    }
+    if (v->isint)
+        v->i = w.sub < 2 ? wrapadd(v->i, 1) : wrapsub(v->i, 1);
+    else
+        v->d += w.sub < 2 ? 1.0 : -1.0;
+    return true;
+}
+
+}  // namespace
+
+// ---- numbers
+
+template <int OP, int RK, int JT>
+void ExeScr::fcmpjump_exec()
+{
+    // ip: [0] v, [1] R, [2] its operand, [3] compare, [4] jump, [5] target.
+    if (!condjump<OP, RK, JT>(*this, ip - 1))
+        pushvar_exec();
+}
+
+template <int OP1, int OP2, int JT>
+void ExeScr::fvarcmpjump_exec()
+{
+    // ip: [0] v, [2] C1, [3] first operator, [5] C2, [6] compare, [7] jump,
+    // [8] target.
+    datdcell l;
+    const datdcell c1 = mkint(ip[2].i), c2 = mkint(ip[5].i);
+    if (!room(*this, 2) || !numof(*this, ip[0].i, l) || binfails<OP1>(l, c1)) {
+        pushvar_exec();
+        return;
+    }
+    const bool t = binval<OP2>(*this, binval<OP1>(*this, l, c1), c2).i != 0;
+    ip = t == (JT != 0) ? code + unitbase + ip[8].i : ip + 9;
+}
+
+template <int OP, int RK>
+void ExeScr::fvarbin_exec()
+{
+    // ip: [0] v, [1] R, [2] its operand, [3] the operator.
+    datdcell l, r;
+    if (!room(*this, 2) || !numof(*this, ip[0].i, l) || !rightof<RK>(*this, ip[2], r) || binfails<OP>(l, r)) {
+        pushvar_exec();
+        return;
+    }
+    *datd.top++ = binval<OP>(*this, l, r);
+    ip += 4;
+}
+
+template <int OP, int RK, int JT>
+void ExeScr::ftopcmpjump_exec()
+{
+    // ip: [0] R's operand, [1] compare, [2] jump, [3] target.
+    datdcell r;
+    if (datd.count() < 1 || !room(*this, 1) || !rightof<RK>(*this, ip[0], r)) {
+        pushright<RK>(*this);
+        return;
+    }
+    const datdcell l = *--datd.top;
+    const bool t = binval<OP>(*this, l, r).i != 0;
+    ip = t == (JT != 0) ? code + unitbase + ip[3].i : ip + 4;
+}
+
+template <int RK>
+void ExeScr::fcompound_exec()
+{
+    // ip: [0] R's operand, [1] compoundassign_exec, [2] its packed word.
+    const packed w(ip[2].i);
+    datdcell v;
+    if (!room(*this, 1) || !rightof<RK>(*this, ip[0], v) || varat(w.index)->state != varnum ||
+        (divides(w.sub) && asdbl(v) == 0.0)) {
+        pushright<RK>(*this);
+        return;
+    }
+    ip += 3;
+    varrec* var = varat(w.index);
+    if (w.sub == tokpluseq || w.sub == tokminuseq) {
+        // The common sums inline, by the binary operators' rules (as compound
+        // assignments compute them).
+        const datdcell x = var->isint ? mkint(var->i) : mkdbl(var->d);
+        const datdcell sum = w.sub == tokpluseq ? binval<bopadd>(*this, x, v) : binval<bopsub>(*this, x, v);
+        setvarnum(w.index, sum);
+        if (!w.noresult)
+            *datd.top++ = sum;
+        return;
+    }
+    compoundvar(w.sub, w.index, w.noresult, v);
+}
+
+void ExeScr::fincjump_exec()
+{
+    // ip: [0] incdec's packed word, [1] jump_exec, [2] target.
+    if (stepped(*this))
+        ip = code + unitbase + ip[2].i;
+}
+
+template <int OP, int RK, int JT>
+void ExeScr::fincjumpcond_exec()
+{
+    // ip as fincjump_exec; the target is a loop head.
+    if (!stepped(*this))
+        return;
+    const codecell* head = code + unitbase + ip[2].i;
+    if (!condjump<OP, RK, JT>(*this, head))
+        ip = const_cast<codecell*>(head);
+}
+
+template <int OP, int RK, int JT>
+void ExeScr::fjumpcond_exec()
+{
+    const codecell* head = code + unitbase + ip[0].i;
+    if (!condjump<OP, RK, JT>(*this, head))
+        ip = const_cast<codecell*>(head);
+}
+
+// ---- strings
+
+void ExeScr::fappend_exec()
+{
+    // ip: [0] v, [1] pushstrlit_exec, [2] the literal, [3] strconcat,
+    // [4] strassign_exec, [5] its packed word (v, no result).
+    varrec* v = varat(static_cast<int32_t>(ip[0].i));
+    if (v->state != varstr || dats.cap - dats.count() < 2) {
+        var2str();
+        return;
+    }
+    const int64_t ref = ip[2].i;
+    const uint32_t pool = strlitpool(ref);
+    const wchar_t* add = pool > 2 ? L"" : strlittext(ref);
+    // As pushstrlit_exec reads it.
+    appendvartext(v, add, pool == 2 ? wcslen(add) : wcsnlen(add, datsinline));
+    ip += 6;
+}
+
+// ---- calls
+
+void ExeScr::fusedassign()
+{
+    // ip: the assignnum_exec cell the function returned to.
+    if (stopflag == 1 || datd.empty())
+        return;  // that cell runs, or the loop ends before it
+    const packed w(ip[1].i);
+    ip += 2;
+    setvarnum(w.index, datd.top[-1]);
+    if (w.noresult)
+        --datd.top;
+}
+
+template <int N, int AS>
+void ExeScr::fargcall_exec()
+{
+    // ip: [0 .. N-2] callargnum_exec, [N-1] usercall_exec, [N] the function.
+    if (datd.count() < N) {
+        callargnum_exec();
+        return;
+    }
+    codecell* const first = ip;
+    for (int k = 0; k < N; ++k) {
+        ip = first + k;  // where each push would fail, for its line
+        pushlocalnum(*--datd.top);
+    }
+    ip = first + N;
+    usercall_exec();
+    if constexpr (AS != 0)
+        fusedassign();
+}
+
+template <int N, int AS>
+void ExeScr::fvarcall_exec()
+{
+    // ip: [0] x1, [1] pushvar, [2] x2 ... [2N-2] xN, [2N-1 .. 3N-2]
+    // callargnum_exec, [3N-1] usercall_exec, [3N] the function.
+    datdcell x[N];
+    bool ok = room(*this, N);
+    for (int k = 0; ok && k < N; ++k)
+        ok = numof(*this, ip[2 * k].i, x[k]);
+    if (!ok) {
+        pushvar_exec();
+        return;
+    }
+    codecell* const first = ip;
+    // The last pushed is taken first: it becomes the deeper record.
+    for (int k = N - 1; k >= 0; --k) {
+        ip = first + 2 * N + (N - 1 - k);
+        pushlocalnum(x[k]);
+    }
+    ip = first + 3 * N;
+    usercall_exec();
+    if constexpr (AS != 0)
+        fusedassign();
+}
+
+template <int OP, int RK, int AS>
+void ExeScr::fvarbincall_exec()
+{
+    // ip: [0] v, [1] R, [2] its operand, [3] the operator, [4] callargnum_exec,
+    // [5] usercall_exec, [6] the function.
+    datdcell l, r;
+    if (!room(*this, 2) || !numof(*this, ip[0].i, l) || !rightof<RK>(*this, ip[2], r) || binfails<OP>(l, r)) {
+        pushvar_exec();
+        return;
+    }
+    const datdcell x = binval<OP>(*this, l, r);
+    ip += 5;
+    pushlocalnum(x);
+    ++ip;
+    usercall_exec();
+    if constexpr (AS != 0)
+        fusedassign();
+}
+
+// ---- the table the pass picks from
+
+// The form name<A, B, C> for run-time values a, b and c, each taken from
+// the sequence of values the form is made for.
+#define FUSED_PICK3(name, seqa, seqb, seqc, a, b, c)                                                           \
+    pick(                                                                                                      \
+        a,                                                                                                     \
+        [&](auto x) {                                                                                          \
+            return pick(                                                                                       \
+                b,                                                                                             \
+                [&](auto y) {                                                                                  \
+                    return pick(                                                                               \
+                        c,                                                                                     \
+                        [](auto z) -> execfn {                                                                 \
+                            return &ExeScr::name<decltype(x)::value, decltype(y)::value, decltype(z)::value>; \
+                        },                                                                                     \
+                        seqc);                                                                                 \
+                },                                                                                             \
+                seqb);                                                                                         \
+        },                                                                                                     \
+        seqa)
+#define FUSED_PICK2(name, seqa, seqb, a, b)                                                                   \
+    pick(                                                                                                      \
+        a,                                                                                                     \
+        [&](auto x) {                                                                                          \
+            return pick(                                                                                       \
+                b, [](auto y) -> execfn { return &ExeScr::name<decltype(x)::value, decltype(y)::value>; }, seqb); \
+        },                                                                                                     \
+        seqa)
+
+namespace {
+constexpr auto compares = std::integer_sequence<int, bopeq, bopne, boplt, bopgt, bople, bopge>{};
+constexpr auto binaries = std::make_integer_sequence<int, bopcount>{};
+constexpr auto counts = std::integer_sequence<int, 1, 2, 3, 4>{};
+}  // namespace
+
+execfn ExeScr::fusedcmpjump(int op, int rk, bool jumpiftrue)
+{
+    return FUSED_PICK3(fcmpjump_exec, compares, rights, jumps, op, rk, jumpiftrue ? 1 : 0);
+}
+
+execfn ExeScr::fusedvarbin(int op, int rk)
+{
+    return FUSED_PICK2(fvarbin_exec, binaries, rights, op, rk);
+}
+
+execfn ExeScr::fusedtopcmpjump(int op, int rk, bool jumpiftrue)
+{
+    return FUSED_PICK3(ftopcmpjump_exec, compares, rights, jumps, op, rk, jumpiftrue ? 1 : 0);
+}
+
+execfn ExeScr::fusedincjumpcond(int op, int rk, bool jumpiftrue)
+{
+    return FUSED_PICK3(fincjumpcond_exec, compares, rights, jumps, op, rk, jumpiftrue ? 1 : 0);
+}
+
+execfn ExeScr::fusedjumpcond(int op, int rk, bool jumpiftrue)
+{
+    return FUSED_PICK3(fjumpcond_exec, compares, rights, jumps, op, rk, jumpiftrue ? 1 : 0);
+}
+
+execfn ExeScr::fusedvarcmpjump(int op1, int op2, bool jumpiftrue)
+{
+    return FUSED_PICK3(fvarcmpjump_exec, (std::integer_sequence<int, bopadd, bopsub, bopmul, bopmod, bopband>{}),
+                       compares, jumps, op1, op2, jumpiftrue ? 1 : 0);
+}
+
+execfn ExeScr::fusedvarbincall(int op, int rk, bool assign)
+{
+    return FUSED_PICK3(fvarbincall_exec, (std::integer_sequence<int, bopadd, bopsub>{}), rights, jumps, op, rk,
+                       assign ? 1 : 0);
+}
+
+execfn ExeScr::fusedcompound(int rk)
+{
+    return pick(rk, [](auto r) -> execfn { return &ExeScr::fcompound_exec<decltype(r)::value>; }, rights);
+}
+
+execfn ExeScr::fusedargcall(int n, bool assign)
+{
+    return FUSED_PICK2(fargcall_exec, counts, jumps, n, assign ? 1 : 0);
+}
+
+execfn ExeScr::fusedvarcall(int n, bool assign)
+{
+    return FUSED_PICK2(fvarcall_exec, counts, jumps, n, assign ? 1 : 0);
+}
+
+#undef FUSED_PICK2
+#undef FUSED_PICK3

@@ -1,0 +1,393 @@
+// The fused superinstructions and the pass that places them: each form gives
+// what its cells give one by one (results, doubles on overflow, strings read
+// as numbers, messages and their lines), only first cells change, and a cell
+// that a jump enters is never inside a fused sequence.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "compiler/scriptsource.h"
+#include "runtime/exescr.h"
+#include "runtime/numrules.h"
+#include "support/codelist.h"
+#include "support/scriptrun.h"
+#include "support/testenv.h"
+
+using qtest::expectfatal;
+using qtest::packword;
+using E = ExeScr;
+using namespace numrules;
+
+namespace {
+
+// ---- whole scripts, run both ways
+
+struct fusionoff {
+    fusionoff() { qtest::fusion = false; }
+    ~fusionoff() { qtest::fusion = true; }
+};
+
+std::wstring crlf(const std::wstring& text)
+{
+    std::wstring out;
+    for (wchar_t c : text) {
+        if (c == L'\n')
+            out += L'\r';
+        out += c;
+    }
+    return out;
+}
+
+// The log of a script run with the superinstructions, checked against the
+// same run without them and against what it must be.
+void expectboth(const std::wstring& text, const std::wstring& want)
+{
+    const std::wstring fused = qtest::runscript(L"fusion", crlf(text));
+    std::wstring plain;
+    {
+        fusionoff off;
+        plain = qtest::runscript(L"fusion", crlf(text));
+    }
+    EXPECT_EQ(qtest::narrow(plain), qtest::narrow(fused)) << qtest::narrow(text);
+    EXPECT_EQ(qtest::narrow(want), qtest::narrow(fused)) << qtest::narrow(text);
+}
+
+// A script that ends in a run-time error: the same "Exiting..." line both ways.
+void expecterror(const std::wstring& text, const std::wstring& message)
+{
+    expectboth(text, L"Exiting... " + message + L"\n");
+}
+
+// A bare "v + 0" statement logs the value: "\t%lld" for an integer, "\t%.8g"
+// for a double.
+TEST(FusedLoops, ConditionsIncrementsAndSums)
+{
+    expectboth(L"sum = 0\nfor (i = 1; i <= 10; i++)\n    sum += i\nsum + 0\ni + 0\n", L"\t55\n\t11\n");
+    expectboth(L"n = 0\nc = 0\nwhile (n < 30) {\n    if (n % 3 == 0)\n        c++\n    n++\n}\nc + 0\n", L"\t10\n");
+    // Counting down to a variable bound; a do loop's test jumps when true.
+    expectboth(L"k = 5\nlim = 2\nm = 0\nwhile (k > lim) {\n    m += k\n    k--\n}\nm + 0\n"
+               L"do {\n    k++\n} while (k != 9)\nk + 0\n",
+               L"\t12\n\t9\n");
+    // Doubles: a double counter, a double bound, mixed comparisons.
+    expectboth(L"t = 0\nfor (d = 0.5; d < 3; d++)\n    t += d\nt + 0\nd + 0\n", L"\t4.5\n\t3.5\n");
+    expectboth(L"q = 0\nfor (i = 0; i < 2.5; i++)\n    q -= 1.5\nq + 0\n", L"\t-4.5\n");
+    // Every compare, and the operators against a literal and a variable.
+    expectboth(L"a = 7\nb = 3\nr = 0\nif (a == 7) r += 1\nif (a != b) r += 2\nif (a >= 7) r += 4\n"
+               L"if (a <= b) r += 8\nif (a > b) r += 16\nif (b < a) r += 32\nr + 0\n"
+               L"x = a + 2\nx + 0\nx = a - b\nx + 0\nx = a * b\nx + 0\nx = a / 2\nx + 0\nx = a % b\nx + 0\n"
+               L"x = a & 6\nx + 0\nx = a | 8\nx + 0\nx = a ^ b\nx + 0\nx = a << 2\nx + 0\nx = a >> 1\nx + 0\n"
+               L"x = a + b\nx + 0\nx = a * b\nx + 0\n",
+               L"\t55\n\t9\n\t4\n\t21\n\t3.5\n\t1\n\t6\n\t15\n\t4\n\t28\n\t3\n\t10\n\t21\n");
+    expectboth(L"v = 0\nfor (i = 0; i < 20; i++) {\n    if (i + 1 == 5) v += 1\n    if (i - 1 > 15) v += 10\n"
+               L"    if (i * 2 <= 4) v += 100\n    if (i & 1 != 0) v += 1000\n}\nv + 0\n",
+               L"\t10331\n");
+    // A 0.5 condition is false; NaN compares false but for !=.
+    expectboth(L"h = 0.5\nw = 0\nwhile (h) {\n    w++\n}\nw + 0\nz = 0.0\nnan = z / z\ne = 0\nif (nan == nan) e += 1\n"
+               L"if (nan != nan) e += 2\nif (nan < 1) e += 4\ne + 0\n",
+               L"\t0\n\t2\n");
+}
+
+TEST(FusedLoops, OverflowBecomesADouble)
+{
+    // var + literal, var += var, and a two-operator test at the largest integer.
+    expectboth(L"a = LLONG_MAX\nb = a + 1\nb + 0\nc = a\nc += a\nc + 0\nr = 0\nif (a + 1 > a) r = 1\nr + 0\n",
+               L"\t9.223372e+018\n\t1.8446744e+019\n\t0\n");
+    // The increment wraps in 64 bits, as ++ does: the loop ends on the wrap.
+    expectboth(L"n = 0\nfor (i = LLONG_MAX - 2; i > 0; i++)\n    n++\nn + 0\ni + 0\n", L"\t3\n\t-9223372036854775808\n");
+    expectboth(L"m = LLONG_MIN\nd = m - 1\nd + 0\ne = m * 2\ne + 0\n", L"\t-9.223372e+018\n\t-1.8446744e+019\n");
+}
+
+TEST(FusedLoops, StringsReadAsNumbers)
+{
+    expectboth(L"s = \"12\"\ni = 0\nwhile (i < s)\n    i++\ni + 0\nx = s + 1\nx + 0\ny = 3\ny += s\ny + 0\n"
+               L"r = 0\nif (s % 5 == 2) r = 1\nr + 0\n",
+               L"\t12\n\t13\n\t15\n\t1\n");
+    expectboth(L"lim = \"2.5\"\nk = 0\nfor (i = 0; i < lim; i++)\n    k++\nk + 0\n", L"\t3\n");
+}
+
+TEST(FusedLoops, ErrorsKeepTheirMessagesAndLines)
+{
+    expecterror(L"x = 1\nwhile (q < 3)\n    x++\n", L"undefined variable.:q at line 2");
+    expecterror(L"s = 0\nfor (i = 0; i < 3; i++)\n    s += z\n", L"undefined variable.:z at line 3");
+    expecterror(L"s = 0\nfor (i = 0; i < 3; i++)\n    w += i\n", L"undefined variable.:w at line 3");
+    expecterror(L"i = 5\nj = 0\nk = i % j\n", L"division by zero at line 3");
+    expecterror(L"i = 5\nk = i / 0\n", L"division by zero at line 2");
+    expecterror(L"i = 5\nif (i % 0 == 1)\n    i = 1\n", L"division by zero at line 2");
+    expecterror(L"x = 5\nx /= 0\n", L"division by zero at line 2");
+    expecterror(L"x = 5.5\nx /= 0\n", L"division by zero. at line 2");
+    expecterror(L"x = 5.5\nx %= 0.0\n", L"division by zero. at line 2");
+    expecterror(L"s = \"ab\"\nwhile (1)\n    s++\n", L"undefined variable.:s at line 3");
+    expecterror(L"n = 0\nwhile (n < 3) {\n    n++\n    if (n == 2)\n        n = n / 0\n}\n",
+                L"division by zero at line 5");
+}
+
+// ---- calls
+
+TEST(FusedCalls, ArgumentsResultsAndRecursion)
+{
+    expectboth(L"function add(a, b)\n{\n    return(a + b)\n}\nfunction fib(n)\n{\n    if (n < 2)\n        return(n)\n"
+               L"    return(fib(n - 1) + fib(n - 2))\n}\nmain\n{\n    s = 0\n    for (i = 0; i < 100; i++)\n"
+               L"        s = add(s, i)\n    s + 0\n    t = fib(10)\n    t + 0\n    u = add(2.5, s)\n    u + 0\n"
+               L"    v = add(s + 1, 2)\n    v + 0\n}\n",
+               L"\t4950\n\t55\n\t4952.5\n\t4953\n");
+    // A string argument where a number is expected is read as one.
+    expectboth(L"function twice(n)\n{\n    return(n * 2)\n}\nmain\n{\n    s = \"21\"\n    x = twice(s)\n    x + 0\n"
+               L"    y = twice(s + 0)\n    y + 0\n}\n",
+               L"\t42\n\t42\n");
+    // Locals beyond the parameters start undefined at every call.
+    expectboth(L"function f(a)\n{\n    localvar(k)\n    k = a * 10\n    return(k + a)\n}\nmain\n{\n"
+               L"    r = 0\n    for (i = 1; i <= 3; i++)\n        r += f(i)\n    r + 0\n}\n",
+               L"\t66\n");
+}
+
+TEST(FusedCalls, ErrorsKeepTheirMessagesAndLines)
+{
+    expecterror(L"function f(a, b)\n{\n    return(a + b)\n}\nmain\n{\n    x = 1\n    y = f(x, q)\n}\n",
+                L"undefined variable.:q at line 8");
+    expecterror(L"function f(a)\n{\n    localvar(k)\n    return(k + a)\n}\nmain\n{\n    y = f(1)\n}\n",
+                L"undefined local variable. at line 4");
+    expecterror(L"function r(n)\n{\n    return(r(n + 1))\n}\nmain\n{\n    r(0)\n}\n",
+                L"Function calls nested too deeply.:2000: at line 3");
+}
+
+TEST(FusedCalls, ExitInsideAFunctionSkipsTheAssignment)
+{
+    expectboth(L"function f(a)\n{\n    a + 0\n    exit\n    return(a + 1)\n}\nmain\n{\n    x = 5\n    x = f(x)\n    x + 10\n}\n",
+               L"\t5\n");
+}
+
+// ---- strings appended in place
+
+TEST(FusedAppend, GrowsAndReadsBack)
+{
+    expectboth(L"s = \"\"\nfor (i = 0; i < 1000; i++)\n    s = s \"ab\"\nstrlen(s) + 0\ncutstr(s, 1996)\n",
+               L"\t2000\n\tabab\n");
+    // A long literal; a number variable first becomes its text (its cells run
+    // unfused), and so does a string built by a longer join.
+    expectboth(L"n = 12\nn = n \"a\"\n\"\" n\nu = \"\"\nu = u \"0123456789012345678901234567890123456789012345678901234567890123456789\"\n"
+               L"strlen(u) + 0\nt = \"xyz\"\nw = \"-\"\nfor (i = 0; i < 3; i++)\n    w = w \"|\" t\n\"\" w\n",
+               L"\t12a\n\t70\n\t-|xyz|xyz|xyz\n");
+}
+
+TEST(FusedAppend, OtherChangesOfTheTextAreSeen)
+{
+    // setc with 0 shortens the text, an assignment replaces it in its block,
+    // and the next append must start from there.
+    expectboth(L"s = \"\"\nfor (i = 0; i < 100; i++)\n    s = s \"ab\"\nsetc(s, 2, 0)\ns = s \"cd\"\n\"\" s\n"
+               L"s = \"q\"\ns = s \"r\"\n\"\" s\n",
+               L"\tabcd\n\tqr\n");
+    // Locals of two calls in the same stack slot.
+    expectboth(L"function f(str t)\n{\n    localvar(w)\n    w = \"\" t\n    for (i = 0; i < 40; i++)\n        w = w \"ab\"\n"
+               L"    return(strlen(w))\n}\nmain\n{\n    f(\"abc\") + 0\n    f(\"z\") + 0\n}\n",
+               L"\t83\n\t81\n");
+}
+
+TEST(FusedAppend, ErrorsKeepTheirMessagesAndLines)
+{
+    expecterror(L"x = 0\nfor (i = 0; i < 2; i++)\n    r = r \"a\"\n", L"undefined variable.:r at line 3");
+}
+
+// ---- the pass
+
+struct compiled {
+    ExeScr& e = *new ExeScr();
+    qtest::scriptsource& src;
+    std::vector<codecell> before;
+    explicit compiled(const std::wstring& text) : src(*new qtest::scriptsource(crlf(text)))
+    {
+        e.loadscript(src.text());
+        before.assign(e.code, e.codeend);
+        e.fusecode(0);
+    }
+    // The superinstructions now in the list, with their cells.
+    std::vector<int32_t> fusedcells() const
+    {
+        std::vector<int32_t> at;
+        for (int32_t k = 0; k < e.codecount(); ++k)
+            if (memcmp(&before[static_cast<size_t>(k)], &e.code[k], sizeof(codecell)) != 0)
+                at.push_back(k);
+        return at;
+    }
+    bool has(execfn f) const
+    {
+        for (int32_t k = 0; k < e.codecount(); ++k)
+            if (e.opmarks[static_cast<size_t>(k)] && e.code[k].op == f)
+                return true;
+        return false;
+    }
+};
+
+TEST(FusionPass, OnlyFirstCellsOfSequencesChange)
+{
+    compiled c(L"function f(a, b)\n{\n    return(a + b)\n}\nfunction g(n)\n{\n    return(n)\n}\nmain\n{\n"
+               L"    i = 0\n    n = 10\n    s = \"\"\n    t = \"x\"\n    y = 0\n    while (i < n) {\n"
+               L"        x = i % 3\n        if (i % 3 == 0)\n            y += i\n        y -= 2\n        s = s \"ab\"\n"
+               L"        z = f(i, n)\n        z = g(n - 1)\n        f(i - 1, 2)\n        i++\n    }\n}\n");
+    for (int32_t k : c.fusedcells())
+        EXPECT_EQ(c.e.opmarks[static_cast<size_t>(k)], 1) << "cell " << k << " is an operand";
+    EXPECT_TRUE(c.has(E::fusedcmpjump(boplt, E::rightvar, false)));
+    EXPECT_TRUE(c.has(E::fusedvarbin(bopmod, E::rightint)));
+    EXPECT_TRUE(c.has(E::fusedvarcmpjump(bopmod, bopeq, false)));
+    EXPECT_TRUE(c.has(E::fusedcompound(E::rightvar)));
+    EXPECT_TRUE(c.has(E::fusedcompound(E::rightint)));
+    EXPECT_TRUE(c.has(&E::fappend_exec));
+    EXPECT_TRUE(c.has(E::fusedvarcall(2, true)));
+    EXPECT_TRUE(c.has(E::fusedvarbincall(bopsub, E::rightint, true)));
+    EXPECT_TRUE(c.has(E::fusedargcall(2, false)));
+    EXPECT_TRUE(c.has(E::fusedvarbin(bopadd, E::rightvar)));
+    EXPECT_TRUE(c.has(E::fusedvarbin(bopsub, E::rightint)));
+    EXPECT_TRUE(c.has(E::fusedincjumpcond(boplt, E::rightvar, false)));
+    // Everything else is as compiled: operands, other operations, the unit
+    // starts and the line table.
+    const std::vector<int32_t> changed = c.fusedcells();
+    EXPECT_EQ(changed.size(), 12u);
+}
+
+TEST(FusionPass, OffLeavesTheCodeAsCompiled)
+{
+    ExeScr& e = *new ExeScr();
+    auto& src = *new qtest::scriptsource(crlf(L"i = 0\nwhile (i < 5)\n    i++\n"));
+    e.fuseon = 0;
+    e.loadscript(src.text());
+    const std::vector<codecell> before(e.code, e.codeend);
+    e.fusecode(0);
+    EXPECT_EQ(memcmp(before.data(), e.code, before.size() * sizeof(codecell)), 0);
+}
+
+// Hand-built code with the emitter's marks, so the pass can read it.
+struct handcode {
+    ExeScr e;
+    std::vector<codecell> cells;
+    handcode& put(const codecell& c, uint8_t isop)
+    {
+        cells.push_back(c);
+        e.opmarks.push_back(isop);
+        return *this;
+    }
+    handcode& op(execfn f)
+    {
+        codecell c = {};
+        c.op = f;
+        return put(c, 1);
+    }
+    handcode& i(int64_t v)
+    {
+        codecell c = {};
+        c.i = v;
+        return put(c, 0);
+    }
+    int64_t here() const { return static_cast<int64_t>(cells.size()); }
+    void fuse()
+    {
+        op(nullptr);
+        e.code = cells.data();
+        e.codeend = e.code + cells.size();
+        e.fusecode(0);
+    }
+    ~handcode() { e.code = e.codeend = nullptr; }
+};
+
+TEST(FusionPass, NoSequenceAJumpLandsInside)
+{
+    // The loop head's right operand is also the target of a jump: it is not fused.
+    handcode h;
+    h.op(&E::pushvar_exec).i(0);
+    const int64_t inside = h.here();
+    h.op(&E::pushint_exec).i(5).op(&E::lt_exec).op(&E::loopexit_exec).i(20);
+    h.op(&E::jump_exec).i(inside);
+    // Here a sequence of the same kind no jump enters: fused.
+    const int64_t other = h.here();
+    h.op(&E::pushvar_exec).i(0).op(&E::pushint_exec).i(5).op(&E::lt_exec).op(&E::loopexit_exec).i(20);
+    h.fuse();
+    EXPECT_TRUE(h.cells[0].op == &E::pushvar_exec);
+    EXPECT_TRUE(h.cells[static_cast<size_t>(other)].op == E::fusedcmpjump(boplt, E::rightint, false));
+}
+
+TEST(FusionPass, OperandsThatLookLikeOperationsAreLeft)
+{
+    // An operand cell holding the bits of an operation is never taken for one.
+    handcode h;
+    codecell fake = {};
+    fake.op = &E::pushvar_exec;
+    h.op(&E::pushint_exec).i(static_cast<int64_t>(fake.ref.fn));
+    h.i(0).op(&E::pushint_exec).i(5).op(&E::lt_exec).op(&E::loopexit_exec).i(20);
+    h.e.opmarks[1] = 0;
+    h.fuse();
+    EXPECT_EQ(h.cells[1].ref.fn, fake.ref.fn);
+}
+
+// ---- the fallbacks at their edges
+
+TEST(FusedEdges, UnsignedComparisonsFollowTheSignMode)
+{
+    for (int fused = 0; fused < 2; ++fused) {
+        handcode h;
+        h.e.declvar(L"a", 0);
+        h.e.setvarnum(0, mkint(-1));
+        // Cells 0 to 6 the test, 7 and 8 the way on, 9 the end, where it jumps.
+        h.op(&E::pushvar_exec).i(0).op(&E::pushint_exec).i(1).op(&E::lt_exec).op(&E::jumpiffalse_exec).i(9);
+        h.op(&E::pushint_exec).i(99);
+        h.e.fuseon = static_cast<uint32_t>(fused);
+        h.fuse();
+        EXPECT_EQ(h.cells[0].op == &E::pushvar_exec, fused == 0);
+        // Unsigned, -1 is the largest: not below 1, so the jump is taken.
+        h.e.signmode = 0;
+        h.e.unitbase = 0;
+        h.e.runcode(0);
+        EXPECT_EQ(h.e.ip - h.e.code, 9) << "fused " << fused;
+        EXPECT_EQ(h.e.datd.count(), 0) << "fused " << fused;
+        h.e.signmode = 1;
+        h.e.runcode(0);
+        EXPECT_EQ(h.e.datd.count(), 1) << "fused " << fused;
+        h.e.freevartable();
+        h.e.freedatd();
+    }
+}
+
+TEST(FusedEdges, AFullStackRunsTheCellsAndFailsAsThey)
+{
+    for (int fused = 0; fused < 2; ++fused) {
+        auto* h = new handcode;  // left behind: the fatal exit never hands it back
+        h->e.declvar(L"a", 0);
+        h->e.setvarnum(0, mkint(1));
+        h->op(&E::pushvar_exec).i(0).op(&E::pushint_exec).i(1).op(&E::lt_exec).op(&E::jumpiffalse_exec).i(0);
+        h->e.fuseon = static_cast<uint32_t>(fused);
+        h->fuse();
+        // 255 entries: the second push of the head is the 257th.
+        const std::wstring box = expectfatal(h->e, [](ExeScr& x) {
+            for (int k = 0; k < 255; ++k)
+                x.pushint(k);
+            x.unitbase = 0;
+            x.runcode(0);
+        });
+        EXPECT_EQ(box, L"datdbuff stack overflow") << "fused " << fused;
+    }
+}
+
+TEST(FusedEdges, AStopInAFusedLoopEndsItAtOnce)
+{
+    ExeScr& e = *new ExeScr();
+    auto& src = *new qtest::scriptsource(crlf(L"i = 0\nn = 0\nwhile (1) {\n    n += i\n    i++\n}\n"));
+    e.loadscript(src.text());
+    e.fusecode(0);
+    e.curfunc = static_cast<int32_t>(e.functable.size() - 1);
+    e.unitbase = static_cast<uint32_t>(e.functable.back().codestart);
+    HANDLE t = CreateThread(
+        nullptr, 0, [](void* p) -> DWORD {
+            auto* x = static_cast<ExeScr*>(p);
+            x->runcode(x->unitbase);
+            return 0;
+        },
+        &e, 0, nullptr);
+    Sleep(30);
+    e.stopflag = 1;
+    EXPECT_EQ(WaitForSingleObject(t, 2000), WAIT_OBJECT_0);
+    CloseHandle(t);
+    // The loop stopped on a cell boundary, past some work.
+    const auto at = static_cast<size_t>(e.ip - e.code);
+    EXPECT_EQ(e.opmarks[at], 1);
+    EXPECT_GT(e.varat(0)->i, 0);
+}
+
+}  // namespace
