@@ -1,4 +1,5 @@
 // Global variables, the local value stack and arrays.
+#include <algorithm>
 #include <cwchar>
 
 #include "runtime/exescr.h"
@@ -23,12 +24,46 @@ void copyname(wchar_t* dst, const wchar_t* src, size_t max)
 
 }  // namespace
 
+void ExeScr::growglobals()
+{
+    const int32_t used = globals.count();
+    const int32_t newcap = globals.cap == 0 ? 64 : globals.cap * 2;
+    const uint64_t bytes = sizeof(varrec) * static_cast<uint64_t>(newcap);
+    varrec* block = globals.base;
+    if (bytes > globalsreserved) {
+        // A new reservation, far larger than needed now; the old one (if any)
+        // is copied over once and given back.
+        uint64_t reserve = std::max<uint64_t>(globalsreservefirst, 2 * globalsreserved);
+        while (reserve < bytes)
+            reserve *= 2;
+        block = static_cast<varrec*>(VirtualAlloc(nullptr, reserve, MEM_RESERVE, PAGE_READWRITE));
+        if (!block || !VirtualAlloc(block, bytes, MEM_COMMIT, PAGE_READWRITE))
+            mymallocfail(bytes, 210);
+        if (globals.base) {
+            memcpy(static_cast<void*>(block), globals.base, sizeof(varrec) * static_cast<size_t>(globals.cap));
+            memunreg(globals.base, globals.id);
+            VirtualFree(globals.base, 0, MEM_RELEASE);
+        }
+        allocs.push_back(memrec{block, bytes, 210});
+        globalsreserved = reserve;
+    } else {
+        if (!VirtualAlloc(block, bytes, MEM_COMMIT, PAGE_READWRITE))
+            mymallocfail(bytes, 210);
+        for (memrec& r : allocs)
+            if (r.ptr == block)
+                r.size = bytes;
+    }
+    globals.base = block;
+    globals.id = 210;
+    globals.cap = newcap;
+    globals.top = block + used;
+    initslots(globals.top, globals.base + globals.cap);
+}
+
 int32_t ExeScr::declvar(const wchar_t* name, int32_t mode)
 {
-    if (globals.full()) {
-        growbuf(globals, 64, 210);
-        initslots(globals.top, globals.base + globals.cap);
-    }
+    if (globals.full())
+        growglobals();
     if (mode != 1) {
         for (varrec* v = globals.base; v < globals.top; ++v)
             if (wcsncmp(v->name, name, varnamemax) == 0)
@@ -45,7 +80,12 @@ void ExeScr::freevartable()
     for (varrec* v = globals.base; v && v < globals.top; ++v)
         if (v->heap)
             myfree(v->heap, v->heapid);
-    freebuf(globals);
+    if (globals.base) {
+        memunreg(globals.base, globals.id);
+        VirtualFree(globals.base, 0, MEM_RELEASE);
+    }
+    globals = tbuf<varrec>();
+    globalsreserved = 0;
     forgetappend();
 }
 
