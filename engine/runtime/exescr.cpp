@@ -3,7 +3,13 @@
 
 ExeScr::ExeScr() : instanceid(reinterpret_cast<uintptr_t>(this)) {}
 
-ExeScr::~ExeScr() = default;
+ExeScr::~ExeScr()
+{
+    // A run always closes its log; an object left with the timer of a burst
+    // must not be flushed from after its end.
+    if (logtimer)
+        DeleteTimerQueueTimer(nullptr, logtimer, INVALID_HANDLE_VALUE);
+}
 
 void ExeScr::runcode(uint32_t start)
 {

@@ -156,10 +156,7 @@ int ExeScr::execscript(const wchar_t* path)
     dirfreeall();
     dirfreelocal();
     freecasetbls();
-    if (loghandle) {
-        CloseHandle(loghandle);
-        loghandle = nullptr;
-    }
+    closescriptlog();
     logon = 0;
     freeboxes();
     memleakreport();

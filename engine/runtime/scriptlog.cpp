@@ -101,9 +101,76 @@ void ExeScr::vmylogmsg(const wchar_t* fmt, va_list ap)
         return;
     line.crlf();
     if (loghandle && (logsupfile == 0 || (logsupfile == 1 && logforce == 1)))
-        writewide(loghandle, line.text, line.len);
+        writelog(line.text, line.len);
     if (g_suplogmsg == 0 && (logsupwin == 0 || (logsupwin == 1 && logforce == 1)) && hEditp)
         showinpane(line.text, line.len);
+}
+
+void ExeScr::flushlogbuf()
+{
+    if (logused && loghandle)
+        writewide(loghandle, logbuf.data(), logused);
+    logused = 0;
+}
+
+void ExeScr::flushlog()
+{
+    AcquireSRWLockExclusive(&loglock);
+    flushlogbuf();
+    ReleaseSRWLockExclusive(&loglock);
+}
+
+static void CALLBACK logtimerproc(void* engine, BOOLEAN)
+{
+    static_cast<ExeScr*>(engine)->flushlog();
+}
+
+void ExeScr::writelog(const wchar_t* text, size_t len)
+{
+    AcquireSRWLockExclusive(&loglock);
+    // Each line of a log written at a reader's pace goes out as it is made;
+    // a script that writes thousands of lines a second would spend its time
+    // in the system's writes instead.
+    const uint64_t tick = GetTickCount64();
+    if (tick != logtick) {
+        logtick = tick;
+        logticklines = 0;
+    }
+    bool gather = ++logticklines > logburst && len < logbufchars;
+    if (gather && !logtimer) {
+        if (!CreateTimerQueueTimer(&logtimer, nullptr, logtimerproc, this, logflushms, logflushms,
+                                   WT_EXECUTEDEFAULT)) {
+            logtimer = nullptr;
+            gather = false;
+        }
+    }
+    if (gather) {
+        if (logbuf.empty())
+            logbuf.resize(logbufchars);
+        if (logused + len > logbufchars)
+            flushlogbuf();
+        wmemcpy(logbuf.data() + logused, text, len);
+        logused += len;
+    } else {
+        flushlogbuf();
+        writewide(loghandle, text, len);
+    }
+    ReleaseSRWLockExclusive(&loglock);
+}
+
+void ExeScr::closescriptlog()
+{
+    if (logtimer) {
+        // Waits for a flush under way; none starts after.
+        DeleteTimerQueueTimer(nullptr, logtimer, INVALID_HANDLE_VALUE);
+        logtimer = nullptr;
+    }
+    flushlog();
+    if (loghandle)
+        CloseHandle(loghandle);
+    loghandle = nullptr;
+    logbuf.clear();
+    logbuf.shrink_to_fit();
 }
 
 void ExeScr::mylogmsg(const wchar_t* fmt, ...)
@@ -187,6 +254,7 @@ void ExeScr::myerrexit(const wchar_t* fmt, ...)
         else
             mylogmsg(L"%s %s \n", L"Exiting...", msg);
     }
+    flushlog();  // the process may end while the box is open
     MessageBoxW(hWndp, msg, L"QUORVEL - Exit", MB_OK | MB_TOPMOST);
     if (hWndp)
         SendMessageW(hWndp, WM_CLOSE, 0, 0);

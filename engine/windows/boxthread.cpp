@@ -272,10 +272,8 @@ void ExeScr::boxlog(const wchar_t* fmt, ...)
     logline line(fmt, ap);
     va_end(ap);
     line.crlf();
-    if (HANDLE h = loghandle) {
-        DWORD done = 0;
-        WriteFile(h, line.text, static_cast<DWORD>(line.len * sizeof(wchar_t)), &done, nullptr);
-    }
+    if (loghandle)
+        writelog(line.text, line.len);  // in order with the script thread's lines
     if (g_suplogmsg == 0 && hEditp)
         SendMessageW(hEditp, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.text));
 }

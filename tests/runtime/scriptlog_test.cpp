@@ -3,6 +3,7 @@
 
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
+#include "support/scriptrun.h"
 #include "support/testenv.h"
 
 using qtest::expectfatal;
@@ -218,4 +219,80 @@ TEST(ErrorLog, LeakLinesFollowTheBomAndOtherWritersCanAppend)
     CloseHandle(host);
     EXPECT_EQ(writeerrorlog(L"engine again\r\n"), 1);
     EXPECT_EQ(readfile(path), earlier + lines + L"host\r\nengine again\r\n");
+}
+
+// Lines that come faster than a reader could follow are gathered into fewer
+// writes, and still reach the file in order, whole, and soon.
+TEST(ScriptLog, ABurstOfLinesReachesTheFileInOrderWithinMilliseconds)
+{
+    logged e(L"burst");
+    std::wstring want = bom;
+    for (int n = 0; n < 3000; ++n) {
+        e.mylogmsg(L"line %d\n", n);
+        want += L"line " + std::to_wstring(n) + L"\r\n";
+    }
+    // No further line and no close: the run's timer writes the rest.
+    const DWORD t0 = GetTickCount();
+    while (e.contents() != want && GetTickCount() - t0 < 2000)
+        Sleep(2);
+    EXPECT_TRUE(e.contents() == want);
+    EXPECT_LT(GetTickCount() - t0, 500u);
+    e.mylogmsg(L"after\n");
+    e.closelog();
+    EXPECT_TRUE(e.contents() == want + L"after\r\n");
+}
+
+TEST(ScriptLog, LinesOfTwoThreadsStayWholeAndInTheirOrder)
+{
+    logged e(L"twothreads");
+    auto writer = [](void* p) -> DWORD {
+        auto* x = static_cast<ExeScr*>(p);
+        for (int n = 0; n < 2000; ++n)
+            x->mylogmsg(L"box %d\n", n);
+        return 0;
+    };
+    HANDLE t = CreateThread(nullptr, 0, writer, static_cast<ExeScr*>(&e), 0, nullptr);
+    for (int n = 0; n < 2000; ++n)
+        e.mylogmsg(L"main %d\n", n);
+    WaitForSingleObject(t, INFINITE);
+    CloseHandle(t);
+    e.closelog();
+    const std::wstring text = e.contents().substr(1);
+    int nextmain = 0, nextbox = 0;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t end = text.find(L"\r\n", at);
+        ASSERT_NE(end, std::wstring::npos);
+        const std::wstring line = text.substr(at, end - at);
+        if (line == L"main " + std::to_wstring(nextmain))
+            ++nextmain;
+        else if (line == L"box " + std::to_wstring(nextbox))
+            ++nextbox;
+        else
+            FAIL() << "line out of place: " << qtest::narrow(line);
+        at = end + 2;
+    }
+    EXPECT_EQ(nextmain, 2000);
+    EXPECT_EQ(nextbox, 2000);
+}
+
+TEST(FatalExit, WritesTheGatheredLinesBeforeTheBox)
+{
+    ExeScr& e = fatalengine();
+    e.basename = L"fatalburst";
+    e.logpath = programdir + L"log\\fatalburst.log";
+    e.openscriptlog();
+    e.logon = 1;
+    std::wstring want = bom;
+    EXPECT_EQ(expectfatal(e,
+                          [&want](ExeScr& x) {
+                              for (int n = 0; n < 500; ++n) {
+                                  x.mylogmsg(L"%d\n", n);
+                                  want += std::to_wstring(n) + L"\r\n";
+                              }
+                              x.myerrexit(L"%s", L"stop");
+                          }),
+              L"stop");
+    EXPECT_TRUE(readfile(e.logpath) == want + L"Exiting... stop \r\n");
+    e.closescriptlog();
 }

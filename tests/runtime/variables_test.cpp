@@ -185,3 +185,27 @@ TEST(Arrays, IndexOpcodePopsIndexesLastFirst)
     e.freenametbls();
     e.freevartable();
 }
+
+TEST(Globals, TheTableGrowsWhereItLiesAndIsRecordedAtItsSize)
+{
+    ExeScr e;
+    e.declvar(L"first", 0);
+    varrec* base = e.globals.base;
+    e.varat(0)->state = varnum;
+    e.varat(0)->i = 7;
+    for (int n = 1; n < 5000; ++n)
+        e.declvar(L"many", 1);
+    EXPECT_EQ(e.globals.base, base) << "no copy into a new block";
+    EXPECT_EQ(e.globals.cap, 8192);
+    EXPECT_EQ(e.varat(0)->i, 7);
+    EXPECT_EQ(e.globals.base[8191].cap, varinline);
+    ASSERT_EQ(e.allocs.size(), 1u);
+    EXPECT_EQ(e.allocs[0].ptr, base);
+    EXPECT_EQ(e.allocs[0].size, 8192 * sizeof(varrec));
+    e.freevartable();
+    EXPECT_TRUE(e.allocs.empty());
+    // A table made again after the release starts over.
+    EXPECT_EQ(e.declvar(L"again", 0), 0);
+    EXPECT_EQ(e.globals.cap, 64);
+    e.freevartable();
+}

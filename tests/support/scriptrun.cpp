@@ -129,8 +129,7 @@ std::wstring runscript(const std::wstring& name, const std::wstring& text)
     exitflag = 0;
 
     std::wstring log = readfile(e->logpath);
-    CloseHandle(e->loghandle);
-    e->loghandle = nullptr;
+    e->closescriptlog();
     if (!log.empty() && log[0] == 0xFEFF)
         log.erase(0, 1);
     std::wstring out;

@@ -140,9 +140,7 @@ loggedengine::~loggedengine()
 
 void loggedengine::closelog()
 {
-    if (loghandle)
-        CloseHandle(loghandle);
-    loghandle = nullptr;
+    closescriptlog();
 }
 
 std::wstring loggedengine::contents() const
