@@ -9,6 +9,9 @@ ExeScr::~ExeScr()
     // must not be flushed from after its end.
     if (logtimer)
         DeleteTimerQueueTimer(nullptr, logtimer, INVALID_HANDLE_VALUE);
+    // The global table's address space, when a run did not get to its end.
+    if (globals.base)
+        VirtualFree(globals.base, 0, MEM_RELEASE);
 }
 
 void ExeScr::runcode(uint32_t start)

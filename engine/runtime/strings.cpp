@@ -79,7 +79,8 @@ void ExeScr::strassign_exec()
         // The datum's own buffer becomes the variable's: no copy of a text
         // that is dropped right after (s = s "x" in a loop).
         varrec* v = varat(index);
-        forgetappend();
+        if (v == appvar)
+            forgetappend();
         if (v->heap)
             recycle(v->heap, v->heapid);
         v->heap = c->heap;
@@ -338,7 +339,8 @@ void ExeScr::setc_exec()
     if (p < 0 || static_cast<size_t>(p) >= wcslen(text))
         myerrexit(L"%s:%d", L"number of position is invalid", p);
     text[p] = static_cast<wchar_t>(code & 0xFFFF);
-    forgetappend();  // a 0 shortens the text
+    if (v == appvar)
+        forgetappend();  // a 0 shortens the text
 }
 
 void ExeScr::cutstr_exec()

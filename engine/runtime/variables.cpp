@@ -91,7 +91,8 @@ void ExeScr::freevartable()
 
 void ExeScr::settext(varrec* v, const wchar_t* text, size_t len, int32_t id)
 {
-    forgetappend();
+    if (v == appvar)
+        forgetappend();
     if (len > static_cast<size_t>(v->cap)) {
         if (v->heap)
             myfree(v->heap, v->heapid);

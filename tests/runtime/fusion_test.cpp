@@ -177,6 +177,10 @@ TEST(FusedAppend, OtherChangesOfTheTextAreSeen)
     expectboth(L"s = \"\"\nfor (i = 0; i < 100; i++)\n    s = s \"ab\"\nsetc(s, 2, 0)\ns = s \"cd\"\n\"\" s\n"
                L"s = \"q\"\ns = s \"r\"\n\"\" s\n",
                L"\tabcd\n\tqr\n");
+    // Other strings assigned in the same loop leave the remembered length alone.
+    expectboth(L"s = \"\"\nfor (i = 0; i < 300; i++) {\n    s = s \"ab\"\n    t = \"xyz\"\n    u = t \"!\"\n}\n"
+               L"strlen(s) + 0\n\"\" u\n",
+               L"\t600\n\txyz!\n");
     // Locals of two calls in the same stack slot.
     expectboth(L"function f(str t)\n{\n    localvar(w)\n    w = \"\" t\n    for (i = 0; i < 40; i++)\n        w = w \"ab\"\n"
                L"    return(strlen(w))\n}\nmain\n{\n    f(\"abc\") + 0\n    f(\"z\") + 0\n}\n",

@@ -260,7 +260,8 @@ bool contains(const std::wstring& s, const wchar_t* part)
 void releaseblocks(ExeScr& e)
 {
     for (const memrec& r : e.allocs)
-        free(r.ptr);
+        if (r.ptr != e.globals.base)  // address space the destructor gives back
+            free(r.ptr);
     e.allocs.clear();
 }
 
