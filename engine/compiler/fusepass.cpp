@@ -158,9 +158,21 @@ struct pass {
         return jt >= 0 && E::fusedcmpjump(op, rk, jt == 1) && closed(at, 7);
     }
 
-    // The call forms end at the usercall_exec cell at k; with an assignnum_exec
-    // right after its operand, the form takes it too.
-    bool assignafter(int32_t k) const { return opat(k + 2) == &E::assignnum_exec && k + 3 < end; }
+    // The call forms end at the usercall_exec cell at k; an assignnum_exec or
+    // add_exec right after its operand the form takes too, its cells added
+    // to `len`.
+    int afterof(int32_t k, int32_t& len) const
+    {
+        if (opat(k + 2) == &E::assignnum_exec && k + 3 < end) {
+            len += 2;
+            return E::aftercallassign;
+        }
+        if (opat(k + 2) == &E::add_exec) {
+            len += 1;
+            return E::aftercalladd;
+        }
+        return E::aftercallnone;
+    }
 
     // The superinstruction for the sequence at k and its length in cells, or
     // nullptr.
@@ -178,9 +190,8 @@ struct pass {
                 while (m < n && opat(at + m) == &E::callargnum_exec)
                     ++m;
                 if (m == n && opat(at + n) == &E::usercall_exec) {
-                    const bool as = assignafter(at + n);
-                    len = 3 * n + 2 + (as ? 2 : 0);
-                    return E::fusedvarcall(n, as);
+                    len = 3 * n + 2;
+                    return E::fusedvarcall(n, afterof(at + n, len));
                 }
             }
             const int rk = rightof(opat(k + 2));
@@ -207,9 +218,9 @@ struct pass {
                 }
                 // pushvar v; R; operator; callargnum; usercall.
                 if (opat(k + 5) == &E::callargnum_exec && opat(k + 6) == &E::usercall_exec) {
-                    const bool as = assignafter(k + 6);
-                    if (execfn s = E::fusedvarbincall(op, rk, as)) {
-                        len = 8 + (as ? 2 : 0);
+                    int32_t calllen = 8;
+                    if (execfn s = E::fusedvarbincall(op, rk, afterof(k + 6, calllen))) {
+                        len = calllen;
                         return s;
                     }
                 }
@@ -237,8 +248,14 @@ struct pass {
                     return s;
                 }
             }
-            // R; compound assignment.
+            // R; compound assignment; and the step of a loop to its head.
             if (opat(k + 2) == &E::compoundassign_exec) {
+                int op, crk, jt;
+                if (opat(k + 4) == &E::incdec_exec && packed(operand(k + 5)).noresult &&
+                    opat(k + 6) == &E::jump_exec && loophead(baseof(k + 6) + operand(k + 7), op, crk, jt)) {
+                    len = 8;
+                    return E::fusedcompoundstep(rk, op, crk, jt == 1);
+                }
                 len = 4;
                 return E::fusedcompound(rk);
             }
@@ -249,9 +266,8 @@ struct pass {
             while (n < E::fusedcallmax && opat(k + n) == &E::callargnum_exec)
                 ++n;
             if (opat(k + n) == &E::usercall_exec) {
-                const bool as = assignafter(k + n);
-                len = n + 2 + (as ? 2 : 0);
-                return E::fusedargcall(n, as);
+                len = n + 2;
+                return E::fusedargcall(n, afterof(k + n, len));
             }
         }
         // An increment without a result; jump (to a loop head, whose test it makes).

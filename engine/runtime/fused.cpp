@@ -45,10 +45,11 @@ NUMRULES_INLINE bool rightof(ExeScr& e, const codecell& operand, datdcell& out)
 }
 
 // Room for `n` more entries on datd, as the cells' own pushes need: without
-// it they grow the stack or end the script, so the cells must run.
-inline bool room(const ExeScr& e, int32_t n)
+// it they grow the stack or end the script, so the cells must run. (No block
+// yet: base, top and capacity are all 0.)
+NUMRULES_INLINE bool room(const ExeScr& e, int32_t n)
 {
-    return e.datd.cap - e.datd.count() >= n;
+    return (e.datd.base + e.datd.cap) - e.datd.top >= n;
 }
 
 // The operation that pushes a right operand of kind RK.
@@ -81,35 +82,66 @@ execfn pick(int k, F f, std::integer_sequence<int, K...>)
 constexpr auto rights = std::make_integer_sequence<int, ExeScr::rightkinds>{};
 constexpr auto jumps = std::make_integer_sequence<int, 2>{};
 
-// Makes the test of a fused loop head whose first cell is `at` (pushvar v;
-// R; compare; conditional jump) and moves ip as its jump would; false, with
-// nothing done, when its cells must run instead.
+// The test of a fused loop head whose first cell is `at` (pushvar v; R;
+// compare; conditional jump): the cell its jump goes on to, or null when its
+// cells must run instead. ip stays in memory as it is until the caller sets
+// it: a superinstruction keeps its cells' positions in registers.
 template <int OP, int RK, int JT>
-NUMRULES_INLINE bool condjump(ExeScr& e, const codecell* at)
+NUMRULES_INLINE codecell* condjump(ExeScr& e, const codecell* at)
 {
     datdcell l, r;
     if (!room(e, 2) || !numof(e, at[1].i, l) || !rightof<RK>(e, at[3], r))
-        return false;
+        return nullptr;
     const bool t = binval<OP>(e, l, r).i != 0;
-    e.ip = t == (JT != 0) ? e.code + e.unitbase + at[6].i : const_cast<codecell*>(at) + 7;
-    return true;
+    return t == (JT != 0) ? e.code + e.unitbase + at[6].i : const_cast<codecell*>(at) + 7;
 }
 
-// The increment of "incdec_exec; jump_exec" (ip at incdec's packed word):
-// false when it was not a plain numeric one without a result, incdec_exec
-// having run instead.
-NUMRULES_INLINE bool stepped(ExeScr& e)
+// The increment of "incdec_exec; jump_exec", `at` its packed word: false
+// when it is not a plain numeric one without a result.
+NUMRULES_INLINE bool stepped(ExeScr& e, const codecell* at)
 {
-    const packed w(e.ip[0].i);
+    const packed w(at[0].i);
     varrec* v = e.varat(w.index);
-    if (v->state != varnum || !w.noresult) {
-        e.incdec_exec();
+    if (v->state != varnum || !w.noresult)
         return false;
-    }
     if (v->isint)
         v->i = w.sub < 2 ? wrapadd(v->i, 1) : wrapsub(v->i, 1);
     else
         v->d += w.sub < 2 ? 1.0 : -1.0;
+    return true;
+}
+
+// The work of "R; compoundassign_exec", `at` R's operand: false when its
+// cells must run. ip must be at `at` for the general operators (they read it
+// for nothing, but a later change might).
+template <int RK>
+NUMRULES_INLINE bool compounded(ExeScr& e, const codecell* at)
+{
+    const packed w(at[2].i);
+    datdcell v;
+    if (!room(e, 1) || !rightof<RK>(e, at[0], v))
+        return false;
+    varrec* var = e.varat(w.index);
+    if (var->state != varnum || (divides(w.sub) && asdbl(v) == 0.0))
+        return false;
+    if (w.sub == tokpluseq || w.sub == tokminuseq) {
+        // The common sums inline, by the binary operators' rules (as compound
+        // assignments compute them).
+        const datdcell x = var->isint ? mkint(var->i) : mkdbl(var->d);
+        const datdcell sum = w.sub == tokpluseq ? binval<bopadd>(e, x, v) : binval<bopsub>(e, x, v);
+        if (sum.isint) {
+            var->i = sum.i;
+            var->isint = 1;
+        } else {
+            var->d = sum.d;
+            var->isint = 0;
+        }
+        if (!w.noresult)
+            *e.datd.top++ = sum;
+        return true;
+    }
+    e.ip = const_cast<codecell*>(at) + 3;
+    e.compoundvar(w.sub, w.index, w.noresult, v);
     return true;
 }
 
@@ -121,7 +153,9 @@ template <int OP, int RK, int JT>
 void ExeScr::fcmpjump_exec()
 {
     // ip: [0] v, [1] R, [2] its operand, [3] compare, [4] jump, [5] target.
-    if (!condjump<OP, RK, JT>(*this, ip - 1))
+    if (codecell* next = condjump<OP, RK, JT>(*this, ip - 1))
+        ip = next;
+    else
         pushvar_exec();
 }
 
@@ -171,52 +205,62 @@ template <int RK>
 void ExeScr::fcompound_exec()
 {
     // ip: [0] R's operand, [1] compoundassign_exec, [2] its packed word.
-    const packed w(ip[2].i);
-    datdcell v;
-    if (!room(*this, 1) || !rightof<RK>(*this, ip[0], v) || varat(w.index)->state != varnum ||
-        (divides(w.sub) && asdbl(v) == 0.0)) {
+    codecell* const at = ip;
+    if (compounded<RK>(*this, at))
+        ip = at + 3;
+    else
+        pushright<RK>(*this);
+}
+
+template <int RK, int OP, int CRK, int JT>
+void ExeScr::fcompoundstep_exec()
+{
+    // ip: [0] R's operand, [1] compoundassign_exec, [2] its packed word,
+    // [3] incdec_exec, [4] its packed word, [5] jump_exec, [6] the loop head.
+    codecell* const at = ip;
+    if (!compounded<RK>(*this, at)) {
         pushright<RK>(*this);
         return;
     }
-    ip += 3;
-    varrec* var = varat(w.index);
-    if (w.sub == tokpluseq || w.sub == tokminuseq) {
-        // The common sums inline, by the binary operators' rules (as compound
-        // assignments compute them).
-        const datdcell x = var->isint ? mkint(var->i) : mkdbl(var->d);
-        const datdcell sum = w.sub == tokpluseq ? binval<bopadd>(*this, x, v) : binval<bopsub>(*this, x, v);
-        setvarnum(w.index, sum);
-        if (!w.noresult)
-            *datd.top++ = sum;
+    if (!stepped(*this, at + 4)) {
+        ip = at + 4;  // as the loop would have it for the increment
+        incdec_exec();
         return;
     }
-    compoundvar(w.sub, w.index, w.noresult, v);
+    codecell* const head = code + unitbase + at[6].i;
+    codecell* const next = condjump<OP, CRK, JT>(*this, head);
+    ip = next ? next : head;
 }
 
 void ExeScr::fincjump_exec()
 {
     // ip: [0] incdec's packed word, [1] jump_exec, [2] target.
-    if (stepped(*this))
+    if (stepped(*this, ip))
         ip = code + unitbase + ip[2].i;
+    else
+        incdec_exec();
 }
 
 template <int OP, int RK, int JT>
 void ExeScr::fincjumpcond_exec()
 {
     // ip as fincjump_exec; the target is a loop head.
-    if (!stepped(*this))
+    codecell* const at = ip;
+    if (!stepped(*this, at)) {
+        incdec_exec();
         return;
-    const codecell* head = code + unitbase + ip[2].i;
-    if (!condjump<OP, RK, JT>(*this, head))
-        ip = const_cast<codecell*>(head);
+    }
+    codecell* const head = code + unitbase + at[2].i;
+    codecell* const next = condjump<OP, RK, JT>(*this, head);
+    ip = next ? next : head;
 }
 
 template <int OP, int RK, int JT>
 void ExeScr::fjumpcond_exec()
 {
-    const codecell* head = code + unitbase + ip[0].i;
-    if (!condjump<OP, RK, JT>(*this, head))
-        ip = const_cast<codecell*>(head);
+    codecell* const head = code + unitbase + ip[0].i;
+    codecell* const next = condjump<OP, RK, JT>(*this, head);
+    ip = next ? next : head;
 }
 
 // ---- strings
@@ -240,6 +284,27 @@ void ExeScr::fappend_exec()
 
 // ---- calls
 
+void ExeScr::fusedadd()
+{
+    // ip: the add_exec cell the function returned to.
+    if (stopflag == 1 || datd.count() < 2)
+        return;  // that cell runs, or the loop ends before it
+    datdcell* r = datd.top - 1;
+    datdcell* l = r - 1;
+    *l = binval<bopadd>(*this, *l, *r);
+    datd.top = r;
+    ++ip;
+}
+
+template <int AFTER>
+inline void ExeScr::fusedafter()
+{
+    if constexpr (AFTER == aftercallassign)
+        fusedassign();
+    else if constexpr (AFTER == aftercalladd)
+        fusedadd();
+}
+
 void ExeScr::fusedassign()
 {
     // ip: the assignnum_exec cell the function returned to.
@@ -252,7 +317,7 @@ void ExeScr::fusedassign()
         --datd.top;
 }
 
-template <int N, int AS>
+template <int N, int AFTER>
 void ExeScr::fargcall_exec()
 {
     // ip: [0 .. N-2] callargnum_exec, [N-1] usercall_exec, [N] the function.
@@ -267,11 +332,10 @@ void ExeScr::fargcall_exec()
     }
     ip = first + N;
     usercall_exec();
-    if constexpr (AS != 0)
-        fusedassign();
+    fusedafter<AFTER>();
 }
 
-template <int N, int AS>
+template <int N, int AFTER>
 void ExeScr::fvarcall_exec()
 {
     // ip: [0] x1, [1] pushvar, [2] x2 ... [2N-2] xN, [2N-1 .. 3N-2]
@@ -292,11 +356,10 @@ void ExeScr::fvarcall_exec()
     }
     ip = first + 3 * N;
     usercall_exec();
-    if constexpr (AS != 0)
-        fusedassign();
+    fusedafter<AFTER>();
 }
 
-template <int OP, int RK, int AS>
+template <int OP, int RK, int AFTER>
 void ExeScr::fvarbincall_exec()
 {
     // ip: [0] v, [1] R, [2] its operand, [3] the operator, [4] callargnum_exec,
@@ -311,8 +374,7 @@ void ExeScr::fvarbincall_exec()
     pushlocalnum(x);
     ++ip;
     usercall_exec();
-    if constexpr (AS != 0)
-        fusedassign();
+    fusedafter<AFTER>();
 }
 
 // ---- the table the pass picks from
@@ -349,6 +411,7 @@ namespace {
 constexpr auto compares = std::integer_sequence<int, bopeq, bopne, boplt, bopgt, bople, bopge>{};
 constexpr auto binaries = std::make_integer_sequence<int, bopcount>{};
 constexpr auto counts = std::integer_sequence<int, 1, 2, 3, 4>{};
+constexpr auto afters = std::make_integer_sequence<int, ExeScr::aftercallkinds>{};
 }  // namespace
 
 execfn ExeScr::fusedcmpjump(int op, int rk, bool jumpiftrue)
@@ -382,10 +445,36 @@ execfn ExeScr::fusedvarcmpjump(int op1, int op2, bool jumpiftrue)
                        compares, jumps, op1, op2, jumpiftrue ? 1 : 0);
 }
 
-execfn ExeScr::fusedvarbincall(int op, int rk, bool assign)
+execfn ExeScr::fusedvarbincall(int op, int rk, int after)
 {
-    return FUSED_PICK3(fvarbincall_exec, (std::integer_sequence<int, bopadd, bopsub>{}), rights, jumps, op, rk,
-                       assign ? 1 : 0);
+    return FUSED_PICK3(fvarbincall_exec, (std::integer_sequence<int, bopadd, bopsub>{}), rights, afters, op, rk,
+                       after);
+}
+
+execfn ExeScr::fusedcompoundstep(int rk, int op, int crk, bool jumpiftrue)
+{
+    return pick(
+        rk,
+        [&](auto w) {
+            return pick(
+                op,
+                [&](auto x) {
+                    return pick(
+                        crk,
+                        [&](auto y) {
+                            return pick(
+                                jumpiftrue ? 1 : 0,
+                                [](auto z) -> execfn {
+                                    return &ExeScr::fcompoundstep_exec<decltype(w)::value, decltype(x)::value,
+                                                                       decltype(y)::value, decltype(z)::value>;
+                                },
+                                jumps);
+                        },
+                        rights);
+                },
+                compares);
+        },
+        rights);
 }
 
 execfn ExeScr::fusedcompound(int rk)
@@ -393,14 +482,14 @@ execfn ExeScr::fusedcompound(int rk)
     return pick(rk, [](auto r) -> execfn { return &ExeScr::fcompound_exec<decltype(r)::value>; }, rights);
 }
 
-execfn ExeScr::fusedargcall(int n, bool assign)
+execfn ExeScr::fusedargcall(int n, int after)
 {
-    return FUSED_PICK2(fargcall_exec, counts, jumps, n, assign ? 1 : 0);
+    return FUSED_PICK2(fargcall_exec, counts, afters, n, after);
 }
 
-execfn ExeScr::fusedvarcall(int n, bool assign)
+execfn ExeScr::fusedvarcall(int n, int after)
 {
-    return FUSED_PICK2(fvarcall_exec, counts, jumps, n, assign ? 1 : 0);
+    return FUSED_PICK2(fvarcall_exec, counts, afters, n, after);
 }
 
 #undef FUSED_PICK2

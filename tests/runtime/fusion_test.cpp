@@ -118,6 +118,10 @@ TEST(FusedLoops, ErrorsKeepTheirMessagesAndLines)
     expecterror(L"x = 5.5\nx /= 0\n", L"division by zero. at line 2");
     expecterror(L"x = 5.5\nx %= 0.0\n", L"division by zero. at line 2");
     expecterror(L"s = \"ab\"\nwhile (1)\n    s++\n", L"undefined variable.:s at line 3");
+    // The step of a loop whose body is one compound assignment, on a string
+    // (the step is compiled after the body, on its line).
+    expecterror(L"s = 0\nj = \"1\"\nfor (; j < 3; j++)\n    s += 1\n", L"undefined variable.:j at line 4");
+    expecterror(L"s = 0\nfor (j = 0; j < 3; j++)\n    s /= j\n", L"division by zero at line 3");
     expecterror(L"n = 0\nwhile (n < 3) {\n    n++\n    if (n == 2)\n        n = n / 0\n}\n",
                 L"division by zero at line 5");
 }
@@ -224,10 +228,11 @@ struct compiled {
 
 TEST(FusionPass, OnlyFirstCellsOfSequencesChange)
 {
-    compiled c(L"function f(a, b)\n{\n    return(a + b)\n}\nfunction g(n)\n{\n    return(n)\n}\nmain\n{\n"
+    compiled c(L"function f(a, b)\n{\n    return(a + b)\n}\nfunction g(n)\n{\n    return(g(n - 1) + g(n - 2))\n}\nmain\n{\n"
                L"    i = 0\n    n = 10\n    s = \"\"\n    t = \"x\"\n    y = 0\n    while (i < n) {\n"
                L"        x = i % 3\n        if (i % 3 == 0)\n            y += i\n        y -= 2\n        s = s \"ab\"\n"
-               L"        z = f(i, n)\n        z = g(n - 1)\n        f(i - 1, 2)\n        i++\n    }\n}\n");
+               L"        z = f(i, n)\n        z = g(n - 1)\n        f(i - 1, 2)\n        i++\n    }\n"
+               L"    for (k = 0; k < 3; k++)\n        y += k\n}\n");
     for (int32_t k : c.fusedcells())
         EXPECT_EQ(c.e.opmarks[static_cast<size_t>(k)], 1) << "cell " << k << " is an operand";
     EXPECT_TRUE(c.has(E::fusedcmpjump(boplt, E::rightvar, false)));
@@ -236,16 +241,19 @@ TEST(FusionPass, OnlyFirstCellsOfSequencesChange)
     EXPECT_TRUE(c.has(E::fusedcompound(E::rightvar)));
     EXPECT_TRUE(c.has(E::fusedcompound(E::rightint)));
     EXPECT_TRUE(c.has(&E::fappend_exec));
-    EXPECT_TRUE(c.has(E::fusedvarcall(2, true)));
-    EXPECT_TRUE(c.has(E::fusedvarbincall(bopsub, E::rightint, true)));
-    EXPECT_TRUE(c.has(E::fusedargcall(2, false)));
+    EXPECT_TRUE(c.has(E::fusedvarcall(2, E::aftercallassign)));
+    EXPECT_TRUE(c.has(E::fusedvarbincall(bopsub, E::rightint, E::aftercallassign)));
+    EXPECT_TRUE(c.has(E::fusedargcall(2, E::aftercallnone)));
     EXPECT_TRUE(c.has(E::fusedvarbin(bopadd, E::rightvar)));
     EXPECT_TRUE(c.has(E::fusedvarbin(bopsub, E::rightint)));
     EXPECT_TRUE(c.has(E::fusedincjumpcond(boplt, E::rightvar, false)));
+    EXPECT_TRUE(c.has(E::fusedvarbincall(bopsub, E::rightint, E::aftercalladd)));
+    EXPECT_TRUE(c.has(E::fusedcompoundstep(E::rightvar, boplt, E::rightint, false)));
+    EXPECT_TRUE(c.has(E::fusedcmpjump(boplt, E::rightint, false)));
     // Everything else is as compiled: operands, other operations, the unit
     // starts and the line table.
     const std::vector<int32_t> changed = c.fusedcells();
-    EXPECT_EQ(changed.size(), 12u);
+    EXPECT_EQ(changed.size(), 16u);
 }
 
 TEST(FusionPass, OffLeavesTheCodeAsCompiled)
