@@ -212,24 +212,40 @@ void ExeScr::fcompound_exec()
         pushright<RK>(*this);
 }
 
+bool ExeScr::againself(const codecell* self)
+{
+    if (ip != self || stopflag == 1)
+        return false;
+    // What the code loop does between this cell and its next run of it.
+    if (--pollcountdown == 0) {
+        pollcountdown = pollinterval;
+        pollmessages();
+    }
+    ip = const_cast<codecell*>(self) + 1;
+    return true;
+}
+
 template <int RK, int OP, int CRK, int JT>
 void ExeScr::fcompoundstep_exec()
 {
     // ip: [0] R's operand, [1] compoundassign_exec, [2] its packed word,
     // [3] incdec_exec, [4] its packed word, [5] jump_exec, [6] the loop head.
-    codecell* const at = ip;
-    if (!compounded<RK>(*this, at)) {
-        pushright<RK>(*this);
-        return;
-    }
-    if (!stepped(*this, at + 4)) {
-        ip = at + 4;  // as the loop would have it for the increment
-        incdec_exec();
-        return;
-    }
-    codecell* const head = code + unitbase + at[6].i;
-    codecell* const next = condjump<OP, CRK, JT>(*this, head);
-    ip = next ? next : head;
+    const codecell* const self = ip - 1;
+    do {
+        codecell* const at = ip;
+        if (!compounded<RK>(*this, at)) {
+            pushright<RK>(*this);
+            return;
+        }
+        if (!stepped(*this, at + 4)) {
+            ip = at + 4;  // as the loop would have it for the increment
+            incdec_exec();
+            return;
+        }
+        codecell* const head = code + unitbase + at[6].i;
+        codecell* const next = condjump<OP, CRK, JT>(*this, head);
+        ip = next ? next : head;
+    } while (againself(self));
 }
 
 void ExeScr::fincjump_exec()
@@ -245,14 +261,17 @@ template <int OP, int RK, int JT>
 void ExeScr::fincjumpcond_exec()
 {
     // ip as fincjump_exec; the target is a loop head.
-    codecell* const at = ip;
-    if (!stepped(*this, at)) {
-        incdec_exec();
-        return;
-    }
-    codecell* const head = code + unitbase + at[2].i;
-    codecell* const next = condjump<OP, RK, JT>(*this, head);
-    ip = next ? next : head;
+    const codecell* const self = ip - 1;
+    do {
+        codecell* const at = ip;
+        if (!stepped(*this, at)) {
+            incdec_exec();
+            return;
+        }
+        codecell* const head = code + unitbase + at[2].i;
+        codecell* const next = condjump<OP, RK, JT>(*this, head);
+        ip = next ? next : head;
+    } while (againself(self));
 }
 
 template <int OP, int RK, int JT>

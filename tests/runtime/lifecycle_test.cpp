@@ -478,6 +478,37 @@ TEST(RunPath, TheMainRunReportsItsOwnLogNotItsThreads)
     EXPECT_EQ(small[0], L'x');
 }
 
+// Loops whose body is one statement run on inside their fused cell; the
+// message poll and the stop test still come between two of its rounds.
+TEST(StopLatency, EscapeEndsLoopsThatRunInsideOneCell)
+{
+    const wchar_t* scripts[] = {
+        L"main\r\n{\r\n    n = 0\r\n    for (i = 0; i < LLONG_MAX; i++)\r\n        n += i\r\n}\r\n",
+        L"main\r\n{\r\n    i = 0\r\n    while (i < LLONG_MAX)\r\n        i++\r\n}\r\n",
+    };
+    for (const wchar_t* text : scripts) {
+        const std::wstring path = scratchdir() + L"onecell.tst";
+        qtest::writescript(path, text);
+        startMyExec(path.c_str());
+        HWND wnd = nullptr;
+        for (int k = 0; k < 400 && !wnd; ++k) {
+            pump(5);
+            wnd = windowof(path);
+        }
+        ASSERT_NE(wnd, nullptr);
+        pump(50);
+        EXPECT_EQ(queryexealive(path.c_str()), 1);
+        const ULONGLONG esc = GetTickCount64();
+        PostMessageW(wnd, WM_KEYDOWN, VK_ESCAPE, 0);
+        while (queryexealive(path.c_str()) && GetTickCount64() - esc < 2000)
+            pump(1);
+        EXPECT_LT(GetTickCount64() - esc, 100u) << qtest::narrow(text);
+        const auto lines = loglines(L"onecell");
+        ASSERT_FALSE(lines.empty());
+        EXPECT_TRUE(startswith(lines.back(), L"Quorvel end"));
+    }
+}
+
 // How soon a stop takes effect: ESC in the script window and mythreadclosure
 // each end a busy loop, its run leaving the registry, within 100 ms.
 TEST(StopLatency, EscapeAndClosureEndABusyLoopWithin100ms)
