@@ -5,31 +5,7 @@
 
 void ExeScr::usercall_exec()
 {
-    const int32_t func = static_cast<int32_t>(ip->i);
-    // An index, not a pointer: the code list may move while the function runs.
-    const ptrdiff_t back = ip + 1 - code;
-    if (calldepth >= maxcalldepth)
-        myerrexit(L"Function calls nested too deeply.:%d:", maxcalldepth);
-    ++calldepth;
-    const uint32_t savedbase = unitbase;
-    const int32_t savedfunc = curfunc;
-    curfunc = func;
-    const funcrec& f = functable[static_cast<size_t>(func)];
-    unitbase = static_cast<uint32_t>(f.codestart);
-    // Kept by value: a "call" inside may grow the table and move the record.
-    const int32_t locals = f.localnames.count();
-    const bool handles = f.fpnames.base || f.dirnames.base;
-    if (locals > static_cast<int32_t>(f.paramcount) || handles)
-        pushframe(f, static_cast<int32_t>(f.paramcount), true);
-    runcode(unitbase);
-    if (handles)
-        popframe(functable[static_cast<size_t>(func)]);
-    else
-        poplocals(locals);
-    unitbase = savedbase;
-    curfunc = savedfunc;
-    --calldepth;
-    ip = code + back;
+    calluser();
 }
 
 void ExeScr::pushframe(const funcrec& f, int32_t first, bool undefined)

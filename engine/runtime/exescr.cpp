@@ -14,21 +14,3 @@ ExeScr::~ExeScr()
         VirtualFree(globals.base, 0, MEM_RELEASE);
 }
 
-void ExeScr::runcode(uint32_t start)
-{
-    ip = code + start;
-    for (;;) {
-        codecell* cell = ip;
-        if (!cell->op)
-            return;
-        ip = cell + 1;  // before the call: operands follow, jumps overwrite it
-        (this->*(cell->op))();
-        if (stopflag == 1)
-            return;
-        // Now and then, hear the script window: ESC must reach a busy loop.
-        if (--pollcountdown == 0) {
-            pollcountdown = pollinterval;
-            pollmessages();
-        }
-    }
-}

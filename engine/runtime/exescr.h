@@ -146,6 +146,27 @@ public:
 #include "runtime/fused_ops.inc"
 };
 
+// Inline: user-function calls run the same loop nested, and their cost is
+// mostly this loop's entry and exit.
+inline void ExeScr::runcode(uint32_t start)
+{
+    ip = code + start;
+    for (;;) {
+        codecell* cell = ip;
+        if (!cell->op)
+            return;
+        ip = cell + 1;  // before the call: operands follow, jumps overwrite it
+        (this->*(cell->op))();
+        if (stopflag == 1)
+            return;
+        // Now and then, hear the script window: ESC must reach a busy loop.
+        if (--pollcountdown == 0) {
+            pollcountdown = pollinterval;
+            pollmessages();
+        }
+    }
+}
+
 // A seam for test drivers, never set by the programs: the fatal exit hands
 // its message here first. A driver may throw from it to unwind back to
 // itself; the engine object is spent then (its blocks and stacks as they were).

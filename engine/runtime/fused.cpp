@@ -350,7 +350,7 @@ void ExeScr::fargcall_exec()
         pushlocalnum(*--datd.top);
     }
     ip = first + N;
-    usercall_exec();
+    calluser();
     fusedafter<AFTER>();
 }
 
@@ -374,7 +374,7 @@ void ExeScr::fvarcall_exec()
         pushlocalnum(x[k]);
     }
     ip = first + 3 * N;
-    usercall_exec();
+    calluser();
     fusedafter<AFTER>();
 }
 
@@ -392,7 +392,7 @@ void ExeScr::fvarbincall_exec()
     ip += 5;
     pushlocalnum(x);
     ++ip;
-    usercall_exec();
+    calluser();
     fusedafter<AFTER>();
 }
 
