@@ -10,7 +10,7 @@ ExeScr::~ExeScr()
     if (logtimer)
         DeleteTimerQueueTimer(nullptr, logtimer, INVALID_HANDLE_VALUE);
     // The global table's address space, when a run did not get to its end.
-    if (globals.base)
+    if (globalsreserved)
         VirtualFree(globals.base, 0, MEM_RELEASE);
 }
 

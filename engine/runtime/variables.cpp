@@ -29,20 +29,29 @@ void ExeScr::growglobals()
     const int32_t used = globals.count();
     const int32_t newcap = globals.cap == 0 ? 64 : globals.cap * 2;
     const uint64_t bytes = sizeof(varrec) * static_cast<uint64_t>(newcap);
+    if (bytes <= globalsheaped) {
+        // A table of ordinary size: blocks of the runtime heap, copied as
+        // every engine buffer grows.
+        growbuf(globals, 64, 210);
+        initslots(globals.top, globals.base + globals.cap);
+        return;
+    }
     varrec* block = globals.base;
     if (bytes > globalsreserved) {
-        // A new reservation, far larger than needed now; the old one (if any)
-        // is copied over once and given back.
+        // A new reservation, far larger than needed now; the old block is
+        // copied over once and given back.
         uint64_t reserve = std::max<uint64_t>(globalsreservefirst, 2 * globalsreserved);
         while (reserve < bytes)
             reserve *= 2;
         block = static_cast<varrec*>(VirtualAlloc(nullptr, reserve, MEM_RESERVE, PAGE_READWRITE));
         if (!block || !VirtualAlloc(block, bytes, MEM_COMMIT, PAGE_READWRITE))
             mymallocfail(bytes, 210);
-        if (globals.base) {
-            memcpy(static_cast<void*>(block), globals.base, sizeof(varrec) * static_cast<size_t>(globals.cap));
+        memcpy(static_cast<void*>(block), globals.base, sizeof(varrec) * static_cast<size_t>(globals.cap));
+        if (globalsreserved) {
             memunreg(globals.base, globals.id);
             VirtualFree(globals.base, 0, MEM_RELEASE);
+        } else {
+            myfree(globals.base, globals.id);
         }
         allocs.push_back(memrec{block, bytes, 210});
         globalsreserved = reserve;
@@ -80,12 +89,14 @@ void ExeScr::freevartable()
     for (varrec* v = globals.base; v && v < globals.top; ++v)
         if (v->heap)
             myfree(v->heap, v->heapid);
-    if (globals.base) {
+    if (globalsreserved) {
         memunreg(globals.base, globals.id);
         VirtualFree(globals.base, 0, MEM_RELEASE);
+        globals = tbuf<varrec>();
+        globalsreserved = 0;
+    } else {
+        freebuf(globals);
     }
-    globals = tbuf<varrec>();
-    globalsreserved = 0;
     forgetappend();
 }
 

@@ -260,7 +260,7 @@ bool contains(const std::wstring& s, const wchar_t* part)
 void releaseblocks(ExeScr& e)
 {
     for (const memrec& r : e.allocs)
-        if (r.ptr != e.globals.base)  // address space the destructor gives back
+        if (!e.globalsreserved || r.ptr != e.globals.base)  // address space the destructor gives back
             free(r.ptr);
     e.allocs.clear();
 }
