@@ -128,8 +128,15 @@ std::wstring runscript(const std::wstring& name, const std::wstring& text)
     InterlockedExchange(&g_screxits, 0);
     exitflag = 0;
 
+    // Lines gathered from a burst reach the file when the log closes. A run
+    // that timed out was ended wherever it was: its log is only closed.
+    if (ended) {
+        e->closescriptlog();
+    } else {
+        CloseHandle(e->loghandle);
+        e->loghandle = nullptr;
+    }
     std::wstring log = readfile(e->logpath);
-    e->closescriptlog();
     if (!log.empty() && log[0] == 0xFEFF)
         log.erase(0, 1);
     std::wstring out;

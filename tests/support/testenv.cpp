@@ -145,6 +145,8 @@ void loggedengine::closelog()
 
 std::wstring loggedengine::contents() const
 {
+    // What a burst of lines left gathered goes out first, as at the log's close.
+    const_cast<loggedengine*>(this)->flushlog();
     return readfile(logpath);
 }
 
