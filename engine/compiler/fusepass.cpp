@@ -200,6 +200,14 @@ struct pass {
                 // pushvar v; R; compare; conditional jump.
                 const int jt = condjumpof(opat(k + 5));
                 if (jt >= 0) {
+                    // ...and "pushvar w; end" after it, where the end is a
+                    // null operation cell.
+                    if (opat(k + 7) == &E::pushvar_exec && isop(k + 9) && !e.code[k + 9].op) {
+                        if (execfn s = E::fusedcmpjumpret(op, rk, jt == 1)) {
+                            len = 10;
+                            return s;
+                        }
+                    }
                     if (execfn s = E::fusedcmpjump(op, rk, jt == 1)) {
                         len = 7;
                         return s;

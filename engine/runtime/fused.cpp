@@ -159,6 +159,26 @@ void ExeScr::fcmpjump_exec()
         pushvar_exec();
 }
 
+template <int OP, int RK, int JT>
+void ExeScr::fcmpjumpret_exec()
+{
+    // ip as fcmpjump_exec; then [6] pushvar w, [7] w, [8] the end cell.
+    codecell* const at = ip;
+    codecell* const next = condjump<OP, RK, JT>(*this, at - 1);
+    if (!next) {
+        pushvar_exec();
+        return;
+    }
+    datdcell w;
+    if (next != at + 6 || !numof(*this, at[7].i, w)) {
+        ip = next;  // the jump, or the push that must run as compiled
+        return;
+    }
+    // room(2) held for the test, so one push fits.
+    *datd.top++ = w;
+    ip = at + 8;
+}
+
 template <int OP1, int OP2, int JT>
 void ExeScr::fvarcmpjump_exec()
 {
@@ -436,6 +456,11 @@ constexpr auto afters = std::make_integer_sequence<int, ExeScr::aftercallkinds>{
 execfn ExeScr::fusedcmpjump(int op, int rk, bool jumpiftrue)
 {
     return FUSED_PICK3(fcmpjump_exec, compares, rights, jumps, op, rk, jumpiftrue ? 1 : 0);
+}
+
+execfn ExeScr::fusedcmpjumpret(int op, int rk, bool jumpiftrue)
+{
+    return FUSED_PICK3(fcmpjumpret_exec, compares, rights, jumps, op, rk, jumpiftrue ? 1 : 0);
 }
 
 execfn ExeScr::fusedvarbin(int op, int rk)

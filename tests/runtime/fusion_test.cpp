@@ -135,6 +135,10 @@ TEST(FusedCalls, ArgumentsResultsAndRecursion)
                L"        s = add(s, i)\n    s + 0\n    t = fib(10)\n    t + 0\n    u = add(2.5, s)\n    u + 0\n"
                L"    v = add(s + 1, 2)\n    v + 0\n}\n",
                L"\t4950\n\t55\n\t4952.5\n\t4953\n");
+    // "if (n < 2) return(v)" with a double, a string read as a number, a jump.
+    expectboth(L"function g(n)\n{\n    localvar(k)\n    k = n / 4\n    if (n < 2)\n        return(k)\n    return(n * 10)\n}\n"
+               L"main\n{\n    g(1) + 0\n    g(7) + 0\n    s = \"1\"\n    g(s) + 0\n}\n",
+               L"\t0.25\n\t70\n\t0.25\n");
     // A string argument where a number is expected is read as one.
     expectboth(L"function twice(n)\n{\n    return(n * 2)\n}\nmain\n{\n    s = \"21\"\n    x = twice(s)\n    x + 0\n"
                L"    y = twice(s + 0)\n    y + 0\n}\n",
@@ -153,6 +157,10 @@ TEST(FusedCalls, ErrorsKeepTheirMessagesAndLines)
                 L"undefined local variable. at line 4");
     expecterror(L"function r(n)\n{\n    return(r(n + 1))\n}\nmain\n{\n    r(0)\n}\n",
                 L"Function calls nested too deeply.:2000: at line 3");
+    // A test that returns a variable that is not a number.
+    expecterror(L"function g(n)\n{\n    localvar(k)\n    if (n < 2)\n        return(k)\n    return(n)\n}\nmain\n{\n"
+                L"    x = g(5)\n    x = g(1)\n}\n",
+                L"undefined local variable. at line 5");
 }
 
 TEST(FusedCalls, ExitInsideAFunctionSkipsTheAssignment)
@@ -228,7 +236,8 @@ struct compiled {
 
 TEST(FusionPass, OnlyFirstCellsOfSequencesChange)
 {
-    compiled c(L"function f(a, b)\n{\n    return(a + b)\n}\nfunction g(n)\n{\n    return(g(n - 1) + g(n - 2))\n}\nmain\n{\n"
+    compiled c(L"function f(a, b)\n{\n    return(a + b)\n}\nfunction g(n)\n{\n    return(g(n - 1) + g(n - 2))\n}\n"
+               L"function h(n)\n{\n    if (n < 2)\n        return(n)\n    return(0)\n}\nmain\n{\n"
                L"    i = 0\n    n = 10\n    s = \"\"\n    t = \"x\"\n    y = 0\n    while (i < n) {\n"
                L"        x = i % 3\n        if (i % 3 == 0)\n            y += i\n        y -= 2\n        s = s \"ab\"\n"
                L"        z = f(i, n)\n        z = g(n - 1)\n        f(i - 1, 2)\n        i++\n    }\n"
@@ -250,10 +259,11 @@ TEST(FusionPass, OnlyFirstCellsOfSequencesChange)
     EXPECT_TRUE(c.has(E::fusedvarbincall(bopsub, E::rightint, E::aftercalladd)));
     EXPECT_TRUE(c.has(E::fusedcompoundstep(E::rightvar, boplt, E::rightint, false)));
     EXPECT_TRUE(c.has(E::fusedcmpjump(boplt, E::rightint, false)));
+    EXPECT_TRUE(c.has(E::fusedcmpjumpret(boplt, E::rightint, false)));
     // Everything else is as compiled: operands, other operations, the unit
     // starts and the line table.
     const std::vector<int32_t> changed = c.fusedcells();
-    EXPECT_EQ(changed.size(), 16u);
+    EXPECT_EQ(changed.size(), 17u);
 }
 
 TEST(FusionPass, OffLeavesTheCodeAsCompiled)
