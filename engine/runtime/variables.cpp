@@ -66,7 +66,9 @@ void ExeScr::growglobals()
     globals.id = 210;
     globals.cap = newcap;
     globals.top = block + used;
-    initslots(globals.top, globals.base + globals.cap);
+    // The new slots stay untouched pages (the system gives them zeroed) until
+    // declvar takes one and prepares it: a table of array elements is mostly
+    // its slots, and every page first touched costs.
 }
 
 int32_t ExeScr::declvar(const wchar_t* name, int32_t mode)
@@ -79,6 +81,8 @@ int32_t ExeScr::declvar(const wchar_t* name, int32_t mode)
                 return static_cast<int32_t>(v - globals.base);
     }
     varrec* v = globals.top++;
+    if (globalsreserved)
+        initslots(v, v + 1);  // slots of a reserved table are prepared when taken
     copyname(v->name, name, varnamemax);
     v->state = varundef;
     return static_cast<int32_t>(v - globals.base);

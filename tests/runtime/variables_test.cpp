@@ -203,7 +203,9 @@ TEST(Globals, ALargeTableGrowsWhereItLiesAndIsRecordedAtItsSize)
     EXPECT_EQ(e.globals.base, base) << "no copy into a new block";
     EXPECT_GE(e.globals.cap, 2 * big);
     EXPECT_EQ(e.varat(0)->i, 7);
-    EXPECT_EQ(e.globals.base[e.globals.cap - 1].cap, varinline);
+    // A slot is prepared when it is taken.
+    EXPECT_EQ(e.globals.top[-1].cap, varinline);
+    EXPECT_EQ(e.globals.top[-1].heap, nullptr);
     ASSERT_EQ(e.allocs.size(), 1u);
     EXPECT_EQ(e.allocs[0].ptr, base);
     EXPECT_EQ(e.allocs[0].size, static_cast<uint64_t>(e.globals.cap) * sizeof(varrec));
