@@ -149,6 +149,10 @@ public:
 // its message here first. A driver may throw from it to unwind back to
 // itself; the engine object is spent then (its blocks and stacks as they were).
 extern void (*g_fatalhook)(ExeScr& engine, const wchar_t* msg);
+// The second seam, for test harnesses: called when the fatal exit has done
+// everything (log, box, WM_CLOSE) and would dispatch for ever. A harness may
+// throw from it to end its own thread cleanly; otherwise it must return.
+extern void (*g_fatalended)(ExeScr& engine);
 
 // Appends one line to "error.log" in the program folder; 1 if written, 0 if the
 // file cannot be created (the next call tries again).

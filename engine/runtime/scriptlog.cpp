@@ -162,6 +162,7 @@ int ExeScr::curline()
 }
 
 void (*g_fatalhook)(ExeScr& engine, const wchar_t* msg) = nullptr;
+void (*g_fatalended)(ExeScr& engine) = nullptr;
 
 void ExeScr::myerrexit(const wchar_t* fmt, ...)
 {
@@ -175,8 +176,11 @@ void ExeScr::myerrexit(const wchar_t* fmt, ...)
     if (g_fatalhook)
         g_fatalhook(*this, msg);
 
-    if (InterlockedCompareExchange(&g_screxits, 1, 0) != 0)
+    if (InterlockedCompareExchange(&g_screxits, 1, 0) != 0) {
+        if (g_fatalended)
+            g_fatalended(*this);
         dispatchforever();  // another fatal exit is already under way
+    }
     logsupfile = 0;
     logsupwin = 0;
 
@@ -190,6 +194,8 @@ void ExeScr::myerrexit(const wchar_t* fmt, ...)
     MessageBoxW(hWndp, msg, L"QUORVEL - Exit", MB_OK | MB_TOPMOST);
     if (hWndp)
         SendMessageW(hWndp, WM_CLOSE, 0, 0);
+    if (g_fatalended)
+        g_fatalended(*this);
     dispatchforever();
 }
 

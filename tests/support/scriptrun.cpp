@@ -23,12 +23,28 @@ struct scriptrun {
     volatile LONG returned;
 };
 
+void runentry(scriptrun& r);
+
 DWORD WINAPI runthread(void* arg)
 {
     auto* run = static_cast<scriptrun*>(arg);
     ExeScr& e = *run->e;
     // As a run does: the COM-based commands need no set-up of their own.
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    unwindfatalhere();
+    try {
+        runentry(*run);
+    } catch (const fatalended&) {
+        // The fatal exit is complete: its line is in the log, its box closed.
+    }
+    CoUninitialize();
+    return 0;
+}
+
+void runentry(scriptrun& r)
+{
+    scriptrun* run = &r;
+    ExeScr& e = *run->e;
     e.loadscript(run->src->text());
     // The entry unit is the last record: "main", or "null" for the top level.
     e.curfunc = static_cast<int32_t>(e.functable.size() - 1);
@@ -40,9 +56,7 @@ DWORD WINAPI runthread(void* arg)
         --e.datd.top;
     if (e.stopflag != 1 && (e.datd.count() || e.dats.count()))
         e.mylogmsg(L"[left: datd %d dats %d]\n", e.datd.count(), e.dats.count());
-    CoUninitialize();
     InterlockedExchange(&run->returned, 1);
-    return 0;
 }
 
 }  // namespace
@@ -117,10 +131,9 @@ std::wstring runscript(const std::wstring& name, const std::wstring& text)
             ended = true;
         }
     }
-    if (!run.returned)
-        TerminateThread(thread, 0);  // it dispatches messages for ever after a fatal error
-    WaitForSingleObject(thread, 5000);
-    CloseHandle(thread);
+    if (!ended)
+        e->stopflag = 1;  // a run that never ends is stopped, as ESC would
+    endthread(thread, 5000);
     InterlockedExchange(&g_screxits, 0);
     exitflag = 0;
 

@@ -58,11 +58,23 @@ struct fatalrun {
     volatile LONG returned;
 };
 
+thread_local bool unwinds = false;
+
+void endedhook(ExeScr&)
+{
+    if (unwinds)
+        throw qtest::fatalended{};
+}
+
 DWORD WINAPI fatalthread(void* arg)
 {
     auto* run = static_cast<fatalrun*>(arg);
-    (*run->fn)(*run->engine);
-    InterlockedExchange(&run->returned, 1);
+    qtest::unwindfatalhere();
+    try {
+        (*run->fn)(*run->engine);
+        InterlockedExchange(&run->returned, 1);
+    } catch (const qtest::fatalended&) {
+    }
     return 0;
 }
 
@@ -265,12 +277,27 @@ std::wstring expectfatal(ExeScr& engine, const std::function<void(ExeScr&)>& fn)
             break;
         }
     }
-    if (!run.returned)
-        TerminateThread(thread, 0);  // it dispatches messages for ever
-    WaitForSingleObject(thread, 5000);
-    CloseHandle(thread);
+    endthread(thread, 5000);
     InterlockedExchange(&g_screxits, 0);
     return text;
+}
+
+void unwindfatalhere()
+{
+    unwinds = true;
+    g_fatalended = endedhook;
+}
+
+void endthread(HANDLE thread, DWORD ms)
+{
+    const ULONGLONG end = GetTickCount64() + ms;
+    while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT && GetTickCount64() < end)
+        pump(5);
+    if (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
+        TerminateThread(thread, 0);  // a thread that never reached the end of its exit
+        WaitForSingleObject(thread, 5000);
+    }
+    CloseHandle(thread);
 }
 
 ExeScr& fatalengine()

@@ -73,6 +73,17 @@ std::wstring boxtext(HWND box);
 // engine is left as the thread left it (never destroyed here).
 std::wstring expectfatal(ExeScr& engine, const std::function<void(ExeScr&)>& fn);
 
+// Threads the harness runs a fatal exit on: once the exit has shown its box
+// and closed the host, the thread unwinds back to the harness (through the
+// engine's end-of-fatal seam) instead of dispatching for ever, so that it can
+// end without TerminateThread, which may kill it holding a lock of the
+// platform's and hang whatever runs next.
+struct fatalended {};
+// Marks the calling thread as one the harness unwinds; installs the seam.
+void unwindfatalhere();
+// Waits up to `ms` for `thread` to end; kills it only when it did not.
+void endthread(HANDLE thread, DWORD ms);
+
 // A fresh engine on the heap, for use with expectfatal (leaked on purpose: the
 // fatal exit never hands it back).
 ExeScr& fatalengine();
