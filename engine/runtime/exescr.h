@@ -119,6 +119,9 @@ public:
 #include "commands/threadqueue_ops.inc"
 #include "commands/structure_ops.inc"
 #include "commands/valuewords_ops.inc"
+#include "commands/input_ops.inc"
+#include "commands/waits_ops.inc"
+#include "commands/power_ops.inc"
 };
 
 // Appends one line to "error.log" in the program folder; 1 if written, 0 if the
