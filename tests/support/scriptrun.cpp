@@ -1,5 +1,7 @@
 #include "support/scriptrun.h"
 
+#include <gtest/gtest.h>
+
 #include "compiler/scriptsource.h"
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
@@ -12,6 +14,8 @@ namespace {
 struct scriptrun {
     ExeScr* e;
     scriptsource* src;
+    bool window;
+    volatile LONG started;
     volatile LONG returned;
 };
 
@@ -19,6 +23,9 @@ DWORD WINAPI runthread(void* arg)
 {
     auto* run = static_cast<scriptrun*>(arg);
     ExeScr& e = *run->e;
+    if (run->window)
+        openscriptwindow(e);
+    InterlockedExchange(&run->started, 1);
     e.loadscript(run->src->text());
     // The entry unit is the last record: "main", or "null" for the top level.
     e.curfunc = static_cast<int32_t>(e.functable.size() - 1);
@@ -30,11 +37,45 @@ DWORD WINAPI runthread(void* arg)
         --e.datd.top;
     if (e.stopflag != 1 && (e.datd.count() || e.dats.count()))
         e.mylogmsg(L"[left: datd %d dats %d]\n", e.datd.count(), e.dats.count());
+    closescriptwindow(e);
     InterlockedExchange(&run->returned, 1);
     return 0;
 }
 
 }  // namespace
+
+void openscriptwindow(ExeScr& e)
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = ExeScr::exescr_wndproc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"quorvel.exescr";
+    RegisterClassW(&wc);  // registered already after the first: fine
+    e.scriptwnd = CreateWindowExW(0, L"quorvel.exescr", L"", WS_CHILD | WS_BORDER, 0, 0, 0, 0, hWndp, nullptr,
+                                  wc.hInstance, &e);
+    e.running = 1;
+    e.enummonitors();
+}
+
+void closescriptwindow(ExeScr& e)
+{
+    if (e.scriptwnd)
+        DestroyWindow(e.scriptwnd);
+    e.scriptwnd = nullptr;
+    e.running = 0;
+}
+
+int64_t compiledoperand(const std::wstring& text, void (ExeScr::*op)())
+{
+    ExeScr& e = *new ExeScr();
+    auto& src = *new scriptsource(text + L"\r\n");
+    e.loadscript(src.text());
+    for (codecell* c = e.code; c && c + 1 < e.codeend; ++c)
+        if (c->op == op)
+            return c[1].i;
+    ADD_FAILURE() << "not compiled to that operation: " << narrow(text);
+    return -1;
+}
 
 std::wstring widen(const std::string& s)
 {
@@ -58,6 +99,11 @@ std::string narrow(const std::wstring& w)
 
 std::wstring runscript(const std::wstring& name, const std::wstring& text)
 {
+    return runscript(name, text, runoptions{});
+}
+
+std::wstring runscript(const std::wstring& name, const std::wstring& text, const runoptions& opts)
+{
     // Both are left behind: a fatal exit never hands the engine back.
     auto* e = new ExeScr();
     auto* src = new scriptsource(text);
@@ -66,9 +112,14 @@ std::wstring runscript(const std::wstring& name, const std::wstring& text)
     e->openscriptlog();
     e->logon = 1;
 
-    scriptrun run{e, src, 0};
+    scriptrun run{e, src, opts.window, 0, 0};
     DWORD tid = 0;
     HANDLE thread = CreateThread(nullptr, 0, runthread, &run, 0, &tid);
+    if (opts.during) {
+        while (!run.started)
+            pump(1);
+        opts.during(*e);
+    }
     bool ended = false;
     for (int tries = 0; tries < 4000 && !ended; ++tries) {
         pump(5);

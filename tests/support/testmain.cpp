@@ -1,10 +1,12 @@
 // Test entry: the engine's program folder is a scratch folder with a "log"
-// folder, and the host's main window is a hidden window of the test thread.
+// folder, the host's main window is a hidden window of the test thread, and
+// the power calls are stand-ins.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 #include "runtime/quorvelcore.h"
+#include "support/powerstandin.h"
 #include "support/testenv.h"
 
 namespace {
@@ -25,6 +27,8 @@ LONG WINAPI crashed(EXCEPTION_POINTERS* info)
 int main(int argc, char** argv)
 {
     SetUnhandledExceptionFilter(crashed);
+    // Before anything could reach them: no test may touch the machine's power.
+    qtest::installpowerstandins();
     testing::InitGoogleTest(&argc, argv);
     programdir = qtest::scratchdir();
     hWndp = qtest::ownerwindow();
