@@ -269,9 +269,3 @@ TEST(Input, SignModeSwitchesOrderingAndRightShifts)
               "1 -1\n0\n0 3 1\n2\n1 -1\n1\n")
         << "any value but 0 is signed; a number counts by its low 32 bits";
 }
-
-TEST(Input, FrontEndCounts)
-{
-    for (const wchar_t* bad : {L"keyin(1)\r\n", L"keyin(1, 2, 3)\r\n", L"mousemove(1)\r\n"})
-        EXPECT_EQ(run(bad), "Exiting... the number of argument mismatch. at line 1 \n") << qtest::narrow(bad);
-}
