@@ -143,6 +143,9 @@ public:
 #include "windows/gpbox_ops.inc"
 #include "windows/inputbox_ops.inc"
 #include "windows/dialogbox_ops.inc"
+#include "commands/input_ops.inc"
+#include "commands/waits_ops.inc"
+#include "commands/power_ops.inc"
 };
 
 // A seam for test drivers, never set by the programs: the fatal exit hands

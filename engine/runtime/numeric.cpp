@@ -84,7 +84,7 @@ inline int64_t wrapsub(int64_t a, int64_t b)
 inline int64_t shiftright(int64_t v, int64_t count, uint32_t signmode)
 {
     const int n = static_cast<int>(count & 63);
-    return signmode == 1 ? v >> n : static_cast<int64_t>(static_cast<uint64_t>(v) >> n);
+    return signmode != 0 ? v >> n : static_cast<int64_t>(static_cast<uint64_t>(v) >> n);
 }
 
 inline int64_t shiftleft(int64_t v, int64_t count)
@@ -365,7 +365,7 @@ BINARY_OP(mod_exec, arith(opmod, *l, *r))
 // Integer ordering follows the sign mode; mixed operands compare as doubles.
 #define COMPARE_OP(name, op)                                                            \
     BINARY_OP(name, mkint((l->isint && r->isint)                                        \
-                              ? (signmode == 1 ? (l->i op r->i)                         \
+                              ? (signmode != 0 ? (l->i op r->i)                         \
                                                : (static_cast<uint64_t>(l->i)           \
                                                       op static_cast<uint64_t>(r->i)))  \
                               : (asdbl(*l) op asdbl(*r))))

@@ -127,6 +127,16 @@ void ExeScr::mylogmsgforced(const wchar_t* fmt, ...)
     logsupwin = savewin;
 }
 
+void ExeScr::mylogverbose(const wchar_t* fmt, ...)
+{
+    if (logon != 1 || (logsupfile != 0 && logsupwin != 0))
+        return;
+    va_list ap;
+    va_start(ap, fmt);
+    vmylogmsg(fmt, ap);
+    va_end(ap);
+}
+
 std::wstring lasterrortext(DWORD err)
 {
     wchar_t* sys = nullptr;

@@ -20,6 +20,8 @@ namespace {
 struct scriptrun {
     ExeScr* e;
     scriptsource* src;
+    bool window;
+    volatile LONG started;
     volatile LONG returned;
 };
 
@@ -37,6 +39,7 @@ DWORD WINAPI runthread(void* arg)
     } catch (const fatalended&) {
         // The fatal exit is complete: its line is in the log, its box closed.
     }
+    closescriptwindow(e);
     CoUninitialize();
     return 0;
 }
@@ -45,6 +48,9 @@ void runentry(scriptrun& r)
 {
     scriptrun* run = &r;
     ExeScr& e = *run->e;
+    if (run->window)
+        openscriptwindow(e);
+    InterlockedExchange(&run->started, 1);
     e.loadscript(run->src->text());
     // The entry unit is the last record: "main", or "null" for the top level.
     e.curfunc = static_cast<int32_t>(e.functable.size() - 1);
@@ -56,6 +62,7 @@ void runentry(scriptrun& r)
         --e.datd.top;
     if (e.stopflag != 1 && (e.datd.count() || e.dats.count()))
         e.mylogmsg(L"[left: datd %d dats %d]\n", e.datd.count(), e.dats.count());
+    closescriptwindow(e);
     InterlockedExchange(&run->returned, 1);
 }
 
@@ -72,6 +79,39 @@ std::string readtext(const std::wstring& path)
 std::wstring buildfolder(const std::string& dir)
 {
     return hostpath(dir) + L"\\";
+}
+
+void openscriptwindow(ExeScr& e)
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = ExeScr::exescr_wndproc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"quorvel.exescr";
+    RegisterClassW(&wc);  // registered already after the first: fine
+    e.scriptwnd = CreateWindowExW(0, L"quorvel.exescr", L"", WS_CHILD | WS_BORDER, 0, 0, 0, 0, hWndp, nullptr,
+                                  wc.hInstance, &e);
+    e.running = 1;
+    e.enummonitors();
+}
+
+void closescriptwindow(ExeScr& e)
+{
+    if (e.scriptwnd)
+        DestroyWindow(e.scriptwnd);
+    e.scriptwnd = nullptr;
+    e.running = 0;
+}
+
+int64_t compiledoperand(const std::wstring& text, void (ExeScr::*op)())
+{
+    ExeScr& e = *new ExeScr();
+    auto& src = *new scriptsource(text + L"\r\n");
+    e.loadscript(src.text());
+    for (codecell* c = e.code; c && c + 1 < e.codeend; ++c)
+        if (c->op == op)
+            return c[1].i;
+    ADD_FAILURE() << "not compiled to that operation: " << narrow(text);
+    return -1;
 }
 
 std::wstring widen(const std::string& s)
@@ -108,6 +148,11 @@ std::wstring hostpath(const std::string& path)
 
 std::wstring runscript(const std::wstring& name, const std::wstring& text)
 {
+    return runscript(name, text, runoptions{});
+}
+
+std::wstring runscript(const std::wstring& name, const std::wstring& text, const runoptions& opts)
+{
     // Both are left behind: a fatal exit never hands the engine back.
     auto* e = new ExeScr();
     auto* src = new scriptsource(text);
@@ -116,10 +161,15 @@ std::wstring runscript(const std::wstring& name, const std::wstring& text)
     e->openscriptlog();
     e->logon = 1;
 
-    scriptrun run{e, src, 0};
+    scriptrun run{e, src, opts.window, 0, 0};
     DWORD tid = 0;
     // The stack a script thread gets, so that nesting bounds are tried as in a run.
     HANDLE thread = CreateThread(nullptr, scriptstacksize, runthread, &run, STACK_SIZE_PARAM_IS_A_RESERVATION, &tid);
+    if (opts.during) {
+        while (!run.started)
+            pump(1);
+        opts.during(*e);
+    }
     bool ended = false;
     for (int tries = 0; tries < 4000 && !ended; ++tries) {
         pump(5);
