@@ -59,11 +59,16 @@ void runbutton(int row)
     const std::wstring script = g_form.text(cellkind::script, row);
     if (script.empty())
         return;
-    if (queryexealive(script.c_str()) != 0) {
+    // A press that arrives while the start is still under way (starting
+    // dispatches messages) finds the run not yet registered: it runs already.
+    static bool starting = false;
+    if (starting || queryexealive(script.c_str()) != 0) {
         logmsg(L"Run button: %d state:Already runing \n", row);
         return;
     }
+    starting = true;
     startresident(script);
+    starting = false;
     g_form.check(cellkind::run, row, true);
 }
 
