@@ -162,9 +162,10 @@ TEST(HostUi, EnrolledHotkeyLauncherRunsItsScriptInAChildHost)
     EXPECT_EQ(gettext(eh, ROW_KEY + 3), L"BACK");
     keydown(eh, ROW_KEY + 3, VK_F6);
     post(eh, WM_COMMAND, ROW_SAVE + 3);
-    EXPECT_TRUE(waitfor([&] { return contains(h.syslog(), L"Hotkey registration success. CTRL+ALT+F6 \r\n"); }))
+    // The last line of the save, then the one before it.
+    EXPECT_TRUE(waitfor([&] { return contains(h.syslog(), L"Enroll 03 title:Launched Script:" + script + L" \r\n"); }))
         << h.syslog();
-    EXPECT_TRUE(contains(h.syslog(), L"Enroll 03 title:Launched Script:" + script + L" \r\n"));
+    EXPECT_TRUE(contains(h.syslog(), L"Hotkey registration success. CTRL+ALT+F6 \r\n"));
     // A row with an empty key deletes its keys.
     settext(eh, ROW_TITLE + 4, L"NoKey");
     settext(eh, ROW_SCRIPT + 4, script);
