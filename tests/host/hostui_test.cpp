@@ -187,11 +187,16 @@ TEST(HostUi, EnrolledHotkeyLauncherRunsItsScriptInAChildHost)
         << ini;
     EXPECT_TRUE(contains(h.syslog(), L"HotkeyLauncher 3 UnregisterHotKey success \r\n"));
 
-    // The next start registers it from the settings.
+    // The next start registers it from the settings, and not one whose
+    // modifier lies outside the table ([hotkeylauncher] is the last section).
+    writebytes(h.dir() + L"quorvel.ini",
+               utf16(ini.substr(1) + L"05_tn=Bad\r\n05_fs=C:\\b.tst\r\n05_op=\r\n05_fsmod=9\r\n05_vk=F4\r\n"));
     hostrun again(h.dir());
     ASSERT_TRUE(again.start(L""));
     ASSERT_TRUE(again.mainwindow());
-    EXPECT_TRUE(waitfor([&] { return contains(again.syslog(), L"HotkeyLauncher:3:CTRL+ALT+F6\r\n"); }))
+    EXPECT_TRUE(waitfor([&] { return contains(again.syslog(), L"HotkeyLauncher:3:CTRL+ALT+F6"); }))
+        << again.syslog();
+    EXPECT_TRUE(contains(again.syslog(), L"Hotkey launcher registration failed. invalid modifier. 5:fsmod:9 \r\n"))
         << again.syslog();
     closehost(again);
 }
