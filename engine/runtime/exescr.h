@@ -143,6 +143,7 @@ public:
 #include "windows/gpbox_ops.inc"
 #include "windows/inputbox_ops.inc"
 #include "windows/dialogbox_ops.inc"
+#include "regexp/regexpcmds_ops.inc"
 };
 
 // A seam for test drivers, never set by the programs: the fatal exit hands
