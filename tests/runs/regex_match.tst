@@ -82,6 +82,16 @@ main
     printf("%d [%s] %d\n", r, matchstr(loc, 1), matchval(loc, 1))
     printf("[%s]\n", matchstr(loc, 2))
 
+    // A literal pattern searched by its shift table, in a subject too long
+    // for the object's own room.
+    long = ""
+    for (i = 0; i < 30; i++)
+        long = long "0123456789"
+    r = match(h, "cde", long "abcdef")
+    printf("%d at %d\n", r, matchval(h, 0))
+    r = match(h, "789a", long "abcdef")
+    printf("%d at %d [%s]\n", r, matchval(h, 0), matchstr(h, 0))
+
     // Surrogate pairs: one code point, two code units.
     r = match(g, '.(.)', "😀😁x")
     printf("%d %d %d %d\n", r, matchval(g, 0), matchval(g, 1), strlen(matchstr(g, 1)))
