@@ -167,9 +167,9 @@ const wordentry table[] = {
     frontend(L"msgbox", &ExeScr::msgbox_comp, 1),
     frontend(L"mousemove", &ExeScr::mousemove_comp, 3),
     frontend(L"mousebtn", &ExeScr::mousebtn_comp, 3),
-    pending(L"match", 1),  // match_comp
-    pending(L"matchval", 1),  // matchval_comp
-    pending(L"matchstr", 2),  // matchstr_comp
+    frontend(L"match", &ExeScr::match_comp, 1),
+    frontend(L"matchval", &ExeScr::matchval_comp, 1),
+    frontend(L"matchstr", &ExeScr::matchstr_comp, 2),
     frontend(L"mastervol", &ExeScr::mastervol_comp, 1),
     frontend(L"mktime", &ExeScr::mktime_comp, 1),
     frontend(L"num", &ExeScr::num_comp, 1),
@@ -221,8 +221,8 @@ const wordentry table[] = {
     frontend(L"systolocaltime", &ExeScr::systolocaltime_comp, 3),
     frontword(L"systemtime.", 11, &ExeScr::systemtimefield_comp, 1),
     frontend(L"systemtime", &ExeScr::systemtime_comp, 1),
-    pending(L"subs", 1),  // subs_comp
-    pending(L"subsstr", 2),  // subsstr_comp
+    frontend(L"subs", &ExeScr::subs_comp, 1),
+    frontend(L"subsstr", &ExeScr::subsstr_comp, 2),
     frontend(L"setcurrentdirectory", &ExeScr::setcurrentdirectory_comp, 1),
     frontend(L"tan", &ExeScr::tan_comp, 1),
     frontend(L"tolowerstr", &ExeScr::tolowerstr_comp, 2),

@@ -146,6 +146,7 @@ public:
 #include "commands/input_ops.inc"
 #include "commands/waits_ops.inc"
 #include "commands/power_ops.inc"
+#include "regexp/regexpcmds_ops.inc"
 };
 
 // A seam for test drivers, never set by the programs: the fatal exit hands
