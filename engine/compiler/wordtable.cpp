@@ -83,7 +83,7 @@ const wordentry table[] = {
     frontend(L"dirsort", &ExeScr::dirsort_comp, 3),
     frontend(L"dirclose", &ExeScr::dirclose_comp, 3),
     frontend(L"def", &ExeScr::def_comp, 1),
-    pending(L"dshow", 1),  // dshow_comp
+    frontend(L"dshow", &ExeScr::dshow_comp, 1),
     emit(L"dirbuffcnt", &ExeScr::engvar_exec, 8, 1),
     emit(L"dshow_width", &ExeScr::engvar_exec, 24, 1),
     emit(L"dshow_height", &ExeScr::engvar_exec, 25, 1),

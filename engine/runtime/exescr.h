@@ -26,6 +26,15 @@
 #include "windows/boxthread.h"
 #include "compiler/symbols.h"
 
+// The video player's interfaces, declared here so that only its own files
+// need the DirectShow headers.
+struct IGraphBuilder;
+struct IMediaControl;
+struct IMediaPosition;
+struct IBasicAudio;
+struct IBaseFilter;
+class BaseVideoRenderer;
+
 class ExeScr {
 public:
     ExeScr();
@@ -147,6 +156,7 @@ public:
 #include "commands/waits_ops.inc"
 #include "commands/power_ops.inc"
 #include "regexp/regexpcmds_ops.inc"
+#include "windows/dshow_ops.inc"
 };
 
 // A seam for test drivers, never set by the programs: the fatal exit hands

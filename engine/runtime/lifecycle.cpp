@@ -115,8 +115,7 @@ int ExeScr::execscript(const wchar_t* path)
         logforce = 0;
     }
     closeboxes();
-    if (dshowwnd)
-        SendMessageW(dshowwnd, WM_CLOSE, 0, 0);
+    dshow_close();  // the video window first, then the graph it showed
 
     freefunctbl();
     freeblocktbl();
@@ -138,7 +137,6 @@ int ExeScr::execscript(const wchar_t* path)
         if (!dats.empty())
             myerrexit(L"Datumstr stack is not empty error...diff:%d", dats.count());
     }
-    dshowactive = 0;
     clearlocals();
     freedatd();
     // Strings a stopped run left on the stack still own their buffers.

@@ -96,12 +96,12 @@ void boxthread::join()
     h = nullptr;
 }
 
-void registerboxclass(const wchar_t* name, WNDPROC proc, HBRUSH background)
+void registerboxclass(const wchar_t* name, WNDPROC proc, HBRUSH background, UINT style)
 {
     if (!g_stock_white)
         g_stock_white = GetStockObject(WHITE_BRUSH);
     WNDCLASSW wc = {};
-    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.style = CS_HREDRAW | CS_VREDRAW | style;
     wc.lpfnWndProc = proc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);

@@ -87,9 +87,9 @@ LRESULT CALLBACK boxthunk(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     return (state->*proc)(hwnd, msg, wp, lp);
 }
 
-// Registers a box class (an existing one is fine): redraw on size, arrow
-// cursor, `background` or the stock white brush.
-void registerboxclass(const wchar_t* name, WNDPROC proc, HBRUSH background = nullptr);
+// Registers a box class (an existing one is fine): redraw on size (and what
+// `style` adds), arrow cursor, `background` or the stock white brush.
+void registerboxclass(const wchar_t* name, WNDPROC proc, HBRUSH background = nullptr, UINT style = 0);
 // Brings a window to the front, through the foreground thread's input when needed.
 void boxtofront(HWND hwnd);
 void boxtopmost(HWND hwnd);
