@@ -143,6 +143,8 @@ public:
 #include "windows/gpbox_ops.inc"
 #include "windows/inputbox_ops.inc"
 #include "windows/dialogbox_ops.inc"
+#include "windows/imagebox_ops.inc"
+#include "windows/drawbox_ops.inc"
 };
 
 // A seam for test drivers, never set by the programs: the fatal exit hands
