@@ -130,15 +130,17 @@ LRESULT DrawBox::drawbox_wndproc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
             owner->myerrexit(L"%s", fatal);
         return 0;
     }
-    case WM_ERASEBKGND: {
-        std::lock_guard<std::recursive_mutex> guard(lock);
-        if (update == 0 && backbrush) {
-            RECT rc;
-            GetClientRect(w, &rc);
-            FillRect(reinterpret_cast<HDC>(wp), &rc, backbrush);
+    case WM_ERASEBKGND:
+        // While the picture is shown its paint clears the background.
+        if (update == 0) {
+            std::lock_guard<std::recursive_mutex> guard(lock);
+            if (backbrush) {
+                RECT rc;
+                GetClientRect(w, &rc);
+                FillRect(reinterpret_cast<HDC>(wp), &rc, backbrush);
+            }
         }
         return 1;
-    }
     case WM_CLOSE: {
         {
             std::lock_guard<std::recursive_mutex> guard(lock);

@@ -154,8 +154,10 @@ const wchar_t* DrawBox::drawbox_paint(ID2D1RenderTarget* rt, float clientwidth)
     if (items.empty())
         return nullptr;  // not even the background: the erased window stays
     rt->BeginDraw();
+    // Opaque: a render target that does not ignore the alpha (Wine's
+    // premultiplies it) would clear a transparent colour to black.
     rt->Clear(D2D1::ColorF(GetRValue(backcolour) / 255.0f, GetGValue(backcolour) / 255.0f,
-                           GetBValue(backcolour) / 255.0f, 0.0f));
+                           GetBValue(backcolour) / 255.0f, 1.0f));
     const wchar_t* fatal = nullptr;
     for (drawitem& it : items) {
         if (it.visible != 1)

@@ -37,11 +37,11 @@ bool memimage::hold(HDC like, HBITMAP bmp, void* pixels)
     return true;
 }
 
-const dwmthumbapi& dwmthumbs()
+dwmthumbapi& dwmthumbs()
 {
     // Resolved once; where the calls are missing (or are stubs that would
     // crash when imported) the entries stay null.
-    static const dwmthumbapi api = [] {
+    static dwmthumbapi api = [] {
         dwmthumbapi a = {};
         if (HMODULE m = LoadLibraryW(L"dwmapi.dll")) {
             a.registerthumb = reinterpret_cast<decltype(a.registerthumb)>(

@@ -114,14 +114,14 @@ void imgbox_setchildpos(imgbox* tile, int32_t x, int32_t y);
 extern std::atomic<int32_t> bandthickness;
 
 // The DWM thumbnail calls, resolved at run time: a system without them gets
-// null entries.
+// null entries. Tests may stand in for them.
 struct dwmthumbapi {
     HRESULT(WINAPI* registerthumb)(HWND, HWND, PHTHUMBNAIL);
     HRESULT(WINAPI* unregisterthumb)(HTHUMBNAIL);
     HRESULT(WINAPI* update)(HTHUMBNAIL, const DWM_THUMBNAIL_PROPERTIES*);
     HRESULT(WINAPI* querysize)(HTHUMBNAIL, PSIZE);
 };
-const dwmthumbapi& dwmthumbs();
+dwmthumbapi& dwmthumbs();
 
 // Messages of the image box window: WM_USER with wParam 0 creates the caption,
 // 1 shows it; the box's own requests follow.

@@ -106,6 +106,9 @@ HWND findchild(HWND parent, const wchar_t* cls, int n)
 boxscript::boxscript(const std::wstring& n, const wchar_t* text) : path(scratchdir() + n + L".tst"), name(n)
 {
     writescript(path, text);
+    // A scratch folder of an earlier process with the same id may hold a log
+    // of this name: it must not pass for this run's.
+    DeleteFileW((scratchdir() + L"log\\" + n + L".log").c_str());
     startMyExec(path.c_str());
 }
 
