@@ -87,7 +87,7 @@ const wordentry table[] = {
     emit(L"dirbuffcnt", &ExeScr::engvar_exec, 8, 1),
     emit(L"dshow_width", &ExeScr::engvar_exec, 24, 1),
     emit(L"dshow_height", &ExeScr::engvar_exec, 25, 1),
-    pending(L"drawbox", 1),  // drawbox_comp
+    frontend(L"drawbox", &ExeScr::drawbox_comp, 1),
     emit(L"dsmmtime", &ExeScr::engvar_exec, 37, 1),
     frontend(L"exp", &ExeScr::exp_comp, 1),
     frontend(L"exeline", &ExeScr::exeline_comp, 3),
@@ -146,7 +146,7 @@ const wordentry table[] = {
     frontend(L"inputbox", &ExeScr::inputbox_comp, 2),
     frontend(L"infobox", &ExeScr::infobox_comp, 1),
     frontend(L"iscursor", &ExeScr::iscursor_comp, 1),
-    pending(L"imagebox", 1),  // imagebox_comp
+    frontend(L"imagebox", &ExeScr::imagebox_comp, 1),
     emit(L"index1ret", &ExeScr::engvar_exec, 9, 1),
     emit(L"index2ret", &ExeScr::engvar_exec, 10, 1),
     emit(L"idivrem", &ExeScr::engvar_exec, 16, 1),

@@ -157,6 +157,8 @@ public:
 #include "commands/power_ops.inc"
 #include "regexp/regexpcmds_ops.inc"
 #include "windows/dshow_ops.inc"
+#include "windows/imagebox_ops.inc"
+#include "windows/drawbox_ops.inc"
 };
 
 // A seam for test drivers, never set by the programs: the fatal exit hands

@@ -130,6 +130,22 @@ void boxtopmost(HWND hwnd)
     SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
 }
 
+bool boxforward(HWND scriptwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_KEYDOWN:
+    case WM_CHAR:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        if (scriptwnd)
+            PostMessageW(scriptwnd, msg, wp, lp);
+        return true;
+    default:
+        return false;
+    }
+}
+
 void boxmessageloop()
 {
     MSG msg;
@@ -161,6 +177,20 @@ HFONT boxfont(const wchar_t* face, int32_t height, int32_t weight)
         lf.lfFaceName[LF_FACESIZE - 1] = 0;
     }
     return CreateFontIndirectW(&lf);
+}
+
+int32_t boxopenflags(const wchar_t* text)
+{
+    while (*text == L' ' || *text == L'\t')
+        ++text;
+    int32_t flags = 0;
+    for (int k = 0; k < 2 && text[k]; ++k) {
+        if (text[k] == L't')
+            flags |= 1;
+        else if (text[k] == L'n')
+            flags |= 2;
+    }
+    return flags;
 }
 
 int32_t boxdc::lineheight(int32_t extra) const

@@ -6,6 +6,8 @@
 #include <process.h>
 
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
@@ -273,6 +275,61 @@ TEST(RunEnd, BoxesAndImageBoxesAreClosedDestroyedAndUnregistered)
     EXPECT_TRUE(IsWindow(regexpwnd)) << "a regular expression's object has no window to close";
     EXPECT_EQ(GetObjectType(memdc), 0u) << "the memory device context is deleted";
     DestroyWindow(regexpwnd);
+}
+
+namespace {
+
+std::vector<std::string> g_order;
+
+// A composite tile: only a memory DC, noted when it goes.
+class ordertile : public imgboxobject {
+public:
+    int32_t imgkind() const override { return imgmemorykind; }
+    HDC memdc() const override { return nullptr; }
+    void dropmemdc() override { g_order.push_back("tile"); }
+};
+
+// A box with a window that notes its WM_CLOSE.
+class orderbox : public imgboxobject {
+public:
+    explicit orderbox(HWND w) : wnd(w) {}
+    int32_t imgkind() const override { return 24; }
+    HDC memdc() const override { return nullptr; }
+    HWND objectwindow() const override { return wnd; }
+    HWND wnd;
+};
+
+LRESULT CALLBACK notedclose(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_CLOSE) {
+        g_order.push_back("close");
+        DestroyWindow(w);
+        return 0;
+    }
+    return DefWindowProcW(w, msg, wp, lp);
+}
+
+}  // namespace
+
+TEST(RunEnd, ImageBoxWindowsCloseBeforeAnyTileGoes)
+{
+    // Tiles listed before their parent: the parent's window must not be able
+    // to paint them once they are gone.
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = notedclose;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"qtest.notedclose";
+    RegisterClassW(&wc);
+    HWND parent = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ExeScr e;
+    g_order.clear();
+    e.imgboxes.push_back(placed<ordertile>(e, imgboxid));
+    e.imgboxes.push_back(placed<ordertile>(e, imgboxid));
+    e.imgboxes.push_back(placed<orderbox>(e, imgboxid, parent));
+    e.freeboxes();
+    EXPECT_EQ(g_order, (std::vector<std::string>{"close", "tile", "tile"}));
+    EXPECT_TRUE(e.allocs.empty());
+    EXPECT_FALSE(IsWindow(parent));
 }
 
 namespace {
