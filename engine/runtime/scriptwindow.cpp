@@ -108,6 +108,9 @@ LRESULT ExeScr::exescr_onmessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
                 waitresult = -1;
                 SetEvent(waitevent);
             }
+            // A run waiting on one of its boxes must end too, not only when
+            // the box is answered.
+            wakeboxwaits();
             return 0;
         }
         if (keymode == 0 && wp == VK_SPACE) {

@@ -536,8 +536,9 @@ TEST(RunPath, TheMainRunReportsItsOwnLogNotItsThreads)
 }
 
 // How soon a stop takes effect: ESC in the script window and mythreadclosure
-// each end a busy loop, its run leaving the registry, within 100 ms.
-TEST(StopLatency, EscapeAndClosureEndABusyLoopWithin100ms)
+// each end a busy loop, and ESC a sleep, the run leaving the registry within
+// 100 ms.
+TEST(StopLatency, EscapeAndClosureEndABusyLoopAndEscapeASleepWithin100ms)
 {
     const std::wstring path = scratchdir() + L"latency.tst";
     qtest::writescript(path, L"main\r\n{\r\n    i = 0\r\n    while (1) {\r\n        i++\r\n    }\r\n}\r\n");
@@ -573,4 +574,14 @@ TEST(StopLatency, EscapeAndClosureEndABusyLoopWithin100ms)
     const ULONGLONG closure = GetTickCount64();
     mythreadclosure();
     EXPECT_LT(gone(closure), 100u) << "mythreadclosure";
+
+    // And ESC ends a sleep (mythreadclosure's end of the waits is measured
+    // with the wait commands, a box wait's with the boxes).
+    qtest::writescript(path, L"main\r\n{\r\n    sleep(30)\r\n}\r\n");
+    startMyExec(path.c_str());
+    wnd = waitrunning();
+    ASSERT_NE(wnd, nullptr);
+    const ULONGLONG slept = GetTickCount64();
+    PostMessageW(wnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_LT(gone(slept), 100u) << "ESC in a sleep";
 }
