@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "runtime/quorvelcore.h"
@@ -25,30 +26,42 @@ std::wstring replaced(std::wstring text, const std::wstring& what, const std::ws
 }
 
 // A script that opens FILE with ENC (after PRE) and then, at each step the
-// test gives, prints the caret as "getcar" reads it and the last notice.
-const wchar_t* stepper = LR"(main
+// test gives, prints the caret as "getcar" reads it and the last notice,
+// followed by that step's action. The wait spins mostly on cheap cells, so
+// that the script window, heard every so many cells, gets its notices soon.
+const wchar_t* opener = LR"(main
 {
     PRE
     r = viewbox(vb, open, "FILE", ENC)
     printf("open %d\n", r)
-    n = 1
-    while (n <= STEPS) {
-        if (fexist("NAME.step" n)) {
-            g = viewbox(vb, getcar)
-            printf("caret %d %d vbret %d\n", ycaret(), xcaret(), vbret())
-            n = n + 1
-        }
+)";
+const wchar_t* stepper = LR"(    while (fexist("NAME.stepK") == 0) {
+        i = 0
+        while (i < 2000)
+            i++
     }
-    viewbox(vb, close)
+    g = viewbox(vb, getcar)
+    printf("caret %d %d vbret %d\n", ycaret(), xcaret(), vbret())
+    ACTION
+)";
+const wchar_t* closer = LR"(    viewbox(vb, close)
     printf("closed %d\n", viewbox(vb, gethwnd))
 }
 )";
 
+RECT primarymonitor()
+{
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof mi;
+    GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &mi);
+    return mi.rcMonitor;
+}
+
 class viewrun {
 public:
     viewrun(const std::wstring& name, const std::wstring& file, const wchar_t* enc, int steps,
-            const wchar_t* pre = L"")
-        : name_(name), script_(name, build(name, file, enc, steps, pre).c_str())
+            const wchar_t* pre = L"", const std::vector<std::wstring>& actions = {})
+        : name_(name), script_(name, build(name, file, enc, steps, pre, actions).c_str())
     {
         frame = qtest::waitwindow(L"quorvel.viewbox", L"Quorvel - ViewBox");
         view = frame ? qtest::findchild(frame, L"quorvel.vbviewc") : nullptr;
@@ -123,13 +136,16 @@ public:
 
 private:
     static std::wstring build(const std::wstring& name, const std::wstring& file, const wchar_t* enc, int steps,
-                              const wchar_t* pre)
+                              const wchar_t* pre, const std::vector<std::wstring>& actions)
     {
-        std::wstring t = replaced(stepper, L"PRE", pre);
+        std::wstring t = replaced(opener, L"PRE", pre);
+        for (int k = 1; k <= steps; ++k) {
+            std::wstring one = replaced(stepper, L"NAME.stepK", name + L".step" + std::to_wstring(k));
+            t += replaced(one, L"ACTION", k <= static_cast<int>(actions.size()) ? actions[k - 1] : L"");
+        }
+        t += closer;
         t = replaced(t, L"FILE", file);
-        t = replaced(t, L"ENC", enc);
-        t = replaced(t, L"STEPS", std::to_wstring(steps));
-        return replaced(t, L"NAME", name);
+        return replaced(t, L"ENC", enc);
     }
     std::wstring stepfile(int k) const { return qtest::scratchdir() + name_ + L".step" + std::to_wstring(k); }
 
@@ -197,6 +213,16 @@ TEST(ViewBox, WindowsStatusBarAndClose)
     EXPECT_EQ(vr.bottom + sr.bottom, client.bottom) << "the view takes the rest";
     EXPECT_EQ(b->linecount, 3u);
     EXPECT_EQ(b->digitcount, 1);
+    // The frame fits the text (and a scroll bar's width), centred on the
+    // monitor under the cursor; all of it shows, so no scroll bar.
+    RECT wr;
+    GetWindowRect(v.frame, &wr);
+    const RECT mon = primarymonitor();
+    const int w = b->ncwidth + b->contentwidth + GetSystemMetrics(SM_CXVSCROLL);
+    EXPECT_EQ(wr.right - wr.left, std::max(w, GetSystemMetrics(SM_CXMINTRACK))) << "no narrower than a frame can be";
+    EXPECT_EQ(wr.bottom - wr.top, b->ncheight + 3 * b->lineheight + b->lineheight) << "three rows and the status bar";
+    EXPECT_EQ(wr.left, (mon.left + mon.right) / 2 - w / 2);
+    EXPECT_FALSE(GetWindowLongPtrW(v.frame, GWL_STYLE) & WS_VSCROLL);
 
     const std::vector<std::wstring> first = v.script().lines();
     ASSERT_FALSE(first.empty());
@@ -250,6 +276,12 @@ TEST(ViewBox, ViKeysMoveTheCaret)
     qtest::writebytes(qtest::scratchdir() + L"vbkeys.txt", numbered(300));
     viewrun v(L"vbkeys", L"vbkeys.txt", L"utf8", 9);
     ASSERT_NE(v.view, nullptr);
+    RECT wr;
+    GetWindowRect(v.frame, &wr);
+    EXPECT_EQ(wr.top, primarymonitor().top) << "taller than the monitor: as tall as it";
+    EXPECT_EQ(wr.bottom, primarymonitor().bottom);
+    EXPECT_TRUE(qtest::pumpuntil([&] { return (GetWindowLongPtrW(v.frame, GWL_STYLE) & WS_VSCROLL) != 0; }))
+        << "a scroll bar for what does not show";
     v.chars(L"5j");
     EXPECT_EQ(v.caret(5, 0), L"caret 5 0 vbret 0");
     v.chars(L"12l");
@@ -355,4 +387,245 @@ TEST(ViewBox, KeysOffClicksAndNotices)
     EXPECT_TRUE(noticed(4));
     EXPECT_EQ(v.caret(4, 0), L"caret 4 0 vbret 4");
     ASSERT_TRUE(v.script().ended());
+}
+
+namespace {
+
+COLORREF pixel(HWND w, int x, int y)
+{
+    HDC dc = GetDC(w);
+    const COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(w, dc);
+    return c;
+}
+
+}  // namespace
+
+TEST(ViewBox, PaintsNumbersMarksSelectionHighlightAndBand)
+{
+    qtest::writebytes(qtest::scratchdir() + L"vbpaint.txt", "first\nsecond\n x\nfourth\nfifth\nsixth\n");
+    viewrun v(L"vbpaint", L"vbpaint.txt", L"utf8", 1,
+              L"viewbox(vb, markl, 1, 0x0000ff, 0x00ff00)\n"
+              L"    viewbox(vb, pair, 4, 0, 2, 0)\n"
+              L"    viewbox(vb, caret, 1)\n"
+              L"    viewbox(vb, markseb, 5, 1, 3, 0xffffff, 0xff0000)");
+    ASSERT_NE(v.view, nullptr) << v.script().logtext().c_str();
+    viewbox* b = v.box();
+    ASSERT_NE(b, nullptr);
+    v.chars(L"3jVj");  // lines 3 and 4 selected, the caret at the start of 4
+    ASSERT_TRUE(v.settled(4, 0, 1));
+    qtest::pump(100);
+    const int lh = b->lineheight;
+    const int cw = b->charwidth;
+    RECT rc;
+    GetClientRect(v.view, &rc);
+    const int right = rc.right - 2;
+    EXPECT_EQ(pixel(v.view, right, lh / 2), 0x000000u) << "a row end without marks";
+    EXPECT_EQ(pixel(v.view, right, lh + lh / 2), 0x00FF00u) << "markl fills its line's row end";
+    EXPECT_EQ(pixel(v.view, right, 2 * lh + lh / 2), 0x000000u) << "and ends with it";
+    EXPECT_EQ(pixel(v.view, right, 3 * lh + lh / 2), 0x8F8F8Fu) << "a selected line's row end";
+    EXPECT_EQ(pixel(v.view, right, 5 * lh - 1), 0xFFFF8Fu) << "the caret band merged over the selection";
+    EXPECT_EQ(pixel(v.view, right, 5 * lh + lh / 2), 0x000000u) << "markseb ends inside its line";
+    EXPECT_EQ(pixel(v.view, b->gutter + cw + 1, 5 * lh), 0xFF0000u) << "markseb's background";
+    EXPECT_EQ(pixel(v.view, b->gutter + 1, 2 * lh + 1), 0xE16941u) << "the pair partner highlighted";
+    bool digit = false;
+    for (int y = 0; y < lh && !digit; ++y)
+        for (int x = 0; x < b->gutter && !digit; ++x)
+            digit = pixel(v.view, x, y) == 0x00FFFFu;
+    EXPECT_TRUE(digit) << "the first line's number in the gutter";
+    EXPECT_EQ(v.step(), L"caret 4 0 vbret 0");
+    ASSERT_TRUE(v.script().ended());
+}
+
+namespace {
+
+// The view's pixels as they are on screen.
+std::vector<uint32_t> capture(HWND w)
+{
+    RECT rc;
+    GetClientRect(w, &rc);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = rc.right;
+    bi.bmiHeader.biHeight = -rc.bottom;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(w);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, rc.right, rc.bottom, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    std::vector<uint32_t> out(static_cast<const uint32_t*>(bits),
+                              static_cast<const uint32_t*>(bits) + static_cast<size_t>(rc.right) * rc.bottom);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(w, screen);
+    return out;
+}
+
+// Paints the view anew (the "refresh" request) and waits for the paint.
+void repaint(HWND view, viewbox& b)
+{
+    b.painted = 0;
+    PostMessageW(view, WM_USER, vbreqrefresh, 0);
+    qtest::pumpuntil([&] { return b.painted == 1; }, 3000);
+    qtest::pump(20);
+}
+
+}  // namespace
+
+TEST(ViewBox, ScrolledRowsMatchAFullRepaint)
+{
+    std::string text = numbered(200);
+    text.insert(0, std::string(150, 'w') + "\t" + std::string(120, 'v') + "\r\n");  // a line that wraps
+    qtest::writebytes(qtest::scratchdir() + L"vbscroll.txt", text);
+    viewrun v(L"vbscroll", L"vbscroll.txt", L"utf8", 1,
+              L"viewbox(vb, caret, 2)\n"
+              L"    viewbox(vb, marks, 3, 2, 0x00ffff, 0x800000)\n"
+              L"    viewbox(vb, markeb, 60, 4)\n"
+              L"    viewbox(vb, marksb, 12, 0, -1, 0x004000)\n"
+              L"    viewbox(vb, marke, 12, 3)");
+    ASSERT_NE(v.view, nullptr) << v.script().logtext().c_str();
+    viewbox* b = v.box();
+    ASSERT_NE(b, nullptr);
+    const auto scrolled = [&](int code, int times, int32_t top) {
+        for (int k = 0; k < times; ++k)
+            PostMessageW(v.view, WM_VSCROLL, static_cast<WPARAM>(code), 0);
+        EXPECT_TRUE(qtest::pumpuntil([&] { return b->top == top; }, 3000)) << "top " << b->top;
+        qtest::pump(20);
+        const std::vector<uint32_t> moved = capture(v.view);
+        repaint(v.view, *b);
+        EXPECT_TRUE(moved == capture(v.view)) << "after scrolling to " << top;
+    };
+    repaint(v.view, *b);
+    scrolled(SB_LINEDOWN, 1, 1);  // the wrapped line leaves the top
+    scrolled(SB_LINEDOWN, 3, 4);
+    scrolled(SB_LINEUP, 2, 2);
+    scrolled(SB_LINEUP, 2, 0);
+    scrolled(SB_PAGEDOWN, 1, b->top + b->vb_page());
+    EXPECT_EQ(v.step(), L"caret " + std::to_wstring(b->caretline) + L" 0 vbret 0");
+    ASSERT_TRUE(v.script().ended());
+}
+
+TEST(ViewBox, PagingKeysWheelArrowsAndTheCommandLine)
+{
+    qtest::writebytes(qtest::scratchdir() + L"vbpage.txt", numbered(300));
+    viewrun v(L"vbpage", L"vbpage.txt", L"utf8", 10);
+    ASSERT_NE(v.view, nullptr);
+    viewbox* b = v.box();
+    ASSERT_NE(b, nullptr);
+    const int32_t page = b->vb_page();
+    ASSERT_GT(page, 5);
+    v.key(VK_NEXT);
+    EXPECT_EQ(v.caret(page, 0), L"caret " + std::to_wstring(page) + L" 0 vbret 0") << "a page down";
+    EXPECT_EQ(b->top, page);
+    v.key(VK_END);
+    EXPECT_EQ(v.caret(299, 0), L"caret 299 0 vbret 0");
+    v.key(VK_HOME);
+    EXPECT_EQ(v.caret(0, 0), L"caret 0 0 vbret 0");
+    PostMessageW(v.view, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0);
+    EXPECT_EQ(v.caret(10, 0), L"caret 10 0 vbret 0") << "a turn towards the user: ten lines down";
+    v.key(VK_RIGHT);
+    v.key(VK_RIGHT);
+    v.key(VK_LEFT);
+    EXPECT_EQ(v.caret(10, 1), L"caret 10 1 vbret 0");
+    v.key(VK_LEFT);
+    v.key(VK_LEFT);
+    EXPECT_EQ(v.caret(9, 13), L"caret 9 13 vbret 0") << "left of column 0: the line before's last character";
+    v.key(VK_UP);
+    v.key(VK_DOWN);
+    v.key(VK_DOWN);
+    EXPECT_EQ(v.caret(10, 13), L"caret 10 13 vbret 0");
+
+    // The command line: typed, corrected, carried out with Enter.
+    v.chars(L":2x");
+    v.key(VK_BACK);
+    v.chars(L"5");
+    v.key(VK_RETURN);
+    EXPECT_EQ(v.caret(24, 0), L"caret 24 0 vbret 0");
+    v.chars(L":x12");
+    v.key(VK_LEFT);
+    v.key(VK_LEFT);
+    v.key(VK_LEFT);
+    v.key(VK_DELETE);
+    v.key(VK_RIGHT);
+    v.chars(L"0");
+    v.key(VK_RETURN);
+    EXPECT_EQ(v.caret(101, 0), L"caret 101 0 vbret 0") << "\"102\": x deleted, 0 put in after the 1";
+    v.chars(L":7");
+    v.key(VK_ESCAPE);
+    v.chars(L"j");
+    EXPECT_EQ(v.caret(102, 0), L"caret 102 0 vbret 0") << "Escape left the line undone, and j is a key again";
+    EXPECT_TRUE(v.script().alive()) << "Escape in the command line does not stop the script";
+    ASSERT_TRUE(v.script().ended());
+}
+
+TEST(ViewBox, ScriptRequestsReachTheView)
+{
+    qtest::writebytes(qtest::scratchdir() + L"vbreq.txt", numbered(300));
+    viewrun v(L"vbreq", L"vbreq.txt", L"utf8", 4, L"",
+              {L"viewbox(vb, setcar, 150, 4)",
+               L"viewbox(vb, color, 0xffffff, 0x00ff00)\n    viewbox(vb, style, 1)\n    viewbox(vb, number, 0)\n"
+               L"    viewbox(vb, refresh)",
+               L"printf(\"font %d\\n\", viewbox(vb, font, \"DejaVu Sans\", 30))\n"
+               L"    printf(\"setcar %d\\n\", viewbox(vb, setcar, 300, 0))"});
+    ASSERT_NE(v.view, nullptr);
+    viewbox* b = v.box();
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(v.step(), L"caret 0 0 vbret 0");
+    EXPECT_EQ(v.caret(150, 4), L"caret 150 4 vbret 0");
+    const int32_t page = b->vb_page();
+    EXPECT_EQ(b->top, 150 - page / 2) << "the far line in the middle";
+
+    RECT rc;
+    GetClientRect(v.view, &rc);
+    EXPECT_TRUE(qtest::pumpuntil([&] { return pixel(v.view, rc.right - 2, 2) == 0x00FF00u; }))
+        << "the new background";
+    EXPECT_TRUE(qtest::pumpuntil([&] { return (GetWindowLongPtrW(v.frame, GWL_STYLE) & WS_THICKFRAME) == 0; }))
+        << "a caption only";
+    EXPECT_TRUE(qtest::pumpuntil([&] { return b->vb_geometry().margin == 0; })) << "no line numbers";
+    const int32_t oldheight = b->lineheight;
+    EXPECT_EQ(v.step(), L"caret 150 4 vbret 0");
+    EXPECT_TRUE(qtest::pumpuntil([&] { return b->lineheight > oldheight; })) << "the font measured anew";
+    EXPECT_TRUE(qtest::pumpuntil([&] { return b->top == 0; })) << "the font put the top line back to 0";
+    EXPECT_EQ(v.step().rfind(L"caret ", 0), 0u);
+    const std::vector<std::wstring> lines = v.script().lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"font 1"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"setcar 1"), lines.end());
+    ASSERT_TRUE(v.script().ended());
+}
+
+TEST(ViewBox, ClosedByTheUserThenOpenedAgain)
+{
+    qtest::writebytes(qtest::scratchdir() + L"vbuser.txt", numbered(10));
+    viewrun v(L"vbuser", L"vbuser.txt", L"utf8", 2, L"",
+              {L"printf(\"after %d %d %d\\n\", viewbox(vb, getcar), viewbox(vb, setcar, 1, 1), viewbox(vb, gethwnd))\n"
+               L"    printf(\"again %d\\n\", viewbox(vb, open, \"vbuser.txt\", utf8))"});
+    ASSERT_NE(v.view, nullptr);
+    PostMessageW(v.frame, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(qtest::pumpuntil([&] { return !IsWindow(v.frame); }));
+    EXPECT_EQ(v.step(), L"caret 0 0 vbret 0");
+    HWND again = qtest::nextwindow(L"quorvel.viewbox", v.frame);
+    ASSERT_NE(again, nullptr);
+    HWND view = qtest::findchild(again, L"quorvel.vbviewc");
+    PostMessageW(view, WM_CHAR, L'j', 1);
+    v.settled(1, 0);
+    EXPECT_EQ(v.step(), L"caret 1 0 vbret 0");
+    ASSERT_TRUE(v.script().ended());
+    const std::vector<std::wstring> want = {L"open 1",   L"caret 0 0 vbret 0", L"after 0 0 0",
+                                            L"again 1",  L"caret 1 0 vbret 0", L"closed 0"};
+    EXPECT_EQ(v.script().lines(), want);
+}
+
+TEST(ViewBox, EscapeStopsTheScriptAndItsEndClosesTheBox)
+{
+    qtest::writebytes(qtest::scratchdir() + L"vbesc.txt", numbered(10));
+    viewrun v(L"vbesc", L"vbesc.txt", L"utf8", 1);
+    ASSERT_NE(v.view, nullptr);
+    v.key(VK_ESCAPE);
+    ASSERT_TRUE(v.script().ended()) << "ESC reached the script window";
+    EXPECT_FALSE(IsWindow(v.frame)) << "the run's end closed the box";
 }
