@@ -160,13 +160,14 @@ LRESULT viewbox::vbframe_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         const SIZE nc = boxframe(hwnd);
         ncwidth = nc.cx;
         ncheight = nc.cy;
+        withstatus = statuson != 0;  // "status" after the open makes no bar
         // The classes keep the stock brush: each box erases with its own.
         registerboxclass(L"quorvel.vbviewc", boxthunk<viewbox, &viewbox::vbview_proc>);
         registerboxclass(L"quorvel.vbstatus", boxthunk<viewbox, &viewbox::vbstatus_proc>);
         RECT rc;
         GetClientRect(hwnd, &rc);
         HINSTANCE inst = GetModuleHandleW(nullptr);
-        if (statuson) {
+        if (withstatus) {
             CreateWindowExW(0, L"quorvel.vbviewc", L"", WS_CHILD | WS_VISIBLE, 0, 0, rc.right,
                             std::max(0L, rc.bottom - 20), hwnd, nullptr, inst, this);
             status = CreateWindowExW(0, L"quorvel.vbstatus", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0,
@@ -266,7 +267,7 @@ void viewbox::vb_placeframe(bool scrollbar)
 {
     const int32_t w = std::min<int32_t>(monitor.right, ncwidth + contentwidth +
                                                            (scrollbar ? GetSystemMetrics(SM_CXVSCROLL) : 0));
-    const int32_t h = std::min<int32_t>(monitor.bottom, ncheight + contentheight + (statuson ? lineheight : 0));
+    const int32_t h = std::min<int32_t>(monitor.bottom, ncheight + contentheight + (withstatus ? lineheight : 0));
     MoveWindow(frame, monitor.left - w / 2, monitor.top - h / 2, w, h, TRUE);
 }
 

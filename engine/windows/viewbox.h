@@ -157,6 +157,7 @@ public:
     int32_t digitcount = 0, gutter = 0;
     int32_t contentwidth = 0, contentheight = 0;
     int32_t ncwidth = 0, ncheight = 0;  // the frame's window size less its client size
+    bool withstatus = false;            // the frame was made with a status bar
     RECT viewrect = {};
     int32_t top = 0;
     std::vector<vbrow> rows;
