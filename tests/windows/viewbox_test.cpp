@@ -636,3 +636,27 @@ TEST(ViewBox, EscapeStopsTheScriptAndItsEndClosesTheBox)
     ASSERT_TRUE(v.script().ended()) << "ESC reached the script window";
     EXPECT_FALSE(IsWindow(v.frame)) << "the run's end closed the box";
 }
+
+TEST(ViewBox, MarksAddedWhileTheViewPaints)
+{
+    qtest::writebytes(qtest::scratchdir() + L"vblock.txt", numbered(300));
+    viewrun v(L"vblock", L"vblock.txt", L"utf8", 2, L"",
+              {L"for (i = 0; i < 4000; i++) {\n"
+               L"        viewbox(vb, markse, i % 250, 1, 4, 0xff, 0x800000)\n"
+               L"        viewbox(vb, pair, i % 250, 0, 299 - i % 250, 1)\n"
+               L"    }"});
+    ASSERT_NE(v.view, nullptr);
+    viewbox* b = v.box();
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(v.step(), L"caret 0 0 vbret 0");
+    // While the script adds marks and pairs, the view scrolls and paints them.
+    qtest::pumpuntil([&] {
+        for (int k = 0; k < 4; ++k)
+            PostMessageW(v.view, WM_VSCROLL, k % 2 ? SB_PAGEUP : SB_PAGEDOWN, 0);
+        PostMessageW(v.view, WM_USER, vbreqrefresh, 0);
+        std::lock_guard<std::recursive_mutex> guard(b->lock);
+        return b->marks.all().size() == 250 && b->pairs.size() == 8000;
+    });
+    EXPECT_EQ(v.step().rfind(L"caret ", 0), 0u) << "the box thread lived through it";
+    ASSERT_TRUE(v.script().ended());
+}
