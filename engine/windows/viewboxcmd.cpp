@@ -117,6 +117,8 @@ void ExeScr::viewbox_exec()
         b.vb_release();
         if (!b.viewbox_loadfile(file.c_str(), encoding))
             break;
+        // The monitor under the cursor, for the frame's place: taken here,
+        // as the monitor table belongs to the script thread.
         cursormonitorrect(&b.monitor);
         if (boxopen(b.ev, b.thread, viewbox::viewbox_threadentry, &b) && b.frame) {
             result = 1;
