@@ -236,7 +236,7 @@ const wordentry table[] = {
     emitonly(L"unregisterhotkey", &ExeScr::unregisterhotkey_exec, 1),
     frontend(L"usbeject", &ExeScr::usbeject_comp, 1),
     frontend(L"undef", &ExeScr::undef_comp, 1),
-    pending(L"viewbox", 1),  // viewbox_comp
+    frontend(L"viewbox", &ExeScr::viewbox_comp, 1),
     emit(L"vardtype", &ExeScr::engvar_exec, 19, 1),
     emit(L"vbret", &ExeScr::engvar_exec, 20, 1),
     frontend(L"waittime", &ExeScr::waittime_comp, 1),

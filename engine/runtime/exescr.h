@@ -60,7 +60,6 @@ public:
     uint32_t pausetoggle = 0;
     uint32_t logon = 0;           // the script log is open
     uint32_t apppending = 0;
-    int32_t appvalue = 0;
     int32_t monitorcount = 0;
     uint32_t threadmode = 0;      // 1 in a script thread
     void* threadinfo = nullptr;   // the script thread's start record
@@ -159,6 +158,7 @@ public:
 #include "windows/dshow_ops.inc"
 #include "windows/imagebox_ops.inc"
 #include "windows/drawbox_ops.inc"
+#include "windows/viewbox_ops.inc"
 };
 
 // A seam for test drivers, never set by the programs: the fatal exit hands

@@ -318,6 +318,28 @@ std::wstring ExeScr::popstr()
     return text;
 }
 
+void ExeScr::boxfatal(const wchar_t* msg)
+{
+    {
+        std::lock_guard<std::mutex> guard(boxfatallock);
+        if (boxfatalmsg.empty())
+            boxfatalmsg = msg;
+    }
+    if (HWND sw = scriptwnd)
+        PostMessageW(sw, boxfatalpost, 0, 0);
+}
+
+void ExeScr::boxfatalnotice()
+{
+    std::wstring msg;
+    {
+        std::lock_guard<std::mutex> guard(boxfatallock);
+        msg.swap(boxfatalmsg);
+    }
+    if (!msg.empty())
+        myerrexit(L"%s", msg.c_str());
+}
+
 void ExeScr::boxrefuse(const wchar_t* what)
 {
     mylogmsgforced(L"%s\n", what);
@@ -353,6 +375,26 @@ std::vector<wchar_t*> ExeScr::boxargs(wchar_t* args)
     for (int32_t k = count - 1; k >= 0; --k)
         list[static_cast<size_t>(k)] = args + mypop();
     return list;
+}
+
+ExeScr::boxoperands ExeScr::readboxoperands()
+{
+    const uint64_t word = ip->u;
+    ++ip;
+    const auto index = static_cast<int32_t>(ip->i);
+    ++ip;
+    return {static_cast<int32_t>((word >> 16) & 0xFFFF), static_cast<int32_t>(word >> 32), index};
+}
+
+int32_t ExeScr::boxsubword(const std::vector<wchar_t*>& a, const subword* words, bool (*fits)(int32_t, int32_t))
+{
+    const auto n = static_cast<int32_t>(a.size());
+    if (n < 2)
+        comperr(L"the number of argument mismatch.");
+    const int32_t code = subcommand(a[1], words);
+    if (!fits(code, n))
+        comperr(L"the number of argument mismatch.");
+    return code;
 }
 
 wchar_t* ExeScr::boxname(wchar_t* text)

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <new>
 
 class ExeScr;
 
@@ -71,6 +72,9 @@ public:
 private:
     HANDLE h = nullptr;
 };
+
+// Posted to the script window by a box thread that met a fatal error.
+constexpr UINT boxfatalpost = WM_APP + 4;
 
 // The static window procedure of a box class: the creation parameter is kept
 // in GWLP_USERDATA at WM_NCCREATE, and every message from then on (that one

@@ -401,17 +401,8 @@ void ExeScr::infobox_comp(wchar_t* args)
 {
     std::vector<wchar_t*> a = boxargs(args);
     const auto n = static_cast<int32_t>(a.size());
-    const wchar_t* name = boxname(a[0]);
-    int32_t index = findobject(name, objinfobox);
-    if (index < 0) {
-        void* block = mymalloc2(sizeof(infobox), infoboxid);
-        index = addobject(name, new (block) infobox(this), infoboxid, objinfobox);
-    }
-    if (n < 2)
-        comperr(L"the number of argument mismatch.");
-    const int32_t code = subcommand(a[1], infowords);
-    if (!countfits(code, n))
-        comperr(L"the number of argument mismatch.");
+    const int32_t index = namedbox<infobox>(a[0], objinfobox, infoboxid);
+    const int32_t code = boxsubword(a, infowords, countfits);
     for (int32_t k = n - 1; k >= 2; --k) {
         if (code == ibopen && k == 6) {
             emitcell(&ExeScr::pushint_exec);
@@ -453,13 +444,9 @@ RECT popgeometry(ExeScr& e)
 
 void ExeScr::infobox_exec()
 {
-    const uint64_t word = ip->u;
-    ++ip;
-    const auto index = static_cast<int32_t>(ip->i);
-    ++ip;
-    const auto code = static_cast<int32_t>((word >> 16) & 0xFFFF);
-    const auto n = static_cast<int32_t>(word >> 32);
-    infobox& b = *static_cast<infobox*>(boxtable.base[index].obj);
+    const boxoperands op = readboxoperands();
+    const int32_t code = op.code, n = op.count;
+    infobox& b = *static_cast<infobox*>(boxtable.base[op.index].obj);
     const auto needwindow = [&] {
         if (!b.hwnd)
             myerrexit(L"%s\n", L"No infobox error.");
