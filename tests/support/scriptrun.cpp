@@ -1,5 +1,7 @@
 #include "support/scriptrun.h"
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -34,12 +36,19 @@ DWORD WINAPI runthread(void* arg)
     // As a run does: the COM-based commands need no set-up of their own.
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     unwindfatalhere();
-    try {
-        runentry(*run);
-    } catch (const fatalended&) {
-        // The fatal exit is complete: its line is in the log, its box closed.
+    {
+        // A run with a script window keeps the test's own host (its keys and
+        // focus tests need it); any other gets a host of its own thread.
+        std::optional<ownhost> host;
+        if (!run->window)
+            host.emplace();
+        try {
+            runentry(*run);
+        } catch (const fatalended&) {
+            // The fatal exit is complete: its line is in the log, its box closed.
+        }
+        closescriptwindow(e);
     }
-    closescriptwindow(e);
     CoUninitialize();
     return 0;
 }

@@ -70,10 +70,17 @@ DWORD WINAPI fatalthread(void* arg)
 {
     auto* run = static_cast<fatalrun*>(arg);
     qtest::unwindfatalhere();
-    try {
-        (*run->fn)(*run->engine);
-        InterlockedExchange(&run->returned, 1);
-    } catch (const qtest::fatalended&) {
+    {
+        qtest::ownhost host;
+        try {
+            (*run->fn)(*run->engine);
+            InterlockedExchange(&run->returned, 1);
+        } catch (const qtest::fatalended&) {
+        }
+        // What the run made on this thread goes before its host window.
+        if (HWND w = run->engine->scriptwnd)
+            DestroyWindow(w);
+        run->engine->scriptwnd = nullptr;
     }
     return 0;
 }
@@ -221,6 +228,21 @@ HWND ownerwindow()
                                nullptr, nullptr, wc.hInstance, nullptr);
     }();
     return hwnd;
+}
+
+ownhost::ownhost()
+{
+    ownerwindow();  // the class is registered with the first owner
+    hwnd = CreateWindowExW(0, L"quorveltest.owner", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+    saved = hWndp;
+    hWndp = hwnd;
+}
+
+ownhost::~ownhost()
+{
+    hWndp = saved;
+    DestroyWindow(hwnd);
 }
 
 int closecount()
