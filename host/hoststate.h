@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,23 @@
 #include "core/settings.h"
 
 namespace host {
+
+// The main hotkey (id 122), which opens the Launch Menu.
+struct mainhotkey {
+    uint32_t code = 0x58;  // "X" until the settings are read
+    int mod = 1;           // modtable row, ALT
+    bool enabled = false;  // [hotkey] "flag"
+    bool registered = false;
+};
+
+// One hotkey launcher (ids 140 to 169): starts its script in a new instance.
+struct hklauncher {
+    UINT id = 0;
+    bool registered = false;
+    uint32_t code = 0;  // 0: no launcher in this place
+    int mod = 1;
+    std::wstring script, title, options;
+};
 
 struct hoststate {
     HINSTANCE inst = nullptr;
@@ -43,7 +62,10 @@ struct hoststate {
     bool trayshown = false;
     UINT taskbarcreated = 0;
     wchar_t runkeych = 19;
-    int launchmode = 1;
+    int launchmode = 1;  // the set the Launch Menu shows (1 or 2)
+    int enrolset = 1;    // the set the Enroll Script window edits
+    mainhotkey hotkey;
+    std::array<hklauncher, 30> launchers;
     std::vector<std::wstring> remoteruns;
     bool closing = false;
     bool showothers = true;  // the next hide/show-others shows
@@ -53,6 +75,10 @@ struct hoststate {
 hoststate& hs();
 
 // Main window services the other host files call.
+// Fills the monitor table (slot 0 the primary).
+void fillmonitors();
+// The monitor whose rectangle holds the main window's centre, else the primary.
+RECT mainmonitor();
 void settitle();
 void layoutmain();
 void tasktray(bool on);

@@ -10,7 +10,7 @@
 #include "hoststate.h"
 #include "mainwindow.h"
 #include "runtime/quorvelcore.h"
-#include "seams.h"
+#include "enrollres.h"
 #include "tabs.h"
 
 using namespace host;
@@ -77,7 +77,9 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show)
     if (created != 1)
         return created;
     if (h.firstapp) {
-        startresidents();
+        // A script on the command line is this instance's whole work.
+        if (!h.cmd.scriptgiven)
+            startresidents();
         if (h.set.tasktrayf)
             tasktray(true);
     }

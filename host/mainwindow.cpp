@@ -14,7 +14,14 @@
 #include "resource.h"
 #include "runtime/quorvelcore.h"
 #include "runtime/version.h"
-#include "seams.h"
+#include "enrollhk.h"
+#include "enrollres.h"
+#include "enrollscript.h"
+#include "hotkeys.h"
+#include "launchmenu.h"
+#include "modal.h"
+#include "recentmenu.h"
+#include "settingwnd.h"
 #include "tabs.h"
 
 namespace host {
@@ -293,7 +300,7 @@ void oncopydata(const COPYDATASTRUCT* cds)
     settitle();
 }
 
-bool firstonly(int)
+bool firstonly()
 {
     if (hs().firstapp)
         return true;
@@ -316,7 +323,7 @@ void oncommand(HWND hwnd, int id)
         }
         break;
     case CMD_RECENT: {
-        const int slot = recentmenu(hwnd);
+        const int slot = openrecentmenu();
         if (slot >= 0 && slot < h.recent.count()) {
             h.curscript = h.recent.at(slot);
             openscriptfile(1);
@@ -333,11 +340,11 @@ void oncommand(HWND hwnd, int id)
             runscript(h.curscript);
         break;
     case CMD_SETTING:
-        if (firstonly(id)) {
+        if (firstonly()) {
             static bool inside = false;
             if (!inside) {
                 inside = true;
-                settingwindow(hwnd);
+                opensetting();
                 inside = false;
                 settitle();
             }
@@ -366,8 +373,10 @@ void oncommand(HWND hwnd, int id)
         break;
     case CMD_ENROLLSCRIPT:
     case CMD_ENROLLSCRIPTSHIFT:
-        if (firstonly(id))
-            enrollscript(hwnd, id == CMD_ENROLLSCRIPT ? 1 : 2);
+        if (firstonly()) {
+            h.enrolset = id == CMD_ENROLLSCRIPT ? 1 : 2;
+            openenrollscript();
+        }
         break;
     case CMD_HIDEOTHERS:
         hideothers();
@@ -379,19 +388,19 @@ void oncommand(HWND hwnd, int id)
         refreshtab();
         break;
     case CMD_ENROLLHOTKEY:
-        if (firstonly(id))
-            enrollhotkey(hwnd);
+        if (firstonly())
+            openenrollhk();
         break;
     case CMD_ENROLLRESIDENT:
-        if (firstonly(id))
-            enrollresident(hwnd);
+        if (firstonly())
+            openenrollres();
         break;
     case CMD_CLEARLOG:
         SetWindowTextW(hEditp, L"");
         break;
     default:
         if (id >= CMD_LAUNCHFIRST && id <= CMD_LAUNCHLAST)
-            runlaunchentry(hwnd, id - CMD_LAUNCHFIRST, h.launchmode);
+            runlaunchentry(h.launchmode, id - CMD_LAUNCHFIRST);
         break;
     }
 }
@@ -508,7 +517,7 @@ bool closemain(HWND hwnd)
     }
     if (!h.firstapp && quitflag == 1)
         sendendreport();
-    unregisterhotkeys(hwnd);
+    unregisterhotkeys();
     if (h.trayshown) {
         NOTIFYICONDATAW nid = {};
         nid.cbSize = sizeof nid;
@@ -523,6 +532,7 @@ bool closemain(HWND hwnd)
     // argbuffs stays: script threads still alive may copy it until the process ends.
     h.recent.freerecent();
     theini().freeini();
+    freescripttables();
     freetabs();
     if (!g_screxits) {
         const std::wstring leaks = leakreport();
@@ -551,6 +561,10 @@ bool closemain(HWND hwnd)
     return true;
 }
 
+}  // namespace
+
+namespace {
+
 BOOL CALLBACK monitorproc(HMONITOR mon, HDC, LPRECT, LPARAM)
 {
     auto& table = hs().monitors;
@@ -569,6 +583,26 @@ BOOL CALLBACK monitorproc(HMONITOR mon, HDC, LPRECT, LPARAM)
 }
 
 }  // namespace
+
+void fillmonitors()
+{
+    hoststate& h = hs();
+    h.monitors.assign(1, RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+    EnumDisplayMonitors(nullptr, nullptr, monitorproc, 0);
+}
+
+RECT mainmonitor()
+{
+    hoststate& h = hs();
+    fillmonitors();
+    RECT w = {};
+    GetWindowRect(h.main, &w);
+    const POINT c = rectcentre(w);
+    for (const RECT& m : h.monitors)
+        if (c.x >= m.left && c.x < m.right && c.y >= m.top && c.y < m.bottom)
+            return m;
+    return h.monitors[0];
+}
 
 ATOM regmainclass(HINSTANCE inst)
 {
@@ -599,8 +633,9 @@ int createmainwnd(HINSTANCE inst, int show)
         g_suplogmsg = h.set.suplogmsg;
     h.runkeych = runkeychar(h.set.runkeyletter, h.set.runkeyalt);
 
-    h.monitors.assign(1, RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
-    EnumDisplayMonitors(nullptr, nullptr, monitorproc, 0);
+    if (h.firstapp)
+        loadhotkeys();
+    fillmonitors();
     const RECT r = placewindow(RECT{h.set.left, h.set.top, h.set.right, h.set.bottom}, h.monitors, h.cmd.prim);
 
     HWND hwnd = CreateWindowExW(0, L"quorvel.main", L"QUORVEL", WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS, r.left, r.top,
@@ -716,10 +751,11 @@ LRESULT CALLBACK mainwndproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_HOTKEY:
         if (!IsWindowEnabled(hwnd)) {
             // A modal host window is open: bring it forward instead.
-            if (HWND modal = GetLastActivePopup(hwnd); modal && modal != hwnd) {
-                SetForegroundWindow(modal);
-                SetWindowPos(modal, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-            }
+            HWND modal = launchmenuwindow();
+            if (!modal)
+                modal = GetLastActivePopup(hwnd);
+            if (modal && modal != hwnd)
+                bringfront(modal);
             return 0;
         }
         onhotkey(hwnd, static_cast<int>(wp));

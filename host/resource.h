@@ -2,8 +2,8 @@
 #pragma once
 
 // Bitmaps and the icon.
-#define IDB_LOGO 100
-#define IDB_LOGOMASK 101
+#define IDB_BROWSE 100  // the enrolment rows' browse button
+#define IDB_SAVE 101    // and their save button
 #define IDB_RUN 102
 #define IDB_RUNMASK 103
 #define IDI_QUORVEL 104
@@ -55,6 +55,31 @@
 #define HOTKEY_MAIN 122
 #define HOTKEY_LAUNCHFIRST 140
 #define HOTKEY_LAUNCHLAST 169
+
+// Setting window controls.
+#define IDC_SET_HOTMOD 104
+#define IDC_SET_HOTENABLE 105
+#define IDC_SET_TRAY 106
+#define IDC_SET_HOTKEY 107
+#define IDC_SET_RUNMOD 108
+#define IDC_SET_RUNKEY 109
+#define IDC_SET_HOTOK 103
+#define IDC_SET_RUNOK 110
+
+// Enrolment rows: control id = base + row.
+#define IDC_ROW_BROWSE 1300
+#define IDC_ROW_SAVE 1350
+#define IDC_ROW_ACTIVE 1600
+#define IDC_ROW_RUN 1650
+#define IDC_ROW_TITLE 1700
+#define IDC_ROW_SCRIPT 1750
+#define IDC_ROW_OPTIONS 1800
+#define IDC_ROW_MOD 1850
+#define IDC_ROW_KEY 1900
+#define IDC_ROW_LABEL 1950
+
+// Launch Menu and Recently Opened Menu buttons: 1300 + index.
+#define IDC_MENU_FIRST 1300
 
 // Tray.
 #define TRAY_UID 300

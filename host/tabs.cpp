@@ -231,8 +231,12 @@ int asksave()
     edittab& t = g_tabs[static_cast<size_t>(g_cur)];
     if (!SendMessageW(t.editor, EM_GETMODIFY, 0, 0) && t.converted == 0)
         return 0;
-    switch (MessageBoxW(t.editor, L"File is updated. \nDo you want to save it?", L"QUORVEL",
-                        MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_TOPMOST)) {
+    const int answer = MessageBoxW(t.editor, L"File is updated. \nDo you want to save it?", L"QUORVEL",
+                                   MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_TOPMOST);
+    // The box gave the focus to the main window: the user goes on in the editor.
+    if (IsWindow(t.editor) && IsWindowVisible(t.editor))
+        SetFocus(t.editor);
+    switch (answer) {
     case IDYES:
         // A failed save keeps the edits: whatever asked must not go on.
         return saveeditor() == 0 ? 0 : 2;
@@ -264,6 +268,8 @@ int closeeditor()
         g_cur = 0;
         h.curscript.clear();
     }
+    // The strip does not repaint where the deleted tab was drawn.
+    RedrawWindow(h.tabctl, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
     settitle();
     return 1;
 }

@@ -144,9 +144,8 @@ int32_t ExeScr::clipdib_savebmp(const wchar_t* path)
 
 int32_t ExeScr::clipdib_savejpeg(const wchar_t* path)
 {
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok)
+    gdiplussession gdiplus;
+    if (!gdiplus.ok())
         return 0;
     int32_t result = 0;
     {
@@ -163,20 +162,14 @@ int32_t ExeScr::clipdib_savejpeg(const wchar_t* path)
             CLSID jpeg;
             if (Gdiplus::DllExports::GdipCreateBitmapFromGdiDib(info, bits, &bitmap) == Gdiplus::Ok) {
                 if (getencoderclsid(this, L"image/jpeg", &jpeg) >= 0) {
-                    ULONG quality = 100;
-                    Gdiplus::EncoderParameters params;
-                    params.Count = 1;
-                    params.Parameter[0].Guid = encoderqualityparam;
-                    params.Parameter[0].Type = Gdiplus::EncoderParameterValueTypeLong;
-                    params.Parameter[0].NumberOfValues = 1;
-                    params.Parameter[0].Value = &quality;
-                    result = Gdiplus::DllExports::GdipSaveImageToFile(bitmap, path, &jpeg, &params) == Gdiplus::Ok;
+                    jpegbest best;
+                    result = Gdiplus::DllExports::GdipSaveImageToFile(bitmap, path, &jpeg, &best.params) ==
+                             Gdiplus::Ok;
                 }
                 Gdiplus::DllExports::GdipDisposeImage(bitmap);
             }
         }
     }
-    Gdiplus::GdiplusShutdown(token);
     return result;
 }
 

@@ -302,17 +302,17 @@ void ExeScr::sendstr_exec()
     datsrelease(text);
 }
 
-void ExeScr::setcliptext(const wchar_t* text)
+const wchar_t* ExeScr::putcliptext(HWND owner, const wchar_t* text)
 {
-    if (!OpenClipboard(hWndp))
-        myerrexit(L"%s", L"OpenClipboard error.");
+    if (!OpenClipboard(owner))
+        return L"OpenClipboard error.";
     EmptyClipboard();
     const size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
     HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE, bytes);
     if (!mem) {
         // The clipboard must not stay open behind the fatal exit.
         CloseClipboard();
-        myerrexit(L"%s", L"GlobalAlloc failure.");
+        return L"GlobalAlloc failure.";
     }
     memcpy(GlobalLock(mem), text, bytes);
     GlobalUnlock(mem);
@@ -320,6 +320,13 @@ void ExeScr::setcliptext(const wchar_t* text)
     if (!SetClipboardData(CF_UNICODETEXT, mem))
         GlobalFree(mem);
     CloseClipboard();
+    return nullptr;
+}
+
+void ExeScr::setcliptext(const wchar_t* text)
+{
+    if (const wchar_t* failed = putcliptext(hWndp, text))
+        myerrexit(L"%s", failed);
 }
 
 // ---- front ends

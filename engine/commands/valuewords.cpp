@@ -83,7 +83,7 @@ void ExeScr::engvar_exec()
     switch (sel) {
     case 0: v = static_cast<int64_t>(instanceid); break;
     case 1: v = reinterpret_cast<intptr_t>(hWndp); break;
-    case 3: v = reinterpret_cast<intptr_t>(dshowwnd); break;
+    case 3: v = reinterpret_cast<intptr_t>(dshowwnd.load()); break;
     case 6: v = filelinecnt; break;
     case 7: v = filedatacnt; break;
     case 8: v = dirbuffcnt; break;

@@ -83,11 +83,11 @@ const wordentry table[] = {
     frontend(L"dirsort", &ExeScr::dirsort_comp, 3),
     frontend(L"dirclose", &ExeScr::dirclose_comp, 3),
     frontend(L"def", &ExeScr::def_comp, 1),
-    pending(L"dshow", 1),  // dshow_comp
+    frontend(L"dshow", &ExeScr::dshow_comp, 1),
     emit(L"dirbuffcnt", &ExeScr::engvar_exec, 8, 1),
     emit(L"dshow_width", &ExeScr::engvar_exec, 24, 1),
     emit(L"dshow_height", &ExeScr::engvar_exec, 25, 1),
-    pending(L"drawbox", 1),  // drawbox_comp
+    frontend(L"drawbox", &ExeScr::drawbox_comp, 1),
     emit(L"dsmmtime", &ExeScr::engvar_exec, 37, 1),
     frontend(L"exp", &ExeScr::exp_comp, 1),
     frontend(L"exeline", &ExeScr::exeline_comp, 3),
@@ -108,7 +108,7 @@ const wordentry table[] = {
     emit(L"filedatacnt", &ExeScr::engvar_exec, 7, 1),
     frontend(L"fbread", &ExeScr::fbread_comp, 1),
     frontend(L"fbwrite", &ExeScr::fbwrite_comp, 1),
-    pending(L"getwmchar", 1),  // getwmchar_comp
+    frontend(L"getwmchar", &ExeScr::getwmchar_comp, 1),
     frontend(L"getfiletime", &ExeScr::getfiletime_comp, 1),
     frontend(L"getfileattribute", &ExeScr::getfileattribute_comp, 1),
     frontend(L"getfilesize", &ExeScr::getfilesize_comp, 1),
@@ -116,14 +116,14 @@ const wordentry table[] = {
     frontend(L"gethwnd", &ExeScr::gethwnd_comp, 3),
     frontend(L"getparent", &ExeScr::getparent_comp, 3),
     frontend(L"getchildhwnd", &ExeScr::getchildhwnd_comp, 3),
-    pending(L"getcursorpos", 3),  // getcursorpos_exec
+    emitonly(L"getcursorpos", &ExeScr::getcursorpos_exec, 3),
     frontend(L"getc", &ExeScr::getc_comp, 1),
     frontend(L"getclipboarddata", &ExeScr::getclipboarddata_comp, 1),
     frontend(L"geteditstr", &ExeScr::geteditstr_comp, 2),
     frontend(L"getitem", &ExeScr::getitem_comp, 3),
     frontend(L"getopenfilename", &ExeScr::getopenfilename_comp, 2),
     frontend(L"gpbox", &ExeScr::gpbox_comp, 1),
-    pending(L"getasynckeystate", 1),  // getasynckeystate_comp
+    frontend(L"getasynckeystate", &ExeScr::getasynckeystate_comp, 1),
     frontend(L"getsysteminfo", &ExeScr::getsysteminfo_comp, 2),
     enginetext(L"getlasterror", 0),
     emit(L"getexelinenum", &ExeScr::engvar_exec, 21, 1),
@@ -145,14 +145,14 @@ const wordentry table[] = {
     emitonly(L"is64bit", &ExeScr::is64bit_exec, 1),
     frontend(L"inputbox", &ExeScr::inputbox_comp, 2),
     frontend(L"infobox", &ExeScr::infobox_comp, 1),
-    pending(L"iscursor", 1),  // iscursor_comp
-    pending(L"imagebox", 1),  // imagebox_comp
+    frontend(L"iscursor", &ExeScr::iscursor_comp, 1),
+    frontend(L"imagebox", &ExeScr::imagebox_comp, 1),
     emit(L"index1ret", &ExeScr::engvar_exec, 9, 1),
     emit(L"index2ret", &ExeScr::engvar_exec, 10, 1),
     emit(L"idivrem", &ExeScr::engvar_exec, 16, 1),
     emit(L"imuldx", &ExeScr::engvar_exec, 17, 1),
-    pending(L"kbhit", 1),  // kbhit_comp
-    pending(L"keyin", 3),  // keyin_comp
+    frontend(L"kbhit", &ExeScr::kbhit_comp, 1),
+    frontend(L"keyin", &ExeScr::keyin_comp, 3),
     frontend(L"killprocess", &ExeScr::killprocess_comp, 1),
     frontend(L"logging", &ExeScr::logging_comp, 3),
     declaration(L"localvar"),
@@ -165,17 +165,17 @@ const wordentry table[] = {
     emit(L"moncnt", &ExeScr::monrect_exec, 0, 1),
     frontend(L"monrect", &ExeScr::monrect_comp, 1),
     frontend(L"msgbox", &ExeScr::msgbox_comp, 1),
-    pending(L"mousemove", 3),  // mousemove_comp
-    pending(L"mousebtn", 3),  // mousebtn_comp
-    pending(L"match", 1),  // match_comp
-    pending(L"matchval", 1),  // matchval_comp
-    pending(L"matchstr", 2),  // matchstr_comp
+    frontend(L"mousemove", &ExeScr::mousemove_comp, 3),
+    frontend(L"mousebtn", &ExeScr::mousebtn_comp, 3),
+    frontend(L"match", &ExeScr::match_comp, 1),
+    frontend(L"matchval", &ExeScr::matchval_comp, 1),
+    frontend(L"matchstr", &ExeScr::matchstr_comp, 2),
     frontend(L"mastervol", &ExeScr::mastervol_comp, 1),
     frontend(L"mktime", &ExeScr::mktime_comp, 1),
     frontend(L"num", &ExeScr::num_comp, 1),
     frontend(L"printf", &ExeScr::printf_comp, 2),
     frontend(L"pow", &ExeScr::pow_comp, 1),
-    pending(L"pointconversion", 1),  // pointconversion_comp
+    frontend(L"pointconversion", &ExeScr::pointconversion_comp, 1),
     frontend(L"playsound", &ExeScr::playsound_comp, 3),
     enginetext(L"programdrv", 1),
     enginetext(L"programdir", 2),
@@ -188,7 +188,7 @@ const wordentry table[] = {
     frontend(L"regaddstr", &ExeScr::regaddstr_comp, 3),
     frontend(L"regdel", &ExeScr::regdel_comp, 3),
     frontend(L"reggetstr", &ExeScr::reggetstr_comp, 2),
-    pending(L"registerhotkey", 1),  // registerhotkey_comp
+    frontend(L"registerhotkey", &ExeScr::registerhotkey_comp, 1),
     enginetext(L"scriptdrv", 3),
     enginetext(L"scriptdir", 4),
     enginetext(L"scriptfn", 5),
@@ -200,11 +200,11 @@ const wordentry table[] = {
     frontend(L"setfileattributes", &ExeScr::setfileattributes_comp, 1),
     frontend(L"setprog", &ExeScr::setprog_comp, 3),
     frontend(L"shellexe", &ExeScr::shellexe_comp, 3),
-    pending(L"shutdown", 3),  // shutdown_comp
+    frontend(L"shutdown", &ExeScr::shutdown_comp, 3),
     frontend(L"sin", &ExeScr::sin_comp, 1),
-    pending(L"signmode", 1),  // signmode_comp
-    pending(L"sleep", 3),  // sleep_comp
-    pending(L"sleepm", 3),  // sleepm_comp
+    frontend(L"signmode", &ExeScr::signmode_comp, 1),
+    frontend(L"sleep", &ExeScr::sleep_comp, 3),
+    frontend(L"sleepm", &ExeScr::sleepm_comp, 3),
     frontend(L"strftime", &ExeScr::strftime_comp, 2),
     emitonly(L"systime", &ExeScr::systime_exec, 1),
     frontend(L"sqrt", &ExeScr::sqrt_comp, 1),
@@ -221,8 +221,8 @@ const wordentry table[] = {
     frontend(L"systolocaltime", &ExeScr::systolocaltime_comp, 3),
     frontword(L"systemtime.", 11, &ExeScr::systemtimefield_comp, 1),
     frontend(L"systemtime", &ExeScr::systemtime_comp, 1),
-    pending(L"subs", 1),  // subs_comp
-    pending(L"subsstr", 2),  // subsstr_comp
+    frontend(L"subs", &ExeScr::subs_comp, 1),
+    frontend(L"subsstr", &ExeScr::subsstr_comp, 2),
     frontend(L"setcurrentdirectory", &ExeScr::setcurrentdirectory_comp, 1),
     frontend(L"tan", &ExeScr::tan_comp, 1),
     frontend(L"tolowerstr", &ExeScr::tolowerstr_comp, 2),
@@ -233,19 +233,19 @@ const wordentry table[] = {
     emit(L"thisthread", &ExeScr::engvar_exec, 0, 1),
     enginetext(L"titlen", 6),
     emit(L"tbpos", &ExeScr::engvar_exec, 36, 1),
-    pending(L"unregisterhotkey", 1),  // unregisterhotkey_exec
+    emitonly(L"unregisterhotkey", &ExeScr::unregisterhotkey_exec, 1),
     frontend(L"usbeject", &ExeScr::usbeject_comp, 1),
     frontend(L"undef", &ExeScr::undef_comp, 1),
-    pending(L"viewbox", 1),  // viewbox_comp
+    frontend(L"viewbox", &ExeScr::viewbox_comp, 1),
     emit(L"vardtype", &ExeScr::engvar_exec, 19, 1),
     emit(L"vbret", &ExeScr::engvar_exec, 20, 1),
-    pending(L"waittime", 1),  // waittime_comp
+    frontend(L"waittime", &ExeScr::waittime_comp, 1),
     frontend(L"wininfo", &ExeScr::wininfo_comp, 3),
     emit(L"workleft", &ExeScr::workarea_exec, 0, 1),
     emit(L"worktop", &ExeScr::workarea_exec, 1, 1),
     emit(L"workright", &ExeScr::workarea_exec, 2, 1),
     emit(L"workbottom", &ExeScr::workarea_exec, 3, 1),
-    pending(L"wakes3s4", 3),  // wakes3s4_comp
+    frontend(L"wakes3s4", &ExeScr::wakes3s4_comp, 3),
     frontend(L"wmiproc", &ExeScr::wmiproc_comp, 1),
     emit(L"wmicnt", &ExeScr::engvar_exec, 15, 1),
     emit(L"winleft", &ExeScr::engvar_exec, 32, 1),

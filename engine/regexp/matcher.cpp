@@ -171,6 +171,16 @@ int RegExp::expandagain()
 
 int RegExp::regexrun(uint32_t start, uint32_t end)
 {
+    const int r = search(start, end);
+    // A failed search may stop inside an attempt that closed groups: nothing
+    // of it is a capture of a match.
+    if (r != rxmatched)
+        ncaps = 0;
+    return r;
+}
+
+int RegExp::search(uint32_t start, uint32_t end)
+{
     sstart = subject ? subject : L"";
     const size_t len = wcslen(sstart);
     send = sstart + (end != 0xFFFFFFFF && end < len ? end : len);

@@ -36,6 +36,8 @@ void RegExp::regexp_release()
     release(shift);
     release(stack);
     release(seen);
+    release(result);
+    afterpos = 0;
     // Nothing compiled or matched survives the blocks it lived in.
     progstate = 0;
     subject = mstart = mend = nullptr;
@@ -130,6 +132,9 @@ void RegExp::setsubject(const wchar_t* text)
     memcpy(subjbuf.base, text, (size_t(len) + 1) * sizeof(wchar_t));
     subjbuf.count = len + 1;
     subject = subjbuf.base;
+    // The old match pointed into the text just overwritten (or freed).
+    mstart = mend = nullptr;
+    ncaps = 0;
 }
 
 // The other files grow and release through these.
@@ -137,5 +142,6 @@ template void RegExp::grow(rxarray<uint32_t, 256>&, uint32_t);
 template void RegExp::grow(rxarray<rxnode, 256>&, uint32_t);
 template void RegExp::grow(rxheap<classrec>&, uint32_t, uint32_t);
 template void RegExp::grow(rxheap<uint32_t>&, uint32_t, uint32_t);
+template void RegExp::grow(rxheap<wchar_t>&, uint32_t, uint32_t);
 template void RegExp::grow(rxheap<RegExp::rxentry>&, uint32_t, uint32_t);
 template void RegExp::grow(rxheap<RegExp::rxseen>&, uint32_t, uint32_t);

@@ -2,7 +2,8 @@
 // level 1 (tokenizer.cpp) turns its text into 32-bit tokens and class records,
 // level 2 (compiler.cpp) turns the tokens into a node program, after group
 // calls have been expanded; matcher.cpp runs the program with a backtracker
-// inside fixed limits. No window is touched: the object needs only its engine
+// inside fixed limits; substitution.cpp rewrites a copy of the subject. No
+// window is touched: the object needs only its engine
 // for tracked blocks, log lines and the fatal exit.
 #pragma once
 
@@ -94,6 +95,11 @@ constexpr uint32_t rxmaxexpand = 16;     // expansion levels
 constexpr uint32_t rxmaxnodes = 1u << 18;
 constexpr uint32_t rxmaxclasses = 256;
 constexpr uint32_t rxmaxtokens = 1u << 18;
+// A replacement template keeps at most this many units.
+constexpr uint32_t rxmaxtemplate = 256;
+// A result text longer than this cannot be built: it fails as an allocation
+// would (the fatal "malloc failure").
+constexpr uint64_t rxmaxresult = 1ull << 30;
 
 // A growable array that starts in storage inside the object and moves to a
 // tracked block (allocation id `id`) when it grows.
@@ -174,9 +180,32 @@ public:
     // search: 1 (pos = match end), 0, rxcallmet, rxanchor or rxfatal.
     int regexbacktrack(uint32_t first, const wchar_t*& pos);
 
-    // The subject: a copy held by the object, or a text used in place.
+    // ---- substitution (substitution.cpp)
+    // flags: bit 0 the program compiled before, bit 1 the template kept, bit 2
+    // the current subject, bit 4 (16) the first match only. start: where the
+    // search begins, 0xFFFFFFFF to compile only (0, or the refusal code).
+    // Otherwise 1 when something was replaced, else the first search's result
+    // (0 as well after a failed compilation), or rxfatal.
+    int regexsubs(uint32_t flags, const wchar_t* pattern, const wchar_t* replacement,
+                  const wchar_t* subjecttext, uint32_t start);
+    // The replacement loop over the current subject with the current program
+    // and template: 1, the first search's result, or rxfatal.
+    int regexreplace(uint32_t start, bool all);
+    // The template: the text's first rxmaxtemplate units (never half a pair).
+    void settemplate(const wchar_t* text);
+    // The result of the last substitution that replaced something ("" before).
+    const wchar_t* resulttext() const { return result.count ? result.base : L""; }
+    uint32_t resultlength() const { return result.count; }
+
+    // The subject: a copy held by the object, or a text used in place. A new
+    // subject drops the match and captures found in the old one.
     void setsubject(const wchar_t* text);
-    void usesubject(const wchar_t* text) { subject = text; }
+    void usesubject(const wchar_t* text)
+    {
+        subject = text;
+        mstart = mend = nullptr;
+        ncaps = 0;
+    }
 
     // ---- the state a caller reads
     ExeScr& eng;
@@ -241,6 +270,11 @@ public:
     uint32_t stamps = 0;
     uint32_t fatalseen = 0;
 
+    // ---- substitution state
+    wchar_t templ[rxmaxtemplate + 1] = {};
+    rxheap<wchar_t> result{1895};  // NUL-terminated; count excludes the NUL
+    uint32_t afterpos = 0;         // in the result, behind a first-only replacement
+
 private:
     template <class T, uint32_t N>
     void grow(rxarray<T, N>& a, uint32_t need);
@@ -283,4 +317,10 @@ private:
     uint32_t newstamp(uint32_t depth);
     bool visit(uint32_t depth, uint32_t stamp, uint32_t node, uint32_t off);
     int expandagain();
+    // The driver proper; regexrun leaves no capture records after a failure.
+    int search(uint32_t start, uint32_t end);
+
+    // substitution
+    void resultappend(const wchar_t* text, uint64_t len);
+    int expandtemplate();
 };

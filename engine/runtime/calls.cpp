@@ -52,8 +52,6 @@ void ExeScr::getcallargument_exec()
 
 void ExeScr::pollmessages()
 {
-    if (!HIWORD(GetQueueStatus(QS_ALLINPUT)))
-        return;
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&msg);

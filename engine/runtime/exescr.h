@@ -26,6 +26,15 @@
 #include "windows/boxthread.h"
 #include "compiler/symbols.h"
 
+// The video player's interfaces, declared here so that only its own files
+// need the DirectShow headers.
+struct IGraphBuilder;
+struct IMediaControl;
+struct IMediaPosition;
+struct IBasicAudio;
+struct IBaseFilter;
+class BaseVideoRenderer;
+
 class ExeScr {
 public:
     ExeScr();
@@ -51,7 +60,6 @@ public:
     uint32_t pausetoggle = 0;
     uint32_t logon = 0;           // the script log is open
     uint32_t apppending = 0;
-    int32_t appvalue = 0;
     int32_t monitorcount = 0;
     uint32_t threadmode = 0;      // 1 in a script thread
     void* threadinfo = nullptr;   // the script thread's start record
@@ -144,6 +152,14 @@ public:
 #include "windows/inputbox_ops.inc"
 #include "windows/dialogbox_ops.inc"
 #include "runtime/fused_ops.inc"
+#include "commands/input_ops.inc"
+#include "commands/waits_ops.inc"
+#include "commands/power_ops.inc"
+#include "regexp/regexpcmds_ops.inc"
+#include "windows/dshow_ops.inc"
+#include "windows/imagebox_ops.inc"
+#include "windows/drawbox_ops.inc"
+#include "windows/viewbox_ops.inc"
 };
 
 // Inline: user-function calls run the same loop nested, and their cost is
@@ -171,6 +187,10 @@ inline void ExeScr::runcode(uint32_t start)
 // its message here first. A driver may throw from it to unwind back to
 // itself; the engine object is spent then (its blocks and stacks as they were).
 extern void (*g_fatalhook)(ExeScr& engine, const wchar_t* msg);
+// The second seam, for test harnesses: called when the fatal exit has done
+// everything (log, box, WM_CLOSE) and would dispatch for ever. A harness may
+// throw from it to end its own thread cleanly; otherwise it must return.
+extern void (*g_fatalended)(ExeScr& engine);
 
 // Appends one line to "error.log" in the program folder; 1 if written, 0 if the
 // file cannot be created (the next call tries again).

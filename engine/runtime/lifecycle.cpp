@@ -115,8 +115,7 @@ int ExeScr::execscript(const wchar_t* path)
         logforce = 0;
     }
     closeboxes();
-    if (dshowwnd)
-        SendMessageW(dshowwnd, WM_CLOSE, 0, 0);
+    dshow_close();  // the video window first, then the graph it showed
 
     freefunctbl();
     freeblocktbl();
@@ -138,7 +137,6 @@ int ExeScr::execscript(const wchar_t* path)
         if (!dats.empty())
             myerrexit(L"Datumstr stack is not empty error...diff:%d", dats.count());
     }
-    dshowactive = 0;
     clearlocals();
     freedatd();
     // Strings a stopped run left on the stack still own their buffers.
@@ -248,13 +246,15 @@ void ExeScr::freeboxes()
         }
     }
     freebuf(boxtable);
+    // Every window closes before any box goes: a composite parent still open
+    // would paint tiles listed before it that are already deleted.
+    for (imgboxobject* box : imgboxes)
+        if (box->imgkind() != imgmemorykind)
+            if (HWND w = box->objectwindow())
+                SendMessageW(w, WM_CLOSE, 0, 0);
     for (imgboxobject* box : imgboxes) {
-        if (box->imgkind() == imgmemorykind) {
-            if (HDC dc = box->memdc())
-                DeleteDC(dc);
-        } else if (HWND w = box->objectwindow()) {
-            SendMessageW(w, WM_CLOSE, 0, 0);
-        }
+        if (box->imgkind() == imgmemorykind)
+            box->dropmemdc();
         memunreg(box, imgboxid);
         delete box;
     }

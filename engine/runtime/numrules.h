@@ -113,7 +113,7 @@ inline int64_t wrapsub(int64_t a, int64_t b)
 inline int64_t shiftright(int64_t v, int64_t count, uint32_t signmode)
 {
     const int n = static_cast<int>(count & 63);
-    return signmode == 1 ? v >> n : static_cast<int64_t>(static_cast<uint64_t>(v) >> n);
+    return signmode != 0 ? v >> n : static_cast<int64_t>(static_cast<uint64_t>(v) >> n);
 }
 
 inline int64_t shiftleft(int64_t v, int64_t count)
@@ -126,7 +126,7 @@ template <int OP>
 NUMRULES_INLINE bool ordered(const ExeScr& e, const datdcell& l, const datdcell& r)
 {
     if (l.isint && r.isint) {
-        if (e.signmode == 1) {
+        if (e.signmode != 0) {
             if constexpr (OP == boplt)
                 return l.i < r.i;
             else if constexpr (OP == bopgt)

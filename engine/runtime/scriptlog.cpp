@@ -194,6 +194,16 @@ void ExeScr::mylogmsgforced(const wchar_t* fmt, ...)
     logsupwin = savewin;
 }
 
+void ExeScr::mylogverbose(const wchar_t* fmt, ...)
+{
+    if (logon != 1 || (logsupfile != 0 && logsupwin != 0))
+        return;
+    va_list ap;
+    va_start(ap, fmt);
+    vmylogmsg(fmt, ap);
+    va_end(ap);
+}
+
 std::wstring lasterrortext(DWORD err)
 {
     wchar_t* sys = nullptr;
@@ -229,6 +239,7 @@ int ExeScr::curline()
 }
 
 void (*g_fatalhook)(ExeScr& engine, const wchar_t* msg) = nullptr;
+void (*g_fatalended)(ExeScr& engine) = nullptr;
 
 void ExeScr::myerrexit(const wchar_t* fmt, ...)
 {
@@ -242,8 +253,11 @@ void ExeScr::myerrexit(const wchar_t* fmt, ...)
     if (g_fatalhook)
         g_fatalhook(*this, msg);
 
-    if (InterlockedCompareExchange(&g_screxits, 1, 0) != 0)
+    if (InterlockedCompareExchange(&g_screxits, 1, 0) != 0) {
+        if (g_fatalended)
+            g_fatalended(*this);
         dispatchforever();  // another fatal exit is already under way
+    }
     logsupfile = 0;
     logsupwin = 0;
 
@@ -258,6 +272,8 @@ void ExeScr::myerrexit(const wchar_t* fmt, ...)
     MessageBoxW(hWndp, msg, L"QUORVEL - Exit", MB_OK | MB_TOPMOST);
     if (hWndp)
         SendMessageW(hWndp, WM_CLOSE, 0, 0);
+    if (g_fatalended)
+        g_fatalended(*this);
     dispatchforever();
 }
 

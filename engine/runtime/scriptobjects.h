@@ -34,6 +34,12 @@ class imgboxobject : public scriptobject {
 public:
     virtual int32_t imgkind() const = 0;
     virtual HDC memdc() const = 0;
+    // Deletes the memory device context (and what it holds).
+    virtual void dropmemdc()
+    {
+        if (HDC dc = memdc())
+            DeleteDC(dc);
+    }
 };
 
 constexpr int32_t imgmemorykind = 26;

@@ -108,6 +108,9 @@ LRESULT ExeScr::exescr_onmessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
                 waitresult = -1;
                 SetEvent(waitevent);
             }
+            // A run waiting on one of its boxes must end too, not only when
+            // the box is answered.
+            wakeboxwaits();
             return 0;
         }
         if (keymode == 0 && wp == VK_SPACE) {
@@ -174,8 +177,11 @@ LRESULT ExeScr::exescr_onmessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_APP + 3:  // from an InfoBox thread
         trackbarnotice(static_cast<int32_t>(wp), lp != 0);
         return 0;
-    case WM_APP + 2:
-        appvalue = static_cast<int32_t>(wp);
+    case boxfatalpost:
+        boxfatalnotice();
+        return 0;
+    case WM_APP + 2:  // a ViewBox's notice: Enter or a click, with the caret line
+        vbret = static_cast<int32_t>(wp);
         if (waitinput == 1 && waitevent) {
             waitresult = 7;
             SetEvent(waitevent);

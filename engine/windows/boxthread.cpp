@@ -96,12 +96,12 @@ void boxthread::join()
     h = nullptr;
 }
 
-void registerboxclass(const wchar_t* name, WNDPROC proc, HBRUSH background)
+void registerboxclass(const wchar_t* name, WNDPROC proc, HBRUSH background, UINT style)
 {
     if (!g_stock_white)
         g_stock_white = GetStockObject(WHITE_BRUSH);
     WNDCLASSW wc = {};
-    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.style = CS_HREDRAW | CS_VREDRAW | style;
     wc.lpfnWndProc = proc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -128,6 +128,22 @@ void boxtofront(HWND hwnd)
 void boxtopmost(HWND hwnd)
 {
     SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+}
+
+bool boxforward(HWND scriptwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_KEYDOWN:
+    case WM_CHAR:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        if (scriptwnd)
+            PostMessageW(scriptwnd, msg, wp, lp);
+        return true;
+    default:
+        return false;
+    }
 }
 
 void boxmessageloop()
@@ -161,6 +177,20 @@ HFONT boxfont(const wchar_t* face, int32_t height, int32_t weight)
         lf.lfFaceName[LF_FACESIZE - 1] = 0;
     }
     return CreateFontIndirectW(&lf);
+}
+
+int32_t boxopenflags(const wchar_t* text)
+{
+    while (*text == L' ' || *text == L'\t')
+        ++text;
+    int32_t flags = 0;
+    for (int k = 0; k < 2 && text[k]; ++k) {
+        if (text[k] == L't')
+            flags |= 1;
+        else if (text[k] == L'n')
+            flags |= 2;
+    }
+    return flags;
 }
 
 int32_t boxdc::lineheight(int32_t extra) const
@@ -286,6 +316,28 @@ std::wstring ExeScr::popstr()
     return text;
 }
 
+void ExeScr::boxfatal(const wchar_t* msg)
+{
+    {
+        std::lock_guard<std::mutex> guard(boxfatallock);
+        if (boxfatalmsg.empty())
+            boxfatalmsg = msg;
+    }
+    if (HWND sw = scriptwnd)
+        PostMessageW(sw, boxfatalpost, 0, 0);
+}
+
+void ExeScr::boxfatalnotice()
+{
+    std::wstring msg;
+    {
+        std::lock_guard<std::mutex> guard(boxfatallock);
+        msg.swap(boxfatalmsg);
+    }
+    if (!msg.empty())
+        myerrexit(L"%s", msg.c_str());
+}
+
 void ExeScr::boxrefuse(const wchar_t* what)
 {
     mylogmsgforced(L"%s\n", what);
@@ -321,6 +373,26 @@ std::vector<wchar_t*> ExeScr::boxargs(wchar_t* args)
     for (int32_t k = count - 1; k >= 0; --k)
         list[static_cast<size_t>(k)] = args + mypop();
     return list;
+}
+
+ExeScr::boxoperands ExeScr::readboxoperands()
+{
+    const uint64_t word = ip->u;
+    ++ip;
+    const auto index = static_cast<int32_t>(ip->i);
+    ++ip;
+    return {static_cast<int32_t>((word >> 16) & 0xFFFF), static_cast<int32_t>(word >> 32), index};
+}
+
+int32_t ExeScr::boxsubword(const std::vector<wchar_t*>& a, const subword* words, bool (*fits)(int32_t, int32_t))
+{
+    const auto n = static_cast<int32_t>(a.size());
+    if (n < 2)
+        comperr(L"the number of argument mismatch.");
+    const int32_t code = subcommand(a[1], words);
+    if (!fits(code, n))
+        comperr(L"the number of argument mismatch.");
+    return code;
 }
 
 wchar_t* ExeScr::boxname(wchar_t* text)

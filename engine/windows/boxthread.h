@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <new>
 
 class ExeScr;
 
@@ -72,6 +73,9 @@ private:
     HANDLE h = nullptr;
 };
 
+// Posted to the script window by a box thread that met a fatal error.
+constexpr UINT boxfatalpost = WM_APP + 4;
+
 // The static window procedure of a box class: the creation parameter is kept
 // in GWLP_USERDATA at WM_NCCREATE, and every message from then on (that one
 // included) goes to the box's member procedure.
@@ -87,12 +91,15 @@ LRESULT CALLBACK boxthunk(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     return (state->*proc)(hwnd, msg, wp, lp);
 }
 
-// Registers a box class (an existing one is fine): redraw on size, arrow
-// cursor, `background` or the stock white brush.
-void registerboxclass(const wchar_t* name, WNDPROC proc, HBRUSH background = nullptr);
+// Registers a box class (an existing one is fine): redraw on size (and what
+// `style` adds), arrow cursor, `background` or the stock white brush.
+void registerboxclass(const wchar_t* name, WNDPROC proc, HBRUSH background = nullptr, UINT style = 0);
 // Brings a window to the front, through the foreground thread's input when needed.
 void boxtofront(HWND hwnd);
 void boxtopmost(HWND hwnd);
+// Keys and clicks a box window hands to its script: WM_KEYDOWN, WM_CHAR and
+// the button presses are posted unchanged to `scriptwnd`; true for those.
+bool boxforward(HWND scriptwnd, UINT msg, WPARAM wp, LPARAM lp);
 // The message loop of a window thread, until WM_QUIT.
 void boxmessageloop();
 // Takes over a child control: `state` in its GWLP_USERDATA, `proc` as its
@@ -101,6 +108,10 @@ WNDPROC boxsubclass(HWND child, WNDPROC proc, void* state);
 // The system's message font with `height` (when above 0), `weight` (when 0 or
 // above) and `face` (when not empty, at most 31 characters and the NUL).
 HFONT boxfont(const wchar_t* face, int32_t height, int32_t weight);
+// The options of an "open", read as text at compile time: within the first two
+// characters after the blanks, "t" is topmost (1) and "n" starts fully
+// transparent (2).
+int32_t boxopenflags(const wchar_t* text);
 // Line height of a font: tmHeight + tmExternalLeading + `extra`.
 int32_t boxlineheight(HWND hwnd, HFONT font, int32_t extra);
 // The frame's width and height: the window rectangle less the client area.

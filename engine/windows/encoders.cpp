@@ -1,8 +1,5 @@
 #include "windows/encoders.h"
 
-#include <objbase.h>
-#include <gdiplus.h>
-
 #include <cwchar>
 
 #include "runtime/exescr.h"
@@ -34,4 +31,25 @@ int32_t getencoderclsid(ExeScr* e, const wchar_t* mime, CLSID* out)
     }
     e->myfree(list, encoderlistid);
     return found;
+}
+
+gdiplussession::gdiplussession()
+{
+    Gdiplus::GdiplusStartupInput input;
+    started = Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
+}
+
+gdiplussession::~gdiplussession()
+{
+    if (started)
+        Gdiplus::GdiplusShutdown(token);
+}
+
+jpegbest::jpegbest()
+{
+    params.Count = 1;
+    params.Parameter[0].Guid = encoderqualityparam;
+    params.Parameter[0].Type = Gdiplus::EncoderParameterValueTypeLong;
+    params.Parameter[0].NumberOfValues = 1;
+    params.Parameter[0].Value = &quality;
 }

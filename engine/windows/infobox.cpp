@@ -62,22 +62,6 @@ bool stringarg(int32_t code, int32_t k)
     return (code == ibtitle && k == 2) || ((code == ibmsgfont || code == ibmsgupd || code == ibmsgsize) && k == 3);
 }
 
-// The options of "open", read as text: within the first two characters after
-// the blanks, "t" is topmost (1) and "n" starts fully transparent (2).
-int32_t openflags(const wchar_t* text)
-{
-    while (*text == L' ' || *text == L'\t')
-        ++text;
-    int32_t flags = 0;
-    for (int k = 0; k < 2 && text[k]; ++k) {
-        if (text[k] == L't')
-            flags |= 1;
-        else if (text[k] == L'n')
-            flags |= 2;
-    }
-    return flags;
-}
-
 int32_t popi32(ExeScr& e) { return cmdargs::toi32(e.popd()); }
 
 constexpr int32_t tbpostmsg = WM_APP + 3;  // the script window's trackbar notice
@@ -177,6 +161,8 @@ LRESULT CALLBACK infobox::infobox_childproc(HWND w, UINT msg, WPARAM wp, LPARAM 
 
 LRESULT infobox::infobox_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
 {
+    if (boxforward(exe->scriptwnd, msg, wp, lp))
+        return 0;
     switch (msg) {
     case WM_CREATE:
         SetLayeredWindowAttributes(w, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
@@ -196,14 +182,6 @@ LRESULT infobox::infobox_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
         EndPaint(w, &ps);
         return 0;
     }
-    case WM_KEYDOWN:
-    case WM_CHAR:
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-        if (HWND sw = exe->scriptwnd)
-            PostMessageW(sw, msg, wp, lp);
-        return 0;
     case WM_HSCROLL:
         if (trackbar && reinterpret_cast<HWND>(lp) == trackbar) {
             if (LOWORD(wp) == TB_THUMBTRACK) {
@@ -423,21 +401,12 @@ void ExeScr::infobox_comp(wchar_t* args)
 {
     std::vector<wchar_t*> a = boxargs(args);
     const auto n = static_cast<int32_t>(a.size());
-    const wchar_t* name = boxname(a[0]);
-    int32_t index = findobject(name, objinfobox);
-    if (index < 0) {
-        void* block = mymalloc2(sizeof(infobox), infoboxid);
-        index = addobject(name, new (block) infobox(this), infoboxid, objinfobox);
-    }
-    if (n < 2)
-        comperr(L"the number of argument mismatch.");
-    const int32_t code = subcommand(a[1], infowords);
-    if (!countfits(code, n))
-        comperr(L"the number of argument mismatch.");
+    const int32_t index = namedbox<infobox>(a[0], objinfobox, infoboxid);
+    const int32_t code = boxsubword(a, infowords, countfits);
     for (int32_t k = n - 1; k >= 2; --k) {
         if (code == ibopen && k == 6) {
             emitcell(&ExeScr::pushint_exec);
-            emitint(openflags(a[static_cast<size_t>(k)]));
+            emitint(boxopenflags(a[static_cast<size_t>(k)]));
         } else if (stringarg(code, k)) {
             argstr(a[static_cast<size_t>(k)]);
         } else {
@@ -475,13 +444,9 @@ RECT popgeometry(ExeScr& e)
 
 void ExeScr::infobox_exec()
 {
-    const uint64_t word = ip->u;
-    ++ip;
-    const auto index = static_cast<int32_t>(ip->i);
-    ++ip;
-    const auto code = static_cast<int32_t>((word >> 16) & 0xFFFF);
-    const auto n = static_cast<int32_t>(word >> 32);
-    infobox& b = *static_cast<infobox*>(boxtable.base[index].obj);
+    const boxoperands op = readboxoperands();
+    const int32_t code = op.code, n = op.count;
+    infobox& b = *static_cast<infobox*>(boxtable.base[op.index].obj);
     const auto needwindow = [&] {
         if (!b.hwnd)
             myerrexit(L"%s\n", L"No infobox error.");

@@ -97,7 +97,10 @@ RECT placewindow(const RECT& saved, const std::vector<RECT>& monitors, bool prim
         cx = mon.left + (mon.right - mon.left) / 2;
         cy = mon.top + (mon.bottom - mon.top) / 2;
     }
-    RECT r{cx - hw, cy - hh, cx + hw, cy + hh};
+    // The far edges from the full size: halving an odd size loses a pixel at
+    // every restart otherwise.
+    const long width = saved.right - saved.left, height = saved.bottom - saved.top;
+    RECT r{cx - hw, cy - hh, cx - hw + width, cy - hh + height};
     if (r.left < mon.left)
         r.left = mon.left;
     if (r.top < mon.top)

@@ -64,7 +64,7 @@ void runkeykey(hostsettings& s, const std::wstring& k, const std::wstring& v)
 void hotkeykey(hostsettings& s, const std::wstring& k, const std::wstring& v)
 {
     if (k == L"fsmod")
-        s.hotkeyfsmod = _wtoi(v.c_str());
+        s.hotkeyfsmod = inrange(v, 0, 5, 1);  // a row outside the modifier table reads as ALT
     else if (k == L"vk")
         s.hotkeyvk = v;
     else if (k == L"flag")

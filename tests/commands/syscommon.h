@@ -7,6 +7,8 @@
 #include <string>
 
 #include "runtime/quorvelcore.h"
+#include "runtime/exescr.h"
+#include "runtime/registry.h"
 #include "support/testenv.h"
 
 namespace qtest {
@@ -52,10 +54,17 @@ std::wstring runfile(const std::wstring& name, const wchar_t* text, F meanwhile)
     startMyExec(path.c_str());
     std::wstring box;
     const ULONGLONG end = GetTickCount64() + 20000;
+    DWORD tid = 0;  // the run's own thread: a box of another run is not this one's
     while (queryexealive(path.c_str()) && GetTickCount64() < end) {
         pump(50);
         meanwhile();
-        if (HWND b = findexitbox(0)) {
+        if (!tid) {
+            std::lock_guard<std::mutex> lock(g_scriptmutex);
+            for (const regentry& r : scriptregistry)
+                if (r.path == path && r.exe->scriptwnd)
+                    tid = GetWindowThreadProcessId(r.exe->scriptwnd, nullptr);
+        }
+        if (HWND b = tid ? findexitbox(tid) : nullptr) {
             box = L"[box] " + boxtext(b) + L"\n";
             PostMessageW(b, WM_COMMAND, IDOK, 0);
         }

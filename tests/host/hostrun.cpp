@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace htest {
@@ -173,6 +174,30 @@ void hostrun::press(HWND box, int id)
     PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(id), 0);
 }
 
+HWND hostrun::window(const wchar_t* cls, DWORD ms)
+{
+    HWND w = nullptr;
+    // Shown only once its controls are made.
+    waitfor([&] { return (w = findtop(pi_.dwProcessId, cls, nullptr)) != nullptr && IsWindowVisible(w); }, ms);
+    return w;
+}
+
+std::vector<std::wstring> hostrun::buttons(HWND parent)
+{
+    std::vector<std::pair<int, std::wstring>> found;
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t name[32] = {};
+        GetClassNameW(c, name, 32);
+        if (_wcsicmp(name, L"Button") == 0)
+            found.emplace_back(GetDlgCtrlID(c), text(c));
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::wstring> out;
+    for (const auto& f : found)
+        out.push_back(f.second);
+    return out;
+}
+
 HWND hostrun::child(const wchar_t* cls, int id)
 {
     HWND main = mainwindow();
@@ -208,6 +233,37 @@ std::wstring hostrun::text(HWND w)
 std::wstring hostrun::syslog()
 {
     return widen(readbytes(dir_ + L"log\\quorvelsys.log"));
+}
+
+void ctrlkey(WORD vk)
+{
+    INPUT in[4] = {};
+    for (INPUT& i : in)
+        i.type = INPUT_KEYBOARD;
+    in[0].ki.wVk = VK_CONTROL;
+    in[1].ki.wVk = vk;
+    in[2].ki.wVk = vk;
+    in[2].ki.dwFlags = KEYEVENTF_KEYUP;
+    in[3].ki.wVk = VK_CONTROL;
+    in[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(4, in, sizeof(INPUT));
+}
+
+void click(HWND target)
+{
+    RECT r;
+    GetWindowRect(target, &r);
+    const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+    INPUT in[3] = {};
+    for (INPUT& i : in) {
+        i.type = INPUT_MOUSE;
+        i.mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+        i.mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+        i.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+    }
+    in[1].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    in[2].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    SendInput(3, in, sizeof(INPUT));
 }
 
 }  // namespace htest

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace htest {
 
@@ -38,6 +39,11 @@ public:
     static std::wstring boxtext(HWND box);
     static void press(HWND box, int id);
 
+    // A shown top-level window of this process by class, waiting up to `ms`.
+    HWND window(const wchar_t* cls, DWORD ms = 5000);
+    // The texts of a window's BUTTON children, in creation order.
+    static std::vector<std::wstring> buttons(HWND parent);
+
     // A child of the main window by class and control id.
     HWND child(const wchar_t* cls, int id);
     std::wstring title();
@@ -52,6 +58,11 @@ private:
     PROCESS_INFORMATION pi_ = {};
     HWND main_ = nullptr;
 };
+
+// Ctrl and a key, as typed on the keyboard.
+void ctrlkey(WORD vk);
+// A left click in the middle of a window, with the real mouse.
+void click(HWND target);
 
 // Waits until `cond` holds or `ms` pass; true when it held.
 template <typename F>

@@ -82,3 +82,20 @@ TEST(Placement, SavedRectangleComesBackOnItsMonitorOrCentredOnThePrimary)
     r = placewindow({1500, 100, 1900, 400}, mons, true);
     EXPECT_EQ(r.left, 312);
 }
+
+TEST(Placement, OddSizesComeBackToThePixel)
+{
+    const std::vector<RECT> mons = {{0, 0, 1024, 768}};
+    const RECT saved = {101, 103, 752, 604};  // 651 by 501
+    RECT r = saved;
+    for (int i = 0; i < 10; ++i)
+        r = placewindow(r, mons, false);
+    EXPECT_EQ(r.left, saved.left);
+    EXPECT_EQ(r.top, saved.top);
+    EXPECT_EQ(r.right, saved.right);
+    EXPECT_EQ(r.bottom, saved.bottom);
+    // Centred on the primary: the full size still.
+    r = placewindow({3001, 0, 3402, 301}, mons, false);
+    EXPECT_EQ(r.right - r.left, 401);
+    EXPECT_EQ(r.bottom - r.top, 301);
+}

@@ -529,41 +529,6 @@ TEST(HostRun, RunAsksToSaveAConvertedTabFirst)
     EXPECT_EQ(widen(readbytes(log)).find(L"Quorvel start"), widen(readbytes(log)).rfind(L"Quorvel start"));
 }
 
-namespace {
-
-void ctrlkey(WORD vk)
-{
-    INPUT in[4] = {};
-    for (INPUT& i : in)
-        i.type = INPUT_KEYBOARD;
-    in[0].ki.wVk = VK_CONTROL;
-    in[1].ki.wVk = vk;
-    in[2].ki.wVk = vk;
-    in[2].ki.dwFlags = KEYEVENTF_KEYUP;
-    in[3].ki.wVk = VK_CONTROL;
-    in[3].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(4, in, sizeof(INPUT));
-}
-
-void click(HWND target)
-{
-    RECT r;
-    GetWindowRect(target, &r);
-    const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
-    INPUT in[3] = {};
-    for (INPUT& i : in) {
-        i.type = INPUT_MOUSE;
-        i.mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-        i.mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-        i.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
-    }
-    in[1].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
-    in[2].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
-    SendInput(3, in, sizeof(INPUT));
-}
-
-}  // namespace
-
 TEST(HostRun, EditorShortcutsAndLogPanesThatTakeNoFocus)
 {
     hostrun h;

@@ -93,3 +93,10 @@ TEST(Settings, LauncherRecords)
     EXPECT_EQ(s.launchers[29].fsmod, 3);
     EXPECT_EQ(s.launchers[29].vk, L"Q");
 }
+
+TEST(Settings, HotkeyModifierOutsideTheTableReadsAsAlt)
+{
+    EXPECT_EQ(readall(L"[hotkey]\r\nfsmod=4\r\n").hotkeyfsmod, 4);
+    EXPECT_EQ(readall(L"[hotkey]\r\nfsmod=6\r\n").hotkeyfsmod, 1);
+    EXPECT_EQ(readall(L"[hotkey]\r\nfsmod=-1\r\n").hotkeyfsmod, 1);
+}

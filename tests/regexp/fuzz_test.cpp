@@ -6,73 +6,22 @@
 #include <set>
 
 #include "regexp/rxtest.h"
+#include "support/rxgen.h"
 #include "support/scriptrun.h"
 
 namespace {
-
-const char* const atoms[] = {
-    "a", "b", "c", ".", "\\d", "\\w", "\\s", "\\W", "\\b", "\\B", "[ab]", "[^a]", "[a-c-[b]]",
-    "[\\d_]", "^", "$", "\\1", "\\2", "\\u{1F600}", "\\u{61}", "\\(", "\\.", "x", " ", "\\u{2FFFF}",
-    "[^\\w]", "\\D",
-};
-const char* const heads[] = {"(", "(", "(?:", "(?=", "(?!", "(?<=", "(?<!", "(?>"};
-const char* const quantifiers[] = {"*", "+", "?", "*?", "+?", "??", "{2}", "{0,3}", "{1,}", "{,2}", "{2,3}?"};
-const char* const raw[] = {
-    "a", "(", ")", "|", "*", "+", "?", "{", "}", "[", "]", "-", "^", "\\", "\\u{", "(?R)", "(?1)",
-    "(?2)", "(?>", "(?<", "\\9", "{3,1}", "{255}", "[^]", "\\u{0}", "\xF0\x9F\x98\x80",
-};
 
 class Fuzz : public qtest::rxtest {
 protected:
     // QUORVEL_FUZZ_SEED picks another sequence; QUORVEL_FUZZ_TRACE writes each
     // case to standard error before it runs, to find one that hangs.
-    std::mt19937 rng{getenv("QUORVEL_FUZZ_SEED") ? uint32_t(atoi(getenv("QUORVEL_FUZZ_SEED"))) : 20240611u};
+    qtest::rxgen gen{getenv("QUORVEL_FUZZ_SEED") ? uint32_t(atoi(getenv("QUORVEL_FUZZ_SEED"))) : 20240611u};
     const bool trace = getenv("QUORVEL_FUZZ_TRACE") != nullptr;
 
-    size_t pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); }
-    bool chance(int percent) { return int(pick(100)) < percent; }
-
-    std::string structured(int depth)
-    {
-        std::string s;
-        const size_t items = 1 + pick(4);
-        for (size_t i = 0; i < items; ++i) {
-            if (depth < 3 && chance(30))
-                s += std::string(heads[pick(std::size(heads))]) + structured(depth + 1) + ")";
-            else if (chance(4))
-                s += chance(50) ? "(?R)" : "(?1)";
-            else
-                s += atoms[pick(std::size(atoms))];
-            if (chance(30))
-                s += quantifiers[pick(std::size(quantifiers))];
-            if (chance(10))
-                s += "|";
-        }
-        return s;
-    }
-
-    std::wstring pattern()
-    {
-        std::string s;
-        if (chance(75)) {
-            s = structured(0);
-        } else {
-            for (size_t n = pick(12); n > 0; --n)
-                s += raw[pick(std::size(raw))];
-        }
-        return qtest::widen(s);
-    }
-
-    std::wstring subject()
-    {
-        static const wchar_t* const units[] = {L"a", L"a", L"b", L"c", L" ", L"\n", L"1", L"_",
-                                               L"(", L"x", L"\xD83D\xDE00", L"\xD800", L"\xE9",
-                                               L"\xDB40\xDC01", L"\xDFC0\xDE00"};
-        std::wstring s;
-        for (size_t n = pick(48); n > 0; --n)
-            s += units[pick(std::size(units))];
-        return s;
-    }
+    size_t pick(size_t n) { return gen.pick(n); }
+    bool chance(int percent) { return gen.chance(percent); }
+    std::wstring pattern() { return gen.pattern(); }
+    std::wstring subject() { return gen.subject(); }
 };
 
 TEST_F(Fuzz, RandomPatternsAndSubjects)
@@ -131,6 +80,39 @@ TEST_F(Fuzz, RandomPatternsAndSubjects)
     EXPECT_LT(slowest, std::chrono::seconds(2));
     printf("%d patterns, %d matched, slowest %lld ms\n", runs, matches,
            static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(slowest).count()));
+}
+
+}  // namespace
+
+namespace {
+
+// Substitutions of random templates: the same bounds, and a result text that
+// is whole (its length as counted; the position behind a first-only
+// replacement inside it).
+TEST_F(Fuzz, RandomSubstitutions)
+{
+    const std::set<int> results = {1, 0, rxdeep, rxanchor, rxbad1, rxbad2, rxfatal};
+    const auto begin = std::chrono::steady_clock::now();
+    int runs = 0, replaced = 0;
+    for (; runs < 10000 && std::chrono::steady_clock::now() - begin < std::chrono::seconds(10); ++runs) {
+        const std::wstring p = pattern(), s = subject(), t = gen.replacement();
+        const uint32_t flags = uint32_t(pick(32)) & ~8u;
+        const uint32_t start = chance(80) ? 0 : chance(10) ? 0xFFFFFFFF : uint32_t(pick(s.size() + 3));
+        const int r = rx->regexsubs(flags, p.c_str(), t.c_str(), s.c_str(), start);
+        const std::string what = qtest::narrow(p) + " / " + qtest::narrow(t) + " on \"" + qtest::narrow(s) + "\"";
+        ASSERT_TRUE(results.count(r)) << r << ": " << what;
+        EXPECT_EQ(r == rxfatal, !fatals.empty()) << what;
+        fatals.clear();
+        if (r == 1)
+            ++replaced;
+        ASSERT_EQ(wcslen(rx->resulttext()), rx->resultlength()) << what;
+        if (r == 1 && (flags & 16)) {
+            ASSERT_LE(rx->afterpos, rx->resultlength()) << what;
+        }
+        ASSERT_LE(eng.allocs.size(), 13u) << what;
+    }
+    EXPECT_GT(runs, 1000);
+    EXPECT_GT(replaced, runs / 10);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <process.h>
 
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
@@ -277,6 +279,61 @@ TEST(RunEnd, BoxesAndImageBoxesAreClosedDestroyedAndUnregistered)
 
 namespace {
 
+std::vector<std::string> g_order;
+
+// A composite tile: only a memory DC, noted when it goes.
+class ordertile : public imgboxobject {
+public:
+    int32_t imgkind() const override { return imgmemorykind; }
+    HDC memdc() const override { return nullptr; }
+    void dropmemdc() override { g_order.push_back("tile"); }
+};
+
+// A box with a window that notes its WM_CLOSE.
+class orderbox : public imgboxobject {
+public:
+    explicit orderbox(HWND w) : wnd(w) {}
+    int32_t imgkind() const override { return 24; }
+    HDC memdc() const override { return nullptr; }
+    HWND objectwindow() const override { return wnd; }
+    HWND wnd;
+};
+
+LRESULT CALLBACK notedclose(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_CLOSE) {
+        g_order.push_back("close");
+        DestroyWindow(w);
+        return 0;
+    }
+    return DefWindowProcW(w, msg, wp, lp);
+}
+
+}  // namespace
+
+TEST(RunEnd, ImageBoxWindowsCloseBeforeAnyTileGoes)
+{
+    // Tiles listed before their parent: the parent's window must not be able
+    // to paint them once they are gone.
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = notedclose;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"qtest.notedclose";
+    RegisterClassW(&wc);
+    HWND parent = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ExeScr e;
+    g_order.clear();
+    e.imgboxes.push_back(placed<ordertile>(e, imgboxid));
+    e.imgboxes.push_back(placed<ordertile>(e, imgboxid));
+    e.imgboxes.push_back(placed<orderbox>(e, imgboxid, parent));
+    e.freeboxes();
+    EXPECT_EQ(g_order, (std::vector<std::string>{"close", "tile", "tile"}));
+    EXPECT_TRUE(e.allocs.empty());
+    EXPECT_FALSE(IsWindow(parent));
+}
+
+namespace {
+
 HWND windowof(const std::wstring& path)
 {
     std::lock_guard<std::mutex> lock(g_scriptmutex);
@@ -511,9 +568,9 @@ TEST(StopLatency, LoopsThatRunInsideOneCellStillPollAndStop)
         const int32_t mark = 700 + round++;
         PostMessageW(wnd, WM_APP + 2, static_cast<WPARAM>(mark), 0);
         const ULONGLONG posted = GetTickCount64();
-        while (exe->appvalue != mark && GetTickCount64() - posted < 2000)
+        while (exe->vbret != mark && GetTickCount64() - posted < 2000)
             pump(1);
-        EXPECT_EQ(exe->appvalue, mark) << "the loop dispatched no message";
+        EXPECT_EQ(exe->vbret, mark) << "the loop dispatched no message";
         EXPECT_EQ(queryexealive(path.c_str()), 1);
         const ULONGLONG closure = GetTickCount64();
         mythreadclosure();
@@ -527,8 +584,9 @@ TEST(StopLatency, LoopsThatRunInsideOneCellStillPollAndStop)
 }
 
 // How soon a stop takes effect: ESC in the script window and mythreadclosure
-// each end a busy loop, its run leaving the registry, within 100 ms.
-TEST(StopLatency, EscapeAndClosureEndABusyLoopWithin100ms)
+// each end a busy loop, and ESC a sleep, the run leaving the registry within
+// 100 ms.
+TEST(StopLatency, EscapeAndClosureEndABusyLoopAndEscapeASleepWithin100ms)
 {
     const std::wstring path = scratchdir() + L"latency.tst";
     qtest::writescript(path, L"main\r\n{\r\n    i = 0\r\n    while (1) {\r\n        i++\r\n    }\r\n}\r\n");
@@ -564,4 +622,14 @@ TEST(StopLatency, EscapeAndClosureEndABusyLoopWithin100ms)
     const ULONGLONG closure = GetTickCount64();
     mythreadclosure();
     EXPECT_LT(gone(closure), 100u) << "mythreadclosure";
+
+    // And ESC ends a sleep (mythreadclosure's end of the waits is measured
+    // with the wait commands, a box wait's with the boxes).
+    qtest::writescript(path, L"main\r\n{\r\n    sleep(30)\r\n}\r\n");
+    startMyExec(path.c_str());
+    wnd = waitrunning();
+    ASSERT_NE(wnd, nullptr);
+    const ULONGLONG slept = GetTickCount64();
+    PostMessageW(wnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_LT(gone(slept), 100u) << "ESC in a sleep";
 }

@@ -154,7 +154,7 @@ TEST(ScriptWindow, HotkeyNoticesAndClipboard)
     EXPECT_TRUE(windowed::fired(ev));
 
     w.send(WM_APP + 2, 77);
-    EXPECT_EQ(w.appvalue, 77);
+    EXPECT_EQ(w.vbret, 77) << "the ViewBox notice is what vbret reads";
     EXPECT_EQ(w.apppending, 1u) << "no input wait: the notice waits";
     w.waitinput = 1;
     w.send(WM_APP + 2, 78);

@@ -1,5 +1,7 @@
 #include "support/scriptrun.h"
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -22,8 +24,12 @@ namespace {
 struct scriptrun {
     ExeScr* e;
     scriptsource* src;
+    bool window;
+    volatile LONG started;
     volatile LONG returned;
 };
+
+void runentry(scriptrun& r);
 
 DWORD WINAPI runthread(void* arg)
 {
@@ -31,6 +37,31 @@ DWORD WINAPI runthread(void* arg)
     ExeScr& e = *run->e;
     // As a run does: the COM-based commands need no set-up of their own.
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    unwindfatalhere();
+    {
+        // A run with a script window keeps the test's own host (its keys and
+        // focus tests need it); any other gets a host of its own thread.
+        std::optional<ownhost> host;
+        if (!run->window)
+            host.emplace();
+        try {
+            runentry(*run);
+        } catch (const fatalended&) {
+            // The fatal exit is complete: its line is in the log, its box closed.
+        }
+        closescriptwindow(e);
+    }
+    CoUninitialize();
+    return 0;
+}
+
+void runentry(scriptrun& r)
+{
+    scriptrun* run = &r;
+    ExeScr& e = *run->e;
+    if (run->window)
+        openscriptwindow(e);
+    InterlockedExchange(&run->started, 1);
     e.loadscript(run->src->text());
     if (fusion)
         e.fusecode(0);  // as a run's reading of its file does
@@ -44,9 +75,8 @@ DWORD WINAPI runthread(void* arg)
         --e.datd.top;
     if (e.stopflag != 1 && (e.datd.count() || e.dats.count()))
         e.mylogmsg(L"[left: datd %d dats %d]\n", e.datd.count(), e.dats.count());
-    CoUninitialize();
+    closescriptwindow(e);
     InterlockedExchange(&run->returned, 1);
-    return 0;
 }
 
 }  // namespace
@@ -62,6 +92,39 @@ std::string readtext(const std::wstring& path)
 std::wstring buildfolder(const std::string& dir)
 {
     return hostpath(dir) + L"\\";
+}
+
+void openscriptwindow(ExeScr& e)
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = ExeScr::exescr_wndproc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"quorvel.exescr";
+    RegisterClassW(&wc);  // registered already after the first: fine
+    e.scriptwnd = CreateWindowExW(0, L"quorvel.exescr", L"", WS_CHILD | WS_BORDER, 0, 0, 0, 0, hWndp, nullptr,
+                                  wc.hInstance, &e);
+    e.running = 1;
+    e.enummonitors();
+}
+
+void closescriptwindow(ExeScr& e)
+{
+    if (e.scriptwnd)
+        DestroyWindow(e.scriptwnd);
+    e.scriptwnd = nullptr;
+    e.running = 0;
+}
+
+int64_t compiledoperand(const std::wstring& text, void (ExeScr::*op)())
+{
+    ExeScr& e = *new ExeScr();
+    auto& src = *new scriptsource(text + L"\r\n");
+    e.loadscript(src.text());
+    for (codecell* c = e.code; c && c + 1 < e.codeend; ++c)
+        if (c->op == op)
+            return c[1].i;
+    ADD_FAILURE() << "not compiled to that operation: " << narrow(text);
+    return -1;
 }
 
 std::wstring widen(const std::string& s)
@@ -98,6 +161,11 @@ std::wstring hostpath(const std::string& path)
 
 std::wstring runscript(const std::wstring& name, const std::wstring& text)
 {
+    return runscript(name, text, runoptions{});
+}
+
+std::wstring runscript(const std::wstring& name, const std::wstring& text, const runoptions& opts)
+{
     // Both are left behind: a fatal exit never hands the engine back.
     auto* e = new ExeScr();
     auto* src = new scriptsource(text);
@@ -106,10 +174,15 @@ std::wstring runscript(const std::wstring& name, const std::wstring& text)
     e->openscriptlog();
     e->logon = 1;
 
-    scriptrun run{e, src, 0};
+    scriptrun run{e, src, opts.window, 0, 0};
     DWORD tid = 0;
     // The stack a script thread gets, so that nesting bounds are tried as in a run.
     HANDLE thread = CreateThread(nullptr, scriptstacksize, runthread, &run, STACK_SIZE_PARAM_IS_A_RESERVATION, &tid);
+    if (opts.during) {
+        while (!run.started)
+            pump(1);
+        opts.during(*e);
+    }
     bool ended = false;
     for (int tries = 0; tries < 4000 && !ended; ++tries) {
         pump(5);
@@ -121,10 +194,9 @@ std::wstring runscript(const std::wstring& name, const std::wstring& text)
             ended = true;
         }
     }
-    if (!run.returned)
-        TerminateThread(thread, 0);  // it dispatches messages for ever after a fatal error
-    WaitForSingleObject(thread, 5000);
-    CloseHandle(thread);
+    if (!ended)
+        e->stopflag = 1;  // a run that never ends is stopped, as ESC would
+    endthread(thread, 5000);
     InterlockedExchange(&g_screxits, 0);
     exitflag = 0;
 

@@ -2,8 +2,12 @@
 // lifecycle: the log lines the script writes are what the tests compare.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
+
+class ExeScr;
 
 namespace qtest {
 
@@ -17,6 +21,28 @@ std::wstring runscript(const std::wstring& name, const std::wstring& text);
 // Whether runscript places the fused superinstructions after compiling, as a
 // run does (the default); tests turn it off to compare both ways.
 extern bool fusion;
+
+// The same with what a run of the input and wait commands needs besides.
+struct runoptions {
+    // The run gets its hidden script window (a child of hWndp) and its monitor
+    // table, as a real run does.
+    bool window = false;
+    // Called on the test thread once the run's thread has started, while the
+    // script runs; it may wait on the engine's fields (dispatching its own
+    // messages: the run's window is a child of the test thread's).
+    std::function<void(ExeScr&)> during;
+};
+std::wstring runscript(const std::wstring& name, const std::wstring& text, const runoptions& opts);
+
+// Gives `e` its hidden script window (a child of hWndp, on the calling thread)
+// and its monitor table, as a run does; and takes the window away again.
+void openscriptwindow(ExeScr& e);
+void closescriptwindow(ExeScr& e);
+
+// Compiles `text` (one line or more) into a fresh engine, left behind, and
+// returns the operand cell behind the first cell of `op`; -1 (and a test
+// failure) when there is none.
+int64_t compiledoperand(const std::wstring& text, void (ExeScr::*op)());
 
 // A script that ends in a fatal error, and the message of its one "Exiting..." line.
 struct exitcase {

@@ -58,11 +58,30 @@ struct fatalrun {
     volatile LONG returned;
 };
 
+thread_local bool unwinds = false;
+
+void endedhook(ExeScr&)
+{
+    if (unwinds)
+        throw qtest::fatalended{};
+}
+
 DWORD WINAPI fatalthread(void* arg)
 {
     auto* run = static_cast<fatalrun*>(arg);
-    (*run->fn)(*run->engine);
-    InterlockedExchange(&run->returned, 1);
+    qtest::unwindfatalhere();
+    {
+        qtest::ownhost host;
+        try {
+            (*run->fn)(*run->engine);
+            InterlockedExchange(&run->returned, 1);
+        } catch (const qtest::fatalended&) {
+        }
+        // What the run made on this thread goes before its host window.
+        if (HWND w = run->engine->scriptwnd)
+            DestroyWindow(w);
+        run->engine->scriptwnd = nullptr;
+    }
     return 0;
 }
 
@@ -211,6 +230,21 @@ HWND ownerwindow()
     return hwnd;
 }
 
+ownhost::ownhost()
+{
+    ownerwindow();  // the class is registered with the first owner
+    hwnd = CreateWindowExW(0, L"quorveltest.owner", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+    saved = hWndp;
+    hWndp = hwnd;
+}
+
+ownhost::~ownhost()
+{
+    hWndp = saved;
+    DestroyWindow(hwnd);
+}
+
 int closecount()
 {
     return g_closes;
@@ -265,12 +299,27 @@ std::wstring expectfatal(ExeScr& engine, const std::function<void(ExeScr&)>& fn)
             break;
         }
     }
-    if (!run.returned)
-        TerminateThread(thread, 0);  // it dispatches messages for ever
-    WaitForSingleObject(thread, 5000);
-    CloseHandle(thread);
+    endthread(thread, 5000);
     InterlockedExchange(&g_screxits, 0);
     return text;
+}
+
+void unwindfatalhere()
+{
+    unwinds = true;
+    g_fatalended = endedhook;
+}
+
+void endthread(HANDLE thread, DWORD ms)
+{
+    const ULONGLONG end = GetTickCount64() + ms;
+    while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT && GetTickCount64() < end)
+        pump(5);
+    if (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
+        TerminateThread(thread, 0);  // a thread that never reached the end of its exit
+        WaitForSingleObject(thread, 5000);
+    }
+    CloseHandle(thread);
 }
 
 ExeScr& fatalengine()

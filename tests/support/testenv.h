@@ -73,6 +73,33 @@ std::wstring boxtext(HWND box);
 // engine is left as the thread left it (never destroyed here).
 std::wstring expectfatal(ExeScr& engine, const std::function<void(ExeScr&)>& fn);
 
+// Threads the harness runs a fatal exit on: once the exit has shown its box
+// and closed the host, the thread unwinds back to the harness (through the
+// engine's end-of-fatal seam) instead of dispatching for ever, so that it can
+// end without TerminateThread, which may kill it holding a lock of the
+// platform's and hang whatever runs next.
+struct fatalended {};
+// Marks the calling thread as one the harness unwinds; installs the seam.
+void unwindfatalhere();
+
+// While it lives, hWndp is a hidden owner window of the calling thread (of the
+// owner window's class, so its WM_CLOSE is counted too). The harness runs a
+// script on a thread of its own with its own host window, so that the fatal
+// box and the script window never belong to a window of another thread: under
+// Wine 8 a thread that ends after showing such a box, or with a child of such
+// a window, can leave the X11 driver's lock held, and the next thread that
+// translates a key or makes a child window then waits for ever.
+struct ownhost {
+    HWND hwnd;
+    HWND saved;
+    ownhost();
+    ~ownhost();
+    ownhost(const ownhost&) = delete;
+    ownhost& operator=(const ownhost&) = delete;
+};
+// Waits up to `ms` for `thread` to end; kills it only when it did not.
+void endthread(HANDLE thread, DWORD ms);
+
 // A fresh engine on the heap, for use with expectfatal (leaked on purpose: the
 // fatal exit never hands it back).
 ExeScr& fatalengine();

@@ -1,5 +1,6 @@
 // Test entry: the engine's program folder is a scratch folder with a "log"
-// folder, and the host's main window is a hidden window of the test thread.
+// folder, the host's main window is a hidden window of the test thread, and
+// the power calls are stand-ins.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <cstring>
 
 #include "runtime/quorvelcore.h"
+#include "support/powerstandin.h"
 #include "support/testenv.h"
 
 namespace {
@@ -32,6 +34,8 @@ int main(int argc, char** argv)
         Sleep(static_cast<DWORD>(atoi(argv[2])));
         return 0;
     }
+    // Before anything could reach them: no test may touch the machine's power.
+    qtest::installpowerstandins();
     testing::InitGoogleTest(&argc, argv);
     programdir = qtest::scratchdir();
     hWndp = qtest::ownerwindow();

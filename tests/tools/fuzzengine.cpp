@@ -4,16 +4,22 @@
 //       mutates the corpus scripts and compiles each mutant in this process,
 //       for SECONDS; a fatal error unwinds back here through the engine's
 //       fatal hook. Exit 0: no finding; 1: a finding, saved in OUTDIR.
+//       A fifth of the inputs are regular expressions instead: random
+//       patterns, subjects and templates matched and substituted through the
+//       RegExp object, its limit errors caught by its fatal seam.
 //   fuzzengine check FILE
-//       compiles one script file (UTF-16LE with BOM) the same way and prints
-//       its class; exit 0 when it is no finding, 1 when it is.
+//       compiles one script file (UTF-16LE with BOM) the same way, or runs
+//       one regular-expression input saved by inproc, and prints its class;
+//       exit 0 when it is no finding, 1 when it is.
 //   fuzzengine gen COUNT SEED OUTDIR CORPUSDIR...
 //       writes COUNT mutants as script files (g00000.tst ...) for whole runs,
 //       leaving out any that names a command acting outside the run.
 //
 // A finding is an internal error text, a compile that leaves the offset
 // stacks unbalanced, a crash (the process dies: OUTDIR\current.tst holds the
-// input) or a compile that takes longer than the hang bound.
+// input) or a compile that takes longer than the hang bound; for a regular
+// expression also a result or limit message the engine cannot give, a match
+// or capture outside its subject, a broken result text or a block left held.
 #include <windows.h>
 
 #include <cstdio>
@@ -21,11 +27,14 @@
 #include <cwchar>
 #include <cwctype>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "regexp/regexp.h"
 #include "runtime/exescr.h"
 #include "runtime/registry.h"
+#include "support/rxgen.h"
 
 namespace {
 
@@ -284,6 +293,161 @@ verdict compileonce(const std::wstring& text)
     return v;
 }
 
+// ---- one regular-expression input
+//
+// A "match", then a "subs" that may keep the program, template or subject,
+// then a "match" on what the object kept: on a fresh object, so that a saved
+// input runs again the same way. Saved as a text that no script begins with:
+// a header, then the numbers and the four texts, separated by U+0001.
+
+struct rxinput {
+    uint32_t flags1 = 0, start1 = 0, end1 = 0xFFFFFFFF;
+    uint32_t flags2 = 0, start2 = 0, start3 = 0;
+    std::wstring pattern, subject, templ, subject2;
+};
+
+const wchar_t rxheader[] = L"//regexp input\x01";
+
+std::wstring rxrecord(const rxinput& in)
+{
+    std::wstring t = rxheader;
+    for (uint32_t v : {in.flags1, in.start1, in.end1, in.flags2, in.start2, in.start3})
+        t += std::to_wstring(v) + L" ";
+    for (const std::wstring* f : {&in.pattern, &in.subject, &in.templ, &in.subject2})
+        t += L"\x01" + *f;
+    return t;
+}
+
+bool rxparse(const std::wstring& text, rxinput& in)
+{
+    if (text.compare(0, wcslen(rxheader), rxheader) != 0)
+        return false;
+    std::vector<std::wstring> fields;
+    size_t from = wcslen(rxheader);
+    for (size_t at; (at = text.find(L'\x01', from)) != std::wstring::npos; from = at + 1)
+        fields.push_back(text.substr(from, at - from));
+    fields.push_back(text.substr(from));
+    if (fields.size() != 5)
+        return false;
+    uint32_t* nums[] = {&in.flags1, &in.start1, &in.end1, &in.flags2, &in.start2, &in.start3};
+    const wchar_t* p = fields[0].c_str();
+    for (uint32_t* n : nums) {
+        wchar_t* e = nullptr;
+        *n = static_cast<uint32_t>(wcstoul(p, &e, 10));
+        if (e == p)
+            return false;
+        p = e;
+    }
+    in.pattern = fields[1];
+    in.subject = fields[2];
+    in.templ = fields[3];
+    in.subject2 = fields[4];
+    return true;
+}
+
+rxinput rxrandom(qtest::rxgen& g)
+{
+    rxinput in;
+    in.pattern = g.pattern();
+    in.subject = g.subject();
+    in.templ = g.replacement();
+    in.subject2 = g.chance(50) ? in.subject : g.subject();
+    const auto offset = [&](size_t len) {
+        return g.chance(75) ? 0u : g.chance(10) ? 0xFFFFFFFFu : uint32_t(g.pick(len + 3));
+    };
+    in.flags1 = g.chance(10) ? 1 : 0;
+    in.start1 = offset(in.subject.size());
+    in.end1 = g.chance(80) ? 0xFFFFFFFFu : uint32_t(g.pick(in.subject.size() + 3));
+    in.flags2 = uint32_t(g.pick(32)) & ~8u;
+    in.start2 = offset(in.subject2.size());
+    in.start3 = offset(in.subject2.size());
+    return in;
+}
+
+struct rxrecorder {
+    std::vector<std::wstring> fatals;
+};
+
+void rxrecordfatal(void* ctx, const wchar_t* msg)
+{
+    static_cast<rxrecorder*>(ctx)->fatals.push_back(msg);
+}
+
+// What is wrong with the object after one call, or empty.
+std::wstring rxcheck(const RegExp& rx, int r, rxrecorder& rec)
+{
+    static const std::set<int> results = {1, 0, rxdeep, rxanchor, rxbad1, rxbad2, rxfatal};
+    static const std::set<std::wstring> messages = {
+        L"split table overflow error", L"Too much restore number error.", L"critical rgexp overflow error.",
+        L"combination mismatch of ()  \n", L"invalid capref number error.\n"};
+    if (!results.count(r))
+        return L"internal: result " + std::to_wstring(r);
+    for (const std::wstring& m : rec.fatals)
+        if (!messages.count(m))
+            return L"internal: limit message " + m;
+    if ((r == rxfatal) != !rec.fatals.empty())
+        return L"internal: result " + std::to_wstring(r) + L" with " + std::to_wstring(rec.fatals.size()) +
+               L" limit messages";
+    rec.fatals.clear();
+    const wchar_t* s = rx.subject;
+    const size_t len = s ? wcslen(s) : 0;
+    if (rx.mend) {
+        if (!s || rx.mstart < s || rx.mstart > rx.mend || rx.mend > s + len)
+            return L"internal: match outside its subject";
+        if (rx.ncaps > rxmaxcaptures)
+            return L"internal: too many capture records";
+        for (uint32_t k = 0; k < rx.ncaps; ++k)
+            if (rx.caps[k].text < s || rx.caps[k].text + rx.caps[k].len > s + len)
+                return L"internal: capture outside its subject";
+    } else if (r != 1 && r != rxfatal && rx.ncaps != 0) {
+        return L"internal: capture records after a failed search";
+    }
+    if (wcslen(rx.resulttext()) != rx.resultlength())
+        return L"internal: broken result text";
+    return {};
+}
+
+ExeScr* g_rxengine = nullptr;
+
+verdict rxonce(const rxinput& in)
+{
+    if (!g_rxengine)
+        g_rxengine = new ExeScr();
+    ExeScr& e = *g_rxengine;
+    rxrecorder rec;
+    verdict v{false, L"ok"};
+    try {
+        RegExp* rx = RegExp::make(e);
+        rx->onfatal = rxrecordfatal;
+        rx->fatalctx = &rec;
+        std::wstring what;
+        rx->setsubject(in.subject.c_str());
+        int r = rx->regexmatch(in.flags1, in.pattern.c_str(), in.start1, in.end1);
+        what = rxcheck(*rx, r, rec);
+        if (what.empty()) {
+            r = rx->regexsubs(in.flags2, in.pattern.c_str(), in.templ.c_str(), in.subject2.c_str(), in.start2);
+            what = rxcheck(*rx, r, rec);
+            // A first-only replacement leaves its place inside the result.
+            if (what.empty() && r == 1 && (in.flags2 & 16) && rx->afterpos > rx->resultlength())
+                what = L"internal: the place behind the replacement lies past the result";
+        }
+        if (what.empty()) {
+            r = rx->regexmatch(1, nullptr, in.start3, 0xFFFFFFFF);
+            what = rxcheck(*rx, r, rec);
+        }
+        RegExp::destroy(e, rx);
+        if (!what.empty())
+            v = {true, what};
+        else if (!e.allocs.empty())
+            v = {true, L"internal: " + std::to_wstring(e.allocs.size()) + L" blocks left held"};
+    } catch (const fatalstop& f) {
+        // Only the allocator's own exit gets here; the object is spent.
+        v = {contains(f.msg, L"internal"), L"fatal: " + f.msg};
+    }
+    releaseblocks(e);
+    return v;
+}
+
 // ---- hang bound and crash record
 
 HANDLE g_current = INVALID_HANDLE_VALUE;
@@ -342,7 +506,8 @@ verdict attempt(const std::wstring& text)
     recordcurrent(text);
     InterlockedIncrement(&g_attempt);
     InterlockedExchange(&g_busy, 1);
-    verdict v = compileonce(text);
+    rxinput in;
+    verdict v = rxparse(text, in) ? rxonce(in) : compileonce(text);
     InterlockedExchange(&g_busy, 0);
     return v;
 }
@@ -432,23 +597,32 @@ int work(int argc, wchar_t** argv)
     }
     CloseHandle(CreateThread(nullptr, 0, watchdog, nullptr, 0, nullptr));
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(amount) * 1000;
-    long count = 0, fatal = 0;
+    qtest::rxgen rxg(static_cast<uint32_t>(rng()));
+    long count = 0, fatal = 0, regexps = 0;
+    const auto report = [&] {
+        printf("fuzzengine: %ld inputs compiled, %ld ended in a compile error, %ld of them regular expressions\n",
+               count, fatal, regexps);
+    };
     while (GetTickCount64() < end) {
         for (int k = 0; k < 50; ++k) {
-            const std::wstring t = mutant(rng, corpus);
+            // Every fifth input is a regular expression rather than a script.
+            const bool regexp = k % 5 == 4;
+            const std::wstring t = regexp ? rxrecord(rxrandom(rxg)) : mutant(rng, corpus);
             const verdict v = attempt(t);
             ++count;
+            if (regexp)
+                ++regexps;
             if (v.what != L"ok")
                 ++fatal;
             if (v.finding) {
                 writescript(outdir + L"\\finding.tst", t);
                 fwprintf(stderr, L"fuzzengine: finding after %ld inputs: %ls\n", count, v.what.c_str());
-                printf("fuzzengine: %ld inputs compiled, %ld ended in a compile error\n", count, fatal);
+                report();
                 return 1;
             }
         }
     }
-    printf("fuzzengine: %ld inputs compiled, %ld ended in a compile error\n", count, fatal);
+    report();
     return 0;
 }
 

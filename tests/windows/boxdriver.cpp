@@ -106,6 +106,9 @@ HWND findchild(HWND parent, const wchar_t* cls, int n)
 boxscript::boxscript(const std::wstring& n, const wchar_t* text) : path(scratchdir() + n + L".tst"), name(n)
 {
     writescript(path, text);
+    // A log of an earlier process (Wine reuses process ids, and with them the
+    // scratch folder) must not pass for this run's.
+    DeleteFileW((scratchdir() + L"log\\" + name + L".log").c_str());
     startMyExec(path.c_str());
 }
 

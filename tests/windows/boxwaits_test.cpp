@@ -177,16 +177,23 @@ TEST(BoxWait, TheScriptWindowIsHeardDuringABoxWait)
     ASSERT_TRUE(s.inboxwait(qtest::inchoice));
     HWND info = qtest::findwindow(L"quorvel.infobox");
     ASSERT_NE(info, nullptr);
-    // The InfoBox hands its keys to the script window: ESC stops the run ...
+    // The InfoBox hands its keys to the script window: ESC stops the run,
+    // and its box wait ends with it (within 100 ms, as a stop must).
+    const ULONGLONG sent = GetTickCount64();
     PostMessageW(info, WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_TRUE(qtest::pumpuntil([&] {
-        ExeScr* e = s.engine();
-        return e && e->stopflag == 1;
-    }, 5000));
-    // ... while the box wait goes on until its own event.
-    qtest::pump(100);
-    EXPECT_TRUE(s.alive());
-    PostMessageW(s.engine()->tvboxwnd, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(s.ended());
-    EXPECT_TRUE(s.lines().empty());
+    ASSERT_TRUE(s.ended(2000));
+    EXPECT_LT(GetTickCount64() - sent, 100u);
+    EXPECT_TRUE(s.lines().empty()) << "stopped before its next line";
+    EXPECT_EQ(qtest::findwindow(L"quorvel.treeview"), nullptr) << "the run's end closed the box";
+}
+
+// How soon a stop ends a box wait: mythreadclosure (and ESC, above) within 100 ms.
+TEST(StopLatency, ClosureEndsABoxWaitWithin100ms)
+{
+    boxscript tv(L"latencytv", waitingscript);
+    ASSERT_TRUE(tv.inboxwait(qtest::inchoice));
+    const ULONGLONG started = GetTickCount64();
+    EXPECT_EQ(mythreadclosure(), 1);
+    EXPECT_FALSE(tv.alive());
+    EXPECT_LT(GetTickCount64() - started, 100u);
 }

@@ -1,0 +1,8 @@
+// The Enroll Hotkey Launcher window "quorvel.eh": the 30 hotkey launchers.
+#pragma once
+
+namespace host {
+
+void openenrollhk();
+
+}  // namespace host

@@ -1,0 +1,11 @@
+// The resident scripts: the Enroll Resident Script window "quorvel.res" and
+// their start with a first instance.
+#pragma once
+
+namespace host {
+
+void openenrollres();
+// Starts every present and active resident script, one after another.
+void startresidents();
+
+}  // namespace host

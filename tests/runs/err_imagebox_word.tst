@@ -1,0 +1,5 @@
+// Sub-command words are compared exactly.
+main
+{
+    x = imagebox(Width, 0)
+}

@@ -1,0 +1,6 @@
+// A box name alone has no word to run.
+main
+{
+    "before"
+    viewbox(vb)
+}
