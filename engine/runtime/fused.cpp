@@ -145,6 +145,74 @@ NUMRULES_INLINE bool compounded(ExeScr& e, const codecell* at)
     return true;
 }
 
+// The rounds of a fused counting loop while all it reads is an integer
+// ("for (...; i++) sum += i"): the work of fcompoundstep_exec's rounds, with
+// the variables' places and the operand words read once. True when the loop
+// has left its cell (ip set: the exit, or the cell itself on a stop); false
+// when the general code must run the next round (ip at self + 1, nothing of
+// that round done yet: every check comes before the first write).
+template <int RK, int OP, int CRK, int JT>
+NUMRULES_INLINE bool introunds(ExeScr& e, const codecell* self)
+{
+    constexpr bool compares = OP == bopeq || OP == bopne || OP == boplt || OP == bopgt || OP == bople || OP == bopge;
+    if constexpr (RK == ExeScr::rightnum || CRK == ExeScr::rightnum || !compares) {
+        return false;
+    } else {
+        // self[1]: R's operand, [2] compoundassign_exec, [3] its packed word,
+        // [4] incdec_exec, [5] its packed word, [6] jump_exec, [7] the head.
+        const codecell* const at = self + 1;
+        const packed w(at[2].i), st(at[4].i);
+        if (!w.noresult || !st.noresult || (w.sub != tokpluseq && w.sub != tokminuseq) || !room(e, 2))
+            return false;
+        const codecell* const head = e.code + e.unitbase + at[6].i;
+        codecell* const jumpto = e.code + e.unitbase + head[6].i;
+        codecell* const fallto = const_cast<codecell*>(head) + 7;
+        // Whether the test's outcome that stays in the loop is the jump.
+        const bool stayjump = jumpto == self;
+        if (!stayjump && fallto != self)
+            return false;
+        varrec* const tv = e.varat(w.index);
+        varrec* const sv = e.varat(st.index);
+        const varrec* const lv = e.varat(static_cast<int32_t>(head[1].i));
+        const varrec* const rv = RK == ExeScr::rightvar ? e.varat(static_cast<int32_t>(at[0].i)) : nullptr;
+        const varrec* const cv = CRK == ExeScr::rightvar ? e.varat(static_cast<int32_t>(head[3].i)) : nullptr;
+        if (tv->state != varnum || sv->state != varnum || lv->state != varnum || (rv && rv->state != varnum) ||
+            (cv && cv->state != varnum))
+            return false;
+        const bool minus = w.sub == tokminuseq;
+        const int64_t step = st.sub < 2 ? 1 : -1;
+        for (;;) {
+            if (!tv->isint || !sv->isint || !lv->isint || (rv && !rv->isint) || (cv && !cv->isint))
+                return false;
+            const int64_t a = tv->i;
+            const int64_t r = rv ? rv->i : at[0].i;
+            const int64_t s = minus ? wrapsub(a, r) : wrapadd(a, r);
+            if (minus ? ((a ^ r) & (a ^ s)) < 0 : ((a ^ s) & (r ^ s)) < 0)
+                return false;  // becomes a double: the general round does that
+            tv->i = s;
+            sv->i = wrapadd(sv->i, step);
+            const datdcell l = mkint(lv->i), c = mkint(cv ? cv->i : head[3].i);
+            const bool t = binval<OP>(e, l, c).i != 0;
+            if ((t == (JT != 0)) != stayjump) {
+                e.ip = t == (JT != 0) ? jumpto : fallto;
+                return true;
+            }
+            // What againself does between two rounds.
+            if (e.stopflag == 1) {
+                e.ip = const_cast<codecell*>(self);
+                return true;
+            }
+            if (--e.pollcountdown == 0) {
+                e.pollcountdown = ExeScr::pollinterval;
+                e.ip = const_cast<codecell*>(self);
+                e.pollmessages();
+                e.ip = const_cast<codecell*>(self) + 1;
+                return false;  // what the messages did is read again
+            }
+        }
+    }
+}
+
 }  // namespace
 
 // ---- numbers
@@ -252,6 +320,8 @@ void ExeScr::fcompoundstep_exec()
     // [3] incdec_exec, [4] its packed word, [5] jump_exec, [6] the loop head.
     const codecell* const self = ip - 1;
     do {
+        if (introunds<RK, OP, CRK, JT>(*this, self))
+            return;
         codecell* const at = ip;
         if (!compounded<RK>(*this, at)) {
             pushright<RK>(*this);

@@ -98,6 +98,36 @@ TEST(FusedLoops, OverflowBecomesADouble)
     expectboth(L"m = LLONG_MIN\nd = m - 1\nd + 0\ne = m * 2\ne + 0\n", L"\t-9.223372e+018\n\t-1.8446744e+019\n");
 }
 
+// Loops whose body is one compound assignment run their all-integer rounds
+// in a tight loop inside the cell; every way out of it must leave what the
+// cells leave.
+TEST(FusedLoops, IntegerRoundsLeaveWhatTheCellsLeave)
+{
+    // Past the message poll's interval; counting down to a variable bound.
+    expectboth(L"s = 0\nfor (i = 0; i < 200000; i++)\n    s += i\ns + 0\ni + 0\n"
+               L"lim = 3\nt = 100\nfor (k = 10; k > lim; k--)\n    t -= k\nt + 0\nk + 0\n",
+               L"\t19999900000\n\t200000\n\t51\n\t3\n");
+    // The sum overflows in the middle of the loop and goes on as a double.
+    expectboth(L"s = LLONG_MAX - 5\nfor (i = 1; i <= 4; i++)\n    s += i\ns + 0\ni + 0\n"
+               L"u = LLONG_MIN + 2\nfor (i = 1; i <= 3; i++)\n    u -= i\nu + 0\n",
+               L"\t9.223372e+018\n\t5\n\t-9.223372e+018\n");
+    // One variable in several places: target and step, target and right operand.
+    expectboth(L"for (i = 0; i < 100; i++)\n    i += 2\ni + 0\nn = 1\nfor (j = 0; j < 10; j++)\n    n += n\nn + 0\n",
+               L"\t102\n\t1024\n");
+    // A bound that is a double, or becomes one inside the loop.
+    expectboth(L"lim = 2.5\nc = 0\nfor (i = 0; i < lim; i++)\n    c += 1\nc + 0\n"
+               L"m = LLONG_MAX - 1\nr = 0\nfor (i = 0; i < 5; i++)\n    m += 1\nm + 0\n",
+               L"\t3\n\t9.223372e+018\n");
+    // Unsigned comparisons: -2 and -1 are above 3 (the loop ends at 0), signed not.
+    expectboth(L"signmode(0)\nc = 0\nfor (i = -2; i > 3; i++)\n    c += 1\nc + 0\nsignmode(1)\n"
+               L"d = 0\nfor (i = -2; i > 3; i++)\n    d += 1\nd + 0\n",
+               L"\t2\n\t0\n");
+    // A function's locals.
+    expectboth(L"function f(n)\n{\n    localvar(s)\n    s = 0\n    for (i = 0; i < n; i++)\n        s += i\n    return(s)\n}\n"
+               L"main\n{\n    f(70000) + 0\n}\n",
+               L"\t2449965000\n");
+}
+
 TEST(FusedLoops, StringsReadAsNumbers)
 {
     expectboth(L"s = \"12\"\ni = 0\nwhile (i < s)\n    i++\ni + 0\nx = s + 1\nx + 0\ny = 3\ny += s\ny + 0\n"
