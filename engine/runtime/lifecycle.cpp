@@ -109,7 +109,8 @@ int ExeScr::execscript(const wchar_t* path)
         const long ms = static_cast<long>((clock() - started) * 1000 / CLOCKS_PER_SEC);
         SYSTEMTIME t;
         GetLocalTime(&t);
-        mylogmsg(L"%s   ____________________%d-%02d-%02d %02d:%02d:%02d %d:%d.%d\n", L"Quorvel end", t.wYear,
+        // Milliseconds in three digits: "0:0.25" would read as 250 ms.
+        mylogmsg(L"%s   ____________________%d-%02d-%02d %02d:%02d:%02d %d:%d.%03d\n", L"Quorvel end", t.wYear,
                  t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, static_cast<int>(ms / 60000),
                  static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000));
         logforce = 0;

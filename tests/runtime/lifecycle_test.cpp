@@ -105,6 +105,26 @@ TEST(Run, AScriptWithoutStatementsEndsNormally)
     EXPECT_TRUE(startswith(lines[3], L"Quorvel end")) << lines[3];
 }
 
+// The end banner's elapsed time reads as minutes, seconds and three digits
+// of milliseconds: 25 ms is "0:0.025", never "0:0.25".
+TEST(Run, TheEndBannerGivesMillisecondsInThreeDigits)
+{
+    const std::wstring path = scratchdir() + L"elapsed.tst";
+    qtest::writescript(path, L"main\r\n{\r\n    sleepm(25)\r\n}\r\n");
+    startMyExec(path.c_str());
+    ASSERT_TRUE(waitgone(path));
+    const auto lines = loglines(L"elapsed");
+    ASSERT_FALSE(lines.empty());
+    const std::wstring& end = lines.back();
+    ASSERT_TRUE(startswith(end, L"Quorvel end")) << qtest::narrow(end);
+    const std::wstring field = end.substr(end.rfind(L' ') + 1);
+    int minutes = -1, seconds = -1, ms = -1, used = 0;
+    ASSERT_EQ(swscanf(field.c_str(), L"%d:%d.%d%n", &minutes, &seconds, &ms, &used), 3) << qtest::narrow(field);
+    const size_t dot = field.find(L'.');
+    EXPECT_EQ(field.size() - dot - 1, 3u) << qtest::narrow(field);
+    EXPECT_GE(minutes * 60000 + seconds * 1000 + ms, 20) << qtest::narrow(field);
+}
+
 TEST(Registry, QueriesOnAnEmptyRegistry)
 {
     EXPECT_EQ(queryexeflag(), 0);
