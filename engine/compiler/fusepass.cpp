@@ -292,6 +292,46 @@ struct pass {
         }
         return nullptr;
     }
+
+    // The form of function f's first cells that calls may answer without
+    // running it: only where the pass fused them (no jump lands inside), and
+    // for numeric parameters and no other locals, file pointers or handles.
+    E::calleeform calleeof(const funcrec& f) const
+    {
+        E::calleeform c;
+        const int32_t cs = f.codestart;
+        const int32_t n = f.localnames.count();
+        if (f.functstr || n != static_cast<int32_t>(f.paramcount) || f.fpnames.base || f.dirnames.base)
+            return c;
+        for (int32_t k = 0; k < n; ++k)
+            if (f.localnames.base[k].kind != 1)
+                return c;
+        int32_t len = 0;
+        const execfn s = isop(cs) ? match(cs, len) : nullptr;
+        if (!s || e.code[cs].op != s || opat(cs) != &E::pushvar_exec)
+            return c;
+        const int rk = rightof(opat(cs + 2));
+        const int op = rk < 0 ? -1 : binopof(opat(cs + 4));
+        if (op < 0 || op == bopdiv || op == bopmod)
+            return c;  // these can end the script: the function's cells report it
+        c.p = operand(cs + 1);
+        c.rk = static_cast<uint8_t>(rk);
+        c.op = static_cast<uint8_t>(op);
+        c.right = e.code[cs + 3];
+        c.params = n;
+        if (len == 5 && isop(cs + 5) && !e.code[cs + 5].op) {
+            c.kind = E::calleebin;
+            return c;
+        }
+        const int jt = condjumpof(opat(cs + 5));
+        if (len == 10 && jt >= 0 && opat(cs + 7) == &E::pushvar_exec && isop(cs + 9) && !e.code[cs + 9].op) {
+            c.kind = E::calleeguard;
+            c.jt = static_cast<uint8_t>(jt);
+            c.w = operand(cs + 8);
+            c.past = operand(cs + 6);
+        }
+        return c;
+    }
 };
 
 }  // namespace
@@ -313,4 +353,8 @@ void ExeScr::fusecode(int32_t from)
             ++k;
         }
     }
+    calleeforms.resize(functable.size());
+    for (size_t f = 0; f < functable.size(); ++f)
+        if (functable[f].codestart >= from && functable[f].codestart < end)
+            calleeforms[f] = p.calleeof(functable[f]);
 }

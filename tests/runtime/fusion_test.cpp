@@ -179,6 +179,39 @@ TEST(FusedCalls, ArgumentsResultsAndRecursion)
                L"\t66\n");
 }
 
+// Calls of "return(p op R)" functions, and of a first "if (p cmp R)
+// return(w)" that returns, are answered without running the function: the
+// parameters in their order, globals, literals, doubles and overflow, a
+// guard that does not return, and the depth limit, all as the cells give.
+TEST(FusedCalls, SimpleFunctionsAnsweredWithoutRunningThem)
+{
+    expectboth(L"function sub(a, b)\n{\n    return(a - b)\n}\nfunction less(a, b, c)\n{\n    return(c - a)\n}\n"
+               L"function addg(a)\n{\n    return(a + g)\n}\nfunction half(a)\n{\n    return(a * 0.5)\n}\n"
+               L"function inc(a)\n{\n    return(a + 1)\n}\nmain\n{\n    g = 100\n    x = 10\n    y = 3\n    z = 1\n"
+               L"    r = sub(x, y)\n    r + 0\n    r = sub(y, x)\n    r + 0\n    r = less(x, y, z)\n    r + 0\n"
+               L"    r = addg(x)\n    r + 0\n    r = half(y)\n    r + 0\n    m = LLONG_MAX\n    r = inc(m)\n    r + 0\n"
+               L"    r = sub(x - 1, 4)\n    r + 0\n    t = 0\n    t += inc(x - 2)\n    t + 0\n}\n",
+               L"\t7\n\t-7\n\t-9\n\t110\n\t1.5\n\t9.223372e+018\n\t5\n\t9\n");
+    // The guard returns at once, or lets the function run on from past it;
+    // it may return another parameter.
+    expectboth(L"function g(n)\n{\n    if (n < 2)\n        return(n)\n    return(n * 10)\n}\n"
+               L"function h(a, b)\n{\n    if (a == 0)\n        return(b)\n    return(a - b)\n}\nmain\n{\n    a = 1\n    b = 5\n"
+               L"    r = g(a)\n    r + 0\n    r = g(b)\n    r + 0\n    r = g(b - 4)\n    r + 0\n    r = g(b + 1)\n    r + 0\n"
+               L"    z = 0\n    r = h(z, b)\n    r + 0\n    r = h(b, a)\n    r + 0\n}\n",
+               L"\t1\n\t50\n\t1\n\t60\n\t5\n\t4\n");
+    // At the depth limit the call fails as the function's own would.
+    const std::wstring deep =
+        L"function leaf(a)\n{\n    return(a + 1)\n}\nfunction deep(n)\n{\n    if (n > 0)\n        return(deep(n - 1))\n"
+        L"    return(leaf(n))\n}\nmain\n{\n    deep(DEPTH) + 0\n}\n";
+    auto depth = [&](const wchar_t* n) {
+        std::wstring t = deep;
+        t.replace(t.find(L"DEPTH"), 5, n);
+        return t;
+    };
+    expectboth(depth(L"1998"), L"\t1\n");
+    expecterror(depth(L"1999"), L"Function calls nested too deeply.:2000: at line 9");
+}
+
 TEST(FusedCalls, ErrorsKeepTheirMessagesAndLines)
 {
     expecterror(L"function f(a, b)\n{\n    return(a + b)\n}\nmain\n{\n    x = 1\n    y = f(x, q)\n}\n",
