@@ -125,7 +125,11 @@ bool hostrun::start(const std::wstring& args)
     std::wstring cmd = L"\"" + dir_ + L"quorvel.exe\" " + args;
     STARTUPINFOW si = {};
     si.cb = sizeof si;
-    return CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(), &si, &pi_) != 0;
+    if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(), &si, &pi_))
+        return true;
+    // Seen once under Wine right after another host ended: say why.
+    std::fprintf(stderr, "hostrun: CreateProcessW failed, error %lu\n", GetLastError());
+    return false;
 }
 
 HWND hostrun::mainwindow(DWORD ms)
