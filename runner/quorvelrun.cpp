@@ -150,21 +150,6 @@ void pump(DWORD ms)
     }
 }
 
-// Dispatches what waits, then waits at most `ms` for more and dispatches it.
-void waitmessages(DWORD ms)
-{
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
 // Reports a crash on any thread and ends with its own status, so that no crash
 // passes for a normal end.
 LONG WINAPI crashed(EXCEPTION_POINTERS* info)
@@ -252,7 +237,7 @@ int wmain()
         // A millisecond at a time, so that the end of a run is seen when it
         // comes (the timings of tools/bench rest on it); the box search, a
         // walk over every window, only every 20 ms.
-        waitmessages(1);
+        pump(1);
         const ULONGLONG now = GetTickCount64();
         HWND box = nullptr;
         if (now - boxlook >= 20) {

@@ -329,13 +329,8 @@ void ExeScr::clipboardmon_exec()
     clipwaiting = 1;
     // Keys end the wait: buffered as virtual-key codes, which the script
     // window hands on to the monitor.
-    if (keymode == 0) {
-        keycount = 0;
-        keyread = 0;
-        keywrite = 0;
+    if (keyqueueon())
         keydown = 1;
-        keymode = 1;
-    }
     HANDLE event = createwaitevent();
     {
         // Published under the lock with which the stop routines set it.

@@ -11,6 +11,7 @@
 #include "compiler/textscan.h"
 #include "runtime/cmdargs.h"
 #include "runtime/exescr.h"
+#include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
 #include "runtime/registry.h"
 
@@ -40,23 +41,6 @@ DWORD msgwait(HANDLE h, DWORD timeout)
 constexpr DWORD resumeignored = 722;  // ERROR_TIMER_RESUME_IGNORED
 
 constexpr int64_t ticks = 10000000;   // 100-ns units in a second
-
-// A kernel handle closed at the end of its scope.
-class ownedhandle {
-public:
-    explicit ownedhandle(HANDLE h) : h(h) {}
-    ~ownedhandle()
-    {
-        if (h)
-            CloseHandle(h);
-    }
-    ownedhandle(const ownedhandle&) = delete;
-    ownedhandle& operator=(const ownedhandle&) = delete;
-    HANDLE get() const { return h; }
-
-private:
-    HANDLE h;
-};
 
 struct tm localof(__time64_t t)
 {
@@ -133,7 +117,6 @@ void ExeScr::waittime_exec()
         today.tm_sec = second;
         deadline = _mktime64(&today);
     }
-    waitdeadline = deadline;
     const bool input = (flags & 2) != 0;
     waitinput = input ? 1 : 0;
     if (input && keyqueueon())
@@ -158,7 +141,7 @@ void ExeScr::waittime_exec()
         waitresult = 7;
         apppending = 0;
     } else {
-        ownedhandle ev(createwaitevent());
+        owners::handle ev(createwaitevent());
         if (!ev.get())
             myerrexit(L"%s:%s", L"CreateEvent failed.", lasterrortext(GetLastError()).c_str());
         waitresult = 100;
@@ -185,7 +168,6 @@ void ExeScr::waittime_exec()
         setwaitevent(nullptr);
     }
     waitinput = 0;
-    waitdeadline = 0;
     pushint(stopflag == 1 ? 0 : waitresult);
 }
 
@@ -289,7 +271,7 @@ void ExeScr::wakes3s4_exec()
         return;
     }
 
-    ownedhandle timer(CreateWaitableTimerW(nullptr, FALSE, nullptr));
+    owners::handle timer(CreateWaitableTimerW(nullptr, FALSE, nullptr));
     if (!timer.get())
         myerrexit(L"CreateWaitableTimer failed (%d)", static_cast<int>(GetLastError()));
     SetLastError(0);

@@ -15,8 +15,6 @@ void enginefatal(void* ctx, const wchar_t* msg)
     static_cast<ExeScr*>(ctx)->myerrexit(L"%s", msg);
 }
 
-constexpr int32_t regexpobjid = 1400;
-
 }  // namespace
 
 RegExp::RegExp(ExeScr& engine) : eng(engine), onfatal(enginefatal), fatalctx(&engine) {}

@@ -127,6 +127,9 @@ struct rxheap {
     const T& operator[](uint32_t i) const { return base[i]; }
 };
 
+// Allocation id under which a regular-expression object is tracked.
+constexpr int32_t regexpobjid = 1400;
+
 class RegExp : public scriptobject {
 public:
     explicit RegExp(ExeScr& engine);

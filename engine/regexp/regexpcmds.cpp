@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr int32_t regexpobjid = 1400;
 // String results longer than a datum's inline text.
 constexpr int32_t rxtextid = 1009;
 

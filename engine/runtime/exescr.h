@@ -175,11 +175,7 @@ inline void ExeScr::runcode(uint32_t start)
         (this->*(cell->op))();
         if (stopflag == 1)
             return;
-        // Now and then, hear the script window: ESC must reach a busy loop.
-        if (--pollcountdown == 0) {
-            pollcountdown = pollinterval;
-            pollmessages();
-        }
+        countcell();
     }
 }
 

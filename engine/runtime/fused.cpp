@@ -184,10 +184,9 @@ NUMRULES_INLINE bool introunds(ExeScr& e, const codecell* self)
         for (;;) {
             if (!tv->isint || !sv->isint || !lv->isint || (rv && !rv->isint) || (cv && !cv->isint))
                 return false;
-            const int64_t a = tv->i;
             const int64_t r = rv ? rv->i : at[0].i;
-            const int64_t s = minus ? wrapsub(a, r) : wrapadd(a, r);
-            if (minus ? ((a ^ r) & (a ^ s)) < 0 : ((a ^ s) & (r ^ s)) < 0)
+            int64_t s;
+            if (!(minus ? subfits(tv->i, r, s) : addfits(tv->i, r, s)))
                 return false;  // becomes a double: the general round does that
             tv->i = s;
             sv->i = wrapadd(sv->i, step);
@@ -334,11 +333,7 @@ bool ExeScr::againself(const codecell* self)
 {
     if (ip != self || stopflag == 1)
         return false;
-    // What the code loop does between this cell and its next run of it.
-    if (--pollcountdown == 0) {
-        pollcountdown = pollinterval;
-        pollmessages();
-    }
+    countcell();  // as the code loop does between this cell and its next run
     ip = const_cast<codecell*>(self) + 1;
     return true;
 }
@@ -495,10 +490,7 @@ NUMRULES_INLINE int ExeScr::calledinline(int32_t func, const datdcell* x, int32_
     } else if (!value(c.w, out)) {
         return 0;
     }
-    if (--pollcountdown == 0) {
-        pollcountdown = pollinterval;
-        pollmessages();
-    }
+    countcell();
     return made;
 }
 

@@ -16,14 +16,14 @@ datdcell ExeScr::arith(int op, datdcell l, datdcell r)
         const int64_t a = l.i, b = r.i;
         switch (op) {
         case opadd: {
-            const int64_t s = wrapadd(a, b);
-            if (((a ^ s) & (b ^ s)) < 0)
+            int64_t s;
+            if (!addfits(a, b, s))
                 break;  // overflow: computed as doubles below
             return mkint(s);
         }
         case opsub: {
-            const int64_t s = wrapsub(a, b);
-            if (((a ^ b) & (a ^ s)) < 0)
+            int64_t s;
+            if (!subfits(a, b, s))
                 break;
             return mkint(s);
         }

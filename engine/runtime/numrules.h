@@ -110,6 +110,19 @@ inline int64_t wrapsub(int64_t a, int64_t b)
     return static_cast<int64_t>(static_cast<uint64_t>(a) - static_cast<uint64_t>(b));
 }
 
+// Whether a + b, and a - b, fit in 64 bits; `s` is the wrapped result.
+inline bool addfits(int64_t a, int64_t b, int64_t& s)
+{
+    s = wrapadd(a, b);
+    return ((a ^ s) & (b ^ s)) >= 0;
+}
+
+inline bool subfits(int64_t a, int64_t b, int64_t& s)
+{
+    s = wrapsub(a, b);
+    return ((a ^ b) & (a ^ s)) >= 0;
+}
+
 inline int64_t shiftright(int64_t v, int64_t count, uint32_t signmode)
 {
     const int n = static_cast<int>(count & 63);
@@ -163,18 +176,14 @@ template <int OP>
 NUMRULES_INLINE datdcell binval(ExeScr& e, const datdcell& l, const datdcell& r)
 {
     if constexpr (OP == bopadd) {
-        if (l.isint && r.isint) {
-            const int64_t s = wrapadd(l.i, r.i);
-            if (((l.i ^ s) & (r.i ^ s)) >= 0)
-                return mkint(s);
-        }
+        int64_t s;
+        if (l.isint && r.isint && addfits(l.i, r.i, s))
+            return mkint(s);
         return e.arith(opadd, l, r);
     } else if constexpr (OP == bopsub) {
-        if (l.isint && r.isint) {
-            const int64_t s = wrapsub(l.i, r.i);
-            if (((l.i ^ r.i) & (l.i ^ s)) >= 0)
-                return mkint(s);
-        }
+        int64_t s;
+        if (l.isint && r.isint && subfits(l.i, r.i, s))
+            return mkint(s);
         return e.arith(opsub, l, r);
     } else if constexpr (OP == bopmul) {
         return e.arith(opmul, l, r);

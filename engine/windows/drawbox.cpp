@@ -8,14 +8,6 @@
 
 namespace {
 
-// Lists start with room for 16 and double.
-template <class T>
-void makeroom(std::vector<T>& list)
-{
-    if (list.size() == list.capacity())
-        list.reserve(list.empty() ? 16 : list.size() * 2);
-}
-
 constexpr WPARAM drawstylemsg = 11;
 
 template <class T>
@@ -30,7 +22,6 @@ void releaseinto(T*& p)
 
 int32_t drawbox_additem(DrawBox& box)
 {
-    makeroom(box.items);
     box.items.emplace_back();
     return static_cast<int32_t>(box.items.size()) - 1;
 }
@@ -38,7 +29,6 @@ int32_t drawbox_additem(DrawBox& box)
 int32_t drawbox_addsegment(DrawBox& box, int32_t item)
 {
     std::vector<pathsegment>& segs = box.items[static_cast<size_t>(item)].segments;
-    makeroom(segs);
     segs.emplace_back();
     return static_cast<int32_t>(segs.size()) - 1;
 }

@@ -56,7 +56,6 @@ class pairstore {
 public:
     void add(int32_t line1, int32_t column1, int32_t line2, int32_t column2);
     const pairrec* at(int32_t line, int32_t column) const;
-    bool empty() const { return pairs.empty(); }
     size_t size() const { return pairs.size(); }
 
 private:

@@ -139,12 +139,6 @@ bool viewbox::vb_cell(int32_t line, int32_t column, RECT& cell)
     return true;
 }
 
-int32_t viewbox::vb_columnx(int32_t line, int32_t column)
-{
-    RECT cell;
-    return vb_cell(line, column, cell) ? cell.left : -1;
-}
-
 // ---- painting
 
 void viewbox::vb_paintline(HDC dc, vbmarks::markstate& st, size_t firstrow, size_t nrows, vbgdi::brushes& brushes,

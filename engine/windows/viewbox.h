@@ -111,7 +111,6 @@ public:
     // Left and right edge of (line, column) on screen and its row; false when
     // it is not displayed or lies at or past the view's width.
     bool vb_cell(int32_t line, int32_t column, RECT& cell);
-    int32_t vb_columnx(int32_t line, int32_t column);
     // The top line that shows the end of the text at the bottom.
     int32_t vb_lasttop();
     void vb_scrollto(int32_t top);

@@ -271,11 +271,6 @@ bool pixelbecomes(HWND w, int x, int y, uint32_t rgb, int tol)
 
 std::wstring handletext(HWND w) { return std::to_wstring(reinterpret_cast<intptr_t>(w)); }
 
-bool waitfile(const std::wstring& path, DWORD ms)
-{
-    return pumpuntil([&] { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }, ms);
-}
-
 void touchfile(const std::wstring& path)
 {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -23,10 +23,6 @@ struct pixmap {
     void fill(int x0, int y0, int x1, int y1, uint32_t rgb);
 };
 
-// 0x00RRGGBB of a COLORREF (0x00BBGGRR) and back.
-constexpr uint32_t rgbof(COLORREF c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
-constexpr COLORREF colorrefof(uint32_t rgb) { return rgbof(rgb); }
-
 // Whether two colours differ by at most `tol` in every channel.
 bool closeto(uint32_t a, uint32_t b, int tol);
 
@@ -69,8 +65,6 @@ std::wstring scriptpath(const std::wstring& path);
 // The handle as a script's integer literal.
 std::wstring handletext(HWND w);
 
-// Pumps until the file exists (the script's signal that it has done its part).
-bool waitfile(const std::wstring& path, DWORD ms = 15000);
 // Creates an empty file (the test's signal that the script may go on).
 void touchfile(const std::wstring& path);
 
