@@ -12,6 +12,14 @@
 
 namespace vbgdi {
 
+// Replaces a solid brush with one of colour c.
+inline void remakebrush(HBRUSH& brush, COLORREF c)
+{
+    if (brush)
+        DeleteObject(brush);
+    brush = CreateSolidBrush(c);
+}
+
 // Layout measures taken on a device context with the box font selected.
 class measure : public vblayout::measure {
 public:

@@ -429,16 +429,12 @@ void viewbox::vb_request(WPARAM code)
         break;
     }
     case vbreqcolor:
-        if (viewbrush)
-            DeleteObject(viewbrush);
-        viewbrush = CreateSolidBrush(backcolour);
+        vbgdi::remakebrush(viewbrush, backcolour);
         fullpending = true;
         InvalidateRect(view, nullptr, TRUE);
         break;
     case vbreqstatus:
-        if (statusbrush)
-            DeleteObject(statusbrush);
-        statusbrush = CreateSolidBrush(statusback);
+        vbgdi::remakebrush(statusbrush, statusback);
         [[fallthrough]];
     case vbreqstatusmsg:
         if (status)

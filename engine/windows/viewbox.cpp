@@ -19,11 +19,7 @@ constexpr int32_t textid16 = 4851, textidutf8 = 4852, textidansi = 4853;
 
 }  // namespace
 
-viewbox::viewbox(ExeScr* owner) : exe(owner)
-{
-    viewbrush = CreateSolidBrush(backcolour);
-    statusbrush = CreateSolidBrush(statusback);
-}
+viewbox::viewbox(ExeScr* owner) : exe(owner) {}
 
 viewbox::~viewbox()
 {
@@ -161,6 +157,10 @@ LRESULT viewbox::vbframe_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         ncwidth = nc.cx;
         ncheight = nc.cy;
         withstatus = statuson != 0;  // "status" after the open makes no bar
+        // The colours a script set before the open reach no request: the
+        // box's brushes are made for them here.
+        vbgdi::remakebrush(viewbrush, backcolour);
+        vbgdi::remakebrush(statusbrush, statusback);
         // The classes keep the stock brush: each box erases with its own.
         registerboxclass(L"quorvel.vbviewc", boxthunk<viewbox, &viewbox::vbview_proc>);
         registerboxclass(L"quorvel.vbstatus", boxthunk<viewbox, &viewbox::vbstatus_proc>);

@@ -474,7 +474,7 @@ void repaint(HWND view, viewbox& b)
 {
     b.painted = 0;
     PostMessageW(view, WM_USER, vbreqrefresh, 0);
-    qtest::pumpuntil([&] { return b.painted == 1; }, 3000);
+    EXPECT_TRUE(qtest::pumpuntil([&] { return b.painted == 1; }, 3000)) << "the refresh request painted nothing";
     qtest::pump(20);
 }
 
@@ -570,6 +570,25 @@ TEST(ViewBox, PagingKeysWheelArrowsAndTheCommandLine)
     ASSERT_TRUE(v.script().ended());
 }
 
+// Colours set before the open reach the row ends and the space below the
+// text, which the box's own brush fills, as well as the text's background.
+TEST(ViewBox, ColoursSetBeforeTheOpenPaintTheWholeView)
+{
+    qtest::writebytes(qtest::scratchdir() + L"vbcolour.txt", "ab\ncd\n");
+    viewrun v(L"vbcolour", L"vbcolour.txt", L"utf8", 1, L"viewbox(vb, color, 0xffffff, 0x00ff00)");
+    ASSERT_NE(v.view, nullptr) << v.script().logtext().c_str();
+    viewbox* b = v.box();
+    ASSERT_NE(b, nullptr);
+    RECT rc;
+    GetClientRect(v.view, &rc);
+    const int lh = b->lineheight;
+    EXPECT_TRUE(qtest::pumpuntil([&] { return pixel(v.view, rc.right - 2, lh / 2) == 0x00FF00u; }))
+        << "a row end";
+    EXPECT_EQ(pixel(v.view, rc.right - 2, rc.bottom - 2), 0x00FF00u) << "below the text";
+    EXPECT_EQ(v.step(), L"caret 0 0 vbret 0");
+    ASSERT_TRUE(v.script().ended());
+}
+
 TEST(ViewBox, ScriptRequestsReachTheView)
 {
     qtest::writebytes(qtest::scratchdir() + L"vbreq.txt", numbered(300));
@@ -650,13 +669,13 @@ TEST(ViewBox, MarksAddedWhileTheViewPaints)
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(v.step(), L"caret 0 0 vbret 0");
     // While the script adds marks and pairs, the view scrolls and paints them.
-    qtest::pumpuntil([&] {
+    EXPECT_TRUE(qtest::pumpuntil([&] {
         for (int k = 0; k < 4; ++k)
             PostMessageW(v.view, WM_VSCROLL, k % 2 ? SB_PAGEUP : SB_PAGEDOWN, 0);
         PostMessageW(v.view, WM_USER, vbreqrefresh, 0);
         std::lock_guard<std::recursive_mutex> guard(b->lock);
         return b->marks.all().size() == 250 && b->pairs.size() == 8000;
-    });
+    }));
     EXPECT_EQ(v.step().rfind(L"caret ", 0), 0u) << "the box thread lived through it";
     ASSERT_TRUE(v.script().ended());
 }
