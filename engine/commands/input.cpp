@@ -153,17 +153,8 @@ void ExeScr::signmode_exec()
 
 // ---- front ends
 
-void ExeScr::twonum_comp(wchar_t* args, execfn op)
-{
-    if (splitargs(args) != 2)
-        comperr(L"the number of argument mismatch.");
-    nextnum(args);
-    nextnum(args);
-    emitcell(op);
-}
-
-void ExeScr::keyin_comp(wchar_t* args) { twonum_comp(args, &ExeScr::keyin_exec); }
-void ExeScr::mousemove_comp(wchar_t* args) { twonum_comp(args, &ExeScr::mousemove_exec); }
+void ExeScr::keyin_comp(wchar_t* args) { fixedargs_comp(args, "nn", &ExeScr::keyin_exec); }
+void ExeScr::mousemove_comp(wchar_t* args) { fixedargs_comp(args, "nn", &ExeScr::mousemove_exec); }
 
 void ExeScr::mousebtn_comp(wchar_t* args)
 {

@@ -313,7 +313,7 @@ void ExeScr::wakes3s4_exec()
 
 // ---- front ends
 
-void ExeScr::registerhotkey_comp(wchar_t* args) { twonum_comp(args, &ExeScr::registerhotkey_exec); }
+void ExeScr::registerhotkey_comp(wchar_t* args) { fixedargs_comp(args, "nn", &ExeScr::registerhotkey_exec); }
 
 void ExeScr::waittime_comp(wchar_t* args)
 {

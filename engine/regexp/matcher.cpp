@@ -182,7 +182,7 @@ int RegExp::regexrun(uint32_t start, uint32_t end)
 int RegExp::search(uint32_t start, uint32_t end)
 {
     sstart = subject ? subject : L"";
-    const size_t len = wcslen(sstart);
+    const size_t len = subject ? subjectlen : 0;
     send = sstart + (end != 0xFFFFFFFF && end < len ? end : len);
     ncaps = 0;
     mend = nullptr;

@@ -130,6 +130,7 @@ void RegExp::setsubject(const wchar_t* text)
     memcpy(subjbuf.base, text, (size_t(len) + 1) * sizeof(wchar_t));
     subjbuf.count = len + 1;
     subject = subjbuf.base;
+    subjectlen = len;
     // The old match pointed into the text just overwritten (or freed).
     mstart = mend = nullptr;
     ncaps = 0;

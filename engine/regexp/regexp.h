@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cwchar>
 
 #include "regexp/classrec.h"
 #include "runtime/scriptobjects.h"
@@ -206,6 +207,7 @@ public:
     void usesubject(const wchar_t* text)
     {
         subject = text;
+        subjectlen = static_cast<uint32_t>(wcslen(text));
         mstart = mend = nullptr;
         ncaps = 0;
     }
@@ -216,6 +218,7 @@ public:
     void* fatalctx;
 
     const wchar_t* subject = nullptr;
+    uint32_t subjectlen = 0;  // measured once: a replacement searches it once per match
     const wchar_t* mstart = nullptr;  // match start
     const wchar_t* mend = nullptr;    // match end; null until a match succeeds
     rxcapture caps[rxmaxcaptures + 1];

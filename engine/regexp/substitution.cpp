@@ -69,7 +69,7 @@ int RegExp::expandtemplate()
 int RegExp::regexreplace(uint32_t start, bool all)
 {
     const wchar_t* s = subject ? subject : L"";
-    const uint32_t len = uint32_t(wcslen(s));
+    const uint32_t len = subject ? subjectlen : 0;
     uint32_t p = start;
     bool replaced = false;
     for (;;) {
