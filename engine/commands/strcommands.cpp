@@ -114,7 +114,7 @@ void ExeScr::trim_exec()
     varrec* v = varat(index);
     if (v->state != varstr)
         myerrexit(L"%s", L"invalid variable reference.");
-    wchar_t* text = v->heap ? v->heap : v->inl;
+    wchar_t* text = vartext(v);
     size_t n = wcslen(text);
     while (n > 0 && (text[n - 1] == L'\n' || text[n - 1] == L'\r'))
         text[--n] = 0;

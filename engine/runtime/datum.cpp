@@ -163,7 +163,7 @@ static void pushvar(ExeScr& e, int32_t index, bool copylocal)
         e.undefvar(index);
     if (v->state == varstr) {
         if (copylocal && index < 0) {
-            const wchar_t* t = ExeScr::vartext(v);
+            const wchar_t* t = e.vartext(v);
             e.pushstrtext(t, wcslen(t), 217);
             return;
         }

@@ -108,7 +108,7 @@ void ExeScr::strassignx_exec()
 
 void ExeScr::appendvartext(varrec* v, const wchar_t* add, size_t n)
 {
-    wchar_t* text = v->heap ? v->heap : v->inl;
+    wchar_t* text = vartext(v);
     const bool known = v == appvar && v->heap && v->heap == appheap && text[applen] == 0;
     const size_t len = known ? applen : wcslen(text);
     const size_t total = len + n;
@@ -334,7 +334,7 @@ void ExeScr::setc_exec()
     varrec* v = varat(index);
     if (v->state != varstr)
         myerrexit(L"%s:%s", L"not string type.", v->name);
-    wchar_t* text = v->heap ? v->heap : v->inl;
+    wchar_t* text = vartext(v);
     // The position must name a character: the terminator is not one.
     if (p < 0 || static_cast<size_t>(p) >= wcslen(text))
         myerrexit(L"%s:%d", L"number of position is invalid", p);

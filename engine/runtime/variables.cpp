@@ -24,51 +24,74 @@ void copyname(wchar_t* dst, const wchar_t* src, size_t max)
 
 }  // namespace
 
-void ExeScr::growglobals()
+// Grows table `t` to `newcap` entries in reserved address space: into the
+// reservation while it has room, else into a new one far larger than needed,
+// the old block copied over once and given back.
+template <class T>
+static void growreserved(ExeScr& e, tbuf<T>& t, uint64_t& reserved, int32_t newcap)
 {
-    const int32_t used = globals.count();
-    const int32_t newcap = globals.cap == 0 ? 64 : globals.cap * 2;
-    const uint64_t bytes = sizeof(varrec) * static_cast<uint64_t>(newcap);
-    if (bytes <= globalsheaped) {
-        // A table of ordinary size: blocks of the runtime heap, copied as
-        // every engine buffer grows.
-        growbuf(globals, 64, 210);
-        initslots(globals.top, globals.base + globals.cap);
-        return;
-    }
-    varrec* block = globals.base;
-    if (bytes > globalsreserved) {
-        // A new reservation, far larger than needed now; the old block is
-        // copied over once and given back.
-        uint64_t reserve = std::max<uint64_t>(globalsreservefirst, 2 * globalsreserved);
+    const uint64_t bytes = sizeof(T) * static_cast<uint64_t>(newcap);
+    const int32_t used = t.count();
+    T* block = t.base;
+    if (bytes > reserved) {
+        uint64_t reserve = std::max<uint64_t>(sizeof(T) * ExeScr::globalsreservefirst, 2 * reserved);
         while (reserve < bytes)
             reserve *= 2;
-        block = static_cast<varrec*>(VirtualAlloc(nullptr, reserve, MEM_RESERVE, PAGE_READWRITE));
+        block = static_cast<T*>(VirtualAlloc(nullptr, reserve, MEM_RESERVE, PAGE_READWRITE));
         if (!block || !VirtualAlloc(block, bytes, MEM_COMMIT, PAGE_READWRITE))
-            mymallocfail(bytes, 210);
-        memcpy(static_cast<void*>(block), globals.base, sizeof(varrec) * static_cast<size_t>(globals.cap));
-        if (globalsreserved) {
-            memunreg(globals.base, globals.id);
-            VirtualFree(globals.base, 0, MEM_RELEASE);
+            e.mymallocfail(bytes, 210);
+        memcpy(static_cast<void*>(block), t.base, sizeof(T) * static_cast<size_t>(t.cap));
+        if (reserved) {
+            e.memunreg(t.base, t.id);
+            VirtualFree(t.base, 0, MEM_RELEASE);
         } else {
-            myfree(globals.base, globals.id);
+            e.myfree(t.base, t.id);
         }
-        allocs.push_back(memrec{block, bytes, 210});
-        globalsreserved = reserve;
+        e.allocs.push_back(memrec{block, bytes, 210});
+        reserved = reserve;
     } else {
         if (!VirtualAlloc(block, bytes, MEM_COMMIT, PAGE_READWRITE))
-            mymallocfail(bytes, 210);
-        for (memrec& r : allocs)
+            e.mymallocfail(bytes, 210);
+        for (memrec& r : e.allocs)
             if (r.ptr == block)
                 r.size = bytes;
     }
-    globals.base = block;
-    globals.id = 210;
-    globals.cap = newcap;
-    globals.top = block + used;
+    t.base = block;
+    t.id = 210;
+    t.cap = newcap;
+    t.top = block + used;
+}
+
+// Gives back a table that may lie in reserved address space.
+template <class T>
+static void freereserved(ExeScr& e, tbuf<T>& t, uint64_t& reserved)
+{
+    if (reserved) {
+        e.memunreg(t.base, t.id);
+        VirtualFree(t.base, 0, MEM_RELEASE);
+        t = tbuf<T>();
+        reserved = 0;
+    } else {
+        e.freebuf(t);
+    }
+}
+
+void ExeScr::growglobals()
+{
+    const int32_t newcap = globals.cap == 0 ? 64 : globals.cap * 2;
+    if (newcap <= globalsheapedmax) {
+        // A table of ordinary size: blocks of the runtime heap, copied as
+        // every engine buffer grows.
+        growbuf(globals, 64, 210);
+        growbuf(globaltexts, 64, 210);
+        initslots(globals.top, globals.base + globals.cap);
+        return;
+    }
     // The new slots stay untouched pages (the system gives them zeroed) until
     // declvar takes one and prepares it: a table of array elements is mostly
     // its slots, and every page first touched costs.
+    growreserved(*this, globals, globalsreserved, newcap);
+    growreserved(*this, globaltexts, textsreserved, newcap);
 }
 
 int32_t ExeScr::declvar(const wchar_t* name, int32_t mode)
@@ -93,14 +116,8 @@ void ExeScr::freevartable()
     for (varrec* v = globals.base; v && v < globals.top; ++v)
         if (v->heap)
             myfree(v->heap, v->heapid);
-    if (globalsreserved) {
-        memunreg(globals.base, globals.id);
-        VirtualFree(globals.base, 0, MEM_RELEASE);
-        globals = tbuf<varrec>();
-        globalsreserved = 0;
-    } else {
-        freebuf(globals);
-    }
+    freereserved(*this, globals, globalsreserved);
+    freereserved(*this, globaltexts, textsreserved);
     forgetappend();
 }
 
@@ -115,7 +132,7 @@ void ExeScr::settext(varrec* v, const wchar_t* text, size_t len, int32_t id)
         v->heapid = id;
         v->cap = static_cast<int32_t>(len);
     }
-    wchar_t* dst = v->heap ? v->heap : v->inl;
+    wchar_t* dst = vartext(v);
     wmemmove(dst, text, len);
     dst[len] = 0;
 }
@@ -124,6 +141,7 @@ void ExeScr::pushlocal(double d, int64_t i, const wchar_t* text, uint32_t kind)
 {
     if (stackdd.full()) {
         growbuf(stackdd, 32, 310);
+        growbuf(stacktexts, 32, 310);
         initslots(stackdd.top, stackdd.base + stackdd.cap);
     }
     varrec* v = stackdd.top;
@@ -147,6 +165,7 @@ void ExeScr::clearlocals()
 {
     poplocals(stackdd.count());
     freebuf(stackdd);
+    freebuf(stacktexts);
 }
 
 int32_t ExeScr::arrayfind(const wchar_t* name)

@@ -14,18 +14,26 @@ constexpr int varnamemax = 20;    // globals are significant to 20 characters
 constexpr int arraynamemax = 21;  // arrays and local names to 21
 constexpr int32_t varinline = 128;
 
-// One variable. Its text is `heap` when not null, else `inl`. Unused slots of
-// the global table and of stackdd always have cap 128 and no heap text.
+// One variable. Its text is `heap` when not null, else its inline text, which
+// lives in a table beside the record's own (ExeScr::inlof): most records are
+// numbers (every array element is a global), and a record that carried its
+// 258 bytes of inline text would make a table of them four times as large,
+// every page of it touched. Unused slots of the global table and of stackdd
+// always have cap 128 and no heap text.
 struct varrec {
     wchar_t name[22];
     uint16_t state;  // varundef, varnum, varstr
     double d;
     int64_t i;
     uint32_t isint;  // 1: `i` holds the number, 0: `d` does
-    wchar_t inl[varinline + 1];
     int32_t cap;     // 128 inline, else the heap text's length
     wchar_t* heap;
     int32_t heapid;
+};
+
+// The inline text of the record of the same index.
+struct inltext {
+    wchar_t t[varinline + 1];
 };
 
 // One level of an array: element slots (leaf) or index nodes.

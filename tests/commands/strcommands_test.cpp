@@ -179,7 +179,7 @@ TEST(StrLower, OnlyAsciiCapitalsChange)
     pushref(e, v);
     e.tolowerstr_exec();
     EXPECT_EQ(popstr(e), L"mixed");
-    EXPECT_STREQ(e.varat(v)->inl, L"MiXeD");
+    EXPECT_STREQ(e.inlof(e.varat(v)), L"MiXeD");
     qtest::releaseall(e);
 }
 
@@ -190,7 +190,7 @@ TEST(StrTrim, RemovesLineEndsOnly)
         const int32_t v = strvar(e, L"t", text);
         e.pushint(v);
         e.trim_exec();
-        return std::wstring(e.varat(v)->heap ? e.varat(v)->heap : e.varat(v)->inl);
+        return std::wstring(e.vartext(e.varat(v)));
     };
     EXPECT_EQ(trimmed(L"line\r\n\r"), L"line");
     EXPECT_EQ(trimmed(L"\n\n"), L"");
@@ -204,7 +204,7 @@ TEST(StrTrim, RemovesLineEndsOnly)
     e.pushlocal(0, 0, L"loc\n", varstr);
     e.pushint(-1);
     e.trim_exec();
-    EXPECT_STREQ(e.stackdd.top[-1].inl, L"loc");
+    EXPECT_STREQ(e.inlof(e.stackdd.top - 1), L"loc");
     e.clearlocals();
     qtest::releaseall(e);
 
@@ -278,7 +278,7 @@ TEST(StrTok, AVariableKeepsItsWholeText)
     pushref(e, v);
     e.strtok_exec();
     EXPECT_EQ(popint(e), 3);
-    EXPECT_STREQ(e.varat(v)->inl, L"a b c");
+    EXPECT_STREQ(e.inlof(e.varat(v)), L"a b c");
     // The variable as the delimiter set.
     const int32_t d = strvar(e, L"delims", L"/");
     pushref(e, d);

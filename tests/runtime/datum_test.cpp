@@ -159,7 +159,7 @@ TEST(DatumStacks, DropReleasesOnlyTheDatumsOwnBuffer)
     ExeScr e;
     int32_t g = e.declvar(L"g", 0);
     e.varat(g)->state = varstr;
-    wcscpy(e.varat(g)->inl, L"global");
+    wcscpy(e.inlof(e.varat(g)), L"global");
     const std::wstring longtext(100, L'q');
     e.pushstrtext(longtext.c_str(), longtext.size(), 217);
     const size_t withheap = e.allocs.size();
@@ -223,10 +223,10 @@ TEST(VarToString, StringsAreReferencesExceptLocalsCopiedByVar2str)
     int32_t g = e.declvar(L"s", 0);
     varrec* gv = e.varat(g);
     gv->state = varstr;
-    wcscpy(gv->inl, L"before");
+    wcscpy(e.inlof(gv), L"before");
     e.pushint(g);
     e.pushvarstr_exec();
-    wcscpy(e.varat(g)->inl, L"after");
+    wcscpy(e.inlof(e.varat(g)), L"after");
     EXPECT_EQ(popstr(e), L"after") << "a reference follows the variable until consumed";
 
     const std::wstring text65(65, L'L');
@@ -290,14 +290,14 @@ TEST(CallArguments, LocalStringSurvivesTheStackGrowing)
     ref->varindex = -32;  // the first record, read before the stack moves
     e.callargstr_exec();
     EXPECT_EQ(e.stackdd.cap, 64);
-    EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(-1))), text);
+    EXPECT_EQ(std::wstring(e.vartext(e.varat(-1))), text);
     EXPECT_TRUE(e.dats.empty());
 
     const std::wstring owned(150, L'o');
     e.pushstrtext(owned.c_str(), owned.size(), 217);
     const size_t before = e.allocs.size();
     e.callargstr_exec();
-    EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(-1))), owned);
+    EXPECT_EQ(std::wstring(e.vartext(e.varat(-1))), owned);
     EXPECT_EQ(e.allocs.size(), before) << "the datum's buffer went back, the local took one (id 311)";
     cleanup(e);
 }

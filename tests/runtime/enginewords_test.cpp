@@ -117,7 +117,7 @@ TEST(Hexadecimal, ToAndFromText)
         runop(e, &ExeScr::ctrlhv_exec, 1);
         EXPECT_EQ(popint(e), 1);
         EXPECT_EQ(e.varat(s)->state, varstr);
-        return std::wstring(ExeScr::vartext(e.varat(s)));
+        return std::wstring(e.vartext(e.varat(s)));
     };
     EXPECT_EQ(tostr(255), L"ff");
     EXPECT_EQ(tostr(0), L"0");

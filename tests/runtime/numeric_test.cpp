@@ -301,7 +301,7 @@ TEST(Assignment, StoresPushesAndTheNoResultFlag)
     EXPECT_TRUE(e.datd.empty());
     expectvar(e, a, D(0.25), "a");
     expectvar(e, b, I(8), "b");
-    EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(b))), L"text") << "the old text stays unused";
+    EXPECT_EQ(std::wstring(e.vartext(e.varat(b))), L"text") << "the old text stays unused";
     expectvar(e, -1, I(7), "local");
     e.clearlocals();
     e.freedatd();

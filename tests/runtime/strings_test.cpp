@@ -94,7 +94,7 @@ TEST(StringAssign, LongTextMovesToAHeapTextWhichLaterTextsReuse)
     e.pushint(-1);
     e.strassignx_exec();
     EXPECT_EQ(popstr(e), L"local");
-    EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(-1))), L"local");
+    EXPECT_EQ(std::wstring(e.vartext(e.varat(-1))), L"local");
     EXPECT_TRUE(e.datd.empty());
     releaseall(e);
 }
@@ -132,7 +132,7 @@ TEST(StringConcat, ResultsOverSixtyFourCharactersTakeAHeapBuffer)
     EXPECT_EQ(e.allocs.size(), held + 1) << "the 218 result came; the 217 operand stays as the spare";
     EXPECT_EQ(e.allocs.back().id, 218);
     EXPECT_EQ(popstr(e), h70 + L"xyz");
-    EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(g))), L"xyz");
+    EXPECT_EQ(std::wstring(e.vartext(e.varat(g))), L"xyz");
 
     // The next join that fits takes the spare instead of a new block.
     wchar_t* spare = e.sparetext;
@@ -267,7 +267,7 @@ TEST(StringCommands, SetcWritesOnlyCharactersInsideTheText)
     e.pushint(0);
     e.pushint(g);
     e.setc_exec();
-    EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(g))), L"A");
+    EXPECT_EQ(std::wstring(e.vartext(e.varat(g))), L"A");
     EXPECT_TRUE(e.datd.empty());
     releaseall(e);
 
@@ -285,8 +285,8 @@ TEST(StringCommands, SetcWritesOnlyCharactersInsideTheText)
         const int64_t pos = b.pos;
         EXPECT_EQ(expectfatal(f, [=](ExeScr& x) { x.pushint(L'Z'); x.pushint(pos); x.pushint(v); x.setc_exec(); }),
                   b.message);
-        EXPECT_EQ(f.varat(v)->inl[0], L'x');
-        EXPECT_EQ(f.varat(v)->inl[1], 0);
+        EXPECT_EQ(f.inlof(f.varat(v))[0], L'x');
+        EXPECT_EQ(f.inlof(f.varat(v))[1], 0);
     }
     ExeScr& n = fatalengine();
     const int32_t num = n.declvar(L"num", 0);
@@ -377,7 +377,7 @@ TEST(DefUndef, ArgumentsVariablesAndElements)
     runop(e, &ExeScr::undef_exec, 0);
     EXPECT_EQ(popint(e), 1);
     EXPECT_EQ(e.varat(s)->state, varundef);
-    EXPECT_EQ(std::wstring(e.varat(s)->inl), L"keep");
+    EXPECT_EQ(std::wstring(e.inlof(e.varat(s))), L"keep");
     pushtext(e, L"str");
     runop(e, &ExeScr::undef_exec, 0);
     EXPECT_EQ(popint(e), 0);

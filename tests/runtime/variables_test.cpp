@@ -1,6 +1,9 @@
 // Global variables, the local value stack and arrays.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "runtime/exescr.h"
 #include "support/testenv.h"
 
@@ -40,9 +43,12 @@ TEST(Globals, The65thMovesTheTableAndIndexesStayValid)
     EXPECT_EQ(e.varat(10)->i, 99);
     EXPECT_EQ(e.globals.base[127].cap, varinline) << "new slots are prepared";
     EXPECT_EQ(e.globals.base[127].heap, nullptr);
-    ASSERT_EQ(e.allocs.size(), 1u);
+    // The records and their inline texts, both of the new capacity.
+    ASSERT_EQ(e.allocs.size(), 2u);
     EXPECT_EQ(e.allocs[0].id, 210);
     EXPECT_EQ(e.allocs[0].size, 128 * sizeof(varrec));
+    EXPECT_EQ(e.allocs[1].id, 210);
+    EXPECT_EQ(e.allocs[1].size, 128 * sizeof(inltext));
     e.freevartable();
 }
 
@@ -69,8 +75,8 @@ TEST(Locals, TextsUpTo128StayInlineLongerOnesTakeAHeapText)
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->size, 130 * sizeof(wchar_t));
     EXPECT_EQ(e.varat(-1)->cap, 129);
-    EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(-1))), t129);
-    EXPECT_EQ(std::wstring(ExeScr::vartext(e.varat(-2))), t128);
+    EXPECT_EQ(std::wstring(e.vartext(e.varat(-1))), t129);
+    EXPECT_EQ(std::wstring(e.vartext(e.varat(-2))), t128);
     EXPECT_EQ(e.varat(-1)->name[0], 0);
     e.poplocals(1);
     EXPECT_EQ(countid(e, 311), 0u);
@@ -192,8 +198,8 @@ TEST(Globals, ALargeTableGrowsWhereItLiesAndIsRecordedAtItsSize)
     e.declvar(L"first", 0);
     e.varat(0)->state = varnum;
     e.varat(0)->i = 7;
-    // Past 4 MB of records the table moves once into address space of its own.
-    const int32_t big = static_cast<int32_t>(ExeScr::globalsheaped / sizeof(varrec)) * 2;
+    // Past its heaped size the table moves once into address space of its own.
+    const int32_t big = ExeScr::globalsheapedmax * 2;
     while (e.globals.count() < big)
         e.declvar(L"many", 1);
     EXPECT_NE(e.globalsreserved, 0u);
@@ -206,14 +212,56 @@ TEST(Globals, ALargeTableGrowsWhereItLiesAndIsRecordedAtItsSize)
     // A slot is prepared when it is taken.
     EXPECT_EQ(e.globals.top[-1].cap, varinline);
     EXPECT_EQ(e.globals.top[-1].heap, nullptr);
-    ASSERT_EQ(e.allocs.size(), 1u);
+    ASSERT_EQ(e.allocs.size(), 2u);
     EXPECT_EQ(e.allocs[0].ptr, base);
     EXPECT_EQ(e.allocs[0].size, static_cast<uint64_t>(e.globals.cap) * sizeof(varrec));
+    EXPECT_EQ(e.allocs[1].ptr, e.globaltexts.base);
+    EXPECT_EQ(e.allocs[1].size, static_cast<uint64_t>(e.globals.cap) * sizeof(inltext));
     e.freevartable();
     EXPECT_TRUE(e.allocs.empty());
     EXPECT_EQ(e.globalsreserved, 0u);
+    EXPECT_EQ(e.textsreserved, 0u);
     // A table made again after the release starts over, on the heap.
     EXPECT_EQ(e.declvar(L"again", 0), 0);
     EXPECT_EQ(e.globals.cap, 64);
     e.freevartable();
+}
+
+// Inline texts live in tables of their own beside the records: each must
+// follow its record through every growth, from heap block to heap block, into
+// the reservation and within it, and on stackdd.
+TEST(InlineTexts, StayWithTheirRecordsAsTheTablesGrow)
+{
+    ExeScr e;
+    auto text = [](int32_t k) { return L"t" + std::to_wstring(k) + std::wstring(static_cast<size_t>(k % 120), L'x'); };
+    auto keep = [&](int32_t g) {
+        const std::wstring t = text(g);
+        e.varat(g)->state = varstr;
+        e.settext(e.varat(g), t.c_str(), t.size(), 999);
+    };
+    std::vector<int32_t> kept;
+    for (int32_t k = 0; e.globals.count() < 4 * ExeScr::globalsheapedmax; ++k) {
+        const int32_t g = e.declvar(L"g", 1);
+        if (k % 97 == 0) {
+            keep(g);
+            kept.push_back(g);
+        }
+    }
+    EXPECT_NE(e.textsreserved, 0u);
+    for (int32_t g : kept)
+        EXPECT_EQ(std::wstring(e.vartext(e.varat(g))), text(g)) << g;
+    EXPECT_EQ(e.varat(kept[1])->heap, nullptr) << "texts of up to 128 characters stay inline";
+    EXPECT_EQ(countid(e, 999), 0u);
+    e.freevartable();
+    EXPECT_TRUE(e.allocs.empty());
+
+    for (int32_t k = 0; k < 100; ++k) {
+        const std::wstring t = text(k);
+        e.pushlocal(0, 0, t.c_str(), varstr);
+    }
+    EXPECT_GE(e.stackdd.cap, 100);
+    for (int32_t k = 0; k < 100; ++k)
+        EXPECT_EQ(std::wstring(e.vartext(e.varat(k - 100))), text(k)) << k;
+    e.clearlocals();
+    EXPECT_TRUE(e.allocs.empty());
 }

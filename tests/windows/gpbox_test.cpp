@@ -186,8 +186,8 @@ TEST(GroupBox, PastedFileNamesFillTheRowAndItsArray)
     ASSERT_NE(e, nullptr);
     const int32_t a = e->arrayfind(L"_files[]");
     EXPECT_EQ(s.logtext(), L"paste 3 0 2\n");
-    EXPECT_EQ(std::wstring(ExeScr::vartext(e->varat(e->arraytable(a, 1, 0, 0, 0)))), L"C:\\a\\one.txt");
-    EXPECT_EQ(std::wstring(ExeScr::vartext(e->varat(e->arraytable(a, 1, 1, 0, 0)))), L"C:\\b\\two.txt");
+    EXPECT_EQ(std::wstring(e->vartext(e->varat(e->arraytable(a, 1, 0, 0, 0)))), L"C:\\a\\one.txt");
+    EXPECT_EQ(std::wstring(e->vartext(e->varat(e->arraytable(a, 1, 1, 0, 0)))), L"C:\\b\\two.txt");
     PostMessageW(edit, WM_CHAR, VK_RETURN, 0);
     ASSERT_TRUE(s.ended());
     const std::vector<std::wstring> want = {L"paste 3 0 2", L"files=old|C:\\a\\one.txt|C:\\b\\two.txt|"};
