@@ -179,6 +179,26 @@ struct pass {
     execfn match(int32_t k, int32_t& len) const
     {
         const execfn f = opat(k);
+        if (f == &E::pushvar_exec && opat(k + 2) == &E::arrayindex_run && k + 3 < end) {
+            // An element of an array of one index, and what is done with it.
+            const auto n = static_cast<int16_t>((operand(k + 3) >> 16) & 0xFFFF);
+            if (n != 2 && n != 3) {
+                if (opat(k + 4) == &E::storenum_exec) {
+                    len = 5;
+                    return &E::felemstore_exec;
+                }
+                if (opat(k + 4) == &E::pushvarx_exec) {
+                    if (opat(k + 5) == &E::compoundassign_exec && k + 6 < end) {
+                        len = 7;
+                        return &E::felemcompound_exec;
+                    }
+                    len = 5;
+                    return &E::felemread_exec;
+                }
+                len = 4;
+                return &E::felemindex_exec;
+            }
+        }
         if (f == &E::pushvar_exec) {
             // N x pushvar; N x callargnum; usercall.
             int32_t n = 0;

@@ -111,15 +111,12 @@ NUMRULES_INLINE bool stepped(ExeScr& e, const codecell* at)
     return true;
 }
 
-// The work of "R; compoundassign_exec", `at` R's operand: false when its
-// cells must run. ip must be at `at` for the general operators (they read it
-// for nothing, but a later change might).
-template <int RK>
-NUMRULES_INLINE bool compounded(ExeScr& e, const codecell* at)
+// The same with the right operand's value `v` at hand; `at[2]` is the packed
+// word of compoundassign_exec, `at + 3` the cell after it.
+NUMRULES_INLINE bool compoundedby(ExeScr& e, const codecell* at, const datdcell& v)
 {
     const packed w(at[2].i);
-    datdcell v;
-    if (!room(e, 1) || !rightof<RK>(e, at[0], v))
+    if (!room(e, 1))
         return false;
     varrec* var = e.varat(w.index);
     if (var->state != varnum || (divides(w.sub) && asdbl(v) == 0.0))
@@ -143,6 +140,16 @@ NUMRULES_INLINE bool compounded(ExeScr& e, const codecell* at)
     e.ip = const_cast<codecell*>(at) + 3;
     e.compoundvar(w.sub, w.index, w.noresult, v);
     return true;
+}
+
+// The work of "R; compoundassign_exec", `at` R's operand: false when its
+// cells must run. ip must be at `at` for the general operators (they read it
+// for nothing, but a later change might).
+template <int RK>
+NUMRULES_INLINE bool compounded(ExeScr& e, const codecell* at)
+{
+    datdcell v;
+    return rightof<RK>(e, at[0], v) && compoundedby(e, at, v);
 }
 
 // The rounds of a fused counting loop while all it reads is an integer
@@ -327,6 +334,78 @@ void ExeScr::fcompound_exec()
         ip = at + 3;
     else
         pushright<RK>(*this);
+}
+
+// ---- elements of one-index arrays: "pushvar v; arrayindex_run a", and what
+// follows it. ip: [0] v, [1] arrayindex_run, [2] its word.
+
+// The global index of element [v] of the array that the word at `at` names,
+// made on first use, when the array is used with one index and its slot
+// table already reaches v; -1 when arrayindex_run must run (it grows the
+// table, or reports an index count that differs, or v is not a number).
+static int32_t elemslot(ExeScr& e, const codecell* at)
+{
+    datdcell x;
+    if (!numof(e, at[0].i, x))
+        return -1;
+    arrayrec* rec = e.arrays.base + static_cast<int32_t>(at[2].i >> 32);
+    const auto idx = static_cast<uint32_t>(x.isint ? x.i : ExeScr::dbl2i64(x.d));
+    if (rec->dims != 1 || idx >= rec->count)
+        return -1;
+    int32_t* slot = static_cast<int32_t*>(rec->buf) + idx;
+    if (*slot == -1)
+        *slot = e.declvar(rec->name, 1);
+    return *slot;
+}
+
+void ExeScr::felemindex_exec()
+{
+    const int32_t g = room(*this, 1) ? elemslot(*this, ip) : -1;
+    if (g < 0) {
+        pushvar_exec();
+        return;
+    }
+    pushint(g);
+    ip += 3;
+}
+
+void ExeScr::felemstore_exec()
+{
+    // [3] storenum_exec: the number below the index goes into the element.
+    const int32_t g = datd.count() >= 1 && room(*this, 1) ? elemslot(*this, ip) : -1;
+    if (g < 0) {
+        pushvar_exec();
+        return;
+    }
+    setvarnum(g, *--datd.top);
+    ip += 4;
+}
+
+void ExeScr::felemread_exec()
+{
+    // [3] pushvarx_exec: the element's number is pushed.
+    datdcell x;
+    const int32_t g = room(*this, 1) ? elemslot(*this, ip) : -1;
+    if (g < 0 || !numof(*this, g, x)) {
+        pushvar_exec();
+        return;
+    }
+    *datd.top++ = x;
+    ip += 4;
+}
+
+void ExeScr::felemcompound_exec()
+{
+    // [3] pushvarx_exec, [4] compoundassign_exec, [5] its packed word: the
+    // element's number is the right operand.
+    datdcell x;
+    codecell* const at = ip;
+    const int32_t g = room(*this, 1) ? elemslot(*this, at) : -1;
+    if (g < 0 || !numof(*this, g, x) || !compoundedby(*this, at + 3, x)) {
+        pushvar_exec();
+        return;
+    }
+    ip = at + 6;
 }
 
 bool ExeScr::againself(const codecell* self)

@@ -267,6 +267,30 @@ TEST(FusedAppend, ErrorsKeepTheirMessagesAndLines)
     expecterror(L"x = 0\nfor (i = 0; i < 2; i++)\n    r = r \"a\"\n", L"undefined variable.:r at line 3");
 }
 
+TEST(FusedElements, WritesReadsAndSumsOfOneIndexArrays)
+{
+    // 200 elements: the slot table grows at 64 and 128, where the cells run.
+    expectboth(L"for (i = 0; i < 200; i++)\n    a[i] = i * 3\ns = 0\nfor (i = 0; i < 200; i++)\n    s += a[i]\n"
+               L"s + 0\nj = 7\nx = a[j] + 1\nx + 0\nk = 2\ns = 5\ns *= a[k]\ns + 0\ns -= a[j]\ns + 0\n",
+               L"\t59700\n\t22\n\t30\n\t9\n");
+    // A double index is cut toward zero; a double element; an element that is
+    // a string is read as a number; an element assigned to another.
+    expectboth(L"for (i = 0; i < 5; i++)\n    a[i] = i\nd = 3.9\na[d] + 0\nj = 1\na[j] = 2.5\nt = 0\nt += a[j]\nt + 0\n"
+               L"a[j] = \"12\"\nt += a[j]\nt + 0\nb[j] = a[d]\nb[j] + 0\n",
+               L"\t3\n\t2.5\n\t14.5\n\t3\n");
+    // The sum overflows into a double.
+    expectboth(L"j = 0\na[j] = 9223372036854775807\nt = 1\nt += a[j]\nt + 0\n", L"\t9.223372e+018\n");
+}
+
+TEST(FusedElements, ErrorsKeepTheirMessagesAndLines)
+{
+    expecterror(L"j = 1\nt = 0\nt += b[j]\n", L"undefined variable.:b[] at line 3");
+    expecterror(L"j = 1\nx = b[j] + 1\n", L"undefined variable.:b[] at line 2");
+    expecterror(L"x = 1\ne[q] = 1\n", L"undefined variable.:q at line 2");
+    expecterror(L"j = -1\nd[j] = 1\n", L"array table size overflow error.. at line 2");
+    expecterror(L"j = 0\na[j] = 0\nt = 1\nt /= a[j]\n", L"division by zero at line 4");
+}
+
 // ---- the pass
 
 struct compiled {
@@ -327,6 +351,19 @@ TEST(FusionPass, OnlyFirstCellsOfSequencesChange)
     // starts and the line table.
     const std::vector<int32_t> changed = c.fusedcells();
     EXPECT_EQ(changed.size(), 17u);
+}
+
+TEST(FusionPass, ElementsOfOneIndexOnly)
+{
+    compiled c(L"i = 1\nj = 2\na[i] = 5\ns = 0\ns += a[i]\nx = a[i] + 1\na[i]++\nm[i][j] = 1\nm[i][j]++\n"
+               L"q[i][j][i] = 2\ns += m[i][j]\n");
+    EXPECT_TRUE(c.has(&E::felemstore_exec));
+    EXPECT_TRUE(c.has(&E::felemcompound_exec));
+    EXPECT_TRUE(c.has(&E::felemread_exec));
+    EXPECT_TRUE(c.has(&E::felemindex_exec));
+    // The one-index forms only: the four above, and nothing at the pushes of
+    // the indexes of m and q.
+    EXPECT_EQ(c.fusedcells().size(), 4u);
 }
 
 TEST(FusionPass, OffLeavesTheCodeAsCompiled)
