@@ -487,6 +487,40 @@ TEST(FusedEdges, AFullStackRunsTheCellsAndFailsAsThey)
     }
 }
 
+// "a[i] = top" on a stack that is full, and on one with room for the index.
+TEST(FusedEdges, AnElementStoreOnAFullStackFailsAsItsCells)
+{
+    for (int fused = 0; fused < 2; ++fused) {
+        for (int held = 255; held <= 256; ++held) {
+            auto* h = new handcode;  // left behind: the fatal exit never hands it back
+            h->e.declvar(L"i", 0);
+            h->e.setvarnum(0, mkint(3));
+            const int32_t a = h->e.arrayfind(L"a[]");
+            h->e.arraytable(a, 1, 3, 0, 0);  // the slot table reaches the index
+            const int64_t word = (static_cast<int64_t>(a) << 32) | (int64_t(1) << 16);
+            h->op(&E::pushvar_exec).i(0).op(&E::arrayindex_run).i(word).op(&E::storenum_exec);
+            h->e.fuseon = static_cast<uint32_t>(fused);
+            h->fuse();
+            EXPECT_EQ(h->e.code[0].op == &E::felemstore_exec, fused == 1);
+            auto run = [held](ExeScr& x) {
+                for (int k = 0; k < held; ++k)
+                    x.pushint(k);
+                x.unitbase = 0;
+                x.runcode(0);
+            };
+            if (held == 256) {
+                EXPECT_EQ(expectfatal(h->e, run), L"datdbuff stack overflow") << "fused " << fused;
+                continue;
+            }
+            run(h->e);
+            const varrec* v = h->e.varat(h->e.arraytable(a, 1, 3, 0, 0));
+            EXPECT_EQ(v->state, varnum);
+            EXPECT_EQ(v->i, 254) << "fused " << fused;
+            EXPECT_EQ(h->e.datd.count(), 254);
+        }
+    }
+}
+
 TEST(FusedEdges, AStopInAFusedLoopEndsItAtOnce)
 {
     ExeScr& e = *new ExeScr();
