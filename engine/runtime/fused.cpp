@@ -352,10 +352,7 @@ static int32_t elemslot(ExeScr& e, const codecell* at)
     const auto idx = static_cast<uint32_t>(x.isint ? x.i : ExeScr::dbl2i64(x.d));
     if (rec->dims != 1 || idx >= rec->count)
         return -1;
-    int32_t* slot = static_cast<int32_t*>(rec->buf) + idx;
-    if (*slot == -1)
-        *slot = e.declvar(rec->name, 1);
-    return *slot;
+    return e.slotglobal(static_cast<int32_t*>(rec->buf) + idx, rec->name);
 }
 
 void ExeScr::felemindex_exec()

@@ -251,10 +251,7 @@ int32_t ExeScr::arraytable(int32_t a, int32_t n, uint32_t i1, uint32_t i2, uint3
     }
     const uint32_t last = idx[n - 1];
     growlevel(*this, lv, last, true);
-    int32_t* slot = static_cast<int32_t*>(*lv.buf) + last;
-    if (*slot == -1)
-        *slot = declvar(rec->name, 1);
-    return *slot;
+    return slotglobal(static_cast<int32_t*>(*lv.buf) + last, rec->name);
 }
 
 void ExeScr::arrayindex_run()
