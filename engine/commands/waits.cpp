@@ -4,7 +4,6 @@
 #include <time.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cwchar>
 
 #include "commands/powerseam.h"
@@ -22,20 +21,6 @@ namespace {
 // could not stand in the wait event's place: the script window and the boxes
 // would spend on it the hotkeys and notices kept for the next "waittime".
 constexpr int32_t stoppoll = 20;
-
-// Waits for `h` or for a message. The classes include touch and pointer
-// input, which systems before Windows 8 refuse: then the wait falls back, for
-// good, to the classes every version knows.
-DWORD msgwait(HANDLE h, DWORD timeout)
-{
-    static std::atomic<DWORD> mask{0x1DFF};
-    const DWORD wide = mask;
-    const DWORD r = MsgWaitForMultipleObjectsEx(1, &h, timeout, wide, MWMO_INPUTAVAILABLE);
-    if (r != WAIT_FAILED || wide == (QS_ALLINPUT | QS_ALLPOSTMESSAGE))
-        return r;
-    mask = QS_ALLINPUT | QS_ALLPOSTMESSAGE;
-    return MsgWaitForMultipleObjectsEx(1, &h, timeout, mask, MWMO_INPUTAVAILABLE);
-}
 
 // Set on success with a wake request that the platform will not honour.
 constexpr DWORD resumeignored = 722;  // ERROR_TIMER_RESUME_IGNORED
@@ -161,7 +146,7 @@ void ExeScr::waittime_exec()
                 }
                 timeout = d == 1 ? 100 : static_cast<DWORD>(d - 1) * 1000;
             }
-            const DWORD r = msgwait(h, timeout);
+            const DWORD r = msgwait(1, &h, timeout);
             if (r != WAIT_OBJECT_0 + 1 && r != WAIT_TIMEOUT)
                 break;
         }
@@ -302,7 +287,7 @@ void ExeScr::wakes3s4_exec()
         pollmessages();
         if (stopflag == 1)
             break;
-        const DWORD r = msgwait(h, stoppoll);
+        const DWORD r = msgwait(1, &h, stoppoll);
         if (r == WAIT_OBJECT_0)
             break;
         if (r == WAIT_FAILED)

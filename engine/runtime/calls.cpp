@@ -59,6 +59,17 @@ void ExeScr::pollmessages()
     }
 }
 
+DWORD msgwait(DWORD count, const HANDLE* handles, DWORD timeout)
+{
+    static std::atomic<DWORD> mask{0x1DFF};
+    const DWORD wide = mask;
+    const DWORD r = MsgWaitForMultipleObjectsEx(count, handles, timeout, wide, MWMO_INPUTAVAILABLE);
+    if (r != WAIT_FAILED || wide == (QS_ALLINPUT | QS_ALLPOSTMESSAGE))
+        return r;
+    mask = QS_ALLINPUT | QS_ALLPOSTMESSAGE;
+    return MsgWaitForMultipleObjectsEx(count, handles, timeout, mask, MWMO_INPUTAVAILABLE);
+}
+
 DWORD ExeScr::pumpwait(DWORD count, const HANDLE* events)
 {
     for (;;) {
@@ -67,8 +78,7 @@ DWORD ExeScr::pumpwait(DWORD count, const HANDLE* events)
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        const DWORD r = MsgWaitForMultipleObjectsEx(count, events, INFINITE, QS_ALLINPUT | QS_ALLPOSTMESSAGE,
-                                                    MWMO_INPUTAVAILABLE);
+        const DWORD r = msgwait(count, events, INFINITE);
         if (r != WAIT_OBJECT_0 + count)
             return r;
     }

@@ -193,6 +193,12 @@ extern void (*g_fatalended)(ExeScr& engine);
 int writeerrorlog(const wchar_t* line);
 // The system's message for an error code (FormatMessage), empty when it has none.
 std::wstring lasterrortext(DWORD err);
+// MsgWaitForMultipleObjectsEx for `count` handles or any message (input
+// available counts): every wait of the engine that also hears its queue. The
+// message classes include touch and pointer input, which systems before
+// Windows 8 refuse: then the waits fall back, for good, to the classes every
+// version knows.
+DWORD msgwait(DWORD count, const HANDLE* handles, DWORD timeout);
 // A manual-reset event for one wait of one run. Unnamed: nothing outside the
 // run opens it, and no other process or run can set it.
 HANDLE createwaitevent();

@@ -247,8 +247,7 @@ int mythreadclosure()
             break;
         const DWORD left = static_cast<DWORD>(deadline - now);
         HANDLE changed = registrychanged();
-        const DWORD r = MsgWaitForMultipleObjectsEx(changed ? 1 : 0, &changed, left < 100 ? left : 100,
-                                                    QS_ALLINPUT | QS_ALLPOSTMESSAGE, MWMO_INPUTAVAILABLE);
+        const DWORD r = msgwait(changed ? 1 : 0, &changed, left < 100 ? left : 100);
         if (r == WAIT_FAILED)
             Sleep(10);
     }

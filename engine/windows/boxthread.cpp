@@ -78,8 +78,7 @@ void pumpwhilepending(HANDLE h, const volatile int32_t* pending)
         if (*pending == 0)
             return;
         // A null handle (no event could be made) fails at once and ends the wait.
-        const DWORD r = MsgWaitForMultipleObjectsEx(1, &h, INFINITE, QS_ALLINPUT | QS_ALLPOSTMESSAGE,
-                                                    MWMO_INPUTAVAILABLE);
+        const DWORD r = msgwait(1, &h, INFINITE);
         if (r != WAIT_OBJECT_0 + 1)
             return;
     }
