@@ -12,13 +12,10 @@
 
 #include "regexp/classrec.h"
 #include "runtime/scriptobjects.h"
+#include "runtime/utf16.h"
 
 class ExeScr;
 
-// UTF-16 surrogate halves and the code point of a pair.
-inline bool ishigh(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-inline bool islow(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-inline uint32_t joinpair(uint32_t hi, uint32_t lo) { return 0x10000 + ((hi - 0xD800) << 10) + (lo - 0xDC00); }
 
 // ---- tokens of level 1 (a sequence ends with 0)
 // 1 to 0x2FFFF: a literal code point; "$ ( ) * + . ? ^ |" are operators to level 2.

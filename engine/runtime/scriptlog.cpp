@@ -6,6 +6,7 @@
 #include "runtime/exescr.h"
 #include "runtime/logline.h"
 #include "runtime/quorvelcore.h"
+#include "runtime/utf16.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ void showinpane(const wchar_t* text, size_t len)
         return;
     }
     size_t keep = panelinemax;
-    if (text[keep - 1] >= 0xD800 && text[keep - 1] <= 0xDBFF)
+    if (ishigh(text[keep - 1]))
         --keep;  // never half a surrogate pair
     std::wstring shown(text, keep);
     shown += panecutmark;

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "runtime/utf16.h"
+
 namespace vblayout {
 
 uint32_t splitlines(const wchar_t* text, std::vector<lineentry>& lines)
@@ -60,8 +62,6 @@ namespace {
 // long line without tabs costs the same per row.
 uint32_t runcap(int32_t width) { return static_cast<uint32_t>(std::max<int32_t>(256, width)); }
 
-bool highsurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-
 }  // namespace
 
 void layline(const wchar_t* text, uint32_t len, const geometry& g, measure& m, uint32_t maxrows, bool cells,
@@ -117,11 +117,11 @@ void layline(const wchar_t* text, uint32_t len, const geometry& g, measure& m, u
         }
         if (fit < n) {
             // A surrogate pair stays on one row.
-            if (fit > 0 && highsurrogate(text[col + fit - 1]))
+            if (fit > 0 && ishigh(text[col + fit - 1]))
                 --fit;
             if (fit == 0 && col == rowstart) {
                 // Not even one character fits an empty row: it takes it anyway.
-                fit = (n > 1 && highsurrogate(text[col])) ? 2 : 1;
+                fit = (n > 1 && ishigh(text[col])) ? 2 : 1;
                 if (dx.size() < fit)
                     dx.resize(fit);
                 dx[fit - 1] = m.width(text + col, fit);

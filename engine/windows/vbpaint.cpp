@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "runtime/exescr.h"
+#include "runtime/utf16.h"
 #include "windows/vbgdi.h"
 #include "windows/viewbox.h"
 
@@ -23,8 +24,6 @@ bool linerows(const std::vector<vbrow>& rows, int32_t line, size_t& first, size_
     }
     return false;
 }
-
-bool lowsurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 }  // namespace
 
@@ -125,7 +124,7 @@ bool viewbox::vb_cell(int32_t line, int32_t column, RECT& cell)
     if (col < lay.left.size()) {
         left = lay.left[col];
         right = lay.right[col];
-        if (col + 1 < lay.right.size() && col + 1 < le.length && lowsurrogate(le.start[col + 1]))
+        if (col + 1 < lay.right.size() && col + 1 < le.length && islow(le.start[col + 1]))
             right = lay.right[col + 1];
     } else {
         // Past the line's end (an empty line): a cell one character wide.
@@ -273,7 +272,7 @@ void viewbox::vb_paint(HWND hwnd)
         SetTextColor(dc, pairtext);
         SetBkColor(dc, pairback);
         if (col < le.length && le.start[col] != L'\t') {
-            const int n = col + 1 < le.length && lowsurrogate(le.start[col + 1]) ? 2 : 1;
+            const int n = col + 1 < le.length && islow(le.start[col + 1]) ? 2 : 1;
             TextOutW(dc, paircell.left, paircell.top, le.start + col, n);
         } else if (HBRUSH b = CreateSolidBrush(pairback)) {
             FillRect(dc, &paircell, b);
@@ -404,7 +403,7 @@ void viewbox::vb_showcaret()
 {
     if (view && !rows.empty()) {
         const int32_t len = vb_linelength(caretline);
-        if (caretcolumn > 0 && caretcolumn < len && lowsurrogate(lines[static_cast<size_t>(caretline)].start[caretcolumn]))
+        if (caretcolumn > 0 && caretcolumn < len && islow(lines[static_cast<size_t>(caretline)].start[caretcolumn]))
             caretcolumn += lastdir == 1 ? -1 : 1;
         RECT cell;
         if (vb_cell(caretline, caretcolumn, cell)) {

@@ -9,6 +9,7 @@
 #include "runtime/exescr.h"
 #include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
+#include "runtime/utf16.h"
 #include "windows/vbgdi.h"
 
 namespace {
@@ -294,11 +295,8 @@ void viewbox::vb_paintstatus(HDC dc)
         const uint32_t col = static_cast<uint32_t>(std::max(caretcolumn, 0));
         if (col <= le.length) {
             code = le.start[col];
-            if (code >= 0xD800 && code <= 0xDBFF && col + 1 < le.length) {
-                const uint32_t low = le.start[col + 1];
-                if (low >= 0xDC00 && low <= 0xDFFF)
-                    code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-            }
+            if (ishigh(code) && col + 1 < le.length && islow(le.start[col + 1]))
+                code = joinpair(code, le.start[col + 1]);
         }
     }
     wchar_t pos[64];
