@@ -236,6 +236,8 @@ void ExeScr::dshow_wndthread()
 
 LRESULT ExeScr::dshow_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
+    if (boxforward(scriptwnd, msg, wp, lp))
+        return 0;
     switch (msg) {
     case WM_CREATE:
         dsmmtime = _time64(nullptr);
@@ -275,14 +277,6 @@ LRESULT ExeScr::dshow_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         dshowwnd.compare_exchange_strong(self, nullptr);
         return 0;
     }
-    case WM_KEYDOWN:
-    case WM_CHAR:
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-        if (HWND sw = scriptwnd)
-            PostMessageW(sw, msg, wp, lp);
-        return 0;
     case WM_LBUTTONDBLCLK:
         dshow_setframe(hwnd, framed == 0);
         return 0;
