@@ -414,3 +414,27 @@ TEST(WakeTimer, Forms)
     EXPECT_EQ(compileerror(L"wakes3s4(s, x, 30)\r\n"), "Exiting... Not supported parameter. at line 1 \n");
     EXPECT_EQ(compileerror(L"wakes3s4(s, 30)\r\n"), "Exiting... the number of argument mismatch. at line 1 \n");
 }
+
+// The one wait that every engine wait uses: a set handle, a message in the
+// queue and the time-out each end it with their own result, whatever message
+// classes the system takes.
+TEST(Msgwait, HandlesMessagesAndTimeOutsEachEndTheWait)
+{
+    HANDLE ev[2] = {CreateEventW(nullptr, TRUE, FALSE, nullptr), CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    ASSERT_TRUE(ev[0] && ev[1]);
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    EXPECT_EQ(msgwait(2, ev, 30), static_cast<DWORD>(WAIT_TIMEOUT));
+    SetEvent(ev[1]);
+    EXPECT_EQ(msgwait(2, ev, 1000), static_cast<DWORD>(WAIT_OBJECT_0 + 1));
+    ResetEvent(ev[1]);
+    PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0);
+    EXPECT_EQ(msgwait(2, ev, 1000), static_cast<DWORD>(WAIT_OBJECT_0 + 2)) << "a posted message";
+    EXPECT_EQ(msgwait(0, nullptr, 1000), static_cast<DWORD>(WAIT_OBJECT_0)) << "still waiting: input available";
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    EXPECT_EQ(msgwait(0, nullptr, 20), static_cast<DWORD>(WAIT_TIMEOUT));
+    CloseHandle(ev[0]);
+    CloseHandle(ev[1]);
+}
