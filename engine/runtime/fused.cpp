@@ -64,11 +64,6 @@ inline void pushright(ExeScr& e)
         e.pushvar_exec();
 }
 
-inline bool divides(uint32_t op)
-{
-    return op == tokdiveq || op == tokmodeq;
-}
-
 // Picks the instantiation for run-time values: f is called with
 // std::integral_constant<int, K> for the K that equals k.
 template <class F, int... K>
@@ -251,159 +246,7 @@ NUMRULES_INLINE datdcell binrun(ExeScr& e, int op, const datdcell& l, const datd
 
 }  // namespace
 
-// ---- numbers
-
-template <int OP, int RK, int JT>
-void ExeScr::fcmpjump_exec()
-{
-    // ip: [0] v, [1] R, [2] its operand, [3] compare, [4] jump, [5] target.
-    if (codecell* next = condjump<OP, RK, JT>(*this, ip - 1))
-        ip = next;
-    else
-        pushvar_exec();
-}
-
-template <int OP, int RK, int JT>
-void ExeScr::fcmpjumpret_exec()
-{
-    // ip as fcmpjump_exec; then [6] pushvar w, [7] w, [8] the end cell.
-    codecell* const at = ip;
-    codecell* const next = condjump<OP, RK, JT>(*this, at - 1);
-    if (!next) {
-        pushvar_exec();
-        return;
-    }
-    datdcell w;
-    if (next != at + 6 || !numof(*this, at[7].i, w)) {
-        ip = next;  // the jump, or the push that must run as compiled
-        return;
-    }
-    // room(2) held for the test, so one push fits.
-    *datd.top++ = w;
-    ip = at + 8;
-}
-
-template <int OP1, int OP2, int JT>
-void ExeScr::fvarcmpjump_exec()
-{
-    // ip: [0] v, [2] C1, [3] first operator, [5] C2, [6] compare, [7] jump,
-    // [8] target.
-    datdcell l;
-    const datdcell c1 = mkint(ip[2].i), c2 = mkint(ip[5].i);
-    if (!room(*this, 2) || !numof(*this, ip[0].i, l) || binfails<OP1>(l, c1)) {
-        pushvar_exec();
-        return;
-    }
-    const bool t = binval<OP2>(*this, binval<OP1>(*this, l, c1), c2).i != 0;
-    ip = t == (JT != 0) ? code + unitbase + ip[8].i : ip + 9;
-}
-
-template <int OP, int RK>
-void ExeScr::fvarbin_exec()
-{
-    // ip: [0] v, [1] R, [2] its operand, [3] the operator.
-    datdcell l, r;
-    if (!room(*this, 2) || !numof(*this, ip[0].i, l) || !rightof<RK>(*this, ip[2], r) || binfails<OP>(l, r)) {
-        pushvar_exec();
-        return;
-    }
-    *datd.top++ = binval<OP>(*this, l, r);
-    ip += 4;
-}
-
-template <int OP, int RK, int JT>
-void ExeScr::ftopcmpjump_exec()
-{
-    // ip: [0] R's operand, [1] compare, [2] jump, [3] target.
-    datdcell r;
-    if (datd.count() < 1 || !room(*this, 1) || !rightof<RK>(*this, ip[0], r)) {
-        pushright<RK>(*this);
-        return;
-    }
-    const datdcell l = *--datd.top;
-    const bool t = binval<OP>(*this, l, r).i != 0;
-    ip = t == (JT != 0) ? code + unitbase + ip[3].i : ip + 4;
-}
-
-template <int RK>
-void ExeScr::fcompound_exec()
-{
-    // ip: [0] R's operand, [1] compoundassign_exec, [2] its packed word.
-    codecell* const at = ip;
-    if (compounded<RK>(*this, at))
-        ip = at + 3;
-    else
-        pushright<RK>(*this);
-}
-
-// ---- elements of one-index arrays: "pushvar v; arrayindex_run a", and what
-// follows it. ip: [0] v, [1] arrayindex_run, [2] its word.
-
-// The global index of element [v] of the array that the word at `at` names,
-// made on first use, when the array is used with one index and its slot
-// table already reaches v; -1 when arrayindex_run must run (it grows the
-// table, or reports an index count that differs, or v is not a number).
-static int32_t elemslot(ExeScr& e, const codecell* at)
-{
-    datdcell x;
-    if (!numof(e, at[0].i, x))
-        return -1;
-    arrayrec* rec = e.arrays.base + static_cast<int32_t>(at[2].i >> 32);
-    const auto idx = static_cast<uint32_t>(x.isint ? x.i : ExeScr::dbl2i64(x.d));
-    if (rec->dims != 1 || idx >= rec->count)
-        return -1;
-    return e.slotglobal(static_cast<int32_t*>(rec->buf) + idx, rec->name);
-}
-
-void ExeScr::felemindex_exec()
-{
-    const int32_t g = room(*this, 1) ? elemslot(*this, ip) : -1;
-    if (g < 0) {
-        pushvar_exec();
-        return;
-    }
-    pushint(g);
-    ip += 3;
-}
-
-void ExeScr::felemstore_exec()
-{
-    // [3] storenum_exec: the number below the index goes into the element.
-    const int32_t g = datd.count() >= 1 && room(*this, 1) ? elemslot(*this, ip) : -1;
-    if (g < 0) {
-        pushvar_exec();
-        return;
-    }
-    setvarnum(g, *--datd.top);
-    ip += 4;
-}
-
-void ExeScr::felemread_exec()
-{
-    // [3] pushvarx_exec: the element's number is pushed.
-    datdcell x;
-    const int32_t g = room(*this, 1) ? elemslot(*this, ip) : -1;
-    if (g < 0 || !numof(*this, g, x)) {
-        pushvar_exec();
-        return;
-    }
-    *datd.top++ = x;
-    ip += 4;
-}
-
-void ExeScr::felemcompound_exec()
-{
-    // [3] pushvarx_exec, [4] compoundassign_exec, [5] its packed word: the
-    // element's number is the right operand.
-    datdcell x;
-    codecell* const at = ip;
-    const int32_t g = room(*this, 1) ? elemslot(*this, at) : -1;
-    if (g < 0 || !numof(*this, g, x) || !compoundedby(*this, at + 3, x)) {
-        pushvar_exec();
-        return;
-    }
-    ip = at + 6;
-}
+// ---- loops whose body is one compound assignment
 
 bool ExeScr::againself(const codecell* self)
 {
@@ -439,40 +282,6 @@ void ExeScr::fcompoundstep_exec()
     } while (againself(self));
 }
 
-void ExeScr::fincjump_exec()
-{
-    // ip: [0] incdec's packed word, [1] jump_exec, [2] target.
-    if (stepped(*this, ip))
-        ip = code + unitbase + ip[2].i;
-    else
-        incdec_exec();
-}
-
-template <int OP, int RK, int JT>
-void ExeScr::fincjumpcond_exec()
-{
-    // ip as fincjump_exec; the target is a loop head.
-    const codecell* const self = ip - 1;
-    do {
-        codecell* const at = ip;
-        if (!stepped(*this, at)) {
-            incdec_exec();
-            return;
-        }
-        codecell* const head = code + unitbase + at[2].i;
-        codecell* const next = condjump<OP, RK, JT>(*this, head);
-        ip = next ? next : head;
-    } while (againself(self));
-}
-
-template <int OP, int RK, int JT>
-void ExeScr::fjumpcond_exec()
-{
-    codecell* const head = code + unitbase + ip[0].i;
-    codecell* const next = condjump<OP, RK, JT>(*this, head);
-    ip = next ? next : head;
-}
-
 // ---- strings
 
 void ExeScr::fappend_exec()
@@ -492,42 +301,9 @@ void ExeScr::fappend_exec()
     ip += 6;
 }
 
-// ---- calls
+// ---- calls answered without running the function
 
-void ExeScr::fusedadd()
-{
-    // ip: the add_exec cell the function returned to.
-    if (stopflag == 1 || datd.count() < 2)
-        return;  // that cell runs, or the loop ends before it
-    datdcell* r = datd.top - 1;
-    datdcell* l = r - 1;
-    *l = binval<bopadd>(*this, *l, *r);
-    datd.top = r;
-    ++ip;
-}
-
-template <int AFTER>
-inline void ExeScr::fusedafter()
-{
-    if constexpr (AFTER == aftercallassign)
-        fusedassign();
-    else if constexpr (AFTER == aftercalladd)
-        fusedadd();
-}
-
-void ExeScr::fusedassign()
-{
-    // ip: the assignnum_exec cell the function returned to.
-    if (stopflag == 1 || datd.empty())
-        return;  // that cell runs, or the loop ends before it
-    const packed w(ip[1].i);
-    ip += 2;
-    setvarnum(w.index, datd.top[-1]);
-    if (w.noresult)
-        --datd.top;
-}
-
-NUMRULES_INLINE int ExeScr::calledinline(int32_t func, const datdcell* x, int32_t n, datdcell& out, int64_t& entry)
+int ExeScr::calledinline(int32_t func, const datdcell* x, int32_t n, datdcell& out, int64_t& entry)
 {
     if (func < 0 || static_cast<size_t>(func) >= calleeforms.size() || calldepth >= maxcalldepth)
         return 0;  // a call past the depth must fail as the function's own would
@@ -570,162 +346,11 @@ NUMRULES_INLINE int ExeScr::calledinline(int32_t func, const datdcell* x, int32_
     return made;
 }
 
-template <int N, int AFTER>
-void ExeScr::fargcall_exec()
-{
-    // ip: [0 .. N-2] callargnum_exec, [N-1] usercall_exec, [N] the function.
-    if (datd.count() < N) {
-        callargnum_exec();
-        return;
-    }
-    codecell* const first = ip;
-    for (int k = 0; k < N; ++k) {
-        ip = first + k;  // where each push would fail, for its line
-        pushlocalnum(*--datd.top);
-    }
-    ip = first + N;
-    calluser();
-    fusedafter<AFTER>();
-}
-
-template <int N, int AFTER>
-void ExeScr::fvarcall_exec()
-{
-    // ip: [0] x1, [1] pushvar, [2] x2 ... [2N-2] xN, [2N-1 .. 3N-2]
-    // callargnum_exec, [3N-1] usercall_exec, [3N] the function.
-    datdcell x[N];
-    bool ok = room(*this, N);
-    for (int k = 0; ok && k < N; ++k)
-        ok = numof(*this, ip[2 * k].i, x[k]);
-    if (!ok) {
-        pushvar_exec();
-        return;
-    }
-    codecell* const first = ip;
-    datdcell v;
-    int64_t entry = 0;
-    const int made = calledinline(static_cast<int32_t>(first[3 * N].i), x, N, v, entry);
-    if (made == 1) {
-        ip = first + 3 * N + 1;  // where the function returns to
-        copycell(*datd.top++, v);
-        fusedafter<AFTER>();
-        return;
-    }
-    // The last pushed is taken first: it becomes the deeper record.
-    for (int k = N - 1; k >= 0; --k) {
-        ip = first + 2 * N + (N - 1 - k);
-        pushlocalnum(x[k]);
-    }
-    ip = first + 3 * N;
-    calluser(entry);
-    fusedafter<AFTER>();
-}
-
-template <int OP, int RK, int AFTER>
-void ExeScr::fvarbincall_exec()
-{
-    // ip: [0] v, [1] R, [2] its operand, [3] the operator, [4] callargnum_exec,
-    // [5] usercall_exec, [6] the function.
-    datdcell l, r;
-    if (!room(*this, 2) || !numof(*this, ip[0].i, l) || !rightof<RK>(*this, ip[2], r) || binfails<OP>(l, r)) {
-        pushvar_exec();
-        return;
-    }
-    const datdcell x = binval<OP>(*this, l, r);
-    datdcell v;
-    int64_t entry = 0;
-    const int made = calledinline(static_cast<int32_t>(ip[6].i), &x, 1, v, entry);
-    if (made == 1) {
-        ip += 7;  // where the function returns to
-        copycell(*datd.top++, v);
-        fusedafter<AFTER>();
-        return;
-    }
-    ip += 5;
-    pushlocalnum(x);
-    ++ip;
-    calluser(entry);
-    fusedafter<AFTER>();
-}
-
 // ---- the table the pass picks from
-
-// The form name<A, B, C> for run-time values a, b and c, each taken from
-// the sequence of values the form is made for.
-#define FUSED_PICK3(name, seqa, seqb, seqc, a, b, c)                                                           \
-    pick(                                                                                                      \
-        a,                                                                                                     \
-        [&](auto x) {                                                                                          \
-            return pick(                                                                                       \
-                b,                                                                                             \
-                [&](auto y) {                                                                                  \
-                    return pick(                                                                               \
-                        c,                                                                                     \
-                        [](auto z) -> execfn {                                                                 \
-                            return &ExeScr::name<decltype(x)::value, decltype(y)::value, decltype(z)::value>; \
-                        },                                                                                     \
-                        seqc);                                                                                 \
-                },                                                                                             \
-                seqb);                                                                                         \
-        },                                                                                                     \
-        seqa)
-#define FUSED_PICK2(name, seqa, seqb, a, b)                                                                   \
-    pick(                                                                                                      \
-        a,                                                                                                     \
-        [&](auto x) {                                                                                          \
-            return pick(                                                                                       \
-                b, [](auto y) -> execfn { return &ExeScr::name<decltype(x)::value, decltype(y)::value>; }, seqb); \
-        },                                                                                                     \
-        seqa)
 
 namespace {
 constexpr auto compares = std::integer_sequence<int, bopeq, bopne, boplt, bopgt, bople, bopge>{};
-constexpr auto binaries = std::make_integer_sequence<int, bopcount>{};
-constexpr auto counts = std::integer_sequence<int, 1, 2, 3, 4>{};
-constexpr auto afters = std::make_integer_sequence<int, ExeScr::aftercallkinds>{};
 }  // namespace
-
-execfn ExeScr::fusedcmpjump(int op, int rk, bool jumpiftrue)
-{
-    return FUSED_PICK3(fcmpjump_exec, compares, rights, jumps, op, rk, jumpiftrue ? 1 : 0);
-}
-
-execfn ExeScr::fusedcmpjumpret(int op, int rk, bool jumpiftrue)
-{
-    return FUSED_PICK3(fcmpjumpret_exec, compares, rights, jumps, op, rk, jumpiftrue ? 1 : 0);
-}
-
-execfn ExeScr::fusedvarbin(int op, int rk)
-{
-    return FUSED_PICK2(fvarbin_exec, binaries, rights, op, rk);
-}
-
-execfn ExeScr::fusedtopcmpjump(int op, int rk, bool jumpiftrue)
-{
-    return FUSED_PICK3(ftopcmpjump_exec, compares, rights, jumps, op, rk, jumpiftrue ? 1 : 0);
-}
-
-execfn ExeScr::fusedincjumpcond(int op, int rk, bool jumpiftrue)
-{
-    return FUSED_PICK3(fincjumpcond_exec, compares, rights, jumps, op, rk, jumpiftrue ? 1 : 0);
-}
-
-execfn ExeScr::fusedjumpcond(int op, int rk, bool jumpiftrue)
-{
-    return FUSED_PICK3(fjumpcond_exec, compares, rights, jumps, op, rk, jumpiftrue ? 1 : 0);
-}
-
-execfn ExeScr::fusedvarcmpjump(int op1, int op2, bool jumpiftrue)
-{
-    return FUSED_PICK3(fvarcmpjump_exec, (std::integer_sequence<int, bopadd, bopsub, bopmul, bopmod, bopband>{}),
-                       compares, jumps, op1, op2, jumpiftrue ? 1 : 0);
-}
-
-execfn ExeScr::fusedvarbincall(int op, int rk, int after)
-{
-    return FUSED_PICK3(fvarbincall_exec, (std::integer_sequence<int, bopadd, bopsub>{}), rights, afters, op, rk,
-                       after);
-}
 
 execfn ExeScr::fusedcompoundstep(int rk, int op, int crk, bool jumpiftrue)
 {
@@ -753,20 +378,3 @@ execfn ExeScr::fusedcompoundstep(int rk, int op, int crk, bool jumpiftrue)
         rights);
 }
 
-execfn ExeScr::fusedcompound(int rk)
-{
-    return pick(rk, [](auto r) -> execfn { return &ExeScr::fcompound_exec<decltype(r)::value>; }, rights);
-}
-
-execfn ExeScr::fusedargcall(int n, int after)
-{
-    return FUSED_PICK2(fargcall_exec, counts, afters, n, after);
-}
-
-execfn ExeScr::fusedvarcall(int n, int after)
-{
-    return FUSED_PICK2(fvarcall_exec, counts, afters, n, after);
-}
-
-#undef FUSED_PICK2
-#undef FUSED_PICK3

@@ -210,27 +210,6 @@ void ExeScr::pushvarx_exec()
     *datd.top++ = c;  // the popped slot is reused
 }
 
-static datdcell negate(const datdcell& c)
-{
-    if (!c.isint)
-        return mkdbl(-c.d);
-    if (c.i == INT64_MIN)
-        return mkdbl(9223372036854775808.0);
-    return mkint(-c.i);
-}
-
-// Bitwise NOT of a variable: a double from 2^63 upward is taken modulo 2^64.
-static datdcell invert(const datdcell& c)
-{
-    if (c.isint)
-        return mkint(~c.i);
-    if (c.d >= 9223372036854775808.0 && std::isfinite(c.d)) {
-        const double m = std::fmod(c.d, 18446744073709551616.0);
-        return mkint(~static_cast<int64_t>(static_cast<uint64_t>(m)));
-    }
-    return mkint(~ExeScr::dbl2i64(c.d));
-}
-
 void ExeScr::pushneg_exec()
 {
     const datdcell c = negate(varnumber(static_cast<int32_t>(ip->i)));
@@ -300,13 +279,11 @@ void ExeScr::bnot_exec()
     datd.top[-1] = mkint(~intof(datd.top[-1]));
 }
 
-// Unlike the truth rule, any double but 0.0 counts as not zero here.
 void ExeScr::lnot_exec()
 {
     if (datd.empty())
         datdunderflow();
-    const datdcell& c = datd.top[-1];
-    datd.top[-1] = mkint(c.isint ? c.i == 0 : c.d == 0.0);
+    datd.top[-1] = lognot(datd.top[-1]);
 }
 
 // ---- assignments
@@ -397,42 +374,6 @@ void ExeScr::incdecx_exec()
     ++ip;
     const int32_t index = static_cast<int32_t>(popd().i);
     incdecvar(w.sub, index, w.noresult);
-}
-
-// x op= v. Both integers: the binary operators' integer rules. Otherwise the
-// arithmetic is done in doubles, while the bitwise operators and the shifts
-// work on the 64-bit integers of both sides, as their binary forms do.
-static datdcell compound(ExeScr& e, const datdcell& x, const datdcell& v, uint32_t op)
-{
-    const bool ints = x.isint && v.isint;
-    switch (op) {
-    case tokoreq:
-        return mkint(intof(x) | intof(v));
-    case tokandeq:
-        return mkint(intof(x) & intof(v));
-    case tokxoreq:
-        return mkint(intof(x) ^ intof(v));
-    case tokshleq:
-        return mkint(shiftleft(intof(x), intof(v)));
-    case tokshreq:
-        return mkint(shiftright(intof(x), intof(v), e.signmode));
-    case tokpluseq:
-        return e.arith(opadd, x, v);
-    case tokminuseq:
-        return e.arith(opsub, x, v);
-    case tokmuleq:
-        return e.arith(opmul, x, v);
-    case tokdiveq:
-        if (!ints && asdbl(v) == 0.0)
-            e.myerrexit(L"division by zero.");
-        return e.arith(opdiv, x, v);
-    case tokmodeq:
-        if (!ints && asdbl(v) == 0.0)
-            e.myerrexit(L"division by zero.");
-        return e.arith(opmod, x, v);
-    default:
-        return x;
-    }
 }
 
 void ExeScr::compoundvar(uint32_t op, int32_t index, bool noresult, const datdcell& v)

@@ -4,9 +4,11 @@
 // cells compute one by one.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "runtime/exescr.h"
+#include "runtime/int128.h"
 
 // The hot paths of the opcodes are small; they must not stay calls.
 #if defined(_MSC_VER)
@@ -134,6 +136,20 @@ inline int64_t shiftleft(int64_t v, int64_t count)
     return static_cast<int64_t>(static_cast<uint64_t>(v) << (count & 63));
 }
 
+// Whether a * b fits in 64 bits; `p` is the product when it does.
+inline bool mulfits(int64_t a, int64_t b, int64_t& p)
+{
+    // Two factors of 32 bits (the common case) cannot overflow.
+    if (((static_cast<uint64_t>(a) + 0x80000000u) | (static_cast<uint64_t>(b) + 0x80000000u)) >> 32 == 0) {
+        p = a * b;
+        return true;
+    }
+    int64_t hi;
+    const uint64_t lo = muls128(a, b, &hi);
+    p = static_cast<int64_t>(lo);
+    return hi == (static_cast<int64_t>(lo) >> 63);
+}
+
 // Integer ordering follows the sign mode; mixed operands compare as doubles.
 template <int OP>
 NUMRULES_INLINE bool ordered(const ExeScr& e, const datdcell& l, const datdcell& r)
@@ -207,6 +223,152 @@ NUMRULES_INLINE datdcell binval(ExeScr& e, const datdcell& l, const datdcell& r)
         return mkint(shiftleft(intof(l), intof(r)));
     } else {
         return mkint(shiftright(intof(l), intof(r), e.signmode));
+    }
+}
+
+constexpr bool iscompare(int op)
+{
+    return op == bopeq || op == bopne || op == boplt || op == bopgt || op == bople || op == bopge;
+}
+
+// The outcome of comparison OP.
+template <int OP>
+NUMRULES_INLINE bool compare(const ExeScr& e, const datdcell& l, const datdcell& r)
+{
+    if constexpr (OP == bopeq)
+        return (l.isint & r.isint) ? l.i == r.i : asdbl(l) == asdbl(r);
+    else if constexpr (OP == bopne)
+        return (l.isint & r.isint) ? l.i != r.i : asdbl(l) != asdbl(r);
+    else
+        return ordered<OP>(e, l, r);
+}
+
+// l OP r as binval gives it, every path inline (the doubles too), or false
+// where the opcode would end the script: an integer division or remainder
+// by 0, which the cells must report.
+template <int OP>
+NUMRULES_INLINE bool fastbin(const ExeScr& e, const datdcell& l, const datdcell& r, datdcell& out)
+{
+    if constexpr (OP == bopadd || OP == bopsub || OP == bopmul) {
+        if (l.isint & r.isint) {
+            int64_t s;
+            const bool fits = OP == bopadd   ? addfits(l.i, r.i, s)
+                              : OP == bopsub ? subfits(l.i, r.i, s)
+                                             : mulfits(l.i, r.i, s);
+            if (fits) {
+                out.i = s;
+                out.isint = 1;
+                return true;
+            }
+        }
+        // Mixed, doubles, or an overflow: computed from the operands as doubles.
+        const double x = asdbl(l), y = asdbl(r);
+        out.d = OP == bopadd ? x + y : OP == bopsub ? x - y : x * y;
+        out.isint = 0;
+        return true;
+    } else if constexpr (OP == bopdiv) {
+        if (l.isint & r.isint) {
+            const int64_t a = l.i, b = r.i;
+            if (b == 0)
+                return false;
+            if (a == INT64_MIN && b == -1) {
+                out = mkdbl(9223372036854775808.0);
+                return true;
+            }
+            const int64_t q = a / b;
+            if (q * b != a)
+                out = mkdbl(static_cast<double>(a) / static_cast<double>(b));
+            else
+                out = mkint(q);
+            return true;
+        }
+        out = mkdbl(asdbl(l) / asdbl(r));
+        return true;
+    } else if constexpr (OP == bopmod) {
+        if (l.isint & r.isint) {
+            if (r.i == 0)
+                return false;
+            out = mkint(r.i == -1 ? 0 : l.i % r.i);
+            return true;
+        }
+        out = mkdbl(std::fmod(asdbl(l), asdbl(r)));
+        return true;
+    } else if constexpr (iscompare(OP)) {
+        out = mkint(compare<OP>(e, l, r));
+        return true;
+    } else {
+        out = binval<OP>(const_cast<ExeScr&>(e), l, r);  // the bitwise operators and shifts: never fail
+        return true;
+    }
+}
+
+// The negation of a number: -2^63 becomes the double 2^63.
+inline datdcell negate(const datdcell& c)
+{
+    if (!c.isint)
+        return mkdbl(-c.d);
+    if (c.i == INT64_MIN)
+        return mkdbl(9223372036854775808.0);
+    return mkint(-c.i);
+}
+
+// Bitwise NOT of a variable: a double from 2^63 upward is taken modulo 2^64.
+inline datdcell invert(const datdcell& c)
+{
+    if (c.isint)
+        return mkint(~c.i);
+    if (c.d >= 9223372036854775808.0 && std::isfinite(c.d)) {
+        const double m = std::fmod(c.d, 18446744073709551616.0);
+        return mkint(~static_cast<int64_t>(static_cast<uint64_t>(m)));
+    }
+    return mkint(~ExeScr::dbl2i64(c.d));
+}
+
+// "!": unlike the truth rule, any double but 0.0 counts as not zero here.
+inline datdcell lognot(const datdcell& c)
+{
+    return mkint(c.isint ? c.i == 0 : c.d == 0.0);
+}
+
+inline bool divides(uint32_t op)
+{
+    return op == tokdiveq || op == tokmodeq;
+}
+
+// x op= v. Both integers: the binary operators' integer rules. Otherwise the
+// arithmetic is done in doubles, while the bitwise operators and the shifts
+// work on the 64-bit integers of both sides, as their binary forms do. A
+// zero divisor of /= or %= ends the script.
+inline datdcell compound(ExeScr& e, const datdcell& x, const datdcell& v, uint32_t op)
+{
+    const bool ints = x.isint && v.isint;
+    switch (op) {
+    case tokoreq:
+        return mkint(intof(x) | intof(v));
+    case tokandeq:
+        return mkint(intof(x) & intof(v));
+    case tokxoreq:
+        return mkint(intof(x) ^ intof(v));
+    case tokshleq:
+        return mkint(shiftleft(intof(x), intof(v)));
+    case tokshreq:
+        return mkint(shiftright(intof(x), intof(v), e.signmode));
+    case tokpluseq:
+        return e.arith(opadd, x, v);
+    case tokminuseq:
+        return e.arith(opsub, x, v);
+    case tokmuleq:
+        return e.arith(opmul, x, v);
+    case tokdiveq:
+        if (!ints && asdbl(v) == 0.0)
+            e.myerrexit(L"division by zero.");
+        return e.arith(opdiv, x, v);
+    case tokmodeq:
+        if (!ints && asdbl(v) == 0.0)
+            e.myerrexit(L"division by zero.");
+        return e.arith(opmod, x, v);
+    default:
+        return x;
     }
 }
 

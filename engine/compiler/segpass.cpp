@@ -1,0 +1,452 @@
+// The pass that builds fused segments (runtime/segments.h): it reads each
+// straight run of cells as the datum stack would see it, a value at a time,
+// making expression nodes where the cells push temporaries, until a cell
+// with an effect ends the segment. It places `segment_exec` in the segment's
+// first cell; nothing else changes, so a jump to any cell, the line table
+// and the cells themselves keep their meaning.
+#include <map>
+#include <vector>
+
+#include "compiler/fuseview.h"
+#include "runtime/numrules.h"
+
+using namespace numrules;
+
+namespace {
+
+using E = ExeScr;
+using namespace seg;
+
+// The opcode of each binary operator, by numrules::binopcode.
+const execfn binops[bopcount] = {
+    &E::add_exec, &E::subtract_exec, &E::mul_exec, &E::div_exec, &E::mod_exec, &E::eq_exec,
+    &E::ne_exec,  &E::lt_exec,       &E::gt_exec,  &E::le_exec,  &E::ge_exec,  &E::band_exec,
+    &E::bor_exec, &E::bxor_exec,     &E::shl_exec, &E::shr_exec,
+};
+
+int binopof(execfn f)
+{
+    for (int k = 0; k < bopcount; ++k)
+        if (binops[k] == f)
+            return k;
+    return -1;
+}
+
+// A kind the pass alone uses: an element's index as arrayindex_run leaves it
+// on datd, its node at hand for what takes it.
+constexpr uint8_t kref = kinds;
+
+// A value on the datum stack as the pass sees it.
+struct value {
+    uint8_t k;
+    opnd o;
+};
+
+value constant(const datdcell& c)
+{
+    value v{kconst, {}};
+    v.o.i = c.i;
+    v.o.isint = c.isint;
+    return v;
+}
+
+value variable(int64_t index)
+{
+    value v{index < 0 ? klocal : kglobal, {}};
+    v.o.i = index;
+    return v;
+}
+
+value ofnode(const node& n)
+{
+    value v{knode, {}};
+    v.o.n = &n;
+    return v;
+}
+
+struct builder {
+    fuseview& v;
+    range& r;
+
+    // The state of the segment being read.
+    std::vector<value> st;  // values pushed by its cells, the bottom first
+    int32_t pops = 0;       // entries popped below its entry top
+    int32_t depth = 0;      // the cells' datd depth from the entry top
+    int32_t maxdepth = 0;
+    std::vector<int32_t> owned;  // landing cells of the "&&" and "||" it has taken
+
+    builder(fuseview& view, range& rg) : v(view), r(rg) {}
+
+    node& newnode()
+    {
+        r.nodes.emplace_back();
+        return r.nodes.back();
+    }
+
+    void push(const value& x)
+    {
+        st.push_back(x);
+        maxdepth = std::max(maxdepth, ++depth);
+    }
+    value pop()
+    {
+        --depth;
+        if (!st.empty()) {
+            const value x = st.back();
+            st.pop_back();
+            return x;
+        }
+        node& n = newnode();
+        n.eval = popped();
+        n.test = truthtest();
+        n.arr = ++pops;
+        return ofnode(n);
+    }
+    // A value as a number: an element's index becomes the number
+    // arrayindex_run pushes.
+    value num(const value& x)
+    {
+        if (x.k != kref)
+            return x;
+        node& n = newnode();
+        n = *x.o.n;
+        n.eval = elemindex();
+        n.test = truthtest();
+        return ofnode(n);
+    }
+    // At least `n` values above `floor`, or any when the floor is 0 (the
+    // segment's own cells may pop what lay on datd before it).
+    bool has(size_t n, size_t floor) const { return floor == 0 || st.size() >= floor + n; }
+
+    value binary(int op, value l, value rr)
+    {
+        l = num(l);
+        rr = num(rr);
+        node& n = newnode();
+        n.a = l.o;
+        n.ka = l.k;
+        n.b = rr.o;
+        n.kb = rr.k;
+        n.bop = static_cast<int8_t>(op);
+        n.eval = seg::binary(op, l.k, rr.k);
+        n.test = binarytest(op, l.k, rr.k);
+        return ofnode(n);
+    }
+    value unary(int op, value a)
+    {
+        a = num(a);
+        node& n = newnode();
+        n.a = a.o;
+        n.ka = a.k;
+        n.eval = seg::unary(op, a.k);
+        n.test = truthtest();
+        return ofnode(n);
+    }
+    value andor(bool isand, value a, value b)
+    {
+        a = num(a);
+        b = num(b);
+        node& n = newnode();
+        n.a = a.o;
+        n.ka = a.k;
+        n.b = b.o;
+        n.kb = b.k;
+        n.eval = isand ? andvalue() : orvalue();
+        n.test = isand ? andtest() : ortest();
+        return ofnode(n);
+    }
+    // arrayindex_run at k: pops its indexes and leaves the element's index.
+    void element(int32_t k)
+    {
+        const int64_t word = v.operand(k + 1);
+        const int32_t n = static_cast<int16_t>((word >> 16) & 0xFFFF);
+        const int32_t dims = (n == 2 || n == 3) ? n : 1;
+        value idx[3] = {};
+        for (int32_t j = dims - 1; j >= 0; --j)
+            idx[j] = num(pop());
+        node& e = newnode();
+        e.arr = static_cast<int32_t>(word >> 32);
+        e.cell = k + 2;
+        e.a = idx[0].o;
+        e.ka = idx[0].k;
+        e.b = idx[1].o;
+        e.kb = dims >= 2 ? idx[1].k : kconst;
+        e.c = idx[2].o;
+        e.kc = dims == 3 ? idx[2].k : kconst;
+        e.ref = elemref(dims, e.ka, e.kb);
+        e.eval = elemeval(dims, e.ka, e.kb);
+        e.test = truthtest();
+        value x{kref, {}};
+        x.o.n = &e;
+        push(x);
+    }
+
+    bool owns(int32_t k) const { return std::find(owned.begin(), owned.end(), k) != owned.end(); }
+    // Whether a segment that began at k0 can take the cell at k.
+    bool open(int32_t k, int32_t k0) const
+    {
+        return v.isop(k) && !v.istaken(k) && (k == k0 || !v.islanding(k) || owns(k));
+    }
+
+    // Takes the cells from k on that only compute values, up to `stop`,
+    // popping nothing that lay below `floor` values (0: anything): returns
+    // the first cell not taken.
+    int32_t walk(int32_t k, int32_t k0, int32_t stop, size_t floor)
+    {
+        while (k < stop && open(k, k0)) {
+            const execfn f = v.opat(k);
+            if (f == &E::pushint_exec) {
+                push(constant(mkint(v.operand(k + 1))));
+                k += 2;
+            } else if (f == &E::pushnum_exec) {
+                datdcell c;
+                c.i = v.operand(k + 1);
+                c.isint = 0;
+                push(constant(c));
+                k += 2;
+            } else if (f == &E::pushvar_exec) {
+                push(variable(static_cast<int32_t>(v.operand(k + 1))));
+                k += 2;
+            } else if (f == &E::pushneg_exec || f == &E::pushnot_exec) {
+                push(unary(f == &E::pushneg_exec ? uneg : uinvert, variable(static_cast<int32_t>(v.operand(k + 1)))));
+                k += 2;
+            } else if (const int op = binopof(f); op >= 0) {
+                if (!has(2, floor))
+                    break;
+                const value rr = pop();
+                const value l = pop();
+                push(binary(op, l, rr));
+                ++k;
+            } else if (f == &E::bnot_exec || f == &E::lnot_exec) {
+                if (!has(1, floor))
+                    break;
+                push(unary(f == &E::bnot_exec ? ubnot : ulnot, pop()));
+                ++k;
+            } else if (f == &E::arrayindex_run) {
+                const int32_t n = static_cast<int16_t>((v.operand(k + 1) >> 16) & 0xFFFF);
+                if (!has((n == 2 || n == 3) ? n : 1, floor))
+                    break;
+                element(k);
+                k += 2;
+            } else if (f == &E::pushvarx_exec || f == &E::pushnegx_exec || f == &E::pushnotx_exec) {
+                if (st.size() <= floor || st.back().k != kref)
+                    break;  // an index that did not come from this segment's arrayindex_run
+                const value x = pop();
+                const value el = ofnode(*x.o.n);
+                push(f == &E::pushvarx_exec ? el : unary(f == &E::pushnegx_exec ? uneg : uinvert, el));
+                ++k;
+            } else if (f == &E::andjump_exec || f == &E::orjump_exec) {
+                // "l && r" or "l || r" whose value only the cell after r uses:
+                // a node of both, when r is a value of its own.
+                const int32_t land = static_cast<int32_t>(v.baseof(k) + v.operand(k + 1));
+                if (!has(1, floor) || land <= k + 2 || land > stop || !v.onlyfrom(land, k))
+                    break;
+                const std::vector<value> keep = st;
+                const int32_t savedpops = pops, saveddepth = depth;
+                const value a = pop();
+                const size_t base = st.size();
+                if (walk(k + 2, k0, land, base + 1) != land || st.size() != base + 1) {
+                    st = keep;
+                    pops = savedpops;
+                    depth = saveddepth;
+                    break;
+                }
+                const value b = pop();
+                push(andor(f == &E::andjump_exec, a, b));
+                owned.push_back(land);
+                k = land;
+            } else if (f == &E::noop_exec) {
+                ++k;
+            } else {
+                break;
+            }
+        }
+        return k;
+    }
+
+    // The segment that begins at k0, or null when it would take no cell.
+    segment* build(int32_t k0)
+    {
+        st.clear();
+        owned.clear();
+        pops = depth = maxdepth = 0;
+        segment s;
+        s.cell = k0;
+        int32_t k = walk(k0, k0, v.end, 0);
+        int32_t jumpcell = -1;
+        if (open(k, k0))
+            k = effect(k, s, jumpcell);
+        if (k == k0 || st.size() > static_cast<size_t>(maxpend))
+            return nullptr;
+        s.npend = static_cast<uint8_t>(st.size());
+        for (size_t j = 0; j < st.size(); ++j) {
+            const value x = num(st[j]);
+            s.pend[j] = x.o;
+            s.pendk[j] = x.k;
+        }
+        s.pops = pops;
+        s.room = maxdepth;
+        s.orig = v.opat(k0);
+        r.segments.push_back(s);
+        segment* made = &r.segments.back();
+        ends.push_back({made, k, jumpcell});
+        return made;
+    }
+
+    // The effect at k that ends a segment, taken into `s`: returns the cell
+    // after it, or k when it is not one a segment takes.
+    int32_t effect(int32_t k, segment& s, int32_t& jumpcell)
+    {
+        const execfn f = v.opat(k);
+        auto target = [&](const value& t) {
+            s.target = t.o;
+            s.tkind = t.k == kref ? knode : t.k;
+        };
+        auto val = [&](const value& x) {
+            const value n = num(x);
+            s.value = n.o;
+            s.vkind = n.k;
+        };
+        auto topisref = [&] { return !st.empty() && st.back().k == kref; };
+        if (f == &E::assignnum_exec || f == &E::compoundassign_exec || f == &E::incdec_exec) {
+            const packed w(v.operand(k + 1));
+            if (!w.noresult)
+                return k;
+            s.what = f == &E::assignnum_exec ? tassign : f == &E::incdec_exec ? tincdec : tcompound;
+            s.sub = w.sub;
+            if (f != &E::incdec_exec)
+                val(pop());
+            target(variable(w.index));
+            return k + 2;
+        }
+        if (f == &E::setintconst_exec || f == &E::setnumconst_exec) {
+            const packed w(v.operand(k + 2));
+            if (!w.noresult)
+                return k;
+            datdcell c;
+            c.i = v.operand(k + 1);
+            c.isint = f == &E::setintconst_exec ? 1 : 0;
+            s.what = tassign;
+            val(constant(c));
+            target(variable(w.index));
+            return k + 3;
+        }
+        if (f == &E::storenum_exec || f == &E::compoundassignx_exec || f == &E::incdecx_exec) {
+            const bool hasword = f != &E::storenum_exec;
+            const packed w(hasword ? v.operand(k + 1) : 0);
+            if ((hasword && !w.noresult) || !topisref())
+                return k;
+            const value t = pop();
+            s.what = f == &E::storenum_exec ? tassign : f == &E::incdecx_exec ? tincdec : tcompound;
+            s.sub = w.sub;
+            if (f != &E::incdecx_exec)
+                val(pop());
+            target(t);
+            return k + (hasword ? 2 : 1);
+        }
+        if (f == &E::jumpiffalse_exec || f == &E::loopexit_exec || f == &E::jumpiftrue_exec) {
+            s.what = tcjump;
+            s.sub = f == &E::jumpiftrue_exec ? 1 : 0;
+            val(pop());
+            jumpcell = static_cast<int32_t>(v.baseof(k) + v.operand(k + 1));
+            return k + 2;
+        }
+        if (f == &E::jump_exec) {
+            s.what = tjump;
+            jumpcell = static_cast<int32_t>(v.baseof(k) + v.operand(k + 1));
+            return k + 2;
+        }
+        if (f == &E::datddrop) {
+            s.what = tdrop;
+            val(pop());
+            return k + 1;
+        }
+        if (f == &E::callargnum_exec || f == &E::usercall_exec) {
+            int32_t n = 0;
+            while (n < maxpend && v.opat(k + n) == &E::callargnum_exec && (n == 0 || !v.islanding(k + n)))
+                ++n;
+            const int32_t call = k + n;
+            if (v.opat(call) != &E::usercall_exec || (n > 0 && v.islanding(call)) || v.istaken(call))
+                return k;
+            // The first parameter is on top: the arguments in the cells' order.
+            s.what = tcall;
+            s.nargs = static_cast<uint8_t>(n);
+            for (int32_t j = n - 1; j >= 0; --j) {
+                const value x = num(pop());
+                s.args[j] = x.o;
+                s.argk[j] = x.k;
+            }
+            s.callcell = call;
+            return call + 2;
+        }
+        return k;
+    }
+
+    // Where each segment goes on: filled when every segment is built.
+    struct pending {
+        segment* s;
+        int32_t next, jump;
+    };
+    std::vector<pending> ends;
+};
+
+}  // namespace
+
+void buildsegments(fuseview& v)
+{
+    ExeScr& e = v.e;
+    auto rg = std::make_unique<range>();
+    rg->from = v.from;
+    builder b(v, *rg);
+    if (e.segat.size() < static_cast<size_t>(v.end))
+        e.segat.resize(static_cast<size_t>(v.end));
+    for (int32_t k = v.from; k < v.end;) {
+        if (!v.isop(k) || v.istaken(k)) {
+            ++k;
+            continue;
+        }
+        segment* s = b.build(k);
+        if (!s) {
+            ++k;
+            continue;
+        }
+        e.segat[static_cast<size_t>(k)] = s;
+        k = b.ends.back().next;
+    }
+    // Where control goes from each segment: past plain jumps and landing
+    // cells that do nothing, to the segment there, or back to the code loop.
+    std::map<int32_t, segment*> exits;
+    auto chase = [&](int32_t c) {
+        for (int steps = 0; steps < 16 && v.isop(c); ++steps) {
+            const execfn f = v.opat(c);
+            if (f == &E::jump_exec)
+                c = static_cast<int32_t>(v.baseof(c) + v.operand(c + 1));
+            else if (f == &E::noop_exec)
+                ++c;
+            else
+                break;
+        }
+        return c;
+    };
+    auto at = [&](int32_t c) -> const segment* {
+        c = chase(c);
+        if (c >= v.from && c < v.end && e.segat[static_cast<size_t>(c)])
+            return e.segat[static_cast<size_t>(c)];
+        segment*& x = exits[c];
+        if (!x) {
+            rg->segments.emplace_back();
+            x = &rg->segments.back();
+            x->cell = c;
+            x->run = exitrun();
+        }
+        return x;
+    };
+    for (const builder::pending& p : b.ends) {
+        p.s->next = at(p.next);
+        if (p.jump >= 0)
+            p.s->jump = at(p.jump);
+        p.s->run = runner(*p.s);
+        v.replace(p.s->cell, &E::segment_exec);
+    }
+    e.segranges.push_back(std::move(rg));
+}

@@ -1,0 +1,326 @@
+// Running fused segments (segments.h): the loop that goes from segment to
+// segment without coming back to the code loop, and the run function of each
+// kind of segment. A run first reads and checks everything its cells would
+// (datd's room, every operand, the target), and only then commits: pops,
+// values left on datd, the effect. When a check fails nothing has changed,
+// and the segment's cells run as compiled.
+#include <array>
+#include <utility>
+
+#include "runtime/segrules.h"
+
+using namespace numrules;
+
+void ExeScr::segment_exec()
+{
+    runsegments(segat[static_cast<size_t>(ip - 1 - code)]);
+}
+
+void ExeScr::runsegments(const seg::segment* s)
+{
+    for (;;) {
+        s = s->run(*this, *s);
+        if (!s)
+            return;
+        // What the code loop does between two cells.
+        if (stopflag == 1) {
+            ip = code + s->cell;
+            return;
+        }
+        countcell();
+    }
+}
+
+const seg::segment* ExeScr::segbail(const seg::segment& s)
+{
+    ip = code + s.cell + 1;
+    (this->*(s.orig))();
+    return nullptr;
+}
+
+void ExeScr::dropsegments(int32_t from)
+{
+    if (segat.size() > static_cast<size_t>(from))
+        segat.resize(static_cast<size_t>(from));
+    while (!segranges.empty() && segranges.back()->from >= from)
+        segranges.pop_back();
+}
+
+namespace seg {
+namespace {
+
+// The variable an assignment, increment or compound assignment changes:
+// false when an element's cells must run (they grow the table, or report).
+template <int TK>
+NUMRULES_INLINE bool targetof(ExeScr& e, const segment& s, varrec*& v)
+{
+    if constexpr (TK == knode) {
+        int32_t g;
+        if (!s.target.n->ref(e, *s.target.n, g))
+            return false;
+        v = e.globals.base + g;  // after ref, which may have moved the table
+    } else {
+        v = varof<TK>(e, s.target.i);
+    }
+    return true;
+}
+
+NUMRULES_INLINE bool targetany(ExeScr& e, const segment& s, varrec*& v)
+{
+    switch (s.tkind) {
+    case kglobal:
+        return targetof<kglobal>(e, s, v);
+    case klocal:
+        return targetof<klocal>(e, s, v);
+    default:
+        return targetof<knode>(e, s, v);
+    }
+}
+
+// x op= v by compound(), the common sums and products inline; false for a
+// zero divisor, which the cells report.
+NUMRULES_INLINE bool compounded(ExeScr& e, uint32_t op, const datdcell& x, const datdcell& v, datdcell& out)
+{
+    switch (op) {
+    case tokpluseq:
+        return fastbin<bopadd>(e, x, v, out);
+    case tokminuseq:
+        return fastbin<bopsub>(e, x, v, out);
+    case tokmuleq:
+        return fastbin<bopmul>(e, x, v, out);
+    default:
+        if (divides(op) && asdbl(v) == 0.0)
+            return false;
+        out = compound(e, x, v, op);
+        return true;
+    }
+}
+
+// Modes: 0 and 1 increment, 2 and 3 decrement; the kind stays.
+NUMRULES_INLINE datdcell stepped(const datdcell& x, uint32_t mode)
+{
+    if (x.isint)
+        return mkint(mode < 2 ? wrapadd(x.i, 1) : wrapsub(x.i, 1));
+    return mkdbl(x.d + (mode < 2 ? 1.0 : -1.0));
+}
+
+// As callargnum_exec for each argument, and usercall_exec; `x` holds the
+// arguments as the cells pushed them (the last parameter first).
+const segment* callnow(ExeScr& e, const segment& s, const datdcell* x)
+{
+    e.ip = e.code + s.callcell + 1;  // at the call's operand, as usercall_exec finds it
+    datdcell v;
+    int64_t entry = 0;
+    const int made = e.calledinline(static_cast<int32_t>(e.ip->i), x, s.nargs, v, entry);
+    if (made == 1) {
+        e.ip = e.code + s.callcell + 2;  // where the function returns to
+        *e.datd.top++ = v;
+        return s.next;
+    }
+    for (int k = s.nargs - 1; k >= 0; --k)
+        e.pushlocalnum(x[k]);
+    e.calluser(entry);
+    return s.next;
+}
+
+// Any segment: every operand's kind read at run time, values left on datd.
+const segment* rungeneric(ExeScr& e, const segment& s)
+{
+    if (!stackfits(e, s))
+        return e.segbail(s);
+    datdcell pv[maxpend], av[maxpend], v{};
+    for (int k = 0; k < s.npend; ++k)
+        if (!fetchany(e, s.pendk[k], s.pend[k], pv[k]))
+            return e.segbail(s);
+    int t = 0;
+    varrec* target = nullptr;
+    switch (s.what) {
+    case tassign:
+    case tcompound:
+    case tdrop:
+        if (!fetchany(e, s.vkind, s.value, v))
+            return e.segbail(s);
+        break;
+    case tcjump:
+        t = testany(e, s.vkind, s.value);
+        if (t < 0)
+            return e.segbail(s);
+        break;
+    case tcall:
+        for (int k = 0; k < s.nargs; ++k)
+            if (!fetchany(e, s.argk[k], s.args[k], av[k]))
+                return e.segbail(s);
+        break;
+    default:
+        break;
+    }
+    if (s.what == tassign || s.what == tcompound || s.what == tincdec) {
+        if (!targetany(e, s, target))
+            return e.segbail(s);
+        if (s.what != tassign) {
+            datdcell x;
+            if (!readvar(target, x))
+                return e.segbail(s);
+            if (s.what == tincdec)
+                v = stepped(x, s.sub);
+            else if (!compounded(e, s.sub, x, v, v))
+                return e.segbail(s);
+        }
+    }
+    e.datd.top -= s.pops;
+    for (int k = 0; k < s.npend; ++k)
+        *e.datd.top++ = pv[k];
+    switch (s.what) {
+    case tassign:
+    case tcompound:
+    case tincdec:
+        storevar(target, v);
+        return s.next;
+    case tcjump:
+        return t == static_cast<int>(s.sub) ? s.jump : s.next;
+    case tjump:
+        return s.jump;
+    case tcall:
+        return callnow(e, s, av);
+    default:
+        return s.next;
+    }
+}
+
+// ---- the common segments, with nothing left on datd, by operand kinds
+
+template <int TK, int VK>
+const segment* runassign(ExeScr& e, const segment& s)
+{
+    datdcell v;
+    varrec* t;
+    if (!stackfits(e, s) || !fetch<VK>(e, s.value, v) || !targetof<TK>(e, s, t))
+        return e.segbail(s);
+    e.datd.top -= s.pops;
+    storevar(t, v);
+    return s.next;
+}
+
+template <int TK, int VK>
+const segment* runcompound(ExeScr& e, const segment& s)
+{
+    datdcell v, x, r;
+    varrec* t;
+    if (!stackfits(e, s) || !fetch<VK>(e, s.value, v) || !targetof<TK>(e, s, t) || !readvar(t, x) ||
+        !compounded(e, s.sub, x, v, r))
+        return e.segbail(s);
+    e.datd.top -= s.pops;
+    storevar(t, r);
+    return s.next;
+}
+
+template <int TK>
+const segment* runincdec(ExeScr& e, const segment& s)
+{
+    datdcell x;
+    varrec* t;
+    if (!stackfits(e, s) || !targetof<TK>(e, s, t) || !readvar(t, x))
+        return e.segbail(s);
+    e.datd.top -= s.pops;
+    storevar(t, stepped(x, s.sub));
+    return s.next;
+}
+
+template <int OP, int LK, int RK, int JT>
+const segment* runcmpjump(ExeScr& e, const segment& s)
+{
+    const node& n = *s.value.n;
+    datdcell l, r;
+    if (!stackfits(e, s) || !fetch<LK>(e, n.a, l) || !fetch<RK>(e, n.b, r))
+        return e.segbail(s);
+    e.datd.top -= s.pops;
+    return compare<OP>(e, l, r) == (JT != 0) ? s.jump : s.next;
+}
+
+template <int JT>
+const segment* runtestjump(ExeScr& e, const segment& s)
+{
+    if (!stackfits(e, s))
+        return e.segbail(s);
+    const int t = testany(e, s.vkind, s.value);
+    if (t < 0)
+        return e.segbail(s);
+    e.datd.top -= s.pops;
+    return t == JT ? s.jump : s.next;
+}
+
+const segment* runexit(ExeScr& e, const segment& s)
+{
+    e.ip = e.code + s.cell;
+    return nullptr;
+}
+
+constexpr int kk = kinds * kinds;
+constexpr int targets = 3;  // a global, a local, an element (knode)
+
+constexpr int targetkind(int t)
+{
+    return t == 2 ? knode : t;
+}
+
+template <size_t... I>
+constexpr auto assigns(std::index_sequence<I...>)
+{
+    return std::array<runfn, sizeof...(I)>{&runassign<targetkind(int(I / kinds)), int(I % kinds)>...};
+}
+
+template <size_t... I>
+constexpr auto compounds(std::index_sequence<I...>)
+{
+    return std::array<runfn, sizeof...(I)>{&runcompound<targetkind(int(I / kinds)), int(I % kinds)>...};
+}
+
+template <size_t... I>
+constexpr auto cmpjumps(std::index_sequence<I...>)
+{
+    // The six comparisons from bopeq on, the kinds, the sense.
+    return std::array<runfn, sizeof...(I)>{
+        &runcmpjump<bopeq + int(I / (2 * kk)), int(I / (2 * kinds) % kinds), int(I / 2 % kinds), int(I % 2)>...};
+}
+
+constexpr auto assigntable = assigns(std::make_index_sequence<targets * kinds>{});
+constexpr auto compoundtable = compounds(std::make_index_sequence<targets * kinds>{});
+constexpr auto cmpjumptable = cmpjumps(std::make_index_sequence<6 * kk * 2>{});
+constexpr runfn incdectable[targets] = {&runincdec<kglobal>, &runincdec<klocal>, &runincdec<knode>};
+constexpr runfn testjumptable[2] = {&runtestjump<0>, &runtestjump<1>};
+
+int targetslot(int k)
+{
+    return k == knode ? 2 : k;
+}
+
+}  // namespace
+
+runfn runner(const segment& s)
+{
+    if (s.npend)
+        return &rungeneric;
+    switch (s.what) {
+    case tassign:
+        return assigntable[static_cast<size_t>(targetslot(s.tkind) * kinds + s.vkind)];
+    case tcompound:
+        return compoundtable[static_cast<size_t>(targetslot(s.tkind) * kinds + s.vkind)];
+    case tincdec:
+        return incdectable[targetslot(s.tkind)];
+    case tcjump:
+        if (s.vkind == knode && s.value.n->bop >= bopeq && s.value.n->bop <= bopge) {
+            const node& n = *s.value.n;
+            return cmpjumptable[static_cast<size_t>((n.bop - bopeq) * 2 * kk + n.ka * 2 * kinds + n.kb * 2 + (s.sub ? 1 : 0))];
+        }
+        return testjumptable[s.sub ? 1 : 0];
+    default:
+        return &rungeneric;
+    }
+}
+
+runfn exitrun()
+{
+    return &runexit;
+}
+
+}  // namespace seg

@@ -1,0 +1,138 @@
+// Fused segments: the records of the pass after compilation (segpass.cpp)
+// that the code loop runs in place of straight runs of cells (segments.cpp,
+// segnodes.cpp).
+//
+// A segment is a run of cells with no jump landing inside it that computes
+// values without side effects and ends in at most one effect: an assignment,
+// an increment, a compound assignment, a store into an element, a jump or
+// conditional jump, a user-function call, or the values left on the datum
+// stack for the cells after it. The values are trees of expression nodes
+// whose operands are read where they lie (a variable, a constant, an
+// element, another node), so no temporary goes through the datum stack.
+// A segment runs whole or not at all: everything it reads is checked before
+// its effect, and anything out of the common way (a variable that is not a
+// number, a division by zero, an element not made yet, a datum stack that
+// the cells would overflow) runs its cells as compiled instead, from its
+// first cell, so messages and lines stay the cells' own.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "runtime/codecell.h"
+#include "runtime/datum.h"
+
+class ExeScr;
+
+namespace seg {
+
+// Where an operand's number comes from.
+enum kind : uint8_t {
+    kglobal,  // a global variable: its index
+    klocal,   // a local: its index, negative from the top of stackdd
+    kconst,   // a constant: the operand holds it as a datum
+    knode,    // the value of a node
+    kinds
+};
+
+struct node;
+
+// An operand. A constant is laid out as a datum (value, tag).
+struct opnd {
+    union {
+        int64_t i;
+        double d;
+        const node* n;
+    };
+    uint32_t isint;
+};
+
+// 1 or 0 for a truth, -1 when the cells must run instead.
+using evalfn = bool (*)(ExeScr& e, const node& n, datdcell& out);
+using testfn = int (*)(ExeScr& e, const node& n);
+using reffn = bool (*)(ExeScr& e, const node& n, int32_t& global);
+
+// An expression node: `eval` gives its number and `test` its truth (false,
+// or -1, when the cells must run instead); an element's `ref` gives the
+// index of the global behind it, made on first use.
+struct node {
+    evalfn eval = nullptr;
+    testfn test = nullptr;
+    reffn ref = nullptr;
+    opnd a{}, b{}, c{};
+    uint8_t ka = 0, kb = 0, kc = 0;  // the operands' kinds
+    int8_t bop = -1;                 // a binary node's operator (numrules::binopcode)
+    int32_t arr = 0;                 // an element's array number; a popped datum's depth
+    int32_t cell = 0;                // an element's arrayindex_run operand cell
+};
+
+// What a segment does at its end.
+enum term : uint8_t {
+    tnone,      // nothing: its values are left on datd
+    tassign,    // number into a variable or an element
+    tcompound,  // x op= v
+    tincdec,    // ++ / --
+    tcjump,     // a conditional jump (sub: 1 when it jumps on true)
+    tjump,      // a jump
+    tcall,      // a user-function call
+    tdrop,      // the value is dropped
+};
+
+struct segment;
+// Runs a segment: the segment that comes next, or null when the code loop
+// goes on from ip (set), the segment's cells having run when it could not.
+using runfn = const segment* (*)(ExeScr& e, const segment& s);
+
+// Most values a segment leaves on datd, and most arguments of a call.
+constexpr int maxpend = 8;
+
+struct segment {
+    runfn run = nullptr;
+    int32_t cell = 0;   // its first cell
+    int32_t pops = 0;   // datd entries below the entry top that its cells pop
+    int32_t room = 0;   // entries its cells push beyond the entry top, at most
+    execfn orig{};      // the first cell's operation as compiled
+    const segment* next = nullptr;  // the segment that comes next
+    const segment* jump = nullptr;  // where a taken jump goes
+    opnd target{};      // the variable's index, or the element node
+    opnd value{};       // the value; the test of a conditional jump
+    uint8_t tkind = 0, vkind = 0;
+    uint8_t what = tnone;
+    uint8_t npend = 0, nargs = 0;
+    uint32_t sub = 0;   // the operator, the increment mode, the jump's sense
+    int32_t callcell = 0;  // the usercall_exec cell of a call
+    opnd pend[maxpend]{};  // values left on datd, the bottom first
+    uint8_t pendk[maxpend]{};
+    opnd args[maxpend]{};  // a call's arguments, the first parameter first
+    uint8_t argk[maxpend]{};
+};
+
+// The segments and nodes built for the cells from `from` on; they go when
+// those cells are compiled again (exeline reuses the end of the code list).
+struct range {
+    int32_t from = 0;
+    std::deque<segment> segments;
+    std::deque<node> nodes;
+};
+
+// The run functions and node functions the pass places, by operand kinds.
+evalfn binary(int op, int lk, int rk);
+testfn binarytest(int op, int lk, int rk);
+// Unary forms: pushneg, pushnot (a variable's bits), bnot, lnot.
+enum unop { uneg, uinvert, ubnot, ulnot };
+evalfn unary(int op, int k);
+evalfn elemeval(int dims, int k1, int k2);
+reffn elemref(int dims, int k1, int k2);
+evalfn elemindex();  // the element's global index as a number
+evalfn popped();     // a datum below the entry top: node.arr deep
+evalfn andvalue();
+testfn andtest();
+evalfn orvalue();
+testfn ortest();
+testfn truthtest();  // the truth of `eval`
+runfn runner(const segment& s);  // the run function for a built segment
+runfn exitrun();                 // a segment that only leaves for the cell
+
+}  // namespace seg

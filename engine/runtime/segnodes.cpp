@@ -1,0 +1,248 @@
+// The expression nodes of fused segments: one function for each operator and
+// each kind of its operands (a global, a local, a constant, another node), so
+// that reading an operand costs no decision at run time. Each computes what
+// its cells compute, by the rules of numrules.h, or answers that the cells
+// must run (false, -1).
+#include <array>
+#include <utility>
+
+#include "runtime/segrules.h"
+
+using namespace numrules;
+
+namespace seg {
+namespace {
+
+template <int OP, int LK, int RK>
+bool bineval(ExeScr& e, const node& n, datdcell& out)
+{
+    datdcell l, r;
+    return fetch<LK>(e, n.a, l) && fetch<RK>(e, n.b, r) && fastbin<OP>(e, l, r, out);
+}
+
+template <int OP, int LK, int RK>
+int bintest(ExeScr& e, const node& n)
+{
+    datdcell l, r;
+    if (!fetch<LK>(e, n.a, l) || !fetch<RK>(e, n.b, r))
+        return -1;
+    if constexpr (iscompare(OP)) {
+        return compare<OP>(e, l, r) ? 1 : 0;
+    } else {
+        datdcell v;
+        if (!fastbin<OP>(e, l, r, v))
+            return -1;
+        return truth(v) ? 1 : 0;
+    }
+}
+
+template <int OP, int K>
+bool uneval(ExeScr& e, const node& n, datdcell& out)
+{
+    datdcell v;
+    if (!fetch<K>(e, n.a, v))
+        return false;
+    if constexpr (OP == uneg)
+        out = negate(v);
+    else if constexpr (OP == uinvert)
+        out = invert(v);
+    else if constexpr (OP == ubnot)
+        out = mkint(~intof(v));
+    else
+        out = lognot(v);
+    return true;
+}
+
+// An index as arrayindex_run takes it: an integer's low 32 bits, a double
+// truncated toward zero.
+NUMRULES_INLINE uint32_t indexof(const datdcell& c)
+{
+    return static_cast<uint32_t>(c.isint ? c.i : ExeScr::dbl2i64(c.d));
+}
+
+// The global behind an element of an array used with D indexes, when every
+// level already reaches its index (arrayindex_run grows them, and reports an
+// array used with another count of indexes). An element not used before is
+// made, as arrayindex_run makes it.
+template <int D, int K1, int K2>
+bool elemglobal(ExeScr& e, const node& n, int32_t& g)
+{
+    datdcell x;
+    if (!fetch<K1>(e, n.a, x))
+        return false;
+    const uint32_t i1 = indexof(x);
+    const arrayrec* rec = e.arrays.base + n.arr;
+    if (rec->dims != D || i1 >= rec->count)
+        return false;
+    int32_t* slot;
+    if constexpr (D == 1) {
+        slot = static_cast<int32_t*>(rec->buf) + i1;
+    } else {
+        datdcell y;
+        if (!fetch<K2>(e, n.b, y))
+            return false;
+        const uint32_t i2 = indexof(y);
+        const indexnode* n1 = static_cast<const indexnode*>(rec->buf) + i1;
+        if (i2 >= n1->count)
+            return false;
+        if constexpr (D == 2) {
+            slot = static_cast<int32_t*>(n1->buf) + i2;
+        } else {
+            datdcell z;
+            if (!fetchany(e, n.kc, n.c, z))
+                return false;
+            const uint32_t i3 = indexof(z);
+            const indexnode* n2 = static_cast<const indexnode*>(n1->buf) + i2;
+            if (i3 >= n2->count)
+                return false;
+            slot = static_cast<int32_t*>(n2->buf) + i3;
+        }
+    }
+    if (*slot == -1)
+        e.ip = e.code + n.cell;  // where arrayindex_run would be, should the table fail to grow
+    g = e.slotglobal(slot, rec->name);
+    return true;
+}
+
+template <int D, int K1, int K2>
+bool elemread(ExeScr& e, const node& n, datdcell& out)
+{
+    int32_t g;
+    return elemglobal<D, K1, K2>(e, n, g) && readvar(e.globals.base + g, out);
+}
+
+bool elemindexeval(ExeScr& e, const node& n, datdcell& out)
+{
+    int32_t g;
+    if (!n.ref(e, n, g))
+        return false;
+    out = mkint(g);
+    return true;
+}
+
+bool poppedeval(ExeScr& e, const node& n, datdcell& out)
+{
+    out = e.datd.top[-n.arr];
+    return true;
+}
+
+// "&&": a false left operand is the value itself; "||": a true one makes 1.
+bool andeval(ExeScr& e, const node& n, datdcell& out)
+{
+    datdcell a;
+    if (!fetchany(e, n.ka, n.a, a))
+        return false;
+    if (!truth(a)) {
+        out = a;
+        return true;
+    }
+    return fetchany(e, n.kb, n.b, out);
+}
+
+int andtruth(ExeScr& e, const node& n)
+{
+    const int t = testany(e, n.ka, n.a);
+    return t == 1 ? testany(e, n.kb, n.b) : t;
+}
+
+bool oreval(ExeScr& e, const node& n, datdcell& out)
+{
+    datdcell a;
+    if (!fetchany(e, n.ka, n.a, a))
+        return false;
+    if (truth(a)) {
+        out = mkint(1);
+        return true;
+    }
+    return fetchany(e, n.kb, n.b, out);
+}
+
+int ortruth(ExeScr& e, const node& n)
+{
+    const int t = testany(e, n.ka, n.a);
+    return t == 0 ? testany(e, n.kb, n.b) : t;
+}
+
+int evaltruth(ExeScr& e, const node& n)
+{
+    datdcell v;
+    if (!n.eval(e, n, v))
+        return -1;
+    return truth(v) ? 1 : 0;
+}
+
+// Tables of the instantiations, indexed by operator and kinds.
+constexpr int kk = kinds * kinds;
+
+template <size_t... I>
+constexpr auto binevals(std::index_sequence<I...>)
+{
+    return std::array<evalfn, sizeof...(I)>{&bineval<int(I / kk), int(I / kinds % kinds), int(I % kinds)>...};
+}
+
+template <size_t... I>
+constexpr auto bintests(std::index_sequence<I...>)
+{
+    return std::array<testfn, sizeof...(I)>{&bintest<int(I / kk), int(I / kinds % kinds), int(I % kinds)>...};
+}
+
+template <size_t... I>
+constexpr auto unevals(std::index_sequence<I...>)
+{
+    return std::array<evalfn, sizeof...(I)>{&uneval<int(I / kinds), int(I % kinds)>...};
+}
+
+template <size_t... I>
+constexpr auto elemreads(std::index_sequence<I...>)
+{
+    return std::array<evalfn, sizeof...(I)>{&elemread<int(I / kk) + 1, int(I / kinds % kinds), int(I % kinds)>...};
+}
+
+template <size_t... I>
+constexpr auto elemrefs(std::index_sequence<I...>)
+{
+    return std::array<reffn, sizeof...(I)>{&elemglobal<int(I / kk) + 1, int(I / kinds % kinds), int(I % kinds)>...};
+}
+
+constexpr auto binevaltable = binevals(std::make_index_sequence<bopcount * kk>{});
+constexpr auto bintesttable = bintests(std::make_index_sequence<bopcount * kk>{});
+constexpr auto unevaltable = unevals(std::make_index_sequence<4 * kinds>{});
+constexpr auto elemreadtable = elemreads(std::make_index_sequence<3 * kk>{});
+constexpr auto elemreftable = elemrefs(std::make_index_sequence<3 * kk>{});
+
+}  // namespace
+
+evalfn binary(int op, int lk, int rk)
+{
+    return binevaltable[static_cast<size_t>(op * kk + lk * kinds + rk)];
+}
+
+testfn binarytest(int op, int lk, int rk)
+{
+    return bintesttable[static_cast<size_t>(op * kk + lk * kinds + rk)];
+}
+
+evalfn unary(int op, int k)
+{
+    return unevaltable[static_cast<size_t>(op * kinds + k)];
+}
+
+evalfn elemeval(int dims, int k1, int k2)
+{
+    return elemreadtable[static_cast<size_t>((dims - 1) * kk + k1 * kinds + k2)];
+}
+
+reffn elemref(int dims, int k1, int k2)
+{
+    return elemreftable[static_cast<size_t>((dims - 1) * kk + k1 * kinds + k2)];
+}
+
+evalfn elemindex() { return &elemindexeval; }
+evalfn popped() { return &poppedeval; }
+evalfn andvalue() { return &andeval; }
+testfn andtest() { return &andtruth; }
+evalfn orvalue() { return &oreval; }
+testfn ortest() { return &ortruth; }
+testfn truthtest() { return &evaltruth; }
+
+}  // namespace seg

@@ -1,0 +1,98 @@
+// How fused segments read their operands: variables, constants, nodes,
+// elements. Shared by the node functions (segnodes.cpp) and the segment runs
+// (segments.cpp).
+#pragma once
+
+#include "runtime/exescr.h"
+#include "runtime/numrules.h"
+
+namespace seg {
+
+// A variable's number, or false when it is not a number (undefined, or a
+// string that the cells would read with str2num).
+NUMRULES_INLINE bool readvar(const varrec* v, datdcell& out)
+{
+    if (v->state != varnum)
+        return false;
+    if (v->isint) {
+        out.i = v->i;
+        out.isint = 1;
+    } else {
+        out.d = v->d;
+        out.isint = 0;
+    }
+    return true;
+}
+
+template <int K>
+NUMRULES_INLINE bool fetch(ExeScr& e, const opnd& o, datdcell& out)
+{
+    if constexpr (K == kconst) {
+        out.i = o.i;
+        out.isint = o.isint;
+        return true;
+    } else if constexpr (K == knode) {
+        return o.n->eval(e, *o.n, out);
+    } else if constexpr (K == kglobal) {
+        return readvar(e.globals.base + o.i, out);
+    } else {
+        return readvar(e.stackdd.top + o.i, out);
+    }
+}
+
+NUMRULES_INLINE bool fetchany(ExeScr& e, int k, const opnd& o, datdcell& out)
+{
+    switch (k) {
+    case kglobal:
+        return fetch<kglobal>(e, o, out);
+    case klocal:
+        return fetch<klocal>(e, o, out);
+    case kconst:
+        return fetch<kconst>(e, o, out);
+    default:
+        return fetch<knode>(e, o, out);
+    }
+}
+
+// The truth of an operand: 1, 0, or -1 when the cells must run.
+NUMRULES_INLINE int testany(ExeScr& e, int k, const opnd& o)
+{
+    if (k == knode)
+        return o.n->test(e, *o.n);
+    datdcell v;
+    if (!fetchany(e, k, o, v))
+        return -1;
+    return numrules::truth(v) ? 1 : 0;
+}
+
+// The variable record of a target: a global or a local by index.
+template <int K>
+NUMRULES_INLINE varrec* varof(ExeScr& e, int64_t index)
+{
+    if constexpr (K == kglobal)
+        return e.globals.base + index;
+    else
+        return e.stackdd.top + index;
+}
+
+// Stores a number into a variable, as setvarnum does.
+NUMRULES_INLINE void storevar(varrec* v, const datdcell& x)
+{
+    v->state = varnum;
+    if (x.isint) {
+        v->i = x.i;
+        v->isint = 1;
+    } else {
+        v->d = x.d;
+        v->isint = 0;
+    }
+}
+
+// Whether the cells of a segment would find what they pop, and room for
+// what they push, on datd.
+NUMRULES_INLINE bool stackfits(const ExeScr& e, const segment& s)
+{
+    return e.datd.top - e.datd.base >= s.pops && (e.datd.base + e.datd.cap) - e.datd.top >= s.room;
+}
+
+}  // namespace seg
