@@ -1,8 +1,7 @@
 // The pass after compilation: it places the superinstructions of fused.cpp
 // (a loop whose body is one compound assignment, an append of a literal in
 // place), then the fused segments of everything else that computes numbers
-// (segpass.cpp), and notes the functions a call can answer without running
-// them. Nothing moves: code positions, jump operands and the line table stay
+// (segpass.cpp). Nothing moves: code positions, jump operands and the line table stay
 // valid. A sequence is taken only where every cell the pattern reads as an
 // operation was emitted as one, and no jump, case, label or unit start lands
 // inside it.
@@ -96,46 +95,6 @@ struct pass {
         return nullptr;
     }
 
-    // The form of function f's first cells that calls may answer without
-    // running it: for numeric parameters and no other locals, file pointers
-    // or handles, and no jump landing inside the cells read.
-    E::calleeform calleeof(const funcrec& f) const
-    {
-        E::calleeform c;
-        const int32_t cs = f.codestart;
-        const int32_t n = f.localnames.count();
-        if (f.functstr || n != static_cast<int32_t>(f.paramcount) || f.fpnames.base || f.dirnames.base)
-            return c;
-        for (int32_t k = 0; k < n; ++k)
-            if (f.localnames.base[k].kind != 1)
-                return c;
-        if (v.opat(cs) != &E::pushvar_exec)
-            return c;
-        const int rk = rightof(v.opat(cs + 2));
-        const int op = rk < 0 ? -1 : binopof(v.opat(cs + 4));
-        if (op < 0 || op == bopdiv || op == bopmod)
-            return c;  // these can end the script: the function's cells report it
-        c.p = v.operand(cs + 1);
-        c.rk = static_cast<uint8_t>(rk);
-        c.op = static_cast<uint8_t>(op);
-        c.right = v.e.code[cs + 3];
-        c.params = n;
-        // "return(p op R)": the value, then the end cell.
-        if (v.isop(cs + 5) && !v.opat(cs + 5) && v.closed(cs, 6)) {
-            c.kind = E::calleebin;
-            return c;
-        }
-        // "if (p cmp R) return(w)": the test, then w and the end cell.
-        const int jt = condjumpof(v.opat(cs + 5));
-        if (jt >= 0 && op >= bopeq && op <= bopge && v.opat(cs + 7) == &E::pushvar_exec && v.isop(cs + 9) &&
-            !v.opat(cs + 9) && v.closed(cs, 10)) {
-            c.kind = E::calleeguard;
-            c.jt = static_cast<uint8_t>(jt);
-            c.w = v.operand(cs + 8);
-            c.past = v.operand(cs + 6);
-        }
-        return c;
-    }
 };
 
 }  // namespace
@@ -161,8 +120,4 @@ void ExeScr::fusecode(int32_t from)
         }
     }
     buildsegments(v);
-    calleeforms.resize(functable.size());
-    for (size_t f = 0; f < functable.size(); ++f)
-        if (functable[f].codestart >= from && functable[f].codestart < end)
-            calleeforms[f] = p.calleeof(functable[f]);
 }

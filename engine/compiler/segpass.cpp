@@ -75,6 +75,13 @@ struct builder {
     int32_t maxdepth = 0;
     std::vector<int32_t> owned;  // landing cells of the "&&" and "||" it has taken
 
+    // Reading a function's cells in place of its call: the arguments, the
+    // last parameter first (the parameter at local index -k is params[k - 1]);
+    // nothing may be popped that its cells did not push.
+    const value* params = nullptr;
+    int32_t nparams = 0;
+    std::vector<int32_t>* inlining = nullptr;  // the functions being read so, outermost first
+
     builder(fuseview& view, range& rg) : v(view), r(rg) {}
 
     node& newnode()
@@ -96,11 +103,9 @@ struct builder {
             st.pop_back();
             return x;
         }
-        node& n = newnode();
-        n.eval = popped();
-        n.test = truthtest();
-        n.arr = ++pops;
-        return ofnode(n);
+        value x{kpop, {}};
+        x.o.i = ++pops;
+        return x;
     }
     // A value as a number: an element's index becomes the number
     // arrayindex_run pushes.
@@ -116,7 +121,35 @@ struct builder {
     }
     // At least `n` values above `floor`, or any when the floor is 0 (the
     // segment's own cells may pop what lay on datd before it).
-    bool has(size_t n, size_t floor) const { return floor == 0 || st.size() >= floor + n; }
+    bool has(size_t n, size_t floor) const { return (floor == 0 && !params) || st.size() >= floor + n; }
+    // A variable the cells push: in a function read in place of its call, a
+    // parameter is its argument.
+    // (An argument that is a node of its own is read once: read twice, its
+    // work would double at each level of calls read so.)
+    bool var(int64_t index, value& out)
+    {
+        if (!params || index >= 0) {
+            out = variable(index);
+            return true;
+        }
+        if (-index > nparams)
+            return false;
+        out = params[-index - 1];
+        bool& seen = used[-index - 1];
+        const bool first = !seen;
+        seen = true;
+        return first || out.k != knode;
+    }
+    // Whether every argument that could fail was read: one left unread would
+    // not fail where the cells fail.
+    bool allread() const
+    {
+        for (int32_t j = 0; j < nparams; ++j)
+            if (params[j].k != kconst && !used[j])
+                return false;
+        return true;
+    }
+    bool used[maxpend] = {};
 
     value binary(int op, value l, value rr)
     {
@@ -170,9 +203,9 @@ struct builder {
         e.a = idx[0].o;
         e.ka = idx[0].k;
         e.b = idx[1].o;
-        e.kb = dims >= 2 ? idx[1].k : kconst;
+        e.kb = dims >= 2 ? idx[1].k : uint8_t{kconst};
         e.c = idx[2].o;
-        e.kc = dims == 3 ? idx[2].k : kconst;
+        e.kc = dims == 3 ? idx[2].k : uint8_t{kconst};
         e.ref = elemref(dims, e.ka, e.kb);
         e.eval = elemeval(dims, e.ka, e.kb);
         e.test = truthtest();
@@ -204,12 +237,29 @@ struct builder {
                 c.isint = 0;
                 push(constant(c));
                 k += 2;
-            } else if (f == &E::pushvar_exec) {
-                push(variable(static_cast<int32_t>(v.operand(k + 1))));
+            } else if (f == &E::pushvar_exec || f == &E::pushneg_exec || f == &E::pushnot_exec) {
+                value x;
+                if (!var(static_cast<int32_t>(v.operand(k + 1)), x))
+                    break;
+                push(f == &E::pushvar_exec ? x : unary(f == &E::pushneg_exec ? uneg : uinvert, x));
                 k += 2;
-            } else if (f == &E::pushneg_exec || f == &E::pushnot_exec) {
-                push(unary(f == &E::pushneg_exec ? uneg : uinvert, variable(static_cast<int32_t>(v.operand(k + 1)))));
-                k += 2;
+            } else if (f == &E::callargnum_exec || f == &E::usercall_exec) {
+                // A call of a function that is one expression: that expression.
+                int32_t n, call;
+                value body{};
+                if (!callcells(k, k0, n, call) || st.size() < floor + static_cast<size_t>(n) ||
+                    !inlinebody(static_cast<int32_t>(v.operand(call + 1)), &st[st.size() - static_cast<size_t>(n)], n, body))
+                    break;
+                st.resize(st.size() - static_cast<size_t>(n));
+                depth -= n;
+                node& c = newnode();
+                c.a = body.o;
+                c.ka = body.k;
+                c.eval = callvalue();
+                c.test = truthtest();
+                c.arr = inlining ? static_cast<int32_t>(inlining->size()) : 0;  // calls it lies inside
+                push(ofnode(c));
+                k = call + 2;
             } else if (const int op = binopof(f); op >= 0) {
                 if (!has(2, floor))
                     break;
@@ -286,6 +336,8 @@ struct builder {
         }
         s.pops = pops;
         s.room = maxdepth;
+        s.popbytes = sizeof(datdcell) * static_cast<uint32_t>(pops);
+        s.roombytes = sizeof(datdcell) * static_cast<uint32_t>(maxdepth);
         s.orig = v.opat(k0);
         r.segments.push_back(s);
         segment* made = &r.segments.back();
@@ -300,7 +352,7 @@ struct builder {
         const execfn f = v.opat(k);
         auto target = [&](const value& t) {
             s.target = t.o;
-            s.tkind = t.k == kref ? knode : t.k;
+            s.tkind = t.k == kref ? uint8_t{knode} : t.k;
         };
         auto val = [&](const value& x) {
             const value n = num(x);
@@ -362,24 +414,96 @@ struct builder {
             return k + 1;
         }
         if (f == &E::callargnum_exec || f == &E::usercall_exec) {
-            int32_t n = 0;
-            while (n < maxpend && v.opat(k + n) == &E::callargnum_exec && (n == 0 || !v.islanding(k + n)))
-                ++n;
-            const int32_t call = k + n;
-            if (v.opat(call) != &E::usercall_exec || (n > 0 && v.islanding(call)) || v.istaken(call))
+            int32_t n, call;
+            if (!callcells(k, k, n, call))
                 return k;
             // The first parameter is on top: the arguments in the cells' order.
             s.what = tcall;
             s.nargs = static_cast<uint8_t>(n);
+            value args[maxpend];
             for (int32_t j = n - 1; j >= 0; --j) {
-                const value x = num(pop());
-                s.args[j] = x.o;
-                s.argk[j] = x.k;
+                args[j] = num(pop());
+                s.args[j] = args[j].o;
+                s.argk[j] = args[j].k;
             }
             s.callcell = call;
+            s.func = static_cast<int32_t>(v.operand(call + 1));
             return call + 2;
         }
         return k;
+    }
+
+    // The cells of a call at k (n callargnum_exec, then usercall_exec at
+    // `call`), none entered from elsewhere but k itself when it is k0.
+    bool callcells(int32_t k, int32_t k0, int32_t& n, int32_t& call) const
+    {
+        n = 0;
+        while (n < maxpend && v.opat(k + n) == &E::callargnum_exec)
+            ++n;
+        call = k + n;
+        if (v.opat(call) != &E::usercall_exec)
+            return false;
+        for (int32_t j = k; j <= call; ++j)
+            if (v.istaken(j) || (j != k0 && v.islanding(j)))
+                return false;
+        return true;
+    }
+
+    // A function whose calls the pass may read in place: numeric parameters
+    // alone, no file pointers or directory handles, its cells in this range,
+    // and not being read already (a recursion).
+    const funcrec* readable(int32_t func, int32_t n) const
+    {
+        const ExeScr& e = v.e;
+        if (func < 0 || static_cast<size_t>(func) >= e.functable.size())
+            return nullptr;
+        const funcrec& f = e.functable[static_cast<size_t>(func)];
+        if (f.functstr || f.paramcount != static_cast<uint32_t>(n) || f.localnames.count() != n || f.fpnames.base ||
+            f.dirnames.base || !v.isop(f.codestart))
+            return nullptr;
+        for (int32_t k = 0; k < n; ++k)
+            if (f.localnames.base[k].kind != 1)
+                return nullptr;
+        if (inlining && (inlining->size() >= 8 || std::find(inlining->begin(), inlining->end(), func) != inlining->end()))
+            return nullptr;
+        return &f;
+    }
+
+    // Reads cells of function `f` from k with the arguments in place of the
+    // parameters, up to a cell that is not a value's (returned), the value
+    // they leave in `out`; `deepest` grows by the datd entries they push.
+    int32_t readin(const funcrec& f, int32_t k, const value* args, int32_t n, value& out, int32_t& deepest, bool& one)
+    {
+        std::vector<int32_t> stack;
+        builder sub(v, r);
+        sub.params = args;
+        sub.nparams = n;
+        sub.inlining = inlining ? inlining : &stack;
+        sub.inlining->push_back(static_cast<int32_t>(&f - v.e.functable.data()));
+        const int32_t end = sub.walk(k, f.codestart, v.end, 0);
+        sub.inlining->pop_back();
+        one = sub.st.size() == 1 && sub.pops == 0 && sub.allread();
+        if (one)
+            out = sub.num(sub.st[0]);
+        deepest = std::max(deepest, sub.maxdepth);
+        return end;
+    }
+
+    // The body of function `func` as one value of the arguments (the last
+    // parameter first), when the function is "return(expression)".
+    bool inlinebody(int32_t func, const value* args, int32_t n, value& out)
+    {
+        const funcrec* f = readable(func, n);
+        if (!f)
+            return false;
+        int32_t deepest = 0;
+        bool one;
+        const int32_t end = readin(*f, f->codestart, args, n, out, deepest, one);
+        if (!one || !v.isop(end) || v.opat(end))
+            return false;  // not a value, then the end cell
+        // At the call its arguments are gone; the function's cells push on.
+        maxdepth = std::max(maxdepth, depth - n + deepest);
+        return true;
     }
 
     // Where each segment goes on: filled when every segment is built.
@@ -391,6 +515,40 @@ struct builder {
 };
 
 }  // namespace
+
+// What a call segment knows of its function: its first segment, when the
+// function starts in segments and has no file pointers or directory handles,
+// and whether it begins "if (test) return(value)".
+static void callee(ExeScr& e, segment& s)
+{
+    if (s.func < 0 || static_cast<size_t>(s.func) >= e.functable.size())
+        return;
+    const funcrec& f = e.functable[static_cast<size_t>(s.func)];
+    if (f.fpnames.base || f.dirnames.base || f.codestart < 0 || static_cast<size_t>(f.codestart) >= e.segat.size() ||
+        !e.segat[static_cast<size_t>(f.codestart)])
+        return;
+    const segment* first = e.segat[static_cast<size_t>(f.codestart)];
+    s.callee = first;
+    s.calleebase = f.codestart;
+    s.calleelocals = f.localnames.count();
+    s.calleeparams = static_cast<int32_t>(f.paramcount);
+    if (first->what != tcjump || first->npend || first->pops)
+        return;
+    auto returns = [](const segment* r) {
+        return r && r->what == tnone && r->npend == 1 && r->pops == 0 && r->next && r->next->run == returnrun();
+    };
+    if (returns(first->jump)) {
+        s.quick = first->jump;
+        s.past = first->next;
+    } else if (returns(first->next)) {
+        s.quick = first->next;
+        s.past = first->jump;
+    }
+    // The datum stack room of the test's cells and of the value's, checked
+    // once for both.
+    if (s.quick)
+        s.quickroom = std::max(first->roombytes, s.quick->roombytes);
+}
 
 void buildsegments(fuseview& v)
 {
@@ -437,7 +595,7 @@ void buildsegments(fuseview& v)
             rg->segments.emplace_back();
             x = &rg->segments.back();
             x->cell = c;
-            x->run = exitrun();
+            x->run = v.isop(c) && !v.opat(c) ? returnrun() : exitrun();
         }
         return x;
     };
@@ -448,5 +606,8 @@ void buildsegments(fuseview& v)
         p.s->run = runner(*p.s);
         v.replace(p.s->cell, &E::segment_exec);
     }
+    for (const builder::pending& p : b.ends)
+        if (p.s->what == tcall)
+            callee(e, *p.s);
     e.segranges.push_back(std::move(rg));
 }

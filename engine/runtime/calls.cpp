@@ -11,7 +11,16 @@ void ExeScr::usercall_exec()
 void ExeScr::pushframe(const funcrec& f, int32_t first, bool undefined)
 {
     for (int32_t k = first; k < f.localnames.count(); ++k) {
-        pushlocal(0.0, 0, nullptr, localint);
+        if (stackdd.full()) {
+            pushlocal(0.0, 0, nullptr, localint);
+        } else {
+            // As pushlocal makes an integer record (a free slot has no heap text).
+            varrec* v = stackdd.top++;
+            v->state = varnum;
+            v->isint = 1;
+            v->i = 0;
+            v->name[0] = 0;
+        }
         if (undefined)
             stackdd.top[-1].state = varundef;
     }

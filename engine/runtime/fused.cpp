@@ -214,36 +214,6 @@ NUMRULES_INLINE bool introunds(ExeScr& e, const codecell* self)
     }
 }
 
-// A cell copied by its fields, as they were written: a whole copy also moves
-// the padding, and a load wider than the stores that wrote a cell stalls.
-NUMRULES_INLINE void copycell(datdcell& to, const datdcell& from)
-{
-    to.i = from.i;
-    to.isint = from.isint;
-}
-
-// l op r for an operator known only at run time (a callee's form).
-NUMRULES_INLINE datdcell binrun(ExeScr& e, int op, const datdcell& l, const datdcell& r)
-{
-    switch (op) {
-    case bopadd: return binval<bopadd>(e, l, r);
-    case bopsub: return binval<bopsub>(e, l, r);
-    case bopmul: return binval<bopmul>(e, l, r);
-    case bopeq: return binval<bopeq>(e, l, r);
-    case bopne: return binval<bopne>(e, l, r);
-    case boplt: return binval<boplt>(e, l, r);
-    case bopgt: return binval<bopgt>(e, l, r);
-    case bople: return binval<bople>(e, l, r);
-    case bopge: return binval<bopge>(e, l, r);
-    case bopband: return binval<bopband>(e, l, r);
-    case bopbor: return binval<bopbor>(e, l, r);
-    case bopbxor: return binval<bopbxor>(e, l, r);
-    case bopshl: return binval<bopshl>(e, l, r);
-    case bopshr: return binval<bopshr>(e, l, r);
-    default: return binval<bopdiv>(e, l, r);  // never recorded: the pass leaves / and % to the function
-    }
-}
-
 }  // namespace
 
 // ---- loops whose body is one compound assignment
@@ -299,51 +269,6 @@ void ExeScr::fappend_exec()
     // As pushstrlit_exec reads it.
     appendvartext(v, add, pool == 2 ? wcslen(add) : wcsnlen(add, datsinline));
     ip += 6;
-}
-
-// ---- calls answered without running the function
-
-int ExeScr::calledinline(int32_t func, const datdcell* x, int32_t n, datdcell& out, int64_t& entry)
-{
-    if (func < 0 || static_cast<size_t>(func) >= calleeforms.size() || calldepth >= maxcalldepth)
-        return 0;  // a call past the depth must fail as the function's own would
-    const calleeform& c = calleeforms[static_cast<size_t>(func)];
-    if (c.kind == calleenone || c.params != n || !room(*this, 2))
-        return 0;  // (the room the function's first cell needs: its pushes would grow or fail)
-    // A variable of the function: a parameter (the last one at -1), or a global.
-    auto value = [&](int64_t index, datdcell& v) {
-        if (index >= 0)
-            return numof(*this, index, v);
-        if (index < -n)
-            return false;
-        copycell(v, x[-1 - index]);
-        return true;
-    };
-    datdcell l, r;
-    if (!value(c.p, l))
-        return 0;
-    if (c.rk == rightint)
-        r = mkint(c.right.i);
-    else if (c.rk == rightnum)
-        r = mkdbl(c.right.d);
-    else if (!value(c.right.i, r))
-        return 0;
-    const datdcell v = binrun(*this, c.op, l, r);
-    int made = 1;
-    if (c.kind == calleebin) {
-        copycell(out, v);
-    } else if ((v.i != 0) == (c.jt != 0)) {
-        // The guard jumps: the function runs on from there, unless a stop
-        // came, which its first cell would have met.
-        if (stopflag == 1)
-            return 0;
-        entry = c.past;
-        made = 2;
-    } else if (!value(c.w, out)) {
-        return 0;
-    }
-    countcell();
-    return made;
 }
 
 // ---- the table the pass picks from

@@ -72,6 +72,15 @@ inline datdcell mkdbl(double v)
     return c;
 }
 
+// A datum copied by its fields, as they were written: a whole copy also
+// moves the padding, and a load wider than the stores that wrote a cell
+// stalls.
+NUMRULES_INLINE void putcell(datdcell& to, const datdcell& from)
+{
+    to.i = from.i;
+    to.isint = from.isint;
+}
+
 inline double asdbl(const datdcell& c)
 {
     return c.isint ? static_cast<double>(c.i) : c.d;

@@ -18,17 +18,97 @@ void ExeScr::segment_exec()
 
 void ExeScr::runsegments(const seg::segment* s)
 {
+    const int32_t floor = framefloor;
+    framefloor = nframes;
     for (;;) {
         s = s->run(*this, *s);
-        if (!s)
-            return;
+        if (!s) {
+            // The cells go on at ip. In a function called by a segment they
+            // run in a nested code loop up to its end, and the call ends.
+            if (!inframe() || stopflag == 1)
+                break;
+            runcode(static_cast<uint32_t>(ip - code));
+            if (!(s = endframe()))
+                break;
+        }
         // What the code loop does between two cells.
         if (stopflag == 1) {
             ip = code + s->cell;
-            return;
+            break;
         }
-        countcell();
+        if (--pollcountdown == 0) {
+            // What the window queue hears may end the script: its line is
+            // the next segment's, as the code loop would stand there.
+            pollcountdown = pollinterval;
+            ip = code + s->cell;
+            pollmessages();
+        }
     }
+    // A stop inside called functions: their frames go, and ip returns after
+    // the outermost call, as their nested code loops would leave it.
+    while (inframe())
+        endframe();
+    framefloor = floor;
+}
+
+const seg::segment* ExeScr::callfast(const seg::segment& s)
+{
+    const seg::segment* go = s.callee;
+    if (!go || calldepth >= maxcalldepth) {
+        calluser();  // or its error, as its own call reports it
+        return s.next;
+    }
+    if (s.calleelocals > s.calleeparams)
+        pushframe(functable[static_cast<size_t>(s.func)], s.calleeparams, true);
+    ++calldepth;  // the callee's own calls are one deeper
+    if (s.quick && seg::stackfits(*this, 0, s.quickroom)) {
+        // The test at the start of the callee, made here; where it returns
+        // at once, its value is the call's.
+        const int t = seg::testany(*this, go->vkind, go->value);
+        if (t >= 0) {
+            if ((t == static_cast<int>(go->sub)) == (s.quick == go->jump)) {
+                datdcell v;
+                if (seg::fetchany(*this, s.quick->pendk[0], s.quick->pend[0], v)) {
+                    stackdd.top -= s.calleelocals;  // numbers and undefined records: no texts
+                    --calldepth;
+                    putcell(*datd.top++, v);
+                    return s.next;
+                }
+            } else {
+                go = s.past;
+            }
+        }
+    }
+    if (!fastframes)
+        fastframes = std::make_unique<fastframe[]>(maxcalldepth + 1);
+    fastframe& f = fastframes[nframes++];
+    f.next = s.next;
+    f.back = s.callcell + 2;
+    f.savedbase = unitbase;
+    f.savedfunc = curfunc;
+    f.locals = s.calleelocals;
+    curfunc = s.func;
+    unitbase = static_cast<uint32_t>(s.calleebase);
+    return go;
+}
+
+const seg::segment* ExeScr::endframe()
+{
+    // Read by fields: a copy of the whole record, written by fields just
+    // before, would stall.
+    const fastframe& f = fastframes[--nframes];
+    const seg::segment* next = f.next;
+    const int32_t back = f.back;
+    unitbase = f.savedbase;
+    curfunc = f.savedfunc;
+    const int32_t locals = f.locals;
+    poplocals(locals);
+    --calldepth;
+    if (stopflag == 1) {
+        ip = code + back;
+        return nullptr;
+    }
+    return next;  // (which sets ip where it leaves the segments)
 }
 
 const seg::segment* ExeScr::segbail(const seg::segment& s)
@@ -109,18 +189,9 @@ NUMRULES_INLINE datdcell stepped(const datdcell& x, uint32_t mode)
 const segment* callnow(ExeScr& e, const segment& s, const datdcell* x)
 {
     e.ip = e.code + s.callcell + 1;  // at the call's operand, as usercall_exec finds it
-    datdcell v;
-    int64_t entry = 0;
-    const int made = e.calledinline(static_cast<int32_t>(e.ip->i), x, s.nargs, v, entry);
-    if (made == 1) {
-        e.ip = e.code + s.callcell + 2;  // where the function returns to
-        *e.datd.top++ = v;
-        return s.next;
-    }
     for (int k = s.nargs - 1; k >= 0; --k)
         e.pushlocalnum(x[k]);
-    e.calluser(entry);
-    return s.next;
+    return e.callfast(s);
 }
 
 // Any segment: every operand's kind read at run time, values left on datd.
@@ -169,7 +240,7 @@ const segment* rungeneric(ExeScr& e, const segment& s)
     }
     e.datd.top -= s.pops;
     for (int k = 0; k < s.npend; ++k)
-        *e.datd.top++ = pv[k];
+        putcell(*e.datd.top++, pv[k]);
     switch (s.what) {
     case tassign:
     case tcompound:
@@ -249,8 +320,60 @@ const segment* runtestjump(ExeScr& e, const segment& s)
     return t == JT ? s.jump : s.next;
 }
 
+template <int N>
+const segment* runcall(ExeScr& e, const segment& s)
+{
+    datdcell x[N > 0 ? N : 1];
+    if constexpr (N == 0)
+        x[0] = datdcell{};
+    if (!stackfits(e, s))
+        return e.segbail(s);
+    for (int k = 0; k < N; ++k)
+        if (!fetchany(e, s.argk[k], s.args[k], x[k]))
+            return e.segbail(s);
+    e.datd.top -= s.pops;
+    return callnow(e, s, x);
+}
+
+// One value left on datd ("return(x)" before its end cell).
+template <int K>
+const segment* runpush(ExeScr& e, const segment& s)
+{
+    datdcell v;
+    if (!stackfits(e, s) || !fetch<K>(e, s.pend[0], v))
+        return e.segbail(s);
+    e.datd.top -= s.pops;
+    putcell(*e.datd.top++, v);
+    return s.next;
+}
+
+// Where the segments leave for the cells.
+// The same, where the end cell comes next: "return(x)".
+template <int K>
+const segment* runpushreturn(ExeScr& e, const segment& s)
+{
+    datdcell v;
+    if (!stackfits(e, s) || !fetch<K>(e, s.pend[0], v))
+        return e.segbail(s);
+    e.datd.top -= s.pops;
+    putcell(*e.datd.top++, v);
+    if (e.inframe())
+        return e.endframe();
+    e.ip = e.code + s.next->cell;
+    return nullptr;
+}
+
 const segment* runexit(ExeScr& e, const segment& s)
 {
+    e.ip = e.code + s.cell;
+    return nullptr;
+}
+
+// An end cell: the end of a function called by a segment, or of the unit.
+const segment* runreturn(ExeScr& e, const segment& s)
+{
+    if (e.inframe())
+        return e.endframe();
     e.ip = e.code + s.cell;
     return nullptr;
 }
@@ -288,6 +411,19 @@ constexpr auto compoundtable = compounds(std::make_index_sequence<targets * kind
 constexpr auto cmpjumptable = cmpjumps(std::make_index_sequence<6 * kk * 2>{});
 constexpr runfn incdectable[targets] = {&runincdec<kglobal>, &runincdec<klocal>, &runincdec<knode>};
 constexpr runfn testjumptable[2] = {&runtestjump<0>, &runtestjump<1>};
+constexpr runfn calltable[] = {&runcall<0>, &runcall<1>, &runcall<2>, &runcall<3>, &runcall<4>};
+template <size_t... I>
+constexpr auto pushes(std::index_sequence<I...>)
+{
+    return std::array<runfn, sizeof...(I)>{&runpush<int(I)>...};
+}
+constexpr auto pushtable = pushes(std::make_index_sequence<kinds>{});
+template <size_t... I>
+constexpr auto pushreturns(std::index_sequence<I...>)
+{
+    return std::array<runfn, sizeof...(I)>{&runpushreturn<int(I)>...};
+}
+constexpr auto pushreturntable = pushreturns(std::make_index_sequence<kinds>{});
 
 int targetslot(int k)
 {
@@ -298,8 +434,12 @@ int targetslot(int k)
 
 runfn runner(const segment& s)
 {
+    if (s.what == tnone && s.npend == 1)
+        return s.next && s.next->run == &runreturn ? pushreturntable[s.pendk[0]] : pushtable[s.pendk[0]];
     if (s.npend)
         return &rungeneric;
+    if (s.what == tcall && s.nargs < 5)
+        return calltable[s.nargs];
     switch (s.what) {
     case tassign:
         return assigntable[static_cast<size_t>(targetslot(s.tkind) * kinds + s.vkind)];
@@ -321,6 +461,11 @@ runfn runner(const segment& s)
 runfn exitrun()
 {
     return &runexit;
+}
+
+runfn returnrun()
+{
+    return &runreturn;
 }
 
 }  // namespace seg

@@ -34,6 +34,7 @@ enum kind : uint8_t {
     klocal,   // a local: its index, negative from the top of stackdd
     kconst,   // a constant: the operand holds it as a datum
     knode,    // the value of a node
+    kpop,     // a datum that lay on datd when the segment began: its depth (1: the top)
     kinds
 };
 
@@ -64,7 +65,7 @@ struct node {
     opnd a{}, b{}, c{};
     uint8_t ka = 0, kb = 0, kc = 0;  // the operands' kinds
     int8_t bop = -1;                 // a binary node's operator (numrules::binopcode)
-    int32_t arr = 0;                 // an element's array number; a popped datum's depth
+    int32_t arr = 0;                 // an element's array number; a call's depth inside calls read in place
     int32_t cell = 0;                // an element's arrayindex_run operand cell
 };
 
@@ -93,6 +94,7 @@ struct segment {
     int32_t cell = 0;   // its first cell
     int32_t pops = 0;   // datd entries below the entry top that its cells pop
     int32_t room = 0;   // entries its cells push beyond the entry top, at most
+    uintptr_t popbytes = 0, roombytes = 0;  // the same in bytes of datd
     execfn orig{};      // the first cell's operation as compiled
     const segment* next = nullptr;  // the segment that comes next
     const segment* jump = nullptr;  // where a taken jump goes
@@ -103,6 +105,16 @@ struct segment {
     uint8_t npend = 0, nargs = 0;
     uint32_t sub = 0;   // the operator, the increment mode, the jump's sense
     int32_t callcell = 0;  // the usercall_exec cell of a call
+    int32_t func = 0;      // the function it calls
+    // The callee's first segment (null: the call is made as usercall_exec
+    // makes it), its first cell, and its records (parameters, then locals).
+    const segment* callee = nullptr;
+    int32_t calleebase = 0, calleelocals = 0, calleeparams = 0;
+    // A callee that begins "if (test) return(value)": the segment that
+    // pushes that value before the end cell, and the one past the test.
+    const segment* quick = nullptr;
+    const segment* past = nullptr;
+    uintptr_t quickroom = 0;  // the datd room both need, in bytes
     opnd pend[maxpend]{};  // values left on datd, the bottom first
     uint8_t pendk[maxpend]{};
     opnd args[maxpend]{};  // a call's arguments, the first parameter first
@@ -126,7 +138,7 @@ evalfn unary(int op, int k);
 evalfn elemeval(int dims, int k1, int k2);
 reffn elemref(int dims, int k1, int k2);
 evalfn elemindex();  // the element's global index as a number
-evalfn popped();     // a datum below the entry top: node.arr deep
+evalfn callvalue();  // a call answered by its function's one expression
 evalfn andvalue();
 testfn andtest();
 evalfn orvalue();
@@ -134,5 +146,6 @@ testfn ortest();
 testfn truthtest();  // the truth of `eval`
 runfn runner(const segment& s);  // the run function for a built segment
 runfn exitrun();                 // a segment that only leaves for the cell
+runfn returnrun();               // the same at an end cell
 
 }  // namespace seg

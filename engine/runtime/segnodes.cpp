@@ -120,10 +120,13 @@ bool elemindexeval(ExeScr& e, const node& n, datdcell& out)
     return true;
 }
 
-bool poppedeval(ExeScr& e, const node& n, datdcell& out)
+// A call whose function is "return(expression)" of its parameters: the
+// expression, read from the arguments; a call past the depth limit (counting
+// the calls read in place around it, node.arr) must fail as the function's
+// own would.
+bool calleval(ExeScr& e, const node& n, datdcell& out)
 {
-    out = e.datd.top[-n.arr];
-    return true;
+    return e.calldepth + n.arr < ExeScr::maxcalldepth && fetchany(e, n.ka, n.a, out);
 }
 
 // "&&": a false left operand is the value itself; "||": a true one makes 1.
@@ -133,7 +136,7 @@ bool andeval(ExeScr& e, const node& n, datdcell& out)
     if (!fetchany(e, n.ka, n.a, a))
         return false;
     if (!truth(a)) {
-        out = a;
+        putcell(out, a);
         return true;
     }
     return fetchany(e, n.kb, n.b, out);
@@ -238,7 +241,7 @@ reffn elemref(int dims, int k1, int k2)
 }
 
 evalfn elemindex() { return &elemindexeval; }
-evalfn popped() { return &poppedeval; }
+evalfn callvalue() { return &calleval; }
 evalfn andvalue() { return &andeval; }
 testfn andtest() { return &andtruth; }
 evalfn orvalue() { return &oreval; }

@@ -33,6 +33,9 @@ NUMRULES_INLINE bool fetch(ExeScr& e, const opnd& o, datdcell& out)
         return true;
     } else if constexpr (K == knode) {
         return o.n->eval(e, *o.n, out);
+    } else if constexpr (K == kpop) {
+        numrules::putcell(out, e.datd.top[-o.i]);  // datd is popped only when the segment commits
+        return true;
     } else if constexpr (K == kglobal) {
         return readvar(e.globals.base + o.i, out);
     } else {
@@ -49,6 +52,8 @@ NUMRULES_INLINE bool fetchany(ExeScr& e, int k, const opnd& o, datdcell& out)
         return fetch<klocal>(e, o, out);
     case kconst:
         return fetch<kconst>(e, o, out);
+    case kpop:
+        return fetch<kpop>(e, o, out);
     default:
         return fetch<knode>(e, o, out);
     }
@@ -90,9 +95,16 @@ NUMRULES_INLINE void storevar(varrec* v, const datdcell& x)
 
 // Whether the cells of a segment would find what they pop, and room for
 // what they push, on datd.
+NUMRULES_INLINE bool stackfits(const ExeScr& e, uintptr_t popbytes, uintptr_t roombytes)
+{
+    const auto top = reinterpret_cast<uintptr_t>(e.datd.top);
+    const auto base = reinterpret_cast<uintptr_t>(e.datd.base);
+    return top - base >= popbytes && top + roombytes <= base + sizeof(datdcell) * static_cast<uint32_t>(e.datd.cap);
+}
+
 NUMRULES_INLINE bool stackfits(const ExeScr& e, const segment& s)
 {
-    return e.datd.top - e.datd.base >= s.pops && (e.datd.base + e.datd.cap) - e.datd.top >= s.room;
+    return stackfits(e, s.popbytes, s.roombytes);
 }
 
 }  // namespace seg

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
 #include "compiler/scriptsource.h"
@@ -210,6 +211,17 @@ TEST(FusedCalls, SimpleFunctionsAnsweredWithoutRunningThem)
     };
     expectboth(depth(L"1998"), L"\t1\n");
     expecterror(depth(L"1999"), L"Function calls nested too deeply.:2000: at line 9");
+    // Calls read in place inside one another count one level each.
+    std::wstring chain = deep;
+    chain.replace(chain.find(L"return(a + 1)"), 13, L"return(leaf2(a) + 1)");
+    chain = L"function leaf2(a)\n{\n    return(a * 3)\n}\n" + chain;
+    auto chained = [&](const wchar_t* n) {
+        std::wstring t = chain;
+        t.replace(t.find(L"DEPTH"), 5, n);
+        return t;
+    };
+    expectboth(chained(L"1997"), L"\t1\n");
+    expecterror(chained(L"1998"), L"Function calls nested too deeply.:2000: at line 7");
 }
 
 TEST(FusedCalls, ErrorsKeepTheirMessagesAndLines)
@@ -224,6 +236,18 @@ TEST(FusedCalls, ErrorsKeepTheirMessagesAndLines)
     expecterror(L"function g(n)\n{\n    localvar(k)\n    if (n < 2)\n        return(k)\n    return(n)\n}\nmain\n{\n"
                 L"    x = g(5)\n    x = g(1)\n}\n",
                 L"undefined local variable. at line 5");
+}
+
+// A call read in place of its function still reads every argument as the
+// cells would: one the function never uses fails as they fail. (The first
+// call makes datd's room, which the later ones need to run fused.)
+TEST(FusedCalls, ArgumentsTheFunctionDoesNotUseStillFail)
+{
+    const std::wstring k = L"function k(a, b)\n{\n    return(b * 2)\n}\nmain\n{\n    x = 1\n    z = 0\n    y = k(x, 2) + 1\n";
+    expecterror(k + L"    y = k(x, 3) + 1\n    y = k(x, q) + 1\n}\n", L"undefined variable.:q at line 11");
+    expecterror(k + L"    y = k(x, 3) + 1\n    y = k(x / z, 3) + 1\n}\n", L"division by zero at line 11");
+    expecterror(k + L"    y = k(x, 3) + 1\n    y = k(x % z, 3) + 1\n}\n", L"division by zero at line 11");
+    expectboth(k + L"    y = k(x, 3) + 1\n    y = k(x * z, 4) + 1\n    y + 0\n}\n", L"\t9\n");
 }
 
 TEST(FusedCalls, ExitInsideAFunctionSkipsTheAssignment)
@@ -348,10 +372,45 @@ TEST(FusionPass, OnlyFirstCellsOfSequencesChange)
     bool seen[seg::tdrop + 1] = {};
     for (const auto& r : c.e.segranges)
         for (const seg::segment& s : r->segments)
-            if (s.run != seg::exitrun())
+            if (s.run != seg::exitrun() && s.run != seg::returnrun())
                 seen[s.what] = true;
     for (int w : {seg::tnone, seg::tassign, seg::tcompound, seg::tincdec, seg::tcjump, seg::tcall, seg::tdrop})
         EXPECT_TRUE(seen[w]) << "no segment of kind " << w;
+}
+
+// A call of a function that is "return(expression)" of numeric parameters is
+// read as that expression; a recursion, a function with other statements, or
+// one that leaves an argument unread that could fail, is called.
+TEST(FusionPass, OneExpressionFunctionsAreReadInPlace)
+{
+    // The call nodes the segments reach.
+    auto inlined = [](const std::wstring& text) {
+        compiled c(text);
+        int n = 0;
+        std::function<void(int, const seg::opnd&)> visit = [&](int k, const seg::opnd& o) {
+            if (k != seg::knode || !o.n)
+                return;
+            n += o.n->eval == seg::callvalue();
+            visit(o.n->ka, o.n->a);
+            visit(o.n->kb, o.n->b);
+            visit(o.n->kc, o.n->c);
+        };
+        for (const auto& r : c.e.segranges)
+            for (const seg::segment& s : r->segments) {
+                visit(s.tkind, s.target);
+                visit(s.vkind, s.value);
+                for (int j = 0; j < s.npend; ++j)
+                    visit(s.pendk[j], s.pend[j]);
+                for (int j = 0; j < s.nargs; ++j)
+                    visit(s.argk[j], s.args[j]);
+            }
+        return n;
+    };
+    EXPECT_EQ(inlined(L"function k(a, b)\n{\n    return(a * 2 + b)\n}\nmain\n{\n    x = 1\n    y = k(x, 3) + 1\n}\n"), 1);
+    EXPECT_EQ(inlined(L"function k(a, b)\n{\n    return(b * 2)\n}\nmain\n{\n    x = 1\n    z = 0\n    y = k(x / z, 3) + 1\n    y + 0\n}\n"), 0);
+    EXPECT_EQ(inlined(L"function k(a, b)\n{\n    return(a * 2)\n}\nmain\n{\n    x = 1\n    y = k(x, 7) + 1\n}\n"), 1);
+    EXPECT_EQ(inlined(L"function k(a)\n{\n    return(k(a - 1))\n}\nmain\n{\n    x = 1\n    y = k(x) + 1\n}\n"), 0);
+    EXPECT_EQ(inlined(L"function k(a)\n{\n    a++\n    return(a)\n}\nmain\n{\n    x = 1\n    y = k(x) + 1\n}\n"), 0);
 }
 
 TEST(FusionPass, ElementsOfOneTwoAndThreeIndexes)
