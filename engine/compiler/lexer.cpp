@@ -261,6 +261,32 @@ wchar_t* ExeScr::skiptotoken(wchar_t* p)
             ++p;
         if (*p == 0)
             return p;
+        // The characters that hide text are tested at a token start before a
+        // skipped branch skips its line: a directive inside a block comment
+        // stays hidden there too.
+        if (*p == L'\\' || *p == L'[') {  // hides the rest of the line, line end included
+            p = pastline(p);
+            continue;
+        }
+        if (p[0] == L'/' && p[1] == L'/') {
+            while (*p && *p != L'\n')
+                ++p;
+            if (*p == L'\n' && p[-1] == L'\r')
+                --p;  // the line end is still a token
+            if (ifskip == 0)
+                return p;
+            continue;  // a skipped branch skips that line end with its line
+        }
+        if (p[0] == L'/' && p[1] == L'*') {
+            const wchar_t* end = wcsstr(p + 2, L"*/");
+            if (!end) {
+                while (*p)
+                    ++p;
+                return p;
+            }
+            p = const_cast<wchar_t*>(end) + 2;
+            continue;
+        }
         if (*p == L'#') {
             if (directive(*this, p)) {
                 p = pastline(p);
@@ -277,27 +303,6 @@ wchar_t* ExeScr::skiptotoken(wchar_t* p)
             p = pastline(p);
             if (ifskip == 2)
                 ifskip = 0;
-            continue;
-        }
-        if (*p == L'\\' || *p == L'[') {  // hides the rest of the line, line end included
-            p = pastline(p);
-            continue;
-        }
-        if (p[0] == L'/' && p[1] == L'/') {
-            while (*p && *p != L'\n')
-                ++p;
-            if (*p == L'\n' && p[-1] == L'\r')
-                --p;  // the line end is still a token
-            return p;
-        }
-        if (p[0] == L'/' && p[1] == L'*') {
-            const wchar_t* end = wcsstr(p + 2, L"*/");
-            if (!end) {
-                while (*p)
-                    ++p;
-                return p;
-            }
-            p = const_cast<wchar_t*>(end) + 2;
             continue;
         }
         return p;

@@ -184,6 +184,13 @@ TEST(Lexer, ConditionalSections)
     EXPECT_EQ(lexing(e, L"#if 1\nx\n#if 0\ny\n#endif\n#endif\nz").all(), (codes{256, 10, 256}));
     EXPECT_EQ(e.ifnest, 0u);
     EXPECT_EQ(lexing(e, L"#ifdef X\nq").all(), (codes{256})) << "not a directive: a comment line";
+    // A comment opened at a token start hides the lines it spans, skipped or
+    // not: a directive inside it is no directive.
+    EXPECT_EQ(lexing(e, L"#if 0\r\n/* a\r\n#endif\r\n*/\r\nx\r\n#endif\r\ny").all(), (codes{256}));
+    EXPECT_EQ(lexing(e, L"#if 0\r\n  /*\r\n#else\r\n*/ x\r\n#else\r\ny\r\n#endif\r\n").all(), (codes{256, 10}));
+    EXPECT_EQ(lexing(e, L"#if 0\r\nx /*\r\n#endif\r\ny */\r\n").all(), (codes{256, '*', '/', 10}))
+        << "behind other text a comment opener is skipped with its line";
+    EXPECT_EQ(e.ifnest, 0u);
     e.freevartable();
     std::wstring nested;
     for (int n = 0; n < 16; ++n)

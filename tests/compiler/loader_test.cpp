@@ -140,6 +140,13 @@ TEST(Loader, AScriptThreadDeclaresItsOwnBlock)
     EXPECT_EQ(s.e.blocktable.size(), 1u) << "passes begin at the thread's own line";
 }
 
+// The pre-scan hides a comment's lines in a skipped branch as the lexer does.
+TEST(Loader, ACommentInASkippedBranchHidesItsDirectives)
+{
+    declared d(L"#if 0\n/*\n#endif\n*/\nfunction hidden()\n{\n}\n#endif\nx = 1\n");
+    EXPECT_EQ(d.functions(), (names{L"null"}));
+}
+
 TEST(Loader, PreScanSeesOnlyTheFirstTokenOfALine)
 {
     declared d(L"x = 1 /* comment\nfunction f()\n*/\n");
