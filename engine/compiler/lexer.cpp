@@ -449,13 +449,15 @@ int32_t ExeScr::lexscr(wchar_t** pos)
         wchar_t* q = p;
         while (namechar(*q))
             ++q;
-        const size_t len = static_cast<size_t>(q - name);
         bool isarray = false;
         if (*q == L'[') {
             q = scanindexes(*this, q);
             isarray = true;
         }
-        if (!isarray && *q == L'(') {
+        // An index group is part of the name: "(" right behind makes the whole
+        // word a call ("monrect[0].left()").
+        const size_t len = static_cast<size_t>(q - name);
+        if (*q == L'(') {
             const int32_t kw = findkeyword(name, len);
             if (kw && kw != 289) {
                 *pos = q;

@@ -94,6 +94,16 @@ TEST(CompileErrors, NestedTextsReportTheStatementLine)
     });
 }
 
+// A word with an index group and "(" right behind it is a call: "monrect[...]"
+// goes to its own front end, any other such word is looked up as a function.
+TEST(CompileErrors, IndexedWordsAreCalls)
+{
+    expecterrors("indexed", {
+        {L"x = 1\r\ny = monrect[0].width()\r\n", L"Not supported parameter. at line 2:width:"},
+        {L"a[1] = 2\r\nx = a[1](2)\r\n", L"Not supported function call.:a[1] at line 2"},
+    });
+}
+
 TEST(RunErrors, NameTheLineOfTheFailingStatement)
 {
     expecterrors("run", {

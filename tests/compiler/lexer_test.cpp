@@ -204,6 +204,20 @@ TEST(Lexer, ConditionalSections)
     EXPECT_EQ(lexerror(L"x\n#else\n"), L"no preceding #if at line 2");
 }
 
+// An index group extends the name; "(" right behind it makes the whole word a call.
+TEST(Lexer, IndexedNamesFollowedByParenthesesAreCalls)
+{
+    ExeScr e;
+    lexing l(e, L"monrect[i + 1].left() a[2] (b)");
+    EXPECT_EQ(l.next(), 276);
+    EXPECT_EQ(l.name(), L"monrect[i + 1].left");
+    EXPECT_EQ(l.call(), L"monrect[i + 1].left(");
+    EXPECT_EQ(l.next(), 256);
+    EXPECT_EQ(e.tokval.i, 2) << "a blank before the parenthesis leaves an array element";
+    EXPECT_EQ(l.next(), '(');
+    e.freevartable();
+}
+
 TEST(Lexer, StringLiteralsArePooledWithTheirEscapes)
 {
     ExeScr e;
