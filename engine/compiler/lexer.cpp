@@ -186,11 +186,13 @@ void ExeScr::unescape(wchar_t* text)
     *out = 0;
 }
 
-// A lexical error: the report's line is that of `at`, where the scan stopped.
+// A lexical error: the report's line is that of `at`, where the scan stopped,
+// when that is a place in the script's text. In the dispatcher's copy of an
+// argument text it is not: the statement's own position stands.
 [[noreturn]] static void failat(ExeScr& e, const wchar_t* at, const wchar_t* msg,
                                 const wchar_t* detail = nullptr)
 {
-    if (e.srccursor)
+    if (e.srccursor && e.insource(at))
         *e.srccursor = const_cast<wchar_t*>(at);
     if (detail)
         e.comperr2(msg, detail);

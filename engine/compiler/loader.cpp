@@ -2,6 +2,7 @@
 // tables they fill, the hand-over of each unit to the statement compiler, and
 // the mapping between source lines and code cells.
 #include <cwctype>
+#include <functional>
 #include <string>
 
 #include "compiler/textscan.h"
@@ -249,6 +250,13 @@ void ExeScr::freeblocktbl()
 }
 
 // ---- line mapping
+
+bool ExeScr::insource(const wchar_t* p) const
+{
+    // std::less_equal orders any two pointers: a copy lies anywhere.
+    const std::less_equal<const wchar_t*> le;
+    return srctext && srcend && p && le(srctext, p) && le(p, srcend);
+}
 
 int32_t ExeScr::lineofsrc(const wchar_t* pos)
 {
@@ -504,6 +512,7 @@ struct loader {
 static bool declare(ExeScr& e, loader& ld)
 {
     e.srctext = ld.text - 1;
+    e.srcend = ld.text + wcslen(ld.text);
     e.lexorigin = ld.text;
     e.ifskip = 0;
     e.ifnest = 0;

@@ -21,6 +21,7 @@ struct lexing {
     lexing(ExeScr& engine, const std::wstring& text) : e(engine), src(text), pos(src.text())
     {
         e.srctext = src.buf.data();
+        e.srcend = src.buf.data() + src.buf.size();
         e.lexorigin = src.text();
         e.srccursor = &pos;
         e.compiling = 1;
