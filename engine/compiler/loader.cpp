@@ -317,6 +317,12 @@ struct loader {
 
     int32_t next() { return e.prelex(&pos); }
 
+    // Whether the header just read is the script thread's own block.
+    bool ownheader() const
+    {
+        return samesymbol(threadname, e.tokstart, static_cast<size_t>(e.toknamelen));
+    }
+
     void skipline() { pos = pastline(pos); }
 
     // The token after "function", "functstr" or "thread" must be its header.
@@ -350,7 +356,7 @@ struct loader {
                 continue;
             wchar_t* header = pos;
             expectheader();
-            if (callname() == threadname) {
+            if (ownheader()) {
                 start = linestart(text, header);
                 return;
             }
@@ -413,7 +419,7 @@ struct loader {
                 skipline();
             } else if (tok == 303 && e.threadmode == 1 && !found) {
                 expectheader();
-                if (callname() != threadname)
+                if (!ownheader())
                     break;
                 e.curfunc = e.declfunction(e.tokstart, e.toknamelen, e.toklen, 0);
                 wcscpy(e.functable[e.curfunc].name, L"main");
