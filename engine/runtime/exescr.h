@@ -74,6 +74,9 @@ public:
 
     // ---- log state
     std::wstring logpath;
+    // A script thread: the logs of the runs that started it, its main run's
+    // first. It must never create one of them anew (openscriptlog).
+    std::vector<std::wstring> ancestorlogs;
     HANDLE loghandle = nullptr;
     int64_t starttime = 0;
     // 0: lines are written; 1: only while logforce is 1; other values: never.
