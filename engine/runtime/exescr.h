@@ -194,7 +194,9 @@ extern void (*g_fatalended)(ExeScr& engine);
 // Appends one line to "error.log" in the program folder; 1 if written, 0 if the
 // file cannot be created (the next call tries again).
 int writeerrorlog(const wchar_t* line);
-// The system's message for an error code (FormatMessage), empty when it has none.
+// The system's message for an error code (FormatMessage), without the line end
+// the system gives it: it goes into lines and is kept as the last-error text.
+// Empty when the system has none.
 std::wstring lasterrortext(DWORD err);
 // MsgWaitForMultipleObjectsEx for `count` handles or any message (input
 // available counts): every wait of the engine that also hears its queue. The

@@ -226,6 +226,8 @@ std::wstring lasterrortext(DWORD err)
     std::wstring text = sys ? sys : L"";
     if (sys)
         LocalFree(sys);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n'))
+        text.pop_back();
     return text;
 }
 

@@ -1,6 +1,8 @@
 // The script log, the fatal-error exit and "error.log".
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
 #include "support/scriptrun.h"
@@ -100,9 +102,21 @@ TEST(ScriptLog, SystemErrorLineGoesPastSuppressionAndIsKept)
     e.mylogsyserr(L"%s", L"opening");
     EXPECT_FALSE(e.syserrtext.empty());
     EXPECT_EQ(e.logsupfile, 2u) << "restored after the line";
+    // One line: the system's text comes without the line end the system gives it.
     const std::wstring log = e.contents();
-    EXPECT_EQ(log.substr(0, 9), bom + L"opening:");
-    EXPECT_NE(log.find(e.syserrtext + L": \r\n"), std::wstring::npos);
+    EXPECT_EQ(log, bom + L"opening:" + e.syserrtext + L": \r\n");
+    EXPECT_EQ(std::count(log.begin(), log.end(), L'\n'), 1);
+}
+
+TEST(ScriptLog, SystemTextsComeWithoutTheirLineEnd)
+{
+    for (DWORD err : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_DIR_NOT_EMPTY}) {
+        const std::wstring text = lasterrortext(err);
+        ASSERT_FALSE(text.empty()) << err;
+        EXPECT_NE(text.back(), L'\n') << err;
+        EXPECT_NE(text.back(), L'\r') << err;
+    }
+    EXPECT_EQ(lasterrortext(0x2EFFFFFF), L"") << "a code the system has no text for";
 }
 
 TEST(ScriptLog, LockedNameFallsBackToNumberedNames)
