@@ -117,8 +117,9 @@ void closesavefailure(hostrun& h, const std::wstring& path)
 TEST(HostRun, QuitSwitchRunsTheScriptHiddenAndExits)
 {
     hostrun h;
-    // Busy for a few tenths of a second, so that the window is there to be found.
-    writebytes(h.dir() + L"t.tst", utf16(L"i = 0\r\nwhile (i < 2000000)\r\n    i++\r\n"));
+    // Runs for a few tenths of a second, so that the window is there to be
+    // found (a counting loop of millions of rounds ends in milliseconds).
+    writebytes(h.dir() + L"t.tst", utf16(L"sleepm(400)\r\n"));
     const std::string ini = utf16(L"[setting]\r\nleft=1\r\n; kept\r\n[main]\r\nscrfid=C:\\x.tst");
     writebytes(h.dir() + L"quorvel.ini", ini);
     const DWORD started = GetTickCount();
