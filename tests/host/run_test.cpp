@@ -171,12 +171,57 @@ TEST(HostRun, AQuitHostWhoseRunCannotStartSaysWhyAndCloses)
         CloseHandle(k);
     ASSERT_EQ(code, 0) << "the host waited";
     EXPECT_TRUE(contains(h.syslog(), L"Log file open failure.:" + h.dir() + L"log\\t_99.log:")) << h.syslog();
+}
 
-    // A script that is not there at all.
-    hostrun second(h.dir());
-    ASSERT_TRUE(second.start(L"none.tst /hide /quit"));
-    ASSERT_EQ(second.waitexit(15000), 0);
-    EXPECT_TRUE(contains(second.syslog(), L"File open failed.:" + h.dir() + L"none.tst:")) << second.syslog();
+TEST(HostRun, AQuitHostRunsAScriptItCannotOpenAndItsLogSaysSo)
+{
+    // The run happens: its own log holds both banners and the reason, also
+    // when the host keeps no system log.
+    hostrun h;
+    ASSERT_TRUE(h.start(L"none.tst /hide /quit /nolog"));
+    ASSERT_EQ(h.waitexit(15000), 0) << "the host did not close";
+    const std::wstring log = widen(readbytes(h.dir() + L"log\\none.log"));
+    const size_t start = log.find(L"Quorvel start ____"), failed = log.find(L"File open failed.:" + h.dir() + L"none.tst:"),
+                 end = log.find(L"Quorvel end   ____");
+    ASSERT_NE(start, std::wstring::npos) << log;
+    ASSERT_NE(failed, std::wstring::npos) << log;
+    ASSERT_NE(end, std::wstring::npos) << log;
+    EXPECT_LT(start, failed);
+    EXPECT_LT(failed, end);
+}
+
+TEST(HostRun, AHiddenQuitHostAnswersAScriptsFatalBoxAndCloses)
+{
+    hostrun h;
+    writebytes(h.dir() + L"nomark.tst", "i = 1\r\n");  // no byte-order mark: a fatal error
+    ASSERT_TRUE(h.start(L"nomark.tst /hide /quit"));
+    ASSERT_EQ(h.waitexit(15000), 0) << "the host waited on the fatal box";
+    EXPECT_TRUE(contains(widen(readbytes(h.dir() + L"log\\nomark.log")), L"Exiting... This file is not UNICODE format."));
+    // Where no one saw the box, the system log keeps its text.
+    EXPECT_TRUE(contains(h.syslog(), L"Exiting... This file is not UNICODE format. \r\n")) << h.syslog();
+
+    // A host that can be seen shows the box and waits for its answer.
+    hostrun shown(h.dir());
+    ASSERT_TRUE(shown.start(L"nomark.tst /quit"));
+    HWND box = shown.findbox(L"QUORVEL - Exit", 15000);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(hostrun::boxtext(box), L"This file is not UNICODE format.");
+    Sleep(500);
+    EXPECT_TRUE(shown.alive());
+    hostrun::press(box, IDOK);
+    EXPECT_EQ(shown.waitexit(15000), 0);
+}
+
+TEST(HostRun, AHiddenQuitHostShowsNoBoxForItsOwnFatalExit)
+{
+    // A settings file without its mark: the host's own fatal exit at start.
+    hostrun h;
+    writebytes(h.dir() + L"quorvel.ini", "[setting]\r\n");
+    emptyscript(h.dir() + L"t.tst");
+    ASSERT_TRUE(h.start(L"t.tst /hide /quit"));
+    ASSERT_EQ(h.waitexit(15000), 0) << "the host waited on its own box";
+    EXPECT_TRUE(contains(h.syslog(), L"Exiting... This file is not UNICODE format.:" + h.dir() + L"quorvel.ini \r\n"))
+        << h.syslog();
 }
 
 TEST(HostRun, NologDropsTheSystemLogButScriptsStillLog)
