@@ -47,14 +47,6 @@ void setlabel(HWND tabctl, int index, const std::wstring& label)
     SendMessageW(tabctl, TCM_SETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 }
 
-void reportsavefailure(HWND editor, const std::wstring& path, DWORD err)
-{
-    const std::wstring sys = syserrtext(err);
-    logmsg(L"File save failed.:%s:%s: \n", path.c_str(), sys.c_str());
-    const std::wstring text = format(L"The file was not saved:\r\n%s\r\n%s", path.c_str(), sys.c_str());
-    MessageBoxW(editor, text.c_str(), L"QUORVEL - Save", MB_OK | MB_ICONERROR | MB_TOPMOST);
-}
-
 // Remembers the file as the last one opened and moves it to the top of the
 // recently-opened list.
 void noteopened(const std::wstring& path)
@@ -204,7 +196,6 @@ int saveeditor()
     if (GetFileAttributesW(t.path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         const DWORD err = GetLastError();
         logmsg(L"File open failed.:%s:%s: \n", t.path.c_str(), syserrtext(err).c_str());
-        reportsavefailure(t.editor, t.path, err);
         return -1;
     }
     const int len = GetWindowTextLengthW(t.editor);
@@ -215,8 +206,14 @@ int saveeditor()
     p[0] = 0xFEFF;
     const int got = GetWindowTextW(t.editor, p + 1, len + 1);
     DWORD err = 0;
-    if (!writefileatomic(t.path, p, (static_cast<size_t>(got) + 1) * sizeof(wchar_t), err)) {
-        reportsavefailure(t.editor, t.path, err);
+    switch (writefileatomic(t.path, p, (static_cast<size_t>(got) + 1) * sizeof(wchar_t), err)) {
+    case writefail::none:
+        break;
+    case writefail::open:
+        logmsg(L"File open failed.:%s:%s: \n", t.path.c_str(), syserrtext(err).c_str());
+        return -1;
+    case writefail::write:
+        MessageBoxW(t.editor, L"Error CloseHandle", L"Error", MB_OK);
         return -1;
     }
     t.converted = 0;

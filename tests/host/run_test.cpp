@@ -103,13 +103,35 @@ void answer(hostrun& h, int id)
     EXPECT_TRUE(waitfor([&] { return !IsWindow(q); }));
 }
 
-void closesavefailure(hostrun& h, const std::wstring& path)
+// The whole lines of a log that begin with `start`, each with its CR LF.
+std::vector<std::wstring> lineswith(const std::wstring& log, const std::wstring& start)
 {
-    HWND box = h.findbox(L"QUORVEL - Save");
-    ASSERT_TRUE(box) << "no report of the failed save";
-    EXPECT_TRUE(contains(hostrun::boxtext(box), path));
-    hostrun::press(box, IDOK);
-    EXPECT_TRUE(waitfor([&] { return !IsWindow(box); }));
+    std::vector<std::wstring> out;
+    for (size_t at = log.find(start); at != std::wstring::npos; at = log.find(start, at + 1)) {
+        if (at > 0 && log[at - 1] != L'\n' && log[at - 1] != 0xFEFF)
+            continue;
+        const size_t end = log.find(L"\r\n", at);
+        out.push_back(log.substr(at, end == std::wstring::npos ? std::wstring::npos : end + 2 - at));
+    }
+    return out;
+}
+
+// A failed save is reported by one more "File open failed." line naming the
+// file, and by nothing else: no other text and no box.
+void expectopenfailure(hostrun& h, const std::wstring& path, size_t count)
+{
+    const std::wstring start = L"File open failed.:" + path + L":";
+    EXPECT_TRUE(waitfor([&] { return lineswith(h.syslog(), start).size() == count; })) << h.syslog();
+    const std::vector<std::wstring> lines = lineswith(h.syslog(), start);
+    ASSERT_FALSE(lines.empty());
+    // The system's text, then ": " and the line end: one line, no stray one.
+    const std::wstring& last = lines.back();
+    EXPECT_EQ(last.find_first_of(L"\r\n"), last.size() - 2) << last;
+    EXPECT_EQ(last.substr(last.size() - 4), L": \r\n") << last;
+    EXPECT_FALSE(contains(h.syslog(), L"File save failed.")) << h.syslog();
+    Sleep(200);
+    EXPECT_FALSE(h.box(L"QUORVEL - Save"));
+    EXPECT_FALSE(h.box(L"Error"));
 }
 
 }  // namespace
@@ -345,7 +367,7 @@ TEST(HostRun, FailedSaveKeepsTheTabItsTextAndTheWindow)
     ASSERT_TRUE(DeleteFileW(script.c_str()));
     command(h.mainwindow(), CMD_REFRESHTAB);
     answer(h, IDYES);
-    closesavefailure(h, script);
+    expectopenfailure(h, script, 1);
     EXPECT_EQ(GetFileAttributesW(script.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(IsWindow(editor));
     EXPECT_EQ(hostrun::text(editor), L"edited");
@@ -354,15 +376,35 @@ TEST(HostRun, FailedSaveKeepsTheTabItsTextAndTheWindow)
     // Closing asks again; a failure keeps the window open.
     closewindow(h);
     answer(h, IDYES);
-    closesavefailure(h, script);
+    expectopenfailure(h, script, 2);
     EXPECT_TRUE(h.alive());
     EXPECT_TRUE(IsWindow(editor));
 
+    // A read-only file cannot be opened for writing either.
+    writebytes(script, utf16(L"orig"));
+    ASSERT_TRUE(SetFileAttributesW(script.c_str(), FILE_ATTRIBUTE_READONLY));
+    closewindow(h);
+    answer(h, IDYES);
+    expectopenfailure(h, script, 3);
+    EXPECT_TRUE(h.alive());
+    SetFileAttributesW(script.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    // Nor one that another program holds without sharing.
+    HANDLE held = CreateFileW(script.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    closewindow(h);
+    answer(h, IDYES);
+    expectopenfailure(h, script, 4);
+    CloseHandle(held);
+    EXPECT_TRUE(h.alive());
+    EXPECT_EQ(readbytes(script), utf16(L"orig"));
+
     // A folder in the file's place: the replacement itself fails.
+    ASSERT_TRUE(DeleteFileW(script.c_str()));
     ASSERT_TRUE(CreateDirectoryW(script.c_str(), nullptr));
     closewindow(h);
     answer(h, IDYES);
-    closesavefailure(h, script);
+    expectopenfailure(h, script, 5);
     EXPECT_TRUE(h.alive());
     EXPECT_EQ(hostrun::text(editor), L"edited");
 
