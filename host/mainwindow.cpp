@@ -335,10 +335,14 @@ void oncommand(HWND hwnd, int id)
         propmenu(hwnd);
         layoutmain();
         break;
-    case CMD_RUN:
+    case CMD_RUN: {
+        // What Run was given: a file opened while the question is open does
+        // not take its place.
+        const std::wstring script = h.curscript;
         if (asksave() != 2)
-            runscript(h.curscript);
+            runscript(script);
         break;
+    }
     case CMD_SETTING:
         if (firstonly()) {
             static bool inside = false;

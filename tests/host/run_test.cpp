@@ -690,3 +690,149 @@ TEST(HostRun, DraggingTheLowerSplitterResizesTheSystemLogPane)
         << before.top << " -> " << after.top;
     EXPECT_EQ(after.bottom, before.bottom);
 }
+
+namespace {
+
+// Opens slot `key` of the Recently Opened Menu into a tab.
+void openrecent(hostrun& h, wchar_t key)
+{
+    HWND w = h.mainwindow();
+    command(w, 113);
+    HWND menu = h.window(L"quorvel.os");
+    ASSERT_TRUE(menu) << "no Recently Opened Menu";
+    PostMessageW(menu, WM_KEYDOWN, key, 0);
+    ASSERT_TRUE(waitfor([&] { return !IsWindow(menu) && IsWindowEnabled(w); }));
+}
+
+// The editor of the current tab: the one shown.
+HWND showneditor(hostrun& h)
+{
+    for (HWND c = GetWindow(h.mainwindow(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t name[16] = {};
+        GetClassNameW(c, name, 16);
+        if (_wcsicmp(name, L"Edit") == 0 && GetDlgCtrlID(c) == 102 && IsWindowVisible(c))
+            return c;
+    }
+    return nullptr;
+}
+
+void modify(HWND editor, const wchar_t* text)
+{
+    SendMessageW(editor, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageW(editor, EM_SETMODIFY, TRUE, 0);
+}
+
+// The next save question other than `open`, answered.
+HWND nextquestion(hostrun& h, HWND open)
+{
+    HWND q = nullptr;
+    waitfor([&] { return (q = h.box(L"QUORVEL", open)) != nullptr; }, 15000);
+    return q;
+}
+
+}  // namespace
+
+// A save question dispatches messages: a close met there (a script's "exit",
+// a close typed ahead) can take the tab it asks about. Whatever asked must
+// then do nothing with the tabs that are left.
+TEST(HostRun, ATabClosedWhileItsQuestionIsOpenIsLeftAlone)
+{
+    hostrun h;
+    const std::wstring c = h.dir() + L"c.tst", a = h.dir() + L"a.tst", b = h.dir() + L"b.tst";
+    // Runs from the start and exits once the test says so.
+    writebytes(c, utf16(L"while (fexist(\"go\") == 0)\r\n    sleepm(20)\r\nexit\r\n"));
+    writebytes(a, utf16(L"a"));
+    writebytes(b, utf16(L"b"));
+    writebytes(h.dir() + L"quorvel.ini",
+               utf16(L"[main]\r\nscrfid_00=" + a + L"\r\nscrfid_01=" + b + L"\r\n[resident]\r\n00_tn=C\r\n00_fs=" + c +
+                     L"\r\n00_active=1\r\n"));
+    ASSERT_TRUE(h.start(L""));
+    HWND w = h.mainwindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(waitfor([&] { return contains(h.title(), L"[" + c + L"]"); })) << h.title();
+    // The resident's opening put c first: a is now slot 1, then b slot 2.
+    openrecent(h, L'1');
+    ASSERT_TRUE(waitfor([&] { return contains(h.title(), L"[" + a + L"]"); })) << h.title();
+    openrecent(h, L'2');
+    ASSERT_TRUE(waitfor([&] { return contains(h.title(), L"[" + b + L"]"); })) << h.title();
+    HWND tabs = h.child(L"SysTabControl32", 120);
+    ASSERT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 3);
+    HWND eb = showneditor(h);
+    ASSERT_TRUE(eb);
+    modify(eb, L"b edited");
+    SendMessageW(tabs, TCM_SETCURFOCUS, 1, 0);
+    ASSERT_TRUE(waitfor([&] { return contains(h.title(), L"[" + a + L"]"); })) << h.title();
+    HWND ea = nullptr;
+    ASSERT_TRUE(waitfor([&] { return (ea = showneditor(h)) != nullptr && ea != eb; }));
+    modify(ea, L"a edited");
+
+    // Run asks about a; meanwhile c exits and the host starts to close.
+    command(w, 115);
+    HWND run = h.findbox(L"QUORVEL");
+    ASSERT_TRUE(run) << "no save question";
+    writebytes(h.dir() + L"go", "");
+    // The close asks about a again: not saved, its tab goes; then b: cancelled,
+    // so the host stays.
+    HWND qa = nextquestion(h, run);
+    ASSERT_TRUE(qa) << "the close did not ask about a";
+    hostrun::press(qa, IDNO);
+    ASSERT_TRUE(waitfor([&] { return !IsWindow(qa); }));
+    HWND qb = nextquestion(h, run);
+    ASSERT_TRUE(qb) << "the close did not ask about b";
+    hostrun::press(qb, IDCANCEL);
+    ASSERT_TRUE(waitfor([&] { return !IsWindow(qb); }));
+    ASSERT_TRUE(IsWindow(run));
+    // The run question is answered last: a is gone, so nothing runs, and
+    // surely not b, whose tab now stands where a's stood.
+    hostrun::press(run, IDNO);
+    ASSERT_TRUE(waitfor([&] { return !IsWindow(run); }));
+    Sleep(1500);
+    EXPECT_EQ(GetFileAttributesW((h.dir() + L"log\\b.log").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW((h.dir() + L"log\\a.log").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(readbytes(a), utf16(L"a"));
+    ASSERT_TRUE(h.alive());
+    EXPECT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 2);
+    EXPECT_EQ(hostrun::text(eb), L"b edited");
+
+    // A close typed ahead while b's close question is open takes b first:
+    // the first close must not take another tab in its place.
+    command(w, CMD_CLOSETAB);
+    HWND first = h.findbox(L"QUORVEL");
+    ASSERT_TRUE(first);
+    command(w, CMD_CLOSETAB);
+    HWND second = nextquestion(h, first);
+    ASSERT_TRUE(second) << "the second close did not ask";
+    hostrun::press(second, IDNO);
+    ASSERT_TRUE(waitfor([&] { return !IsWindow(second); }));
+    hostrun::press(first, IDNO);
+    ASSERT_TRUE(waitfor([&] { return !IsWindow(first); }));
+    Sleep(500);
+    EXPECT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 1);
+    EXPECT_TRUE(contains(h.title(), L"[" + c + L"]")) << h.title();
+    EXPECT_EQ(readbytes(b), utf16(L"b"));
+
+    closewindow(h);
+    ASSERT_EQ(h.waitexit(10000), 0);
+}
+
+TEST(HostRun, RunStartsTheFileItWasGivenWhenAnotherOpensDuringItsQuestion)
+{
+    hostrun h;
+    const std::wstring a = h.dir() + L"a.tst", b = h.dir() + L"b.tst";
+    HWND ea = starttab(h, L"a.tst", utf16(L""));
+    ASSERT_TRUE(ea);
+    emptyscript(b);
+    modify(ea, L"// edited");
+    command(h.mainwindow(), 115);
+    HWND q = h.findbox(L"QUORVEL");
+    ASSERT_TRUE(q) << "no save question";
+    // Opened from the question's message loop: b becomes the current file.
+    ASSERT_TRUE(openbydialog(h, b));
+    ASSERT_TRUE(waitfor([&] { return contains(h.title(), L"[" + b + L"]"); })) << h.title();
+    hostrun::press(q, IDNO);
+    EXPECT_TRUE(waitfor([&] { return contains(widen(readbytes(h.dir() + L"log\\a.log")), L"Quorvel end"); }));
+    EXPECT_EQ(GetFileAttributesW((h.dir() + L"log\\b.log").c_str()), INVALID_FILE_ATTRIBUTES);
+    closewindow(h);
+    answer(h, IDNO);
+    ASSERT_EQ(h.waitexit(10000), 0);
+}
