@@ -203,8 +203,9 @@ TEST(HostRun, AQuitHostRunsAScriptItCannotOpenAndItsLogSaysSo)
     ASSERT_TRUE(h.start(L"none.tst /hide /quit /nolog"));
     ASSERT_EQ(h.waitexit(15000), 0) << "the host did not close";
     const std::wstring log = widen(readbytes(h.dir() + L"log\\none.log"));
-    const size_t start = log.find(L"Quorvel start ____"), failed = log.find(L"File open failed.:" + h.dir() + L"none.tst:"),
-                 end = log.find(L"Quorvel end   ____");
+    const size_t start = log.find(L"Quorvel start ____");
+    const size_t failed = log.find(L"File open failed.:" + h.dir() + L"none.tst:");
+    const size_t end = log.find(L"Quorvel end   ____");
     ASSERT_NE(start, std::wstring::npos) << log;
     ASSERT_NE(failed, std::wstring::npos) << log;
     ASSERT_NE(end, std::wstring::npos) << log;
@@ -218,7 +219,8 @@ TEST(HostRun, AHiddenQuitHostAnswersAScriptsFatalBoxAndCloses)
     writebytes(h.dir() + L"nomark.tst", "i = 1\r\n");  // no byte-order mark: a fatal error
     ASSERT_TRUE(h.start(L"nomark.tst /hide /quit"));
     ASSERT_EQ(h.waitexit(15000), 0) << "the host waited on the fatal box";
-    EXPECT_TRUE(contains(widen(readbytes(h.dir() + L"log\\nomark.log")), L"Exiting... This file is not UNICODE format."));
+    EXPECT_TRUE(
+        contains(widen(readbytes(h.dir() + L"log\\nomark.log")), L"Exiting... This file is not UNICODE format."));
     // Where no one saw the box, the system log keeps its text.
     EXPECT_TRUE(contains(h.syslog(), L"Exiting... This file is not UNICODE format. \r\n")) << h.syslog();
 
