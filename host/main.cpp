@@ -62,6 +62,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show)
         quitflag = 1;
     if (h.cmd.scriptgiven)
         h.curscript = h.cmd.script;
+    fatalboxforhost();
 
     const int opened = openlogfile(programdir, h.cmd.nolog);
     if (opened != 1)
