@@ -226,7 +226,7 @@ TEST(ViewBox, WindowsStatusBarAndClose)
 
     const std::vector<std::wstring> first = v.script().lines();
     ASSERT_FALSE(first.empty());
-    EXPECT_EQ(first[0], L"open 1");
+    EXPECT_EQ(first[0], L"open 0");
     EXPECT_EQ(v.caret(0, 0), L"caret 0 0 vbret 0");
     ASSERT_TRUE(v.script().ended());
     const std::vector<std::wstring> lines = v.script().lines();
@@ -641,8 +641,8 @@ TEST(ViewBox, ClosedByTheUserThenOpenedAgain)
     v.settled(1, 0);
     EXPECT_EQ(v.step(), L"caret 1 0 vbret 0");
     ASSERT_TRUE(v.script().ended());
-    const std::vector<std::wstring> want = {L"open 1",   L"caret 0 0 vbret 0", L"after 0 0 0",
-                                            L"again 1",  L"caret 1 0 vbret 0", L"closed 0"};
+    const std::vector<std::wstring> want = {L"open 0",   L"caret 0 0 vbret 0", L"after 0 0 0",
+                                            L"again 0",  L"caret 1 0 vbret 0", L"closed 0"};
     EXPECT_EQ(v.script().lines(), want);
 }
 
