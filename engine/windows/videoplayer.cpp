@@ -387,14 +387,13 @@ void ExeScr::dshow_showcaption(HWND hwnd)
         return;
     AcquireSRWLockShared(&captionlock);
     const std::wstring text = captiontext;
-    const int64_t seconds = captionseconds;
+    const int32_t seconds = captionseconds;
     ReleaseSRWLockShared(&captionlock);
     SetWindowTextW(captionwindow, text.c_str());
     UpdateWindow(captionwindow);
     ShowWindow(captionwindow, SW_SHOW);
     if (captiontimer == 1)
         KillTimer(hwnd, captiontimerid);
-    SetTimer(hwnd, captiontimerid, static_cast<UINT>(std::min<int64_t>(seconds * 1000, USER_TIMER_MAXIMUM)),
-             nullptr);
+    SetTimer(hwnd, captiontimerid, captionms(seconds), nullptr);
     captiontimer = 1;
 }
