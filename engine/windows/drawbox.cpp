@@ -79,8 +79,12 @@ void DrawBox::drawbox_wndthread()
     // The class keeps the stock white brush: it outlives any one box's, and
     // every box erases with its own.
     registerboxclass(L"quorvel.drawbox", boxthunk<DrawBox, &DrawBox::drawbox_wndproc>);
-    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
-        owner->myerrexit(L"CoInitialize error.");
+    // The fatal errors of this thread end the run on the script thread.
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+        owner->boxfatal(L"CoInitialize error.");
+        ready.set();
+        return;
+    }
     HWND w = CreateWindowExW(WS_EX_LAYERED, L"quorvel.drawbox", L"Quorvel - DrawBox", windowstyle, x, y, width,
                              height, hWndp, nullptr, GetModuleHandleW(nullptr), this);
     window = w;
@@ -100,9 +104,13 @@ LRESULT DrawBox::drawbox_wndproc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     switch (msg) {
     case WM_CREATE:
         SetLayeredWindowAttributes(w, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
-        if (!d2d)
-            if (const wchar_t* fatal = drawbox_createresources(w))
-                owner->myerrexit(L"%s", fatal);
+        if (!d2d) {
+            if (const wchar_t* fatal = drawbox_createresources(w)) {
+                // No window without its resources: the open ends the run.
+                owner->boxfatal(fatal);
+                return -1;
+            }
+        }
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -117,7 +125,7 @@ LRESULT DrawBox::drawbox_wndproc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
         const wchar_t* fatal = drawbox_render(w);
         EndPaint(w, &ps);
         if (fatal)
-            owner->myerrexit(L"%s", fatal);
+            owner->boxfatal(fatal);
         return 0;
     }
     case WM_ERASEBKGND:

@@ -216,8 +216,10 @@ LRESULT CALLBACK ExeScr::dshow_wndproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 void ExeScr::dshow_wndthread()
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
-        readyevent.set();  // the script thread must not wait for a window that never comes
-        myerrexit(L"CoInitialize error.");
+        // Ends the run on the script thread, as its wait for the window ends.
+        boxfatal(L"CoInitialize error.");
+        readyevent.set();
+        return;
     }
     registerboxclass(L"quorvel.dshow", dshow_wndproc, blackbrush(), CS_DBLCLKS);
     wchar_t title[160];

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "support/frontend.h"
+#include "support/scriptrun.h"
 #include "support/testenv.h"
 #include "windows/boxdriver.h"
 #include "windows/drawbox.h"
@@ -391,6 +392,56 @@ TEST(DrawBox, PaintsAndEditsTakeTheBoxLock)
     CloseHandle(painter);
     ASSERT_TRUE(s.ended());
     EXPECT_EQ(s.lines(), (std::vector<std::wstring>{L"shown", L"added"}));
+}
+
+namespace {
+
+// The thread and the message of the fatal exit of a run.
+struct fatalnote {
+    DWORD thread = 0;
+    std::wstring msg;
+};
+fatalnote* g_note = nullptr;
+
+void notefatal(ExeScr&, const wchar_t* msg)
+{
+    g_note->thread = GetCurrentThreadId();
+    g_note->msg = msg;
+}
+
+}  // namespace
+
+// A picture that cannot be read fails in the window thread's paint; the run
+// ends on the script thread, at the statement it was running then, with its
+// log line and the exit box of that thread (which the harness closes).
+TEST(DrawBox, AFatalErrorOfTheWindowThreadEndsTheRunOnTheScriptThread)
+{
+    fatalnote note;
+    g_note = &note;
+    g_fatalhook = notefatal;
+    DWORD scriptthread = 0;
+    qtest::runoptions opts;
+    opts.window = true;
+    opts.during = [&](ExeScr& e) { scriptthread = GetWindowThreadProcessId(e.scriptwnd, nullptr); };
+    const std::wstring log = qtest::runscript(L"drawfatal", LR"(main
+{
+    drawbox(d, open, 0, 0, 120, 80)
+    drawbox(d, img_set, "no such picture.png", 0, 0)
+    drawbox(d, upd, 1)
+    sleep(20)
+    printf("not reached\n")
+}
+)",
+                                              opts);
+    g_fatalhook = nullptr;
+    g_note = nullptr;
+    // The run's engine is left behind by the harness: its box is closed here.
+    if (HWND w = qtest::findwindow(L"quorvel.drawbox"))
+        SendMessageW(w, WM_CLOSE, 0, 0);
+    EXPECT_EQ(qtest::narrow(log), "Exiting... CreateDecoderFromFilename failed. at line 6\n");
+    EXPECT_EQ(note.msg, L"CreateDecoderFromFilename failed.") << "the text of the exit box";
+    EXPECT_NE(scriptthread, 0u);
+    EXPECT_EQ(note.thread, scriptthread) << "raised on the script thread";
 }
 
 TEST(DrawBoxFront, WordsCountsAndOptions)
