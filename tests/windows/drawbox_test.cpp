@@ -454,6 +454,7 @@ TEST(DrawBoxFront, WordsCountsAndOptions)
               L"the number of argument mismatch.");
     EXPECT_EQ(fronterror(&ExeScr::drawbox_comp, L"d, linearbrush, 0, 1, 0, 1, 2"), L"the number of argument mismatch.");
     EXPECT_EQ(fronterror(&ExeScr::drawbox_comp, L"d, font, \"x\""), L"the number of argument mismatch.");
+    EXPECT_EQ(fronterror(&ExeScr::drawbox_comp, L"d"), L"the number of argument mismatch.");
     {
         // The options of "open" are read as text: "nt" is topmost and transparent.
         qtest::frontrun r(&ExeScr::drawbox_comp, L" box , open, 1, 2, 3, 4,  nt");
