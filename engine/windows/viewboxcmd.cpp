@@ -118,6 +118,7 @@ void ExeScr::viewbox_exec()
         // An earlier window closed by the user: its thread is done with the text.
         b.thread.join();
         b.vb_release();
+        b.vb_reset();
         if (!b.viewbox_loadfile(file.c_str(), encoding)) {
             result = -1;
             break;
