@@ -35,10 +35,19 @@ int32_t drawbox_addsegment(DrawBox& box, int32_t item)
 
 void drawbox_freeitems(DrawBox& box)
 {
-    for (drawitem& it : box.items)
+    for (drawitem& it : box.items) {
         releaseinto(it.bitmap);
+        drawbox_dropkept(it);
+    }
     box.items.clear();
     box.items.shrink_to_fit();
+}
+
+void drawbox_dropkept(drawitem& it)
+{
+    releaseinto(it.geometry);
+    releaseinto(it.format);
+    releaseinto(it.layout);
 }
 
 void drawbox_copyface(wchar_t* to, const wchar_t* from)

@@ -47,6 +47,16 @@ struct drawitem {
     float stroke = 0;
     float colour[4] = {};     // outline and text colour, r g b a
     ID2D1Bitmap* bitmap = nullptr;  // an image's, made at its first paint
+    // A closed path's geometry and a text's format, made at a paint and kept
+    // until the item is changed (`remake`, set by the script thread's edit):
+    // the paint then makes them again. Made and given back on the window
+    // thread, as the factories they come from are single-threaded.
+    ID2D1PathGeometry* geometry = nullptr;
+    IDWriteTextFormat* format = nullptr;
+    // A text's layout, for the client width it was made for.
+    IDWriteTextLayout* layout = nullptr;
+    float layoutwidth = 0;
+    bool remake = false;
     std::vector<pathsegment> segments;
     uint32_t visible = 0;     // drawn only when exactly 1
     uint32_t closed = 0;
@@ -111,8 +121,10 @@ public:
 };
 
 int32_t drawbox_additem(DrawBox& box);
+// Gives back the geometry, format and layout a paint made for the item.
+void drawbox_dropkept(drawitem& it);
 int32_t drawbox_addsegment(DrawBox& box, int32_t item);
-// Releases the images' bitmaps and empties the list.
+// Releases what the items hold (bitmaps, geometries, formats) and empties the list.
 void drawbox_freeitems(DrawBox& box);
 // A face name into a field of drawfacemax characters: at most one less, and the NUL.
 void drawbox_copyface(wchar_t* to, const wchar_t* from);

@@ -174,6 +174,7 @@ uint32_t kindof(int32_t code)
 int64_t edititem(DrawBox& b, int32_t code, int32_t index, const drawargs& a)
 {
     drawitem& it = b.items[static_cast<size_t>(index)];
+    it.remake = true;  // its geometry or format is made again at the next paint
     const int k = indexword(code) ? 1 : 0;
     const bool made = !indexword(code);
     switch (code) {

@@ -104,6 +104,35 @@ const wchar_t* pathgeometry(ID2D1Factory* d2d, const drawitem& it, comptr<ID2D1P
     return nullptr;
 }
 
+// The text's layout, made from its kept format (made first when there is
+// none) for a client `width` wide; the fatal message of a failure. A layout
+// that cannot be made for that width (one left of the text's start) draws
+// nothing.
+const wchar_t* textlayout(IDWriteFactory* dwrite, drawitem& it, float width)
+{
+    if (it.layout && it.layoutwidth == width)
+        return nullptr;
+    if (it.layout) {
+        it.layout->Release();
+        it.layout = nullptr;
+    }
+    if (!it.format &&
+        (!dwrite || FAILED(dwrite->CreateTextFormat(it.family, nullptr, static_cast<DWRITE_FONT_WEIGHT>(it.weight),
+                                                    static_cast<DWRITE_FONT_STYLE>(it.style),
+                                                    static_cast<DWRITE_FONT_STRETCH>(it.stretch),
+                                                    static_cast<float>(it.size), L"", &it.format)))) {
+        it.format = nullptr;
+        return L"CreateTextFormat() failed.";
+    }
+    // The box from the text's top-left corner to the client's right edge, two
+    // font sizes high, as the text is drawn into.
+    if (FAILED(dwrite->CreateTextLayout(it.text.c_str(), static_cast<UINT32>(it.text.size()), it.format,
+                                        width - it.p0x, 2.0f * static_cast<float>(it.size), &it.layout)))
+        it.layout = nullptr;
+    it.layoutwidth = width;
+    return nullptr;
+}
+
 }  // namespace
 
 const wchar_t* DrawBox::drawbox_createresources(HWND hwnd)
@@ -160,6 +189,10 @@ const wchar_t* DrawBox::drawbox_paint(ID2D1RenderTarget* rt, float clientwidth)
                            GetBValue(backcolour) / 255.0f, 1.0f));
     const wchar_t* fatal = nullptr;
     for (drawitem& it : items) {
+        if (it.remake) {
+            drawbox_dropkept(it);
+            it.remake = false;
+        }
         if (it.visible != 1)
             continue;
         comptr<ID2D1SolidColorBrush> pen;
@@ -210,13 +243,16 @@ const wchar_t* DrawBox::drawbox_paint(ID2D1RenderTarget* rt, float clientwidth)
             solidbrush(rt, it.colour, pen);
             if (!pen)
                 break;
-            comptr<ID2D1PathGeometry> geo;
-            if ((fatal = pathgeometry(d2d, it, geo)) != nullptr)
-                break;
-            rt->DrawGeometry(geo.get(), pen.get(), it.stroke);
+            if (!it.geometry) {
+                comptr<ID2D1PathGeometry> geo;
+                if ((fatal = pathgeometry(d2d, it, geo)) != nullptr)
+                    break;
+                it.geometry = geo.detach();
+            }
+            rt->DrawGeometry(it.geometry, pen.get(), it.stroke);
             fillbrush(rt, it, fill);
             if (fill)
-                rt->FillGeometry(geo.get(), fill.get(), nullptr);
+                rt->FillGeometry(it.geometry, fill.get(), nullptr);
             break;
         }
         case drawtext: {
@@ -225,18 +261,10 @@ const wchar_t* DrawBox::drawbox_paint(ID2D1RenderTarget* rt, float clientwidth)
                 fatal = L"CreateSolidColorBrush() failed.";
                 break;
             }
-            comptr<IDWriteTextFormat> format;
-            if (!dwrite ||
-                FAILED(dwrite->CreateTextFormat(it.family, nullptr, static_cast<DWRITE_FONT_WEIGHT>(it.weight),
-                                                static_cast<DWRITE_FONT_STYLE>(it.style),
-                                                static_cast<DWRITE_FONT_STRETCH>(it.stretch),
-                                                static_cast<float>(it.size), L"", format.put()))) {
-                fatal = L"CreateTextFormat() failed.";
+            if ((fatal = textlayout(dwrite, it, clientwidth)) != nullptr)
                 break;
-            }
-            rt->DrawText(it.text.c_str(), static_cast<UINT32>(it.text.size()), format.get(),
-                         D2D1::RectF(it.p0x, it.p0y, clientwidth, it.p0y + 2.0f * static_cast<float>(it.size)),
-                         pen.get(), D2D1_DRAW_TEXT_OPTIONS_NONE, DWRITE_MEASURING_MODE_NATURAL);
+            if (it.layout)
+                rt->DrawTextLayout(D2D1::Point2F(it.p0x, it.p0y), it.layout, pen.get(), D2D1_DRAW_TEXT_OPTIONS_NONE);
             break;
         }
         case drawimage: {

@@ -394,6 +394,153 @@ TEST(DrawBox, PaintsAndEditsTakeTheBoxLock)
     EXPECT_EQ(s.lines(), (std::vector<std::wstring>{L"shown", L"added"}));
 }
 
+// A few thousand items (texts, closed paths, filled rectangles) repaint
+// without stalls: the geometries and text formats made by the first paint
+// are kept by the next ones; the time of a whole repaint is printed.
+TEST(DrawBox, ThousandsOfItemsRepaint)
+{
+    const std::wstring go = qtest::gofile(L"draw7.go");
+    boxscript s(L"drawmany", qtest::scripttext(LR"(main
+{
+    drawbox(d, open, 0, 0, 420, 320)
+    drawbox(d, font, "DejaVu Sans", 9)
+    for (k = 0; k < 1000; k++) {
+        x = k % 37 * 11
+        y = k / 37 * 11
+        drawbox(d, text_set, "t" k, x, y)
+        p = drawbox(d, pathgeo_open, x, y, 0, 1)
+        drawbox(d, pathgeo_line, p, x + 8, y)
+        drawbox(d, pathgeo_bezier, p, x + 9, y + 3, x + 6, y + 9, x + 2, y + 8)
+        drawbox(d, pathgeo_close, p, 1)
+        drawbox(d, solidbrush, p, 1, 0, 0.5, 0, 1)
+        r = drawbox(d, rectangle_set, x + 2, y + 2, x + 6, y + 6, 1)
+        drawbox(d, solidbrush, r, 1, 1, 0, 0, 1)
+    }
+    drawbox(d, upd, 1)
+    printf("items %d\n", r + 1)
+    while (fexist("@Ddraw7.go") == 0)
+        sleepm(20)
+}
+)")
+                                      .c_str());
+    ASSERT_TRUE(s.haslines(1, 60000)) << s.logtext();
+    EXPECT_EQ(s.lines(), std::vector<std::wstring>{L"items 3,000"});
+    HWND box = qtest::findwindow(L"quorvel.drawbox");
+    ASSERT_NE(box, nullptr);
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);  // the first paint makes what is kept
+    DrawBox* b = drawboxof(s, L"d");
+    ASSERT_NE(b, nullptr);
+    const auto kept = [&] {
+        std::lock_guard<std::recursive_mutex> guard(b->lock);
+        return std::vector<const void*>{b->items[0].format, b->items[0].layout, b->items[1].geometry,
+                                        b->items[2997].format, b->items[2998].geometry};
+    };
+    const std::vector<const void*> before = kept();
+    for (const void* p : before)
+        EXPECT_NE(p, nullptr);
+    constexpr int rounds = 10;
+    LARGE_INTEGER f, t0, t1;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t0);
+    for (int k = 0; k < rounds; ++k)
+        RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    QueryPerformanceCounter(&t1);
+    const double ms = 1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(f.QuadPart) / rounds;
+    printf("---- a repaint of 3000 items: %.1f ms\n", ms);
+    RecordProperty("repaintms", static_cast<int>(ms));
+    EXPECT_EQ(kept(), before) << "made once, kept by later paints";
+    qtest::touchfile(go);
+    ASSERT_TRUE(s.ended());
+}
+
+// A path given a further segment and a text given a new text and face are
+// painted with a geometry and a layout made anew, not with what an earlier
+// paint kept for them. (What the kept objects hold is read back: the pixels
+// of a DrawBox window after its first are not always readable under Wine.)
+TEST(DrawBox, AChangedItemRepaintsWithItsNewGeometryAndFormat)
+{
+    const std::wstring go = qtest::gofile(L"draw8.go"), go2 = qtest::gofile(L"draw8.go2");
+    boxscript s(L"drawchange", qtest::scripttext(LR"(main
+{
+    drawbox(d, open, 0, 0, 300, 200)
+    drawbox(d, font, "DejaVu Sans", 30)
+    t = drawbox(d, text_set, "WWW", 100, 20)
+    p = drawbox(d, pathgeo_open, 20, 20, 0, 1)
+    drawbox(d, pathgeo_line, p, 80, 20)
+    drawbox(d, pathgeo_line, p, 80, 80)
+    drawbox(d, pathgeo_close, p, 1)
+    drawbox(d, upd, 1)
+    printf("triangle\n")
+    while (fexist("@Ddraw8.go") == 0)
+        sleepm(20)
+    drawbox(d, upd, 0)
+    drawbox(d, pathgeo_line, p, 20, 80)
+    drawbox(d, font, "DejaVu Serif", 30)
+    drawbox(d, text_man, t, "i", 100, 20)
+    drawbox(d, upd, 1)
+    printf("square\n")
+    while (fexist("@Ddraw8.go2") == 0)
+        sleepm(20)
+}
+)")
+                                        .c_str());
+    ASSERT_TRUE(s.haslines(1)) << s.logtext();
+    DrawBox* b = drawboxof(s, L"d");
+    ASSERT_NE(b, nullptr);
+    struct keptnow {
+        const void* geometry = nullptr;
+        const void* layout = nullptr;
+        UINT32 segments = 0;
+        D2D1_RECT_F bounds = {};
+        std::wstring face;
+        float width = 0;
+    };
+    // What the last paint kept for the path (item 1) and the text (item 0).
+    const auto kept = [&] {
+        keptnow k;
+        std::lock_guard<std::recursive_mutex> guard(b->lock);
+        const drawitem& text = b->items[0];
+        const drawitem& path = b->items[1];
+        k.geometry = path.geometry;
+        k.layout = text.layout;
+        if (path.geometry) {
+            path.geometry->GetSegmentCount(&k.segments);
+            path.geometry->GetBounds(nullptr, &k.bounds);
+        }
+        if (text.format) {
+            wchar_t face[64] = {};
+            text.format->GetFontFamilyName(face, 64);
+            k.face = face;
+        }
+        DWRITE_TEXT_METRICS m = {};
+        if (text.layout && SUCCEEDED(text.layout->GetMetrics(&m)))
+            k.width = m.width;
+        return k;
+    };
+    keptnow first;
+    ASSERT_TRUE(qtest::pumpuntil([&] { return (first = kept()).geometry && first.layout; })) << "the first paint";
+    EXPECT_EQ(first.bounds.left, 20.0f);
+    EXPECT_EQ(first.bounds.bottom, 80.0f);
+    EXPECT_EQ(first.face, L"DejaVu Sans");
+    RedrawWindow(b->window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_EQ(kept().geometry, first.geometry) << "an unchanged item keeps its geometry";
+    EXPECT_EQ(kept().layout, first.layout);
+
+    qtest::touchfile(go);
+    ASSERT_TRUE(s.haslines(2)) << s.logtext();
+    keptnow now;
+    ASSERT_TRUE(qtest::pumpuntil([&] {
+        now = kept();
+        return now.geometry && now.layout && now.segments != first.segments;
+    })) << "the paint after the change made the geometry again";
+    EXPECT_EQ(now.segments, first.segments + 1) << "with the further line";
+    EXPECT_EQ(now.face, L"DejaVu Serif") << "the format made with the new face";
+    EXPECT_GT(now.width, 0.0f);
+    EXPECT_LT(now.width, first.width / 3) << "the layout holds the new text";
+    qtest::touchfile(go2);
+    ASSERT_TRUE(s.ended());
+}
+
 namespace {
 
 // The thread and the message of the fatal exit of a run.
