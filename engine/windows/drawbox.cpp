@@ -71,6 +71,8 @@ DrawBox::~DrawBox()
 
 void DrawBox::releaseresources()
 {
+    releaseinto(picture);
+    redraw = true;
     releaseinto(target);
     releaseinto(dwrite);
     releaseinto(d2d);

@@ -101,6 +101,12 @@ public:
     IWICImagingFactory* wic = nullptr;
     IDWriteFactory* dwrite = nullptr;
     std::vector<drawitem> items;
+    // What the last paint drew, drawn again while nothing in it changed: an
+    // edit of the items or the background colour marks it (`redraw`), and a
+    // render target of another size makes it again.
+    ID2D1Bitmap* picture = nullptr;
+    bool redraw = true;
+    uint32_t pictures = 0;  // pictures drawn (the tests count them)
     std::atomic<uint32_t> update{0};
     // Guards the items and the background brush: the script edits them while
     // the window thread paints. Never held across a send or a fatal exit.
@@ -115,7 +121,9 @@ public:
     // Paints every item into `rt`, the client being `clientwidth` wide; the
     // fatal message of a failure, else null. The caller holds the lock.
     const wchar_t* drawbox_paint(ID2D1RenderTarget* rt, float clientwidth);
-    // Paints the window's render target.
+    // Paints the window's render target: the kept picture, made again first
+    // when it is marked or of another size (or straight into the window when
+    // no picture can be made).
     const wchar_t* drawbox_render(HWND hwnd);
     void releaseresources();
 };

@@ -362,8 +362,10 @@ void ExeScr::drawbox_exec()
                 it.kind = kindof(code);
                 it.visible = 1;
             }
-            if (!fatal)
+            if (!fatal) {
                 result = edititem(b, code, item, a);
+                b.redraw = true;
+            }
         }
         // Raised with the lock given back: the window thread paints on.
         if (fatal)
@@ -453,6 +455,7 @@ void ExeScr::drawbox_exec()
                         DeleteObject(b.backbrush);
                     b.backcolour = colour;
                     b.backbrush = CreateSolidBrush(colour);
+                    b.redraw = true;
                 }
             }
             if (b.update)

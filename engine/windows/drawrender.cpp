@@ -174,8 +174,41 @@ const wchar_t* DrawBox::drawbox_render(HWND hwnd)
         return nullptr;
     RECT rc = {};
     GetClientRect(hwnd, &rc);
+    const auto clientwidth = static_cast<float>(rc.right);
     std::lock_guard<std::recursive_mutex> guard(lock);
-    return drawbox_paint(target, static_cast<float>(rc.right));
+    if (items.empty())
+        return nullptr;  // not even the background: the erased window stays
+    const D2D1_SIZE_U size = target->GetPixelSize();
+    if (picture) {
+        const D2D1_SIZE_U was = picture->GetPixelSize();
+        if (was.width != size.width || was.height != size.height)
+            redraw = true;
+    }
+    const wchar_t* fatal = nullptr;
+    if (!picture || redraw) {
+        if (picture) {
+            picture->Release();
+            picture = nullptr;
+        }
+        // Drawn once into a bitmap of the target's size, and from there into
+        // the window at every paint until something in it changes.
+        comptr<ID2D1BitmapRenderTarget> off;
+        if (FAILED(target->CreateCompatibleRenderTarget(off.put())))
+            return drawbox_paint(target, clientwidth);
+        fatal = drawbox_paint(off.get(), clientwidth);
+        ++pictures;
+        if (FAILED(off->GetBitmap(&picture)))
+            picture = nullptr;
+        redraw = fatal != nullptr;  // what failed is tried again
+        if (!picture)
+            return fatal;
+    }
+    target->BeginDraw();
+    const D2D1_SIZE_F whole = target->GetSize();
+    target->DrawBitmap(picture, D2D1::RectF(0.0f, 0.0f, whole.width, whole.height), 1.0f,
+                       D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR, nullptr);
+    target->EndDraw();
+    return fatal;
 }
 
 const wchar_t* DrawBox::drawbox_paint(ID2D1RenderTarget* rt, float clientwidth)
