@@ -4,19 +4,14 @@
 #include <cwchar>
 
 #include "runtime/exescr.h"
+#include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
+
+using owners::releaseinto;
 
 namespace {
 
 constexpr WPARAM drawstylemsg = 11;
-
-template <class T>
-void releaseinto(T*& p)
-{
-    if (p)
-        p->Release();
-    p = nullptr;
-}
 
 }  // namespace
 

@@ -47,10 +47,10 @@ struct drawitem {
     float stroke = 0;
     float colour[4] = {};     // outline and text colour, r g b a
     ID2D1Bitmap* bitmap = nullptr;  // an image's, made at its first paint
-    // A closed path's geometry and a text's format, made at a paint and kept
-    // until the item is changed (`remake`, set by the script thread's edit):
-    // the paint then makes them again. Made and given back on the window
-    // thread, as the factories they come from are single-threaded.
+    // A closed path's geometry and a text's format and layout, made at a
+    // paint and kept until the item is changed (`remake`, set by the script
+    // thread's edit): the paint then makes them again. Made and given back on
+    // the window thread, as the factories they come from are single-threaded.
     ID2D1PathGeometry* geometry = nullptr;
     IDWriteTextFormat* format = nullptr;
     // A text's layout, for the client width it was made for.
@@ -132,7 +132,7 @@ int32_t drawbox_additem(DrawBox& box);
 // Gives back the geometry, format and layout a paint made for the item.
 void drawbox_dropkept(drawitem& it);
 int32_t drawbox_addsegment(DrawBox& box, int32_t item);
-// Releases what the items hold (bitmaps, geometries, formats) and empties the list.
+// Releases what the items hold (bitmaps, geometries, formats, layouts) and empties the list.
 void drawbox_freeitems(DrawBox& box);
 // A face name into a field of drawfacemax characters: at most one less, and the NUL.
 void drawbox_copyface(wchar_t* to, const wchar_t* from);

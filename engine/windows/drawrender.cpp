@@ -6,6 +6,7 @@
 #include "runtime/owners.h"
 
 using owners::comptr;
+using owners::releaseinto;
 
 namespace {
 
@@ -112,10 +113,7 @@ const wchar_t* textlayout(IDWriteFactory* dwrite, drawitem& it, float width)
 {
     if (it.layout && it.layoutwidth == width)
         return nullptr;
-    if (it.layout) {
-        it.layout->Release();
-        it.layout = nullptr;
-    }
+    releaseinto(it.layout);
     if (!it.format &&
         (!dwrite || FAILED(dwrite->CreateTextFormat(it.family, nullptr, static_cast<DWRITE_FONT_WEIGHT>(it.weight),
                                                     static_cast<DWRITE_FONT_STYLE>(it.style),
@@ -186,10 +184,7 @@ const wchar_t* DrawBox::drawbox_render(HWND hwnd)
     }
     const wchar_t* fatal = nullptr;
     if (!picture || redraw) {
-        if (picture) {
-            picture->Release();
-            picture = nullptr;
-        }
+        releaseinto(picture);
         // Drawn once into a bitmap of the target's size, and from there into
         // the window at every paint until something in it changes.
         comptr<ID2D1BitmapRenderTarget> off;

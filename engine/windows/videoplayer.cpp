@@ -8,7 +8,10 @@
 #include <ctime>
 
 #include "runtime/exescr.h"
+#include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
+
+using owners::releaseinto;
 
 namespace {
 
@@ -21,14 +24,6 @@ HBRUSH blackbrush()
     if (!g_stock_black)
         g_stock_black = GetStockObject(BLACK_BRUSH);
     return static_cast<HBRUSH>(g_stock_black);
-}
-
-template <class T>
-void releaseinto(T*& p)
-{
-    if (p)
-        p->Release();
-    p = nullptr;
 }
 
 // Shows the cursor again when this window hid it.
