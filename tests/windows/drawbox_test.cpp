@@ -518,9 +518,7 @@ TEST(DrawBox, AChangedItemRepaintsWithItsNewGeometryAndFormat)
     ASSERT_NE(b, nullptr);
     struct keptnow {
         const void* geometry = nullptr;
-        const void* layout = nullptr;
         UINT32 segments = 0;
-        D2D1_RECT_F bounds = {};
         std::wstring face;
         float width = 0;
     };
@@ -531,11 +529,8 @@ TEST(DrawBox, AChangedItemRepaintsWithItsNewGeometryAndFormat)
         const drawitem& text = b->items[0];
         const drawitem& path = b->items[1];
         k.geometry = path.geometry;
-        k.layout = text.layout;
-        if (path.geometry) {
+        if (path.geometry)
             path.geometry->GetSegmentCount(&k.segments);
-            path.geometry->GetBounds(nullptr, &k.bounds);
-        }
         if (text.format) {
             wchar_t face[64] = {};
             text.format->GetFontFamilyName(face, 64);
@@ -547,9 +542,7 @@ TEST(DrawBox, AChangedItemRepaintsWithItsNewGeometryAndFormat)
         return k;
     };
     keptnow first;
-    ASSERT_TRUE(qtest::pumpuntil([&] { return (first = kept()).geometry && first.layout; })) << "the first paint";
-    EXPECT_EQ(first.bounds.left, 20.0f);
-    EXPECT_EQ(first.bounds.bottom, 80.0f);
+    ASSERT_TRUE(qtest::pumpuntil([&] { return (first = kept()).geometry && first.width > 0; })) << "the first paint";
     EXPECT_EQ(first.face, L"DejaVu Sans");
     // Held here, the unchanged path's geometry cannot be made again at its address.
     ID2D1PathGeometry* unchanged;
@@ -565,11 +558,10 @@ TEST(DrawBox, AChangedItemRepaintsWithItsNewGeometryAndFormat)
     keptnow now;
     ASSERT_TRUE(qtest::pumpuntil([&] {
         now = kept();
-        return now.geometry && now.layout && now.segments != first.segments;
+        return now.geometry && now.width > 0 && now.segments != first.segments;
     })) << "the paint after the change made the geometry again";
     EXPECT_EQ(now.segments, first.segments + 1) << "with the further line";
     EXPECT_EQ(now.face, L"DejaVu Serif") << "the format made with the new face";
-    EXPECT_GT(now.width, 0.0f);
     EXPECT_LT(now.width, first.width / 3) << "the layout holds the new text";
     uint32_t pictures;
     {
