@@ -71,6 +71,49 @@ void stopscript(ExeScr* key, uint32_t all)
     }
 }
 
+namespace {
+
+// Every script thread not yet seen ended: a run leaves the registry before its
+// thread has destroyed its engine and left the C runtime and the system's
+// thread detach, and the process must not end (and destroy this library's
+// globals) while that is under way.
+std::mutex threadsmutex;
+std::vector<HANDLE> scriptthreads;
+
+bool threadended(HANDLE h)
+{
+    return WaitForSingleObject(h, 0) != WAIT_TIMEOUT;
+}
+
+// Closes the handles of the threads that have ended; the caller holds the lock.
+void dropended()
+{
+    auto it = scriptthreads.begin();
+    while (it != scriptthreads.end()) {
+        if (threadended(*it)) {
+            CloseHandle(*it);
+            it = scriptthreads.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+// A handle of the first script thread still running, for the caller to wait
+// on and close; null when none runs.
+HANDLE runningthread()
+{
+    std::lock_guard<std::mutex> lock(threadsmutex);
+    dropended();
+    HANDLE copy = nullptr;
+    if (!scriptthreads.empty())
+        DuplicateHandle(GetCurrentProcess(), scriptthreads.front(), GetCurrentProcess(), &copy, SYNCHRONIZE,
+                        FALSE, 0);
+    return copy;
+}
+
+}  // namespace
+
 bool startscriptthread(unsigned(__stdcall* entry)(void*), void* arg)
 {
     // The stack size is a reservation, not a commitment: pages are committed
@@ -79,7 +122,9 @@ bool startscriptthread(unsigned(__stdcall* entry)(void*), void* arg)
                                        nullptr);
     if (h == 0)
         return false;
-    CloseHandle(reinterpret_cast<HANDLE>(h));
+    std::lock_guard<std::mutex> lock(threadsmutex);
+    dropended();
+    scriptthreads.push_back(reinterpret_cast<HANDLE>(h));
     return true;
 }
 
@@ -252,6 +297,33 @@ int mythreadclosure()
             Sleep(10);
     }
     return 1;
+}
+
+int waitscriptthreads(unsigned ms)
+{
+    const ULONGLONG deadline = GetTickCount64() + ms;
+    for (;;) {
+        HANDLE h = runningthread();
+        if (!h)
+            return 1;
+        // An ending thread may still send to the caller's windows: answer it.
+        for (;;) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            const ULONGLONG now = GetTickCount64();
+            if (threadended(h) || now >= deadline)
+                break;
+            if (msgwait(1, &h, static_cast<DWORD>(deadline - now)) == WAIT_FAILED)
+                Sleep(1);
+        }
+        const bool ended = threadended(h);
+        CloseHandle(h);
+        if (!ended)
+            return 0;
+    }
 }
 
 }  // extern "C"
