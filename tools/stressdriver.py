@@ -62,8 +62,22 @@ def write_script(path, text):
         f.write(b"\xff\xfe" + text.replace("\n", "\r\n").encode("utf-16-le"))
 
 
-def run_one(cmd, kind):
-    """Runs one command; returns (status, odd detail or None)."""
+def logstate(log):
+    """What the run's own log file says of how far the run came."""
+    if not log:
+        return ""
+    try:
+        with open(log, "rb") as f:
+            text = f.read().decode("utf-16-le", errors="replace")
+    except OSError:
+        return "; no log file"
+    ends = "Quorvel end" in text or "Exiting..." in text
+    return "; its log file %s" % ("has the run's end" if ends else "stops before the run's end")
+
+
+def run_one(cmd, kind, log=None):
+    """Runs one command; returns (status, odd detail or None). `log` is the
+    log file the run writes, looked at when it ended oddly."""
     started = time.time()
     p = subprocess.run(["timeout", "-k", "5", str(RUN_TIMEOUT), WINE] + cmd, stdin=subprocess.DEVNULL,
                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
@@ -87,8 +101,8 @@ def run_one(cmd, kind):
         problems.append("no box text")
     if not problems:
         return p.returncode, None
-    detail = "%s: %s after %.2f s; stdout tail %r; stderr tail %r" % (
-        kind, "; ".join(problems), time.time() - started, out[-300:], err[-300:])
+    detail = "%s: %s after %.2f s%s; stdout tail %r; stderr tail %r" % (
+        kind, "; ".join(problems), time.time() - started, logstate(log), out[-300:], err[-300:])
     return p.returncode, detail
 
 
@@ -131,7 +145,8 @@ def main():
                 else:
                     cmd = [winpath(runner)] + options + ["--timeout", "30",
                            winpath(os.path.join(work, "s%d_%s.tst" % (slot, kind)))]
-                pending[pool.submit(run_one, cmd, kind)] = (slot, kind)
+                log = None if kind == "control" else os.path.join(work, "log", "s%d_%s.log" % (slot, kind))
+                pending[pool.submit(run_one, cmd, kind, log)] = (slot, kind)
             if not pending:
                 break
             finished, _ = concurrent.futures.wait(pending, return_when=concurrent.futures.FIRST_COMPLETED)
