@@ -79,6 +79,8 @@ def run_one(cmd, kind, log=None):
     """Runs one command; returns (status, odd detail or None). `log` is the
     log file the run writes, looked at when it ended oddly."""
     started = time.time()
+    if log and os.path.exists(log):
+        os.remove(log)  # what the log says is then this run's
     p = subprocess.run(["timeout", "-k", "5", str(RUN_TIMEOUT), WINE] + cmd, stdin=subprocess.DEVNULL,
                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     out = p.stdout.decode("utf-8", errors="replace")
