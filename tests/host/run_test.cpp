@@ -509,7 +509,8 @@ TEST(HostRun, HideAndShowOtherInstances)
     EXPECT_TRUE(IsWindowVisible(a));
     command(b, CMD_HIDEOTHERS);
     EXPECT_TRUE(waitfor([&] { return !IsWindowVisible(a); }));
-    EXPECT_TRUE(contains(widen(readbytes(blog)), L"Hide: QUORVEL (HotKey:None)"));
+    // The line is written after the window is hidden.
+    EXPECT_TRUE(waitfor([&] { return contains(widen(readbytes(blog)), L"Hide: QUORVEL (HotKey:None)"); }));
     EXPECT_TRUE(IsWindowVisible(b));
     command(b, CMD_HIDEOTHERS);
     EXPECT_TRUE(waitfor([&] { return IsWindowVisible(a) != 0; }));
