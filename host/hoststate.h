@@ -88,6 +88,15 @@ void hideothers();
 void focusscript();
 // Starts `path` in this process; the "log" folder must exist for its log.
 void runscript(const std::wstring& path);
+// Whether no one watches this host: started with "/quit" and "/hide". No fatal
+// box may wait for an answer there: the host's own is not shown (its line is
+// in the system log), a script's is written to the system log and answered.
+bool unattended();
+// The host's own fatal exit shows no box when unattended. Called at start.
+void fatalboxforhost();
+// In an unattended host, a script's fatal box that is open is logged and
+// answered. The main window's timer asks while a command-line script runs.
+void answerfatalbox();
 HWND findfirstapp(const wchar_t* classneedle, const wchar_t* titleneedle);
 
 }  // namespace host

@@ -94,7 +94,7 @@ void regmainhotkey(HWND main)
     HANDLE f = FindFirstFileW(errorlog.c_str(), &fd);
     if (f != INVALID_HANDLE_VALUE) {
         FindClose(f);
-        logmsg(L"error.log exists");
+        logmsg(L"error.log exists\n");
     }
     settitle();
     if (!g_launchersdone) {
@@ -118,7 +118,9 @@ void unregmainhotkey()
 
 void reghklaunchers(HWND main)
 {
-    bool any = false;
+    // The registered launchers share one line, written whole after the pass:
+    // a failure's line met on the way must not land inside it.
+    std::wstring line;
     for (size_t i = 0; i < hs().launchers.size(); ++i) {
         hklauncher& l = hs().launchers[i];
         if (l.code == 0 || l.registered)
@@ -135,14 +137,13 @@ void reghklaunchers(HWND main)
                    modtable[l.mod].flags, static_cast<wchar_t>(l.code));
             continue;
         }
-        if (!any)
-            logmsg(L"HotkeyLauncher");
-        any = true;
-        logmsg(L":%d:%s+%s", index, modtable[l.mod].name, keyshown(l.code, L"UNKNWON").c_str());
+        if (line.empty())
+            line = L"HotkeyLauncher";
+        line += format(L":%d:%s+%s", index, modtable[l.mod].name, keyshown(l.code, L"UNKNWON").c_str());
         l.registered = true;
     }
-    if (any)
-        logmsg(L"\n");
+    if (!line.empty())
+        logmsg(L"%s\n", line.c_str());
 }
 
 void unreghklaunchers()

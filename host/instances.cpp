@@ -147,6 +147,71 @@ void focusscript()
     setfocusto_m(s.substr(namestart(s)).c_str());
 }
 
+bool unattended()
+{
+    const cmdline& c = hs().cmd;
+    return c.quit && c.hide;
+}
+
+namespace {
+
+void nofatalbox(const wchar_t*) {}
+
+// The box's message: its first static with a text. Read without a message to
+// the box's thread.
+BOOL CALLBACK boxtextproc(HWND hwnd, LPARAM lp)
+{
+    wchar_t cls[16] = {}, text[512] = {};
+    GetClassNameW(hwnd, cls, 16);
+    if (_wcsicmp(cls, L"Static") != 0 || InternalGetWindowText(hwnd, text, 512) <= 0)
+        return TRUE;
+    *reinterpret_cast<std::wstring*>(lp) = text;
+    return FALSE;
+}
+
+// The fatal box ("QUORVEL - Exit") of a script of this process.
+BOOL CALLBACK fatalboxproc(HWND hwnd, LPARAM lp)
+{
+    DWORD pid = 0;
+    const DWORD thread = GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != GetCurrentProcessId() || thread == GetCurrentThreadId())
+        return TRUE;
+    wchar_t cls[16] = {}, caption[32] = {};
+    GetClassNameW(hwnd, cls, 16);
+    InternalGetWindowText(hwnd, caption, 32);
+    if (wcscmp(cls, L"#32770") != 0 || wcscmp(caption, L"QUORVEL - Exit") != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(lp) = hwnd;
+    return FALSE;
+}
+
+}  // namespace
+
+void fatalboxforhost()
+{
+    if (unattended())
+        setfatalbox(nofatalbox);
+}
+
+void answerfatalbox()
+{
+    // Open from the fatal exit's start until the host has closed.
+    if (!unattended() || !g_screxits)
+        return;
+    HWND box = nullptr;
+    EnumWindows(fatalboxproc, reinterpret_cast<LPARAM>(&box));
+    // Asked again until the answer arrives: answered once.
+    static HWND answered = nullptr;
+    if (!box || box == answered)
+        return;
+    answered = box;
+    std::wstring text;
+    EnumChildWindows(box, boxtextproc, reinterpret_cast<LPARAM>(&text));
+    logmsg(L"%s %s \n", L"Exiting...", text.c_str());
+    // Answered as a user would: the run then asks the main window to close.
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
 void runscript(const std::wstring& path)
 {
     ensurelogdir(programdir);

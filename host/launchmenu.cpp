@@ -153,7 +153,7 @@ void openlaunchmenu()
     g_inside = true;
     loadlaunchtable(h.launchmode);
     if (table(h.launchmode).entries.empty()) {
-        logmsg(L"None of script enrolled.");
+        logmsg(L"None of script enrolled.\n");
         g_inside = false;
         return;
     }

@@ -17,6 +17,9 @@ using namespace host;
 
 namespace {
 
+// How long the end waits for script threads once the window has closed.
+constexpr unsigned endwaitms = 5000;
+
 std::wstring modulepath()
 {
     std::wstring buf(260, L'\0');
@@ -62,6 +65,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show)
         quitflag = 1;
     if (h.cmd.scriptgiven)
         h.curscript = h.cmd.script;
+    fatalboxforhost();
 
     const int opened = openlogfile(programdir, h.cmd.nolog);
     if (opened != 1)
@@ -90,5 +94,13 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show)
         DispatchMessageW(&msg);
     }
     closelogfile();
-    return static_cast<int>(msg.wParam);
+    // Runs that left the registry may still be ending on their threads; the
+    // process must not end under them. A fatal exit's thread never ends, nor
+    // does a script that a second instance was told to leave running: then
+    // the process ends without its normal exit, which would destroy the
+    // engine's globals while they run.
+    const int code = static_cast<int>(msg.wParam);
+    if (g_screxits || !waitscriptthreads(endwaitms))
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+    return code;
 }

@@ -335,10 +335,14 @@ void oncommand(HWND hwnd, int id)
         propmenu(hwnd);
         layoutmain();
         break;
-    case CMD_RUN:
+    case CMD_RUN: {
+        // What Run was given: a file opened while the question is open does
+        // not take its place.
+        const std::wstring script = h.curscript;
         if (asksave() != 2)
-            runscript(h.curscript);
+            runscript(script);
         break;
+    }
     case CMD_SETTING:
         if (firstonly()) {
             static bool inside = false;
@@ -651,9 +655,13 @@ int createmainwnd(HINSTANCE inst, int show)
     if (h.cmd.scriptgiven) {
         h.set.hsratio = 1;  // the log panes take nearly the whole width
         postsize(hwnd);
-        // No one watches a host started with "/quit": a run that cannot start
-        // would leave it on the engine's box for ever. Say why and close.
+        // No one watches a host started with "/quit": a run that cannot open
+        // its log would end on the engine's box with nothing written anywhere.
+        // Say why and close. A script that cannot be opened runs: its own log
+        // says so.
         const std::wstring why = quitflag == 1 ? runblocker(programdir, h.curscript) : std::wstring();
+        if (unattended())
+            SetTimer(hwnd, TIMER_FATALBOX, 100, nullptr);
         if (why.empty()) {
             runscript(h.curscript);
         } else {
@@ -721,6 +729,12 @@ LRESULT CALLBACK mainwndproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_COPYDATA:
         oncopydata(reinterpret_cast<const COPYDATASTRUCT*>(lp));
         return 0;
+    case WM_TIMER:
+        if (wp == TIMER_FATALBOX) {
+            answerfatalbox();
+            return 0;
+        }
+        break;
     case WM_NOTIFY:
         onnotify(hwnd, reinterpret_cast<NMHDR*>(lp));
         return 0;

@@ -89,7 +89,7 @@ int openrecentmenu()
     g_centre = rectcentre(mon);
     h.recent.loadrecent(theini());
     if (h.recent.count() == 0) {
-        logmsg(L"None of script enrolled.");
+        logmsg(L"None of script enrolled.\n");
         g_inside = false;
         return -1;
     }

@@ -83,4 +83,5 @@
 
 // Tray.
 #define TRAY_UID 300
+#define TIMER_FATALBOX 301
 #define WM_TRAYCALLBACK (WM_APP + 1)

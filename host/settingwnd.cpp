@@ -97,11 +97,11 @@ void hotkeyok(HWND hwnd)
     const uint32_t k = keycode(t);
     // No selection (-1) must not index the modifier table.
     if (k == 0 || !validmod(m)) {
-        logmsg(L"invalid number error.");
+        logmsg(L"invalid number error.\n");
         return;
     }
     if (hotkeyrefused(m, k, h.set.runkeyalt, h.set.runkeyletter)) {
-        logmsg(L"Already used key in this app, choose another.");
+        logmsg(L"Already used key in this app, choose another.\n");
         return;
     }
     h.hotkey.mod = m;
@@ -132,11 +132,11 @@ void runkeyok(HWND hwnd)
     const std::wstring t = fieldtext(hwnd, IDC_SET_RUNKEY);
     const wchar_t l = t.empty() ? 0 : t[0];
     if ((m != 0 && m != 1) || l < L'A' || l > L'Z') {
-        logmsg(L"invalid number error.");
+        logmsg(L"invalid number error.\n");
         return;
     }
     if (runkeyrefused(m, l, h.hotkey.mod, h.hotkey.code)) {
-        logmsg(L"Already used key in this app, choose another.");
+        logmsg(L"Already used key in this app, choose another.\n");
         return;
     }
     iniimage& ini = theini();

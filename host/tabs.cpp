@@ -20,6 +20,7 @@ namespace host {
 namespace {
 
 struct edittab {
+    unsigned id = 0;  // never reused: names the tab across anything that dispatches messages
     std::wstring path;
     HWND editor = nullptr;
     std::wstring label;
@@ -30,6 +31,7 @@ struct edittab {
 std::vector<edittab> g_tabs;
 int g_cur = 0;
 bool g_editfocus = false;
+unsigned g_nextid = 1;
 
 edittab* tabof(HWND editor)
 {
@@ -39,20 +41,21 @@ edittab* tabof(HWND editor)
     return nullptr;
 }
 
+// The index of the tab with this id; -1 when it was closed.
+int indexof(unsigned id)
+{
+    for (size_t i = 0; i < g_tabs.size(); ++i)
+        if (g_tabs[i].id == id)
+            return static_cast<int>(i);
+    return -1;
+}
+
 void setlabel(HWND tabctl, int index, const std::wstring& label)
 {
     TCITEMW item = {};
     item.mask = TCIF_TEXT;
     item.pszText = const_cast<wchar_t*>(label.c_str());
     SendMessageW(tabctl, TCM_SETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-}
-
-void reportsavefailure(HWND editor, const std::wstring& path, DWORD err)
-{
-    const std::wstring sys = syserrtext(err);
-    logmsg(L"File save failed.:%s:%s: \n", path.c_str(), sys.c_str());
-    const std::wstring text = format(L"The file was not saved:\r\n%s\r\n%s", path.c_str(), sys.c_str());
-    MessageBoxW(editor, text.c_str(), L"QUORVEL - Save", MB_OK | MB_ICONERROR | MB_TOPMOST);
 }
 
 // Remembers the file as the last one opened and moves it to the top of the
@@ -167,6 +170,7 @@ int openeditor(const std::wstring& path)
         ShowWindow(g_tabs[static_cast<size_t>(g_cur)].editor, SW_HIDE);
     g_tabs.reserve(maxtabs);  // records never move while a window procedure holds one
     edittab t;
+    t.id = g_nextid++;
     t.path = path;
     t.label = tablabel(path, false);
     t.editor = CreateWindowExW(0, L"EDIT", L"",
@@ -195,16 +199,15 @@ int openeditor(const std::wstring& path)
     return 1;
 }
 
-int saveeditor()
+namespace {
+
+// Saves one tab. The file must still be there: one deleted meanwhile is not
+// made again behind the user's back. A failure keeps the tab as it was.
+int savetab(edittab& t)
 {
-    if (g_tabs.empty())
-        return 0;
-    edittab& t = g_tabs[static_cast<size_t>(g_cur)];
-    // A file deleted meanwhile is not created again behind the user's back.
     if (GetFileAttributesW(t.path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         const DWORD err = GetLastError();
         logmsg(L"File open failed.:%s:%s: \n", t.path.c_str(), syserrtext(err).c_str());
-        reportsavefailure(t.editor, t.path, err);
         return -1;
     }
     const int len = GetWindowTextLengthW(t.editor);
@@ -215,8 +218,15 @@ int saveeditor()
     p[0] = 0xFEFF;
     const int got = GetWindowTextW(t.editor, p + 1, len + 1);
     DWORD err = 0;
-    if (!writefileatomic(t.path, p, (static_cast<size_t>(got) + 1) * sizeof(wchar_t), err)) {
-        reportsavefailure(t.editor, t.path, err);
+    switch (writefileatomic(t.path, p, (static_cast<size_t>(got) + 1) * sizeof(wchar_t), err)) {
+    case writefail::none:
+        break;
+    case writefail::open:
+        logmsg(L"File open failed.:%s:%s: \n", t.path.c_str(), syserrtext(err).c_str());
+        return -1;
+    case writefail::write:
+        // The box dispatches messages: nothing of the record is read after it.
+        MessageBoxW(t.editor, L"Error CloseHandle", L"Error", MB_OK);
         return -1;
     }
     t.converted = 0;
@@ -224,42 +234,62 @@ int saveeditor()
     return 0;
 }
 
-int asksave()
+enum class answer { goon, cancel, notsaved, gone };
+
+// The save question about the tab with this id. The box dispatches messages,
+// and a close met there (a script's "exit", the tray's Quit, a close typed
+// ahead) may erase any tab: only the id is kept across it, and the tab is
+// looked up again after it.
+answer asktab(unsigned id)
 {
-    if (g_tabs.empty())
-        return 0;
-    edittab& t = g_tabs[static_cast<size_t>(g_cur)];
-    if (!SendMessageW(t.editor, EM_GETMODIFY, 0, 0) && t.converted == 0)
-        return 0;
-    const int answer = MessageBoxW(t.editor, L"File is updated. \nDo you want to save it?", L"QUORVEL",
+    int index = indexof(id);
+    if (index < 0)
+        return answer::gone;
+    HWND editor = g_tabs[static_cast<size_t>(index)].editor;
+    if (!SendMessageW(editor, EM_GETMODIFY, 0, 0) && g_tabs[static_cast<size_t>(index)].converted == 0)
+        return answer::goon;
+    const int choice = MessageBoxW(editor, L"File is updated. \nDo you want to save it?", L"QUORVEL",
                                    MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_TOPMOST);
+    index = indexof(id);
+    if (index < 0)
+        return answer::gone;
     // The box gave the focus to the main window: the user goes on in the editor.
-    if (IsWindow(t.editor) && IsWindowVisible(t.editor))
-        SetFocus(t.editor);
-    switch (answer) {
+    if (IsWindowVisible(editor))
+        SetFocus(editor);
+    switch (choice) {
     case IDYES:
         // A failed save keeps the edits: whatever asked must not go on.
-        return saveeditor() == 0 ? 0 : 2;
+        return savetab(g_tabs[static_cast<size_t>(index)]) == 0 ? answer::goon : answer::cancel;
     case IDNO:
-        return 7;
+        return answer::notsaved;
     default:
-        return 2;
+        return answer::cancel;
     }
 }
 
-int closeeditor()
+enum class closed { no, yes, gone };
+
+// Closes the tab with this id after its save question.
+closed closetab(unsigned id)
 {
     hoststate& h = hs();
-    if (g_tabs.empty())
-        return 0;
-    if (asksave() == 2)
-        return 0;
-    const int closed = g_cur;
-    DestroyWindow(g_tabs[static_cast<size_t>(closed)].editor);
-    SendMessageW(h.tabctl, TCM_DELETEITEM, static_cast<WPARAM>(closed), 0);
-    g_tabs.erase(g_tabs.begin() + closed);
+    const answer a = asktab(id);
+    if (a == answer::gone)
+        return closed::gone;
+    if (a == answer::cancel)
+        return closed::no;
+    const int index = indexof(id);
+    if (index < 0)
+        return closed::gone;
+    DestroyWindow(g_tabs[static_cast<size_t>(index)].editor);
+    SendMessageW(h.tabctl, TCM_DELETEITEM, static_cast<WPARAM>(index), 0);
+    g_tabs.erase(g_tabs.begin() + index);
     if (!g_tabs.empty()) {
-        if (closed >= static_cast<int>(g_tabs.size()))
+        // The current tab stays current when another one went; closing the
+        // current one makes the next current, or the one before the last.
+        if (index < g_cur)
+            --g_cur;
+        else if (g_cur >= static_cast<int>(g_tabs.size()))
             g_cur = static_cast<int>(g_tabs.size()) - 1;
         h.curscript = g_tabs[static_cast<size_t>(g_cur)].path;
         SendMessageW(h.tabctl, TCM_SETCURSEL, static_cast<WPARAM>(g_cur), 0);
@@ -271,15 +301,50 @@ int closeeditor()
     // The strip does not repaint where the deleted tab was drawn.
     RedrawWindow(h.tabctl, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
     settitle();
-    return 1;
+    return closed::yes;
+}
+
+}  // namespace
+
+int saveeditor()
+{
+    if (g_tabs.empty())
+        return 0;
+    return savetab(g_tabs[static_cast<size_t>(g_cur)]);
+}
+
+int asksave()
+{
+    if (g_tabs.empty())
+        return 0;
+    switch (asktab(g_tabs[static_cast<size_t>(g_cur)].id)) {
+    case answer::goon:
+        return 0;
+    case answer::notsaved:
+        return 7;
+    default:
+        // Cancelled, the save failed, or the tab was closed meanwhile: nothing goes on.
+        return 2;
+    }
+}
+
+int closeeditor()
+{
+    if (g_tabs.empty())
+        return 0;
+    // A tab closed by someone else while its question was open is closed all the same.
+    return closetab(g_tabs[static_cast<size_t>(g_cur)].id) == closed::no ? 0 : 1;
 }
 
 void refreshtab()
 {
     if (g_tabs.empty())
         return;
+    const unsigned id = g_tabs[static_cast<size_t>(g_cur)].id;
     const std::wstring path = g_tabs[static_cast<size_t>(g_cur)].path;
-    if (closeeditor()) {
+    // Opened again only when this close went through: a tab that went while
+    // its question was open stays gone.
+    if (closetab(id) == closed::yes) {
         hs().curscript = path;
         openscriptfile(1);
         settitle();

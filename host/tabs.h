@@ -17,9 +17,12 @@ int openscriptfile(int mode);
 int openeditor(const std::wstring& path);
 // 0 saved (or no tab), -1 failed (reported, the tab stays modified).
 int saveeditor();
-// 0 go on, 2 cancelled (also when saving failed), 7 not saved by choice.
+// The current tab's save question. 0 go on, 2 cancelled (also when saving
+// failed or the tab was closed while the question was open), 7 not saved by
+// choice.
 int asksave();
-// 1 closed, 0 no tab or cancelled.
+// 1 closed (also by someone else while its question was open), 0 no tab or
+// cancelled.
 int closeeditor();
 void refreshtab();
 

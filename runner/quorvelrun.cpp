@@ -24,6 +24,10 @@ namespace {
 
 volatile bool g_closed = false;
 
+// How long the end waits for the script threads once the run has left the
+// registry (they need microseconds unless something is wrong).
+constexpr unsigned endwaitms = 5000;
+
 LRESULT CALLBACK mainproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_CLOSE) {
@@ -271,15 +275,20 @@ int wmain()
         }
     }
 
+    // The run has left the registry, but its thread may still be destroying
+    // its engine and leaving the runtime: returning now would end the process
+    // under it (and destroy the library's globals while it runs them).
+    const bool allended = status != 3 && waitscriptthreads(endwaitms) != 0;
     if (const std::wstring log = runlog(script); !log.empty())
         writeall(GetStdHandle(STD_OUTPUT_HANDLE), utf8(readlog(log)));
     if (status == 3)
         writeall(GetStdHandle(STD_ERROR_HANDLE), utf8(boxmsg) + "\n");
     else if (status == 4)
         writeall(GetStdHandle(STD_ERROR_HANDLE), "quorvelrun: time-out, the script was stopped\n");
-    // A fatal exit leaves a script thread waiting for ever: end the process
-    // without waiting for it.
-    if (status == 3)
-        TerminateProcess(GetCurrentProcess(), 3);
+    // A fatal exit keeps its thread waiting for ever, and a script that did
+    // not stop keeps running: end the process without its normal exit, which
+    // would run the library's detach while they run.
+    if (!allended)
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
     return status;
 }

@@ -208,12 +208,6 @@ def wholeruns(seconds, seed, work, bindir, findings):
                     total += 1
                     kind, detail = fut.result()
                     if kind and found is None:
-                        # An odd status that does not come back on a second run is
-                        # the platform's, not the engine's: report it, go on.
-                        if kind.startswith("status") and slots[s].run(t)[0] != kind:
-                            print("fuzz: not reproduced (%s): %s" % (kind, detail.strip()[-200:]))
-                            save(findings, "unreproduced-%d-%d" % (seed, total), t, kind + "\n" + detail)
-                            continue
                         found = (kind, t, detail)
         if found:
             kind, text, detail = found

@@ -327,8 +327,8 @@ void ExeScr::clipboardmon_exec()
     if (!AddClipboardFormatListener(wnd))
         myerrexit(L"%s:%s:", L"AddClipboardFormatListener failed.", lasterrortext(GetLastError()).c_str());
     clipwaiting = 1;
-    // Keys end the wait: buffered as virtual-key codes, which the script
-    // window hands on to the monitor.
+    // A key that the script window buffers ends the wait, in either mode; a
+    // queue switched on here takes virtual-key codes.
     if (keyqueueon())
         keydown = 1;
     HANDLE event = createwaitevent();

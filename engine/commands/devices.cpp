@@ -157,14 +157,14 @@ void ExeScr::setprog_exec()
     const int64_t op = ip->i;
     ++ip;
     if (op == 0) {
-        const uint64_t window = static_cast<uint64_t>(popd().i);
-        // A second "open" keeps the window the progress is shown in.
+        // The window is taken even when the open then fails: after "Already
+        // opened" the next "value" goes to it (or, for 0, is refused).
+        progwindow = static_cast<uint64_t>(popd().i);
         if (taskbar) {
             if (logon == 1)
                 mylogmsgforced(L"Already opened error.\n");
             return;
         }
-        progwindow = window;
         ITaskbarList3* list = nullptr;
         if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
                                     reinterpret_cast<void**>(&list))))

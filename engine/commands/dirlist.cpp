@@ -105,7 +105,7 @@ void ExeScr::diropen_exec()
     if (find == INVALID_HANDLE_VALUE) {
         keepsyserr();
         if (logon == 1)
-            mylogmsg(L"%s:%s:%s", L"Dir open failed.", path.c_str(), syserrtext.c_str());
+            mylogmsg(L"%s:%s:%s\n", L"Dir open failed.", path.c_str(), syserrtext.c_str());
         pushint(0);
         return;
     }

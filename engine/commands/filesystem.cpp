@@ -110,7 +110,7 @@ void ExeScr::deletefile_exec()
     if (!ok) {
         keepsyserr();
         if (logon == 1)
-            mylogmsgforced(L"%s:%s:%s", L"DeleteFile failed.", path.c_str(), syserrtext.c_str());
+            mylogmsgforced(L"%s:%s:%s\n", L"DeleteFile failed.", path.c_str(), syserrtext.c_str());
     }
     pushint(ok);
 }
@@ -128,7 +128,7 @@ void ExeScr::removedirectory_exec()
     if (!ok) {
         keepsyserr();
         if (logon == 1)
-            mylogmsgforced(L"%s:%s:%s", L"RemoveDirectory failed.", path.c_str(), syserrtext.c_str());
+            mylogmsgforced(L"%s:%s:%s\n", L"RemoveDirectory failed.", path.c_str(), syserrtext.c_str());
     }
     pushint(ok);
 }

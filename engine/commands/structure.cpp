@@ -132,29 +132,67 @@ void ExeScr::exeline_comp(wchar_t* args)
     emitcell(&ExeScr::exeline_exec);
 }
 
+ExeScr::loadmark ExeScr::markload() const
+{
+    return loadmark{ip - code,
+                    codecount(),
+                    unitbase,
+                    curfunc,
+                    functable.size(),
+                    blocktable.size(),
+                    labels.count(),
+                    casetables.count(),
+                    srctext,
+                    srcend,
+                    lexorigin};
+}
+
+void ExeScr::cutload(const loadmark& m)
+{
+    codeend = code + m.codeend;
+    ip = code + m.ip;
+    unitbase = m.unitbase;
+    curfunc = m.curfunc;
+    srctext = m.srctext;
+    srcend = m.srcend;
+    lexorigin = m.lexorigin;
+    if (opmarks.size() > static_cast<size_t>(m.codeend))
+        opmarks.resize(static_cast<size_t>(m.codeend));
+    dropfunctions(m.functions);
+    while (blocktable.size() > m.blocks) {
+        if (blocktable.back().params.base)
+            freebuf(blocktable.back().params);
+        blocktable.pop_back();
+    }
+    if (labels.base)
+        labels.top = labels.base + m.labels;
+    while (casetables.count() > m.casetables) {
+        --casetables.top;
+        myfree(casetables.top->cases, casetables.top->allocid);
+    }
+}
+
 void ExeScr::exeline_exec()
 {
     datscell* c = pops();
     std::wstring text = datstext(c);
     datsrelease(c);
-    // Indexes, not pointers: compiling may move the code list.
-    const ptrdiff_t back = ip - code;
-    const int32_t oldend = codecount();
-    const uint32_t savedbase = unitbase;
     // A text that runs exeline (or call) again nests like a function call.
     if (calldepth >= maxcalldepth)
         myerrexit(L"Function calls nested too deeply.:%d:", maxcalldepth);
+    // Indexes, not pointers: compiling may move the code list.
+    const loadmark mark = markload();
     // The new cells form a unit of their own: their jumps count from its start.
-    unitbase = static_cast<uint32_t>(oldend);
+    unitbase = static_cast<uint32_t>(mark.codeend);
+    // The text's first line has no line before it (no label there).
+    lexorigin = text.c_str();
     const int32_t kind = compscr(text.data(), 13);
     emitcell(nullptr);
-    fusecode(oldend);
+    fusecode(mark.codeend);
     ++calldepth;
     runcode(unitbase);
     --calldepth;
-    unitbase = savedbase;
-    codeend = code + oldend;
-    ip = code + back;
+    cutload(mark);
     if (stopflag == 1)
         return;
     // Drop the value the text left, by the kind compscr reported.
@@ -189,6 +227,9 @@ void ExeScr::dropfunctions(size_t keep)
                 freebuf(*list);
         functable.pop_back();
     }
+    // A function a later load puts at the same index is another function.
+    if (calleeforms.size() > keep)
+        calleeforms.resize(keep);
 }
 
 void ExeScr::call_exec()
@@ -198,13 +239,7 @@ void ExeScr::call_exec()
     const std::wstring path = datstext(p);
     datsrelease(p);
     // Indexes, not pointers: loading the other script may move the code list.
-    const ptrdiff_t back = ip - code;
-    const int32_t oldend = codecount();
-    const uint32_t savedbase = unitbase;
-    const int32_t savedfunc = curfunc;
-    const size_t oldfuncs = functable.size();
-    const size_t oldblocks = blocktable.size();
-    const wchar_t* savedsrc = srctext;
+    const loadmark mark = markload();
 
     // The arguments are copied off the stack before the list is rebuilt: one
     // may be a call argument of this run ("carg_02") that refers to the list.
@@ -241,16 +276,5 @@ void ExeScr::call_exec()
         datddrop();
     while (dats.count() > datsdepth)
         datsdrop();
-
-    codeend = code + oldend;
-    ip = code + back;
-    unitbase = savedbase;
-    curfunc = savedfunc;
-    srctext = savedsrc;
-    dropfunctions(oldfuncs);
-    while (blocktable.size() > oldblocks) {
-        if (blocktable.back().params.base)
-            freebuf(blocktable.back().params);
-        blocktable.pop_back();
-    }
+    cutload(mark);
 }

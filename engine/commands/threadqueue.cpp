@@ -11,7 +11,7 @@ void ExeScr::threadstart_comp(wchar_t* args)
     const wchar_t* name = textscan::trimblanks(args);
     const blockrec* block = nullptr;
     for (const blockrec& b : blocktable)
-        if (wcscmp(b.name, name) == 0) {
+        if (samesymbol(b.name, name, wcslen(name))) {
             block = &b;
             break;
         }

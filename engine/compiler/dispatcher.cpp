@@ -102,7 +102,7 @@ int32_t ExeScr::compcommand(wchar_t* text, int32_t namelen, int32_t calllen)
             curfunc >= 0 && static_cast<size_t>(curfunc) < functable.size() ? functable[curfunc].module : 0;
         for (size_t k = 0; k < functable.size(); ++k) {
             const funcrec& f = functable[k];
-            if (f.module == module && wcscmp(f.name, word) == 0) {
+            if (f.module == module && samesymbol(f.name, word, wcslen(word))) {
                 usercall_compile(static_cast<int32_t>(k), args);
                 return f.functstr ? 2 : 1;
             }

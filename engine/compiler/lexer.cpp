@@ -186,11 +186,13 @@ void ExeScr::unescape(wchar_t* text)
     *out = 0;
 }
 
-// A lexical error: the report's line is that of `at`, where the scan stopped.
+// A lexical error: the report's line is that of `at`, where the scan stopped,
+// when that is a place in the script's text. In the dispatcher's copy of an
+// argument text it is not: the statement's own position stands.
 [[noreturn]] static void failat(ExeScr& e, const wchar_t* at, const wchar_t* msg,
                                 const wchar_t* detail = nullptr)
 {
-    if (e.srccursor)
+    if (e.srccursor && e.insource(at))
         *e.srccursor = const_cast<wchar_t*>(at);
     if (detail)
         e.comperr2(msg, detail);
@@ -261,6 +263,32 @@ wchar_t* ExeScr::skiptotoken(wchar_t* p)
             ++p;
         if (*p == 0)
             return p;
+        // The characters that hide text are tested at a token start before a
+        // skipped branch skips its line: a directive inside a block comment
+        // stays hidden there too.
+        if (*p == L'\\' || *p == L'[') {  // hides the rest of the line, line end included
+            p = pastline(p);
+            continue;
+        }
+        if (p[0] == L'/' && p[1] == L'/') {
+            while (*p && *p != L'\n')
+                ++p;
+            if (*p == L'\n' && p[-1] == L'\r')
+                --p;  // the line end is still a token
+            if (ifskip == 0)
+                return p;
+            continue;  // a skipped branch skips that line end with its line
+        }
+        if (p[0] == L'/' && p[1] == L'*') {
+            const wchar_t* end = wcsstr(p + 2, L"*/");
+            if (!end) {
+                while (*p)
+                    ++p;
+                return p;
+            }
+            p = const_cast<wchar_t*>(end) + 2;
+            continue;
+        }
         if (*p == L'#') {
             if (directive(*this, p)) {
                 p = pastline(p);
@@ -277,27 +305,6 @@ wchar_t* ExeScr::skiptotoken(wchar_t* p)
             p = pastline(p);
             if (ifskip == 2)
                 ifskip = 0;
-            continue;
-        }
-        if (*p == L'\\' || *p == L'[') {  // hides the rest of the line, line end included
-            p = pastline(p);
-            continue;
-        }
-        if (p[0] == L'/' && p[1] == L'/') {
-            while (*p && *p != L'\n')
-                ++p;
-            if (*p == L'\n' && p[-1] == L'\r')
-                --p;  // the line end is still a token
-            return p;
-        }
-        if (p[0] == L'/' && p[1] == L'*') {
-            const wchar_t* end = wcsstr(p + 2, L"*/");
-            if (!end) {
-                while (*p)
-                    ++p;
-                return p;
-            }
-            p = const_cast<wchar_t*>(end) + 2;
             continue;
         }
         return p;
@@ -444,13 +451,15 @@ int32_t ExeScr::lexscr(wchar_t** pos)
         wchar_t* q = p;
         while (namechar(*q))
             ++q;
-        const size_t len = static_cast<size_t>(q - name);
         bool isarray = false;
         if (*q == L'[') {
             q = scanindexes(*this, q);
             isarray = true;
         }
-        if (!isarray && *q == L'(') {
+        // An index group is part of the name: "(" right behind makes the whole
+        // word a call ("monrect[0].left()").
+        const size_t len = static_cast<size_t>(q - name);
+        if (*q == L'(') {
             const int32_t kw = findkeyword(name, len);
             if (kw && kw != 289) {
                 *pos = q;

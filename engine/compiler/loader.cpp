@@ -2,6 +2,7 @@
 // tables they fill, the hand-over of each unit to the statement compiler, and
 // the mapping between source lines and code cells.
 #include <cwctype>
+#include <functional>
 #include <string>
 
 #include "compiler/textscan.h"
@@ -250,6 +251,13 @@ void ExeScr::freeblocktbl()
 
 // ---- line mapping
 
+bool ExeScr::insource(const wchar_t* p) const
+{
+    // std::less_equal orders any two pointers: a copy lies anywhere.
+    const std::less_equal<const wchar_t*> le;
+    return srctext && srcend && p && le(srctext, p) && le(p, srcend);
+}
+
 int32_t ExeScr::lineofsrc(const wchar_t* pos)
 {
     if (!srctext || !pos)
@@ -309,6 +317,12 @@ struct loader {
 
     int32_t next() { return e.prelex(&pos); }
 
+    // Whether the header just read is the script thread's own block.
+    bool ownheader() const
+    {
+        return samesymbol(threadname, e.tokstart, static_cast<size_t>(e.toknamelen));
+    }
+
     void skipline() { pos = pastline(pos); }
 
     // The token after "function", "functstr" or "thread" must be its header.
@@ -342,7 +356,7 @@ struct loader {
                 continue;
             wchar_t* header = pos;
             expectheader();
-            if (callname() == threadname) {
+            if (ownheader()) {
                 start = linestart(text, header);
                 return;
             }
@@ -405,7 +419,7 @@ struct loader {
                 skipline();
             } else if (tok == 303 && e.threadmode == 1 && !found) {
                 expectheader();
-                if (callname() != threadname)
+                if (!ownheader())
                     break;
                 e.curfunc = e.declfunction(e.tokstart, e.toknamelen, e.toklen, 0);
                 wcscpy(e.functable[e.curfunc].name, L"main");
@@ -504,6 +518,7 @@ struct loader {
 static bool declare(ExeScr& e, loader& ld)
 {
     e.srctext = ld.text - 1;
+    e.srcend = ld.text + wcslen(ld.text);
     e.lexorigin = ld.text;
     e.ifskip = 0;
     e.ifnest = 0;

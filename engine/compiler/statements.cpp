@@ -113,7 +113,7 @@ void ExeScr::deflabel(const wchar_t* name, int32_t len)
 int32_t ExeScr::findlabel(const wchar_t* name, int32_t len)
 {
     for (const labelrec* l = labels.base; l && l < labels.top; ++l)
-        if (l->unit == static_cast<int32_t>(unitbase) && samelabel(l->name, static_cast<int32_t>(wcslen(l->name)), name, len))
+        if (l->unit == static_cast<int32_t>(unitbase) && samesymbol(l->name, name, static_cast<size_t>(len)))
             return l->codeidx;
     return -1;
 }
@@ -633,10 +633,8 @@ int32_t parser::enterunit(const wchar_t* name, int32_t len)
 {
     endcell();
     e.unitbase = static_cast<uint32_t>(e.codecount());
-    const int32_t n = std::min(len, symnamemax);
     for (size_t k = e.functable.size(); k-- > 0;) {
-        const wchar_t* f = e.functable[k].name;
-        if (wcsncmp(f, name, static_cast<size_t>(n)) == 0 && f[n] == 0) {
+        if (samesymbol(e.functable[k].name, name, static_cast<size_t>(len))) {
             e.curfunc = static_cast<int32_t>(k);
             e.functable[k].codestart = static_cast<int32_t>(e.unitbase);
             return e.curfunc;

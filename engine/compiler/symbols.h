@@ -1,12 +1,23 @@
 // Records the loader fills from a script's declarations.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cwchar>
 #include <vector>
 
 #include "runtime/tracked.h"
 
 constexpr int symnamemax = 21;  // function, thread, parameter and local names
+
+// Whether the `len` characters at `name` name the symbol stored (cut) as
+// `stored`: a longer name means the symbol that holds its first 21 characters,
+// so a declaration and its uses always agree.
+inline bool samesymbol(const wchar_t* stored, const wchar_t* name, size_t len)
+{
+    const size_t n = len < static_cast<size_t>(symnamemax) ? len : static_cast<size_t>(symnamemax);
+    return wcsncmp(stored, name, n) == 0 && stored[n] == 0;
+}
 
 // A declared name; `kind` 1 number, 2 string where the list has kinds.
 struct nameitem {

@@ -75,6 +75,9 @@ public:
 
     // ---- log state
     std::wstring logpath;
+    // A script thread: the logs of the runs that started it, its main run's
+    // first. It must never create one of them anew (openscriptlog).
+    std::vector<std::wstring> ancestorlogs;
     HANDLE loghandle = nullptr;
     int64_t starttime = 0;
     // 0: lines are written; 1: only while logforce is 1; other values: never.
@@ -193,7 +196,9 @@ extern void (*g_fatalended)(ExeScr& engine);
 // Appends one line to "error.log" in the program folder; 1 if written, 0 if the
 // file cannot be created (the next call tries again).
 int writeerrorlog(const wchar_t* line);
-// The system's message for an error code (FormatMessage), empty when it has none.
+// The system's message for an error code (FormatMessage), without the line end
+// the system gives it: it goes into lines and is kept as the last-error text.
+// Empty when the system has none.
 std::wstring lasterrortext(DWORD err);
 // MsgWaitForMultipleObjectsEx for `count` handles or any message (input
 // available counts): every wait of the engine that also hears its queue. The

@@ -9,7 +9,7 @@ namespace {
 template <class Rec>
 void copyname(Rec& r, const wchar_t* name)
 {
-    size_t n = wcsnlen(name, fpnamemax);
+    size_t n = wcsnlen(name, Rec::namemax);
     wmemcpy(r.name, name, n);
     r.name[n] = 0;
 }
@@ -18,7 +18,7 @@ template <class Rec>
 uint32_t findorappend(std::vector<Rec>& table, const wchar_t* name)
 {
     for (size_t k = 0; k < table.size(); ++k)
-        if (wcsncmp(table[k].name, name, fpnamemax) == 0)
+        if (wcsncmp(table[k].name, name, Rec::namemax) == 0)
             return static_cast<uint32_t>(k);
     table.emplace_back();
     copyname(table.back(), name);

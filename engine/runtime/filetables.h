@@ -10,8 +10,11 @@
 #include <string>
 #include <vector>
 
-// File-pointer and directory-handle names are significant to 20 characters.
+// Global file-pointer names are significant to 20 characters, directory-handle
+// names to 21 (the local names of a function are found by their 21 at
+// compile time).
 constexpr int fpnamemax = 20;
+constexpr int dirnamemax = 21;
 // Room of the inline path of a FilePointer, in characters (a terminator follows).
 constexpr uint32_t fppathinline = 128;
 // Allocation id of a text buffer grown by linebuf_insertstr.
@@ -37,6 +40,7 @@ struct LineBuf {
 
 // One named file. A fresh record is closed, with no buffers and no file handle.
 struct FilePointer {
+    static constexpr int namemax = fpnamemax;
     wchar_t name[fpnamemax + 1] = {};
     uint32_t open = 0;  // 1 while a file is open on the record
     LineBuf lb;         // the line buffer
@@ -88,7 +92,8 @@ struct DirEntry {
 
 // One named directory listing.
 struct DirHandle {
-    wchar_t name[fpnamemax + 1] = {};
+    static constexpr int namemax = dirnamemax;
+    wchar_t name[dirnamemax + 1] = {};
     uint32_t open = 0;
     std::vector<DirEntry> entries;
 };

@@ -64,6 +64,16 @@ private:
     T* p_ = nullptr;
 };
 
+// Releases the COM reference a field holds, if any, and clears the field:
+// for interfaces kept in long-lived objects rather than in a comptr.
+template <class T>
+void releaseinto(T*& p)
+{
+    if (p)
+        p->Release();
+    p = nullptr;
+}
+
 // A BSTR made from a text.
 class bstr {
 public:

@@ -52,6 +52,14 @@ QUORVELCORE_API int queryexealive(const wchar_t* path);
 // Stops every run and waits for the registry to empty (at most 50 waits of
 // 100 ms), dispatching messages; returns 1.
 QUORVELCORE_API int mythreadclosure();
+// Waits, dispatching messages, until every script thread the engine started
+// (main runs and script threads) has ended, or `ms` milliseconds have passed;
+// 1 when all have ended. A run leaves the registry before its thread has
+// finished its end: a host calls this once no run is left, before it returns
+// from its entry point, and ends the process with TerminateProcess when it
+// gives 0 (a fatal exit keeps its thread for good), so that no global of the
+// library is destroyed while one of its threads still runs.
+QUORVELCORE_API int waitscriptthreads(unsigned ms);
 // The log file that the newest main run started with exactly `path` opened
 // (its own, never one of its script threads'), also after the run ended. Its
 // length; copied with its terminator into `buf` when `cap` has room for both.

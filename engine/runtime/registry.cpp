@@ -71,6 +71,49 @@ void stopscript(ExeScr* key, uint32_t all)
     }
 }
 
+namespace {
+
+// Every script thread not yet seen ended: a run leaves the registry before its
+// thread has destroyed its engine and left the C runtime and the system's
+// thread detach, and the process must not end (and destroy this library's
+// globals) while that is under way.
+std::mutex threadsmutex;
+std::vector<HANDLE> scriptthreads;
+
+bool threadended(HANDLE h)
+{
+    return WaitForSingleObject(h, 0) != WAIT_TIMEOUT;
+}
+
+// Closes the handles of the threads that have ended; the caller holds the lock.
+void dropended()
+{
+    auto it = scriptthreads.begin();
+    while (it != scriptthreads.end()) {
+        if (threadended(*it)) {
+            CloseHandle(*it);
+            it = scriptthreads.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+// A handle of the first script thread still running, for the caller to wait
+// on and close; null when none runs.
+HANDLE runningthread()
+{
+    std::lock_guard<std::mutex> lock(threadsmutex);
+    dropended();
+    HANDLE copy = nullptr;
+    if (!scriptthreads.empty())
+        DuplicateHandle(GetCurrentProcess(), scriptthreads.front(), GetCurrentProcess(), &copy, SYNCHRONIZE,
+                        FALSE, 0);
+    return copy;
+}
+
+}  // namespace
+
 bool startscriptthread(unsigned(__stdcall* entry)(void*), void* arg)
 {
     // The stack size is a reservation, not a commitment: pages are committed
@@ -79,7 +122,9 @@ bool startscriptthread(unsigned(__stdcall* entry)(void*), void* arg)
                                        nullptr);
     if (h == 0)
         return false;
-    CloseHandle(reinterpret_cast<HANDLE>(h));
+    std::lock_guard<std::mutex> lock(threadsmutex);
+    dropended();
+    scriptthreads.push_back(reinterpret_cast<HANDLE>(h));
     return true;
 }
 
@@ -128,10 +173,12 @@ unsigned __stdcall mainthreadentry(void* arg)
     return 0;
 }
 
-// Pumps the calling thread's messages until `done` says so; MsgWaitForMultiple
-// with no handles sleeps until input arrives or `ms` pass.
+// Pumps the calling thread's messages until `done` says so (tested after each
+// message and whenever the queue is empty) or `deadline` (GetTickCount64)
+// passes, waiting between looks for `h` (none when null) or a message, at most
+// `step` ms at a time; false when the deadline came first.
 template <class F>
-void pumpuntil(F done, DWORD ms)
+bool pumpbefore(F done, HANDLE h, ULONGLONG deadline, DWORD step)
 {
     for (;;) {
         MSG msg;
@@ -139,13 +186,20 @@ void pumpuntil(F done, DWORD ms)
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
             if (done())
-                return;
+                return true;
         }
         if (done())
-            return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
+            return true;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline)
+            return false;
+        const ULONGLONG left = deadline - now;
+        if (msgwait(h ? 1 : 0, &h, left < step ? static_cast<DWORD>(left) : step) == WAIT_FAILED)
+            Sleep(10);
     }
 }
+
+constexpr ULONGLONG never = ~0ull;
 
 }  // namespace
 
@@ -158,7 +212,7 @@ void startMyExec(const wchar_t* path)
         return;
     // The new thread copies the path and registers the run before it marks the
     // record; meanwhile its messages to our windows must be answered.
-    pumpuntil([&rec] { return rec.done != 0; }, 10);
+    pumpbefore([&rec] { return rec.done != 0; }, nullptr, never, 10);
 }
 
 int setfocusto()
@@ -230,28 +284,28 @@ int mythreadclosure()
     }
     // Bounded by time, not by idle waits: a steady stream of messages (mouse
     // moves) must not keep the close waiting for ever.
-    const ULONGLONG deadline = GetTickCount64() + closurewaitms;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        {
+    pumpbefore(
+        [] {
             std::lock_guard<std::mutex> lock(g_scriptmutex);
-            if (scriptregistry.empty())
-                break;
-        }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline)
-            break;
-        const DWORD left = static_cast<DWORD>(deadline - now);
-        HANDLE changed = registrychanged();
-        const DWORD r = msgwait(changed ? 1 : 0, &changed, left < 100 ? left : 100);
-        if (r == WAIT_FAILED)
-            Sleep(10);
-    }
+            return scriptregistry.empty();
+        },
+        registrychanged(), GetTickCount64() + closurewaitms, 100);
     return 1;
+}
+
+int waitscriptthreads(unsigned ms)
+{
+    const ULONGLONG deadline = GetTickCount64() + ms;
+    for (;;) {
+        HANDLE h = runningthread();
+        if (!h)
+            return 1;
+        // An ending thread may still send to the caller's windows: answer it.
+        const bool ended = pumpbefore([h] { return threadended(h); }, h, deadline, INFINITE);
+        CloseHandle(h);
+        if (!ended)
+            return 0;
+    }
 }
 
 }  // extern "C"

@@ -74,7 +74,16 @@ const wchar_t bom[1] = {0xFEFF};
 
 int ExeScr::openscriptlog()
 {
-    loghandle = openlogfile(logpath);
+    // A script thread never takes the plain name, nor the log of a run above
+    // it: the main run may hold that log still or may just have closed it,
+    // and creating it anew would wipe the main run's lines.
+    auto ancestors = [this](const std::wstring& name) {
+        for (const std::wstring& a : ancestorlogs)
+            if (_wcsicmp(a.c_str(), name.c_str()) == 0)
+                return true;
+        return false;
+    };
+    loghandle = threadmode == 0 ? openlogfile(logpath) : INVALID_HANDLE_VALUE;
     if (loghandle == INVALID_HANDLE_VALUE) {
         for (int n = 1; n <= 99; ++n) {
             wchar_t name[MAX_PATH + 64];
@@ -82,6 +91,8 @@ int ExeScr::openscriptlog()
                        basename.c_str(), n);
             name[MAX_PATH + 63] = 0;
             logpath = name;
+            if (threadmode != 0 && ancestors(logpath))
+                continue;
             loghandle = openlogfile(logpath);
             if (loghandle != INVALID_HANDLE_VALUE)
                 break;
@@ -215,6 +226,8 @@ std::wstring lasterrortext(DWORD err)
     std::wstring text = sys ? sys : L"";
     if (sys)
         LocalFree(sys);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n'))
+        text.pop_back();
     return text;
 }
 

@@ -52,7 +52,7 @@ void ExeScr::wakewait(int32_t result)
     }
 }
 
-void ExeScr::queuekey(uint16_t code, bool wakeclip)
+void ExeScr::queuekey(uint16_t code)
 {
     if (keycount >= 512)
         return;  // a full queue drops the code and wakes nobody
@@ -64,7 +64,7 @@ void ExeScr::queuekey(uint16_t code, bool wakeclip)
     }
     ++keycount;
     wakewait(2);
-    if (wakeclip && clipwaiting == 1 && clipevent) {
+    if (clipwaiting == 1 && clipevent) {
         clipresult = 2;
         SetEvent(clipevent);
     }
@@ -118,21 +118,21 @@ LRESULT ExeScr::exescr_onmessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         }
         if (keymode == 1 && keydown == 1)
-            queuekey(static_cast<uint16_t>(wp), true);
+            queuekey(static_cast<uint16_t>(wp));
         break;
     case WM_CHAR:
         if (keymode == 1 && keydown == 0)
-            queuekey(static_cast<uint16_t>(wp), false);
+            queuekey(static_cast<uint16_t>(wp));
         break;
     case WM_LBUTTONDOWN:
         if (keymode == 1 && keydown == 1)
-            queuekey(1, true);
+            queuekey(1);
         focusscript();
         break;
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
         if (keymode == 1 && keydown == 1)
-            queuekey(msg == WM_RBUTTONDOWN ? 2 : 4, true);
+            queuekey(msg == WM_RBUTTONDOWN ? 2 : 4);
         return 0;
     case WM_TIMER:
         if (wp == 202) {

@@ -29,6 +29,9 @@ unsigned __stdcall scriptthreadproc(void* arg)
     engine.scriptpath = path;
     engine.args = argbuffs;
     engine.threadblock = rec->name;
+    // The parent is inside its run, waiting for the start event: its log is open.
+    engine.ancestorlogs = parent->ancestorlogs;
+    engine.ancestorlogs.push_back(parent->logpath);
     for (int32_t k = 0; k < rec->argcount; ++k) {
         const threadarg& a = rec->args()[k];
         engine.startargs.push_back(startarg{a.kind, a.i, a.d, a.isint, a.kind == 1 ? L"" : a.text()});

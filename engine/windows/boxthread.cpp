@@ -239,6 +239,9 @@ void ExeScr::boxwait(boxevent& ev, const volatile int32_t* pending)
     AcquireSRWLockExclusive(&boxwaitlock);
     boxwaiting = outer;
     ReleaseSRWLockExclusive(&boxwaitlock);
+    // A box thread that failed may have set the event before its notice was
+    // heard: the run ends here, at the statement that waited.
+    boxfatalnotice();
 }
 
 bool ExeScr::boxopen(boxevent& ev, boxthread& thread, unsigned(__stdcall* entry)(void*), void* state)
@@ -319,8 +322,10 @@ void ExeScr::boxfatal(const wchar_t* msg)
 {
     {
         std::lock_guard<std::mutex> guard(boxfatallock);
-        if (boxfatalmsg.empty())
-            boxfatalmsg = msg;
+        if (boxfatalmet)
+            return;
+        boxfatalmet = true;
+        boxfatalmsg = msg;
     }
     if (HWND sw = scriptwnd)
         PostMessageW(sw, boxfatalpost, 0, 0);

@@ -112,6 +112,13 @@ HFONT boxfont(const wchar_t* face, int32_t height, int32_t weight);
 // characters after the blanks, "t" is topmost (1) and "n" starts fully
 // transparent (2).
 int32_t boxopenflags(const wchar_t* text);
+// A caption's seconds as the milliseconds of its timer: counted in 64 bits
+// and kept within what SetTimer takes (about 24.8 days).
+inline UINT captionms(int32_t seconds)
+{
+    const int64_t ms = static_cast<int64_t>(seconds) * 1000;
+    return static_cast<UINT>(ms < USER_TIMER_MAXIMUM ? ms : USER_TIMER_MAXIMUM);
+}
 // Line height of a font: tmHeight + tmExternalLeading + `extra`.
 int32_t boxlineheight(HWND hwnd, HFONT font, int32_t extra);
 // The frame's width and height: the window rectangle less the client area.

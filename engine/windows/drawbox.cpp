@@ -4,19 +4,14 @@
 #include <cwchar>
 
 #include "runtime/exescr.h"
+#include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
+
+using owners::releaseinto;
 
 namespace {
 
 constexpr WPARAM drawstylemsg = 11;
-
-template <class T>
-void releaseinto(T*& p)
-{
-    if (p)
-        p->Release();
-    p = nullptr;
-}
 
 }  // namespace
 
@@ -35,10 +30,19 @@ int32_t drawbox_addsegment(DrawBox& box, int32_t item)
 
 void drawbox_freeitems(DrawBox& box)
 {
-    for (drawitem& it : box.items)
+    for (drawitem& it : box.items) {
         releaseinto(it.bitmap);
+        drawbox_dropkept(it);
+    }
     box.items.clear();
     box.items.shrink_to_fit();
+}
+
+void drawbox_dropkept(drawitem& it)
+{
+    releaseinto(it.geometry);
+    releaseinto(it.format);
+    releaseinto(it.layout);
 }
 
 void drawbox_copyface(wchar_t* to, const wchar_t* from)
@@ -62,6 +66,8 @@ DrawBox::~DrawBox()
 
 void DrawBox::releaseresources()
 {
+    releaseinto(picture);
+    redraw = true;
     releaseinto(target);
     releaseinto(dwrite);
     releaseinto(d2d);
@@ -79,8 +85,12 @@ void DrawBox::drawbox_wndthread()
     // The class keeps the stock white brush: it outlives any one box's, and
     // every box erases with its own.
     registerboxclass(L"quorvel.drawbox", boxthunk<DrawBox, &DrawBox::drawbox_wndproc>);
-    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
-        owner->myerrexit(L"CoInitialize error.");
+    // The fatal errors of this thread end the run on the script thread.
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+        owner->boxfatal(L"CoInitialize error.");
+        ready.set();
+        return;
+    }
     HWND w = CreateWindowExW(WS_EX_LAYERED, L"quorvel.drawbox", L"Quorvel - DrawBox", windowstyle, x, y, width,
                              height, hWndp, nullptr, GetModuleHandleW(nullptr), this);
     window = w;
@@ -100,9 +110,13 @@ LRESULT DrawBox::drawbox_wndproc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     switch (msg) {
     case WM_CREATE:
         SetLayeredWindowAttributes(w, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
-        if (!d2d)
-            if (const wchar_t* fatal = drawbox_createresources(w))
-                owner->myerrexit(L"%s", fatal);
+        if (!d2d) {
+            if (const wchar_t* fatal = drawbox_createresources(w)) {
+                // No window without its resources: the open ends the run.
+                owner->boxfatal(fatal);
+                return -1;
+            }
+        }
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -117,7 +131,7 @@ LRESULT DrawBox::drawbox_wndproc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
         const wchar_t* fatal = drawbox_render(w);
         EndPaint(w, &ps);
         if (fatal)
-            owner->myerrexit(L"%s", fatal);
+            owner->boxfatal(fatal);
         return 0;
     }
     case WM_ERASEBKGND:

@@ -47,6 +47,16 @@ struct drawitem {
     float stroke = 0;
     float colour[4] = {};     // outline and text colour, r g b a
     ID2D1Bitmap* bitmap = nullptr;  // an image's, made at its first paint
+    // A closed path's geometry and a text's format and layout, made at a
+    // paint and kept until the item is changed (`remake`, set by the script
+    // thread's edit): the paint then makes them again. Made and given back on
+    // the window thread, as the factories they come from are single-threaded.
+    ID2D1PathGeometry* geometry = nullptr;
+    IDWriteTextFormat* format = nullptr;
+    // A text's layout, for the client width it was made for.
+    IDWriteTextLayout* layout = nullptr;
+    float layoutwidth = 0;
+    bool remake = false;
     std::vector<pathsegment> segments;
     uint32_t visible = 0;     // drawn only when exactly 1
     uint32_t closed = 0;
@@ -91,6 +101,12 @@ public:
     IWICImagingFactory* wic = nullptr;
     IDWriteFactory* dwrite = nullptr;
     std::vector<drawitem> items;
+    // What the last paint drew, drawn again while nothing in it changed: an
+    // edit of the items or the background colour marks it (`redraw`), and a
+    // render target of another size makes it again.
+    ID2D1Bitmap* picture = nullptr;
+    bool redraw = true;
+    uint32_t pictures = 0;  // pictures drawn (the tests count them)
     std::atomic<uint32_t> update{0};
     // Guards the items and the background brush: the script edits them while
     // the window thread paints. Never held across a send or a fatal exit.
@@ -105,14 +121,18 @@ public:
     // Paints every item into `rt`, the client being `clientwidth` wide; the
     // fatal message of a failure, else null. The caller holds the lock.
     const wchar_t* drawbox_paint(ID2D1RenderTarget* rt, float clientwidth);
-    // Paints the window's render target.
+    // Paints the window's render target: the kept picture, made again first
+    // when it is marked or of another size (or straight into the window when
+    // no picture can be made).
     const wchar_t* drawbox_render(HWND hwnd);
     void releaseresources();
 };
 
 int32_t drawbox_additem(DrawBox& box);
+// Gives back the geometry, format and layout a paint made for the item.
+void drawbox_dropkept(drawitem& it);
 int32_t drawbox_addsegment(DrawBox& box, int32_t item);
-// Releases the images' bitmaps and empties the list.
+// Releases what the items hold (bitmaps, geometries, formats, layouts) and empties the list.
 void drawbox_freeitems(DrawBox& box);
 // A face name into a field of drawfacemax characters: at most one less, and the NUL.
 void drawbox_copyface(wchar_t* to, const wchar_t* from);

@@ -1,7 +1,6 @@
 // "drawbox": a DrawBox opened, filled item by item and shown. Every
 // sub-command yields an integer.
 #include <cwchar>
-#include <new>
 
 #include "runtime/cmdargs.h"
 #include "runtime/exescr.h"
@@ -175,6 +174,7 @@ uint32_t kindof(int32_t code)
 int64_t edititem(DrawBox& b, int32_t code, int32_t index, const drawargs& a)
 {
     drawitem& it = b.items[static_cast<size_t>(index)];
+    it.remake = true;  // its geometry or format is made again at the next paint
     const int k = indexword(code) ? 1 : 0;
     const bool made = !indexword(code);
     switch (code) {
@@ -309,17 +309,8 @@ void ExeScr::drawbox_comp(wchar_t* args)
 {
     std::vector<wchar_t*> a = boxargs(args);
     const auto n = static_cast<int32_t>(a.size());
-    const wchar_t* name = boxname(a[0]);
-    int32_t index = findobject(name, objdrawbox);
-    if (index < 0) {
-        void* block = mymalloc2(sizeof(DrawBox), drawboxid);
-        index = addobject(name, new (block) DrawBox(this), drawboxid, objdrawbox);
-    }
-    if (n < 2)
-        comperr(L"the number of argument mismatch.");
-    const int32_t code = subcommand(a[1], drawwords);
-    if (!countfits(code, n))
-        comperr(L"the number of argument mismatch.");
+    const int32_t index = namedbox<DrawBox>(a[0], objdrawbox, drawboxid);
+    const int32_t code = boxsubword(a, drawwords, countfits);
     for (int32_t k = n - 1; k >= 2; --k) {
         if (code == dbopen && k == 6) {
             emitcell(&ExeScr::pushint_exec);
@@ -330,6 +321,7 @@ void ExeScr::drawbox_comp(wchar_t* args)
             argnum(a[static_cast<size_t>(k)]);
         }
     }
+    // Unlike the other boxes, the operand holds the count less one.
     emitcell(&ExeScr::drawbox_exec);
     emitu64((static_cast<uint64_t>(n - 1) << 32) | (static_cast<uint64_t>(code) << 16));
     emitint(index);
@@ -337,20 +329,17 @@ void ExeScr::drawbox_comp(wchar_t* args)
 
 void ExeScr::drawbox_exec()
 {
-    const uint64_t word = ip->u;
-    ++ip;
-    const auto index = static_cast<int32_t>(ip->i);
-    ++ip;
-    const auto code = static_cast<int32_t>((word >> 16) & 0xFFFF);
+    const boxoperands op = readboxoperands();
+    const int32_t code = op.code;
     drawargs a;
-    a.n = static_cast<int32_t>(word >> 32) + 1;
+    a.n = op.count + 1;
     for (int32_t k = 0, nums = 0; k < a.n - 2; ++k) {
         if (shapes[code].kinds[k] == 's')
             a.text = popstr();
         else
             a.num[nums++] = popd();
     }
-    DrawBox& b = *static_cast<DrawBox*>(boxtable.base[index].obj);
+    DrawBox& b = *static_cast<DrawBox*>(boxtable.base[op.index].obj);
     HWND w = b.window;
 
     if (itemword(code)) {
@@ -373,8 +362,10 @@ void ExeScr::drawbox_exec()
                 it.kind = kindof(code);
                 it.visible = 1;
             }
-            if (!fatal)
+            if (!fatal) {
                 result = edititem(b, code, item, a);
+                b.redraw = true;
+            }
         }
         // Raised with the lock given back: the window thread paints on.
         if (fatal)
@@ -464,6 +455,7 @@ void ExeScr::drawbox_exec()
                         DeleteObject(b.backbrush);
                     b.backcolour = colour;
                     b.backbrush = CreateSolidBrush(colour);
+                    b.redraw = true;
                 }
             }
             if (b.update)

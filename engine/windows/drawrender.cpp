@@ -6,6 +6,7 @@
 #include "runtime/owners.h"
 
 using owners::comptr;
+using owners::releaseinto;
 
 namespace {
 
@@ -104,6 +105,32 @@ const wchar_t* pathgeometry(ID2D1Factory* d2d, const drawitem& it, comptr<ID2D1P
     return nullptr;
 }
 
+// The text's layout, made from its kept format (made first when there is
+// none) for a client `width` wide; the fatal message of a failure. A layout
+// that cannot be made for that width (one left of the text's start) draws
+// nothing.
+const wchar_t* textlayout(IDWriteFactory* dwrite, drawitem& it, float width)
+{
+    if (it.layout && it.layoutwidth == width)
+        return nullptr;
+    releaseinto(it.layout);
+    if (!it.format &&
+        (!dwrite || FAILED(dwrite->CreateTextFormat(it.family, nullptr, static_cast<DWRITE_FONT_WEIGHT>(it.weight),
+                                                    static_cast<DWRITE_FONT_STYLE>(it.style),
+                                                    static_cast<DWRITE_FONT_STRETCH>(it.stretch),
+                                                    static_cast<float>(it.size), L"", &it.format)))) {
+        it.format = nullptr;
+        return L"CreateTextFormat() failed.";
+    }
+    // The box from the text's top-left corner to the client's right edge, two
+    // font sizes high, as the text is drawn into.
+    if (FAILED(dwrite->CreateTextLayout(it.text.c_str(), static_cast<UINT32>(it.text.size()), it.format,
+                                        width - it.p0x, 2.0f * static_cast<float>(it.size), &it.layout)))
+        it.layout = nullptr;
+    it.layoutwidth = width;
+    return nullptr;
+}
+
 }  // namespace
 
 const wchar_t* DrawBox::drawbox_createresources(HWND hwnd)
@@ -145,8 +172,38 @@ const wchar_t* DrawBox::drawbox_render(HWND hwnd)
         return nullptr;
     RECT rc = {};
     GetClientRect(hwnd, &rc);
+    const auto clientwidth = static_cast<float>(rc.right);
     std::lock_guard<std::recursive_mutex> guard(lock);
-    return drawbox_paint(target, static_cast<float>(rc.right));
+    if (items.empty())
+        return nullptr;  // not even the background: the erased window stays
+    const D2D1_SIZE_U size = target->GetPixelSize();
+    if (picture) {
+        const D2D1_SIZE_U was = picture->GetPixelSize();
+        if (was.width != size.width || was.height != size.height)
+            redraw = true;
+    }
+    const wchar_t* fatal = nullptr;
+    if (!picture || redraw) {
+        releaseinto(picture);
+        // Drawn once into a bitmap of the target's size, and from there into
+        // the window at every paint until something in it changes.
+        comptr<ID2D1BitmapRenderTarget> off;
+        if (FAILED(target->CreateCompatibleRenderTarget(off.put())))
+            return drawbox_paint(target, clientwidth);
+        fatal = drawbox_paint(off.get(), clientwidth);
+        ++pictures;
+        if (FAILED(off->GetBitmap(&picture)))
+            picture = nullptr;
+        redraw = fatal != nullptr;  // what failed is tried again
+        if (!picture)
+            return fatal;
+    }
+    target->BeginDraw();
+    const D2D1_SIZE_F whole = target->GetSize();
+    target->DrawBitmap(picture, D2D1::RectF(0.0f, 0.0f, whole.width, whole.height), 1.0f,
+                       D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR, nullptr);
+    target->EndDraw();
+    return fatal;
 }
 
 const wchar_t* DrawBox::drawbox_paint(ID2D1RenderTarget* rt, float clientwidth)
@@ -160,6 +217,10 @@ const wchar_t* DrawBox::drawbox_paint(ID2D1RenderTarget* rt, float clientwidth)
                            GetBValue(backcolour) / 255.0f, 1.0f));
     const wchar_t* fatal = nullptr;
     for (drawitem& it : items) {
+        if (it.remake) {
+            drawbox_dropkept(it);
+            it.remake = false;
+        }
         if (it.visible != 1)
             continue;
         comptr<ID2D1SolidColorBrush> pen;
@@ -210,13 +271,16 @@ const wchar_t* DrawBox::drawbox_paint(ID2D1RenderTarget* rt, float clientwidth)
             solidbrush(rt, it.colour, pen);
             if (!pen)
                 break;
-            comptr<ID2D1PathGeometry> geo;
-            if ((fatal = pathgeometry(d2d, it, geo)) != nullptr)
-                break;
-            rt->DrawGeometry(geo.get(), pen.get(), it.stroke);
+            if (!it.geometry) {
+                comptr<ID2D1PathGeometry> geo;
+                if ((fatal = pathgeometry(d2d, it, geo)) != nullptr)
+                    break;
+                it.geometry = geo.detach();
+            }
+            rt->DrawGeometry(it.geometry, pen.get(), it.stroke);
             fillbrush(rt, it, fill);
             if (fill)
-                rt->FillGeometry(geo.get(), fill.get(), nullptr);
+                rt->FillGeometry(it.geometry, fill.get(), nullptr);
             break;
         }
         case drawtext: {
@@ -225,18 +289,10 @@ const wchar_t* DrawBox::drawbox_paint(ID2D1RenderTarget* rt, float clientwidth)
                 fatal = L"CreateSolidColorBrush() failed.";
                 break;
             }
-            comptr<IDWriteTextFormat> format;
-            if (!dwrite ||
-                FAILED(dwrite->CreateTextFormat(it.family, nullptr, static_cast<DWRITE_FONT_WEIGHT>(it.weight),
-                                                static_cast<DWRITE_FONT_STYLE>(it.style),
-                                                static_cast<DWRITE_FONT_STRETCH>(it.stretch),
-                                                static_cast<float>(it.size), L"", format.put()))) {
-                fatal = L"CreateTextFormat() failed.";
+            if ((fatal = textlayout(dwrite, it, clientwidth)) != nullptr)
                 break;
-            }
-            rt->DrawText(it.text.c_str(), static_cast<UINT32>(it.text.size()), format.get(),
-                         D2D1::RectF(it.p0x, it.p0y, clientwidth, it.p0y + 2.0f * static_cast<float>(it.size)),
-                         pen.get(), D2D1_DRAW_TEXT_OPTIONS_NONE, DWRITE_MEASURING_MODE_NATURAL);
+            if (it.layout)
+                rt->DrawTextLayout(D2D1::Point2F(it.p0x, it.p0y), it.layout, pen.get(), D2D1_DRAW_TEXT_OPTIONS_NONE);
             break;
         }
         case drawimage: {

@@ -265,7 +265,7 @@ LRESULT imgbox::imagebox_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
         ShowWindow(captionwindow, SW_SHOW);
         if (captiontimer)
             KillTimer(w, imgcaptiontimer);
-        SetTimer(w, imgcaptiontimer, static_cast<UINT>(captionseconds) * 1000u, nullptr);
+        SetTimer(w, imgcaptiontimer, captionms(captionseconds), nullptr);
         captiontimer = 1;
         return 0;
     }

@@ -51,16 +51,11 @@ LRESULT viewbox::vbview_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     depthcount nest(procdepth);
     switch (msg) {
     case WM_CREATE:
+        // The rest of the state was reset by the open (vb_reset).
         view = hwnd;
-        scrollshown = false;
-        painted = 0;
-        caretline = 0;
-        caretcolumn = 0;
-        top = 0;
         GetClientRect(hwnd, &viewrect);
         vb_setfont(1);
         vb_placeframe(true);
-        fullpending = true;
         return 0;
     case WM_SIZE:
         viewrect = RECT{0, 0, LOWORD(lp), HIWORD(lp)};
@@ -337,13 +332,25 @@ void viewbox::vb_cmdkey(WPARAM key)
 
 void viewbox::vb_scrollline(int32_t pos)
 {
-    pos = std::clamp(pos, 0, std::max(0, vb_lasttop()));
-    if (scrollshown)
-        SetScrollPos(frame, SB_VERT, pos, TRUE);
     vb_takeaway();
-    if (pos != top || rows.empty())
-        vb_scrollto(pos);
+    vb_scrollto(pos);
     vb_clampcaret();
+}
+
+int32_t viewbox::vb_intoview(int32_t line, int32_t column, int32_t beyond) const
+{
+    if (rows.empty())
+        return top;
+    const vbrow& first = rows.front();
+    const vbrow& last = rows.back();
+    if (line < static_cast<int32_t>(first.line) ||
+        (line == static_cast<int32_t>(first.line) && column < static_cast<int32_t>(first.start)))
+        return line;
+    if (line > static_cast<int32_t>(last.line) ||
+        (line == static_cast<int32_t>(last.line) && !last.last &&
+         column >= static_cast<int32_t>(last.start + last.length)))
+        return static_cast<int32_t>(first.line) + (line - static_cast<int32_t>(last.line)) + beyond;
+    return top;
 }
 
 void viewbox::vb_vscroll(int32_t code)
@@ -376,9 +383,10 @@ void viewbox::vb_vscroll(int32_t code)
         caretcolumn = 0;
         break;
     case SB_BOTTOM:
-        // The last line at the bottom, however its lines wrap.
+        // The last line at the bottom, however its lines wrap: the scroll
+        // stops at the last top line.
         if (!endshown)
-            pos = vb_lasttop();
+            pos = static_cast<int32_t>(linecount);
         caretline = lastline;
         caretcolumn = 0;
         break;
@@ -470,17 +478,10 @@ void viewbox::vb_moveto(int32_t line, int32_t column)
     caretline = line;
     caretcolumn = column;
     vb_takeaway();
-    const vbrow& first = rows.front();
-    const vbrow& last = rows.back();
-    const bool before = line < static_cast<int32_t>(first.line) ||
-                        (line == static_cast<int32_t>(first.line) && column < static_cast<int32_t>(first.start));
-    const bool after = line > static_cast<int32_t>(last.line) ||
-                       (line == static_cast<int32_t>(last.line) && !last.last &&
-                        column >= static_cast<int32_t>(last.start + last.length));
-    if (before)
-        vb_scrollline(line);
-    else if (after)
-        vb_scrollline(static_cast<int32_t>(first.line) + (line - static_cast<int32_t>(last.line)) + 5);
+    // Past the last row, five lines more come into view.
+    const int32_t newtop = vb_intoview(line, column, 5);
+    if (newtop != top)
+        vb_scrollline(newtop);
     else
         vb_clampcaret();
 }
@@ -544,22 +545,16 @@ void viewbox::vb_gotopair()
             return;
         }
         const bool down = target.line >= caretline;
-        int32_t newtop;
-        if (down) {
-            if (attempts > 19)
-                return exe->boxfatal(L" invalid loop error in goto pair pos'..");
-            newtop = attempts == 0 && !rows.empty()
-                         ? std::max(0, target.line - static_cast<int32_t>(rows.back().line) +
-                                           static_cast<int32_t>(rows.front().line))
-                         : top + 1;
-        } else {
-            if (attempts > 0)
-                return exe->boxfatal(L" invalid loop error in gotopsirp_up..");
-            newtop = target.line;
-        }
+        if (down && attempts > 19)
+            return exe->boxfatal(L" invalid loop error in goto pair pos'..");
+        if (!down && attempts > 0)
+            return exe->boxfatal(L" invalid loop error in gotopsirp_up..");
+        // The first step brings the partner into view as a move does, without
+        // lines beyond it; going down, each further step is one line.
+        const int32_t newtop = attempts == 0 && !rows.empty() ? vb_intoview(target.line, target.column, 0)
+                               : down                         ? top + 1
+                                                              : target.line;
         painted = 0;
-        if (scrollshown)
-            SetScrollPos(frame, SB_VERT, newtop, TRUE);
         vb_scrollto(newtop);
         ++attempts;
         if (_time64(nullptr) - started > 5)

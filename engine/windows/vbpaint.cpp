@@ -36,6 +36,12 @@ vblayout::geometry viewbox::vb_geometry() const
     return g;
 }
 
+vblayoutkey viewbox::vb_layoutkey() const
+{
+    const vblayout::geometry g = vb_geometry();
+    return vblayoutkey{top, g.margin, g.width, viewrect.bottom, g.tabstop, lineheight, font, lines.data(), linecount};
+}
+
 void viewbox::vb_layout()
 {
     if (!view)
@@ -47,6 +53,8 @@ void viewbox::vb_layout()
 
 void viewbox::vb_layout(vblayout::measure& m)
 {
+    ++layouts;
+    laidout = vb_layoutkey();
     rows.clear();
     endshown = false;
     if (lineheight <= 0)
@@ -72,6 +80,7 @@ void viewbox::vb_layout(vblayout::measure& m)
 
 int32_t viewbox::vb_lasttop()
 {
+    ++lasttops;
     if (linecount == 0 || !view)
         return 0;
     boxdc dc(view, font);
@@ -259,8 +268,12 @@ void viewbox::vb_paint(HWND hwnd)
     HGDIOBJ oldfont = font ? SelectObject(dc, font) : nullptr;
     const bool full = fullpending;
     if (full) {
-        vbgdi::measure m(dc);
-        vb_layout(m);
+        // Rows already laid out for this view (by a scroll, a size or a
+        // request) are not laid out again.
+        if (!(laidout == vb_layoutkey())) {
+            vbgdi::measure m(dc);
+            vb_layout(m);
+        }
         fullpending = false;
     }
     vb_paintrows(dc, ps.rcPaint);
@@ -353,6 +366,10 @@ void viewbox::vb_scrollto(int32_t newtop)
 {
     newtop = std::clamp(newtop, 0, std::max(0, vb_lasttop()));
     if (!view)
+        return;
+    if (scrollshown)
+        SetScrollPos(frame, SB_VERT, newtop, TRUE);
+    if (newtop == top && !rows.empty())
         return;
     if (rows.empty()) {
         top = newtop;

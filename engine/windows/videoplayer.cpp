@@ -8,7 +8,10 @@
 #include <ctime>
 
 #include "runtime/exescr.h"
+#include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
+
+using owners::releaseinto;
 
 namespace {
 
@@ -21,14 +24,6 @@ HBRUSH blackbrush()
     if (!g_stock_black)
         g_stock_black = GetStockObject(BLACK_BRUSH);
     return static_cast<HBRUSH>(g_stock_black);
-}
-
-template <class T>
-void releaseinto(T*& p)
-{
-    if (p)
-        p->Release();
-    p = nullptr;
 }
 
 // Shows the cursor again when this window hid it.
@@ -216,8 +211,10 @@ LRESULT CALLBACK ExeScr::dshow_wndproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 void ExeScr::dshow_wndthread()
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
-        readyevent.set();  // the script thread must not wait for a window that never comes
-        myerrexit(L"CoInitialize error.");
+        // Ends the run on the script thread, as its wait for the window ends.
+        boxfatal(L"CoInitialize error.");
+        readyevent.set();
+        return;
     }
     registerboxclass(L"quorvel.dshow", dshow_wndproc, blackbrush(), CS_DBLCLKS);
     wchar_t title[160];
@@ -387,14 +384,13 @@ void ExeScr::dshow_showcaption(HWND hwnd)
         return;
     AcquireSRWLockShared(&captionlock);
     const std::wstring text = captiontext;
-    const int64_t seconds = captionseconds;
+    const int32_t seconds = captionseconds;
     ReleaseSRWLockShared(&captionlock);
     SetWindowTextW(captionwindow, text.c_str());
     UpdateWindow(captionwindow);
     ShowWindow(captionwindow, SW_SHOW);
     if (captiontimer == 1)
         KillTimer(hwnd, captiontimerid);
-    SetTimer(hwnd, captiontimerid, static_cast<UINT>(std::min<int64_t>(seconds * 1000, USER_TIMER_MAXIMUM)),
-             nullptr);
+    SetTimer(hwnd, captiontimerid, captionms(seconds), nullptr);
     captiontimer = 1;
 }

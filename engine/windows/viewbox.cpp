@@ -99,12 +99,35 @@ bool viewbox::viewbox_loadfile(const wchar_t* file, int32_t encoding)
         text = wide;
         textid = id;
     }
-    tabwidth = 4;
-    bandstate = 0;
-    pairstate = 0;
-    fullpending = false;
-    rows.clear();
     return true;
+}
+
+void viewbox::vb_reset()
+{
+    lines.clear();
+    linecount = 0;
+    rows.clear();
+    laidout = vblayoutkey{};
+    tabwidth = 4;
+    top = 0;
+    caretline = 0;
+    caretcolumn = 0;
+    lastdir = 0;
+    endshown = false;
+    scrollshown = false;
+    hasfocus = false;
+    fullpending = true;
+    painted = 0;
+    pairstate = 0;
+    bandstate = 0;
+    sel = vbmarks::selection{};
+    selshown = {0, 0};
+    countpending = false;
+    count = 0;
+    prevchar = 0;
+    cmdmode = false;
+    cmdcursor = 0;
+    cmdlength = 0;
 }
 
 void viewbox::vb_release()
@@ -204,10 +227,8 @@ LRESULT viewbox::vbframe_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
             DestroyWindow(view);
         status = nullptr;
         view = nullptr;
-        // The text buffer goes back on the script thread, once this one ended.
-        lines.clear();
-        rows.clear();
-        linecount = 0;
+        // The text buffer goes back on the script thread once this one ended;
+        // the next open resets what points into it.
         DestroyWindow(hwnd);
         frame = nullptr;
         return 0;

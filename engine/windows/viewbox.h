@@ -38,6 +38,16 @@ struct vbrow {
     bool last;
 };
 
+// What a layout of the rows depends on: a paint lays them out again only when
+// one of these changed since the last layout.
+struct vblayoutkey {
+    int32_t top = -1, margin = 0, width = 0, height = 0, tabstop = 0, lineheight = 0;
+    HFONT font = nullptr;
+    const vblayout::lineentry* lines = nullptr;
+    uint32_t linecount = 0;
+    bool operator==(const vblayoutkey&) const = default;
+};
+
 // Requests of the script thread to the view (WM_USER, wParam the code).
 enum : int32_t { vbreqfont = 2, vbreqsetcar = 13, vbreqcolor = 17, vbreqstatus = 18, vbreqstatusmsg = 19,
                  vbreqrefresh = 20, vbreqstyle = 21 };
@@ -81,6 +91,10 @@ public:
     int32_t caretline = 0, caretcolumn = 0;
 
     // ---- the script thread's side (viewbox.cpp)
+    // The box thread's state as an open finds it: no lines or rows, the top
+    // and the caret at the start, no highlight, band, selection, count or
+    // command line. Only while no box thread runs.
+    void vb_reset();
     // Reads the file into the text buffer; false (logged, with the last-error
     // text set) when it cannot be opened. Other failures are fatal.
     bool viewbox_loadfile(const wchar_t* file, int32_t encoding);
@@ -101,6 +115,7 @@ public:
 
     // ---- layout and painting (vbpaint.cpp)
     vblayout::geometry vb_geometry() const;
+    vblayoutkey vb_layoutkey() const;
     // The rows from the top line that fit the view.
     void vb_layout();
     void vb_layout(vblayout::measure& m);
@@ -113,6 +128,8 @@ public:
     bool vb_cell(int32_t line, int32_t column, RECT& cell);
     // The top line that shows the end of the text at the bottom.
     int32_t vb_lasttop();
+    // Makes `top` (kept within 0 and the last top line) the top line, with
+    // the scroll bar's position; the rows are laid out once for it.
     void vb_scrollto(int32_t top);
     void vb_showcaret();
     void vb_pairunmark();
@@ -138,6 +155,11 @@ public:
     void vb_right();
     // Scrolls so that `pos` (kept within the text) is the top line, then clamps the caret.
     void vb_scrollline(int32_t pos);
+    // The top line that brings (line, column) into view: the line itself
+    // when it lies before the first row; when it lies after the last, the top
+    // moved on by as many lines as it lies past the last row's, and `beyond`
+    // more; else (displayed, or no rows) the top as it is.
+    int32_t vb_intoview(int32_t line, int32_t column, int32_t beyond) const;
     void vb_clampcaret();
     void vb_gotopair();
     void vb_gotoline();
@@ -160,6 +182,8 @@ public:
     RECT viewrect = {};
     int32_t top = 0;
     std::vector<vbrow> rows;
+    vblayoutkey laidout;                // what the rows were laid out for
+    uint32_t layouts = 0, lasttops = 0; // rows laid out, last top lines found (the tests count them)
     bool endshown = false;
     bool scrollshown = false;
     bool hasfocus = false;

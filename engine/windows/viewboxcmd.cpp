@@ -106,6 +106,9 @@ void ExeScr::viewbox_exec()
     case vbopen: {
         const std::wstring file = popstr();
         const int32_t encoding = n == 4 ? popi32(*this) : 0;
+        // 0 once the box is open, as after "ReOpen error."; -1 when no box
+        // could be opened (a file that cannot be read, no window), so that
+        // a script can tell the two apart.
         result = 0;
         if (b.frame) {
             if (logon == 1)
@@ -115,16 +118,18 @@ void ExeScr::viewbox_exec()
         // An earlier window closed by the user: its thread is done with the text.
         b.thread.join();
         b.vb_release();
-        if (!b.viewbox_loadfile(file.c_str(), encoding))
+        b.vb_reset();
+        if (!b.viewbox_loadfile(file.c_str(), encoding)) {
+            result = -1;
             break;
+        }
         // The monitor under the cursor, for the frame's place: taken here,
         // as the monitor table belongs to the script thread.
         cursormonitorrect(&b.monitor);
-        if (boxopen(b.ev, b.thread, viewbox::viewbox_threadentry, &b) && b.frame) {
-            result = 1;
-        } else {
+        if (!boxopen(b.ev, b.thread, viewbox::viewbox_threadentry, &b) || !b.frame) {
             b.thread.join();
             b.vb_release();
+            result = -1;
         }
         break;
     }

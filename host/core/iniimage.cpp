@@ -259,7 +259,7 @@ int iniimage::saveini(const std::wstring& path, bool firstapp) const
     }
     const std::wstring text = filetext();
     DWORD err = 0;
-    if (!writefileatomic(path, text.data(), text.size() * sizeof(wchar_t), err)) {
+    if (writefileatomic(path, text.data(), text.size() * sizeof(wchar_t), err) != writefail::none) {
         logmsg(L"%s:quorvel.ini:%s: \n", L"File open failed.", syserrtext(err).c_str());
         return 0;
     }

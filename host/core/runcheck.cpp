@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "core/handles.h"
 #include "core/syslog.h"
 #include "runtime/scriptname.h"
 
@@ -10,14 +9,6 @@ namespace host {
 
 std::wstring runblocker(const std::wstring& programdir, const std::wstring& script)
 {
-    {
-        uniquehandle h(CreateFileW(script.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!h.valid()) {
-            const DWORD err = GetLastError();
-            return format(L"File open failed.:%s:%s: \n", script.c_str(), syserrtext(err).c_str());
-        }
-    }
     const std::wstring stem = programdir + L"log\\" + runname(script);
     std::wstring name = stem + L".log";
     DWORD err = 0;

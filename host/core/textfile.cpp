@@ -136,7 +136,7 @@ bool writewhole(HANDLE h, const void* data, DWORD bytes)
 // for the new text is taken before the first byte is overwritten, so that
 // only a failing disk can stop the write half-way; then the old bytes go back
 // (`restored`). Meanwhile the caller's temporary file holds the whole new text.
-bool overwrite(const std::wstring& path, const void* data, DWORD bytes, DWORD& syserr, bool& restored)
+writefail overwrite(const std::wstring& path, const void* data, DWORD bytes, DWORD& syserr, bool& restored)
 {
     restored = true;
     uniquehandle h;
@@ -147,22 +147,22 @@ bool overwrite(const std::wstring& path, const void* data, DWORD bytes, DWORD& s
                 return h.valid();
             },
             syserr))
-        return false;
+        return writefail::open;
     LARGE_INTEGER size;
     if (!GetFileSizeEx(h.get(), &size)) {
         syserr = GetLastError();
-        return false;
+        return writefail::open;
     }
     if (size.QuadPart > 0x7FFFFFF0) {
         syserr = ERROR_FILE_TOO_LARGE;
-        return false;
+        return writefail::open;
     }
     std::string old(static_cast<size_t>(size.QuadPart), '\0');
     DWORD got = 0;
     if (!old.empty() && (!ReadFile(h.get(), old.data(), static_cast<DWORD>(old.size()), &got, nullptr) ||
                          got != old.size())) {
         syserr = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
-        return false;
+        return writefail::open;
     }
     LARGE_INTEGER room;
     room.QuadPart = size.QuadPart > bytes ? size.QuadPart : bytes;
@@ -170,18 +170,18 @@ bool overwrite(const std::wstring& path, const void* data, DWORD bytes, DWORD& s
         syserr = GetLastError();
         SetFilePointerEx(h.get(), size, nullptr, FILE_BEGIN);
         SetEndOfFile(h.get());
-        return false;
+        return writefail::write;
     }
     if (writewhole(h.get(), data, bytes))
-        return true;
+        return writefail::none;
     syserr = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
     restored = writewhole(h.get(), old.data(), static_cast<DWORD>(old.size()));
-    return false;
+    return writefail::write;
 }
 
 }  // namespace
 
-bool writefileatomic(const std::wstring& path, const void* data, size_t bytes, DWORD& syserr)
+writefail writefileatomic(const std::wstring& path, const void* data, size_t bytes, DWORD& syserr)
 {
     const size_t name = namestart(path);
     const std::wstring dir = name == 0 ? L"." : path.substr(0, name);
@@ -190,52 +190,53 @@ bool writefileatomic(const std::wstring& path, const void* data, size_t bytes, D
     const DWORD attrs = GetFileAttributesW(path.c_str());
     if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
         syserr = ERROR_ACCESS_DENIED;
-        return false;
+        return writefail::open;
     }
     if (bytes > 0x7FFFFFF0) {
         syserr = ERROR_FILE_TOO_LARGE;
-        return false;
+        return writefail::write;
     }
     wchar_t tmp[MAX_PATH + 16] = {};
     if (dir.size() > MAX_PATH - 14 || !GetTempFileNameW(dir.c_str(), L"qvl", 0, tmp)) {
         syserr = dir.size() > MAX_PATH - 14 ? ERROR_FILENAME_EXCED_RANGE : GetLastError();
-        return false;
+        return writefail::open;
     }
     const DWORD n = static_cast<DWORD>(bytes);
-    bool ok = false;
+    writefail fail = writefail::none;
     {
         uniquehandle h(CreateFileW(tmp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD done = 0;
-        if (!h.valid())
+        if (!h.valid()) {
             syserr = GetLastError();
-        else if (!WriteFile(h.get(), data, n, &done, nullptr) || done != n)
+            fail = writefail::open;
+        } else if (!WriteFile(h.get(), data, n, &done, nullptr) || done != n) {
             syserr = done != n && GetLastError() == 0 ? ERROR_WRITE_FAULT : GetLastError();
-        else if (!FlushFileBuffers(h.get()))
+            fail = writefail::write;
+        } else if (!FlushFileBuffers(h.get()) || !h.close()) {
             syserr = GetLastError();
-        else if (!h.close())
-            syserr = GetLastError();
-        else
-            ok = true;
+            fail = writefail::write;
+        }
     }
     bool keeptmp = false;
-    if (!ok) {
+    if (fail != writefail::none) {
         // Nothing written: the target was never touched.
     } else if (attrs == INVALID_FILE_ATTRIBUTES) {
         // A new file has nothing to keep: the rename makes it whole at once.
-        ok = MoveFileExW(tmp, path.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
-        if (!ok)
+        if (!MoveFileExW(tmp, path.c_str(), MOVEFILE_WRITE_THROUGH)) {
             syserr = GetLastError();
+            fail = writefail::open;
+        }
     } else if (linkcount(path) > 1) {
         bool restored = true;
-        ok = overwrite(path, data, n, syserr, restored);
+        fail = overwrite(path, data, n, syserr, restored);
         // Unless the old text came back, the temporary file is the only whole copy.
-        keeptmp = !ok && !restored;
-        if (ok)
+        keeptmp = fail != writefail::none && !restored;
+        if (fail == writefail::none)
             DeleteFileW(tmp);
     } else {
         // The replaced file lends the new one its identity: ACL, attributes,
         // creation time, short name and alternate streams stay.
-        ok = retried(
+        const bool replaced = retried(
             [&] {
                 // Asked first with the access the replacement needs: a refused
                 // ReplaceFileW may leave a stray file of its own beside the target.
@@ -248,10 +249,12 @@ bool writefileatomic(const std::wstring& path, const void* data, size_t bytes, D
                                     nullptr) != 0;
             },
             syserr);
+        if (!replaced)
+            fail = writefail::open;
     }
-    if (!ok && !keeptmp)
+    if (fail != writefail::none && !keeptmp)
         DeleteFileW(tmp);
-    return ok;
+    return fail;
 }
 
 std::wstring withbom(const std::wstring& text)

@@ -27,13 +27,19 @@ const wchar_t* readfailtext(readfail f);
 // (`converted` set). False when the conversion fails.
 bool decodescript(const char* bytes, uint64_t n, std::wstring& text, bool& converted, DWORD& syserr);
 
+// Where a replacing write failed: `open` when the file could not be reached
+// for writing (missing folder, read-only, locked, a folder in its place, a
+// replacement refused), `write` when the new text could not be put on disk
+// (written, flushed or closed).
+enum class writefail { none, open, write };
+
 // Writes the bytes to a temporary file in the target's folder and flushes it;
 // then a new file is that file renamed, an existing one is replaced by it
 // (ReplaceFileW, which keeps the original's ACL, attributes and streams), and
 // one with hard links is overwritten in place so that every name sees the new
 // text. On any failure the target is left as it was, the temporary file is
 // removed and `syserr` says why.
-bool writefileatomic(const std::wstring& path, const void* data, size_t bytes, DWORD& syserr);
+writefail writefileatomic(const std::wstring& path, const void* data, size_t bytes, DWORD& syserr);
 
 // "FF FE" followed by the text as UTF-16LE.
 std::wstring withbom(const std::wstring& text);

@@ -390,6 +390,43 @@ TEST(Clipboard, MonitorEndsOnAKey)
     EXPECT_EQ(w.clipwaiting, 0u);
 }
 
+// After kbhit() or getwmchar() the queue takes typed characters (WM_CHAR):
+// such a key ends the monitor with 2 as a key code does. A monitor that
+// missed it would wait for ever: a clipboard notice two seconds on ends it
+// with 1 instead.
+TEST(Clipboard, MonitorEndsOnACharacterWhenTheQueueTakesCharacters)
+{
+    windowed w;
+    w.keymode = 1;
+    w.keydown = 0;
+    struct watchdog {
+        HWND wnd;
+        HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE thread = nullptr;
+        static DWORD WINAPI run(void* arg)
+        {
+            auto* d = static_cast<watchdog*>(arg);
+            if (WaitForSingleObject(d->done, 2000) == WAIT_TIMEOUT)
+                PostMessageW(d->wnd, WM_CLIPBOARDUPDATE, 0, 0);
+            return 0;
+        }
+        explicit watchdog(HWND w) : wnd(w) { thread = CreateThread(nullptr, 0, run, this, 0, nullptr); }
+        ~watchdog()
+        {
+            SetEvent(done);
+            WaitForSingleObject(thread, 5000);
+            CloseHandle(thread);
+            CloseHandle(done);
+        }
+    } dog(w.scriptwnd);
+    PostMessageW(w.scriptwnd, WM_CHAR, 'k', 0);
+    EXPECT_EQ(w.monitor(), 2);
+    EXPECT_EQ(w.keydown, 0u) << "the queue keeps its mode";
+    EXPECT_EQ(w.keycount, 1);
+    EXPECT_EQ(w.keyring[0], 'k');
+    EXPECT_EQ(w.clipwaiting, 0u);
+}
+
 TEST(Clipboard, MonitorEndsOnAChange)
 {
     windowed w;

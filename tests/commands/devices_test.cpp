@@ -145,26 +145,35 @@ TEST(TaskbarProgress, OpenValueAndClose)
                                                    L"setprog(value, -1)\n"
                                                    L"setprog(value, 100)\n"
                                                    L"setprog(open, 12345)\n"
+                                                   L"setprog(value, 10)\n"
+                                                   L"setprog(open, 0)\n"
+                                                   L"setprog(value, 20)\n"
                                                    L"setprog(close)\n"
                                                    L"setprog(close)\n"
                                                    L"printf(\"end\\n\")\n");
+    // A second "open" takes its window although it fails: with 0 the next
+    // "value" has no window to go to.
     EXPECT_EQ(log, L"Not open state in setprog.\n"
                    L"ivalid value: 101 error.\n"
                    L"ivalid value: -1 error.\n"
                    L"Already opened error.\n"
+                   L"Already opened error.\n"
+                   L"Not open state in setprog.\n"
                    L"end\n");
 }
 
-TEST(TaskbarProgress, SecondOpenKeepsTheWindowAndTheRunEndReleases)
+TEST(TaskbarProgress, ASecondOpenTakesItsWindowAndTheRunEndReleases)
 {
     ExeScr e;
     const auto first = static_cast<int64_t>(reinterpret_cast<intptr_t>(hWndp));
     e.pushint(first);
     runop(e, &ExeScr::setprog_exec, 0);
     ASSERT_NE(e.taskbar, nullptr) << "ITaskbarList3 answers under Wine too";
+    ITaskbarList3* list = e.taskbar;
     e.pushint(12345);
     runop(e, &ExeScr::setprog_exec, 0);
-    EXPECT_EQ(e.progwindow, static_cast<uint64_t>(first)) << "\"Already opened\" keeps the window";
+    EXPECT_EQ(e.progwindow, 12345u) << "\"Already opened\" still takes the window";
+    EXPECT_EQ(e.taskbar, list) << "and keeps the object";
     e.pushint(40);
     runop(e, &ExeScr::setprog_exec, 1);
     e.setprog_free();

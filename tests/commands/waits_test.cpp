@@ -15,6 +15,7 @@
 #include "support/powerstandin.h"
 #include "support/scriptrun.h"
 #include "support/testenv.h"
+#include "support/windowedengine.h"
 
 using qtest::popint;
 using qtest::runoptions;
@@ -183,6 +184,21 @@ TEST(Waittime, AKeyTypedIntoTheWindowEndsTheInputForm)
                                     qtest::typekeys({'K'});
                                 }));
     EXPECT_EQ(log, "wait 2\nkey 75\nthen 0\n");
+}
+
+// A queue left in character mode by getwmchar() keeps it through the input
+// form, and a typed character ends that wait as a key code does.
+TEST(Waittime, ACharacterEndsTheInputFormWhenTheQueueTakesCharacters)
+{
+    qtest::windowedengine e;
+    e.keymode = 1;
+    e.keydown = 0;
+    PostMessageW(e.scriptwnd, WM_CHAR, 'k', 0);
+    EXPECT_EQ(waittime(e, 3, {_time64(nullptr) + 5}), 2);
+    EXPECT_EQ(e.keydown, 0u);
+    EXPECT_EQ(e.keycount, 1);
+    EXPECT_EQ(e.keyring[0], 'k');
+    e.freedatd();
 }
 
 TEST(Waittime, EscapeStopsTheScriptAndTheWaitGivesZero)

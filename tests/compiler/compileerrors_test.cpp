@@ -94,6 +94,31 @@ TEST(CompileErrors, NestedTextsReportTheStatementLine)
     });
 }
 
+// A lexical error met inside a command's argument text (the dispatcher's
+// copy of it, however deeply nested) names the line of its statement, not a
+// place in the copy.
+TEST(CompileErrors, ArgumentTextsReportTheStatementLine)
+{
+    expecterrors("arguments", {
+        {L"a[1] = 4\r\n\r\ny = sqrt(a[1)\r\nx = 1\r\nx = 2\r\n", L"Cannot find ] error at line 3"},
+        {L"x = 1\r\n\r\ny = pow(2, sqrt(a[1))\r\nx = 1\r\nx = 2\r\n", L"Cannot find ] error at line 3"},
+        {L"x = 1\r\n\r\nprintf(\"%d\", a[1)\r\nx = 1\r\nx = 2\r\n", L"Cannot find ] error at line 3"},
+        {L"x = 1\r\n\r\nfor (i = 0; i < a[1; i++) x++\r\nx = 2\r\n", L"Cannot find ] error at line 3"},
+        {L"function f(n)\r\n{\r\n  return(n)\r\n}\r\nmain {\r\n  y = f(a[1)\r\n}\r\n\r\n", L"Cannot find ] error at line 6"},
+        {L"x = 1\r\n\r\ny = sqrt(#endif)\r\nx = 1\r\nx = 2\r\n", L"no preceding #if at line 3"},
+    });
+}
+
+// A word with an index group and "(" right behind it is a call: "monrect[...]"
+// goes to its own front end, any other such word is looked up as a function.
+TEST(CompileErrors, IndexedWordsAreCalls)
+{
+    expecterrors("indexed", {
+        {L"x = 1\r\ny = monrect[0].width()\r\n", L"Not supported parameter. at line 2:width:"},
+        {L"a[1] = 2\r\nx = a[1](2)\r\n", L"Not supported function call.:a[1] at line 2"},
+    });
+}
+
 TEST(RunErrors, NameTheLineOfTheFailingStatement)
 {
     expecterrors("run", {

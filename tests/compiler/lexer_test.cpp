@@ -21,6 +21,7 @@ struct lexing {
     lexing(ExeScr& engine, const std::wstring& text) : e(engine), src(text), pos(src.text())
     {
         e.srctext = src.buf.data();
+        e.srcend = src.buf.data() + src.buf.size();
         e.lexorigin = src.text();
         e.srccursor = &pos;
         e.compiling = 1;
@@ -184,6 +185,13 @@ TEST(Lexer, ConditionalSections)
     EXPECT_EQ(lexing(e, L"#if 1\nx\n#if 0\ny\n#endif\n#endif\nz").all(), (codes{256, 10, 256}));
     EXPECT_EQ(e.ifnest, 0u);
     EXPECT_EQ(lexing(e, L"#ifdef X\nq").all(), (codes{256})) << "not a directive: a comment line";
+    // A comment opened at a token start hides the lines it spans, skipped or
+    // not: a directive inside it is no directive.
+    EXPECT_EQ(lexing(e, L"#if 0\r\n/* a\r\n#endif\r\n*/\r\nx\r\n#endif\r\ny").all(), (codes{256}));
+    EXPECT_EQ(lexing(e, L"#if 0\r\n  /*\r\n#else\r\n*/ x\r\n#else\r\ny\r\n#endif\r\n").all(), (codes{256, 10}));
+    EXPECT_EQ(lexing(e, L"#if 0\r\nx /*\r\n#endif\r\ny */\r\n").all(), (codes{256, '*', '/', 10}))
+        << "behind other text a comment opener is skipped with its line";
+    EXPECT_EQ(e.ifnest, 0u);
     e.freevartable();
     std::wstring nested;
     for (int n = 0; n < 16; ++n)
@@ -195,6 +203,20 @@ TEST(Lexer, ConditionalSections)
     EXPECT_EQ(lexerror(L"#if 0\n" + nested), L"too many nested #if at line 17");
     EXPECT_EQ(lexerror(L"#endif\n"), L"no preceding #if at line 1");
     EXPECT_EQ(lexerror(L"x\n#else\n"), L"no preceding #if at line 2");
+}
+
+// An index group extends the name; "(" right behind it makes the whole word a call.
+TEST(Lexer, IndexedNamesFollowedByParenthesesAreCalls)
+{
+    ExeScr e;
+    lexing l(e, L"monrect[i + 1].left() a[2] (b)");
+    EXPECT_EQ(l.next(), 276);
+    EXPECT_EQ(l.name(), L"monrect[i + 1].left");
+    EXPECT_EQ(l.call(), L"monrect[i + 1].left(");
+    EXPECT_EQ(l.next(), 256);
+    EXPECT_EQ(e.tokval.i, 2) << "a blank before the parenthesis leaves an array element";
+    EXPECT_EQ(l.next(), '(');
+    e.freevartable();
 }
 
 TEST(Lexer, StringLiteralsArePooledWithTheirEscapes)

@@ -140,6 +140,20 @@ TEST(Loader, AScriptThreadDeclaresItsOwnBlock)
     EXPECT_EQ(s.e.blocktable.size(), 1u) << "passes begin at the thread's own line";
 }
 
+TEST(Loader, AThreadWithALongNameIsFoundByItsFirst21Characters)
+{
+    declared d(L"x\nthread worker_with_a_long_name_here(n)\n{\n}\n", L"worker_with_a_long_na");
+    EXPECT_EQ(d.functions(), (names{L"main"}));
+    EXPECT_EQ(d.fn(L"main").paramcount, 1u);
+}
+
+// The pre-scan hides a comment's lines in a skipped branch as the lexer does.
+TEST(Loader, ACommentInASkippedBranchHidesItsDirectives)
+{
+    declared d(L"#if 0\n/*\n#endif\n*/\nfunction hidden()\n{\n}\n#endif\nx = 1\n");
+    EXPECT_EQ(d.functions(), (names{L"null"}));
+}
+
 TEST(Loader, PreScanSeesOnlyTheFirstTokenOfALine)
 {
     declared d(L"x = 1 /* comment\nfunction f()\n*/\n");

@@ -16,6 +16,7 @@ struct search {
     const wchar_t* cls;
     const wchar_t* caption;
     HWND found;
+    HWND except = nullptr;
 };
 
 BOOL CALLBACK findproc(HWND hwnd, LPARAM lp)
@@ -23,7 +24,7 @@ BOOL CALLBACK findproc(HWND hwnd, LPARAM lp)
     auto* s = reinterpret_cast<search*>(lp);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != s->pid)
+    if (pid != s->pid || hwnd == s->except)
         return TRUE;
     wchar_t cls[64] = {}, caption[512] = {};
     GetClassNameW(hwnd, cls, 64);
@@ -164,6 +165,13 @@ HWND hostrun::findbox(const wchar_t* caption, DWORD ms)
     if (!box)
         EnumWindows(listproc, pi_.dwProcessId);
     return box;
+}
+
+HWND hostrun::box(const wchar_t* caption, HWND except)
+{
+    search s{pi_.dwProcessId, L"#32770", caption, nullptr, except};
+    EnumWindows(findproc, reinterpret_cast<LPARAM>(&s));
+    return s.found && IsWindowVisible(s.found) ? s.found : nullptr;
 }
 
 std::wstring hostrun::boxtext(HWND box)

@@ -35,6 +35,8 @@ public:
 
     // A dialog box ("#32770") of this process with this caption, waiting up to `ms`.
     HWND findbox(const wchar_t* caption, DWORD ms = 5000);
+    // Such a box shown now, other than `except`; null when there is none.
+    HWND box(const wchar_t* caption, HWND except = nullptr);
     // Its text, and pressing one of its buttons (IDOK, IDYES, ...).
     static std::wstring boxtext(HWND box);
     static void press(HWND box, int id);

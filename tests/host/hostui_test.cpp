@@ -127,7 +127,7 @@ TEST(HostUi, MainHotkeyOpensTheLaunchMenuWhoseEntriesStartChildHosts)
     post(w, WM_HOTKEY, HOTKEY_MAIN);
     ASSERT_TRUE(menu = h.window(L"quorvel.lm"));
     post(menu, WM_KEYDOWN, VK_SHIFT);
-    EXPECT_TRUE(waitfor([&] { return contains(h.syslog(), L"None of script enrolled."); })) << h.syslog();
+    EXPECT_TRUE(waitfor([&] { return contains(h.syslog(), L"None of script enrolled.\r\n"); })) << h.syslog();
     EXPECT_TRUE(waitfor([&] { return IsWindowEnabled(w) != 0; }));
 
     post(w, WM_HOTKEY, HOTKEY_MAIN);
@@ -299,11 +299,11 @@ TEST(HostUi, EnrolmentWindowsWriteTheirKeysAndTheClipboardGivesOnlyFiles)
     select(set, SET_HOTMOD, 0);
     keydown(set, SET_HOTKEY, 'S');
     post(set, WM_COMMAND, SET_HOTOK);
-    EXPECT_TRUE(waitfor([&] { return contains(h.syslog(), L"Already used key in this app, choose another."); }));
+    EXPECT_TRUE(waitfor([&] { return contains(h.syslog(), L"Already used key in this app, choose another.\r\n"); }));
     select(set, SET_HOTMOD, -1);
     keydown(set, SET_HOTKEY, VK_F8);
     post(set, WM_COMMAND, SET_HOTOK);
-    EXPECT_TRUE(waitfor([&] { return contains(h.syslog(), L"invalid number error."); })) << h.syslog();
+    EXPECT_TRUE(waitfor([&] { return contains(h.syslog(), L"invalid number error.\r\n"); })) << h.syslog();
     select(set, SET_HOTMOD, 2);
     post(set, WM_COMMAND, SET_HOTENABLE);
     post(set, WM_COMMAND, SET_HOTOK);
@@ -326,6 +326,34 @@ TEST(HostUi, EnrolmentWindowsWriteTheirKeysAndTheClipboardGivesOnlyFiles)
     EXPECT_TRUE(contains(ini, L"[hotkey]\r\nflag=1\r\nfsmod=2\r\nvk=F8\r\n")) << ini;
     EXPECT_TRUE(contains(ini, L"[runkey]\r\nfsmod=1\r\nvk=R\r\n")) << ini;
     EXPECT_TRUE(contains(ini, L"[resident]\r\n02_tn=Res\r\n02_fs=" + script + L"\r\n02_active=0\r\n")) << ini;
+}
+
+// Every line the host writes ends where it ends: none runs into the next one.
+TEST(HostUi, StartLinesEndEachWithItsLineEnd)
+{
+    hostrun h;
+    writebytes(h.dir() + L"error.log", utf16(L"1:0:1\r\n"));
+    std::wstring ini = L"[hotkeylauncher]\r\n";
+    for (const wchar_t* row : {L"00", L"01", L"02"}) {
+        const std::wstring r = row;
+        const wchar_t* key = r == L"00" ? L"F9" : r == L"01" ? L"F10" : L"F11";
+        ini += r + L"_tn=T" + r + L"\r\n" + r + L"_fs=C:\\s" + r + L".tst\r\n" + r + L"_op=/quit\r\n" + r +
+               L"_fsmod=1\r\n" + r + L"_vk=" + key + L"\r\n";
+    }
+    // Held by another program: the middle launcher fails between two that register.
+    ASSERT_TRUE(RegisterHotKey(nullptr, 79, MOD_ALT, VK_F10));
+    HWND w = startfirst(h, ini);
+    ASSERT_TRUE(w);
+    EXPECT_TRUE(waitfor([&] { return contains(h.syslog(), L"HotkeyLauncher:0:ALT+F9:2:ALT+F11\r\n"); }))
+        << h.syslog();
+    UnregisterHotKey(nullptr, 79);
+    const std::wstring log = h.syslog();
+    EXPECT_TRUE(contains(log, L"error.log exists\r\n")) << log;
+    const size_t failed = log.find(L"Hotkey launcher registration failed. ");
+    ASSERT_NE(failed, std::wstring::npos) << log;
+    EXPECT_EQ(log.substr(failed - 2, 2), L"\r\n") << log;
+    EXPECT_TRUE(contains(log.substr(failed), L" 1:fsmoda:1 vk:y \r\n")) << log;
+    closehost(h);
 }
 
 TEST(HostUi, ARefusedHotkeyGivesBackTheSavedOneRegistered)

@@ -103,13 +103,35 @@ void answer(hostrun& h, int id)
     EXPECT_TRUE(waitfor([&] { return !IsWindow(q); }));
 }
 
-void closesavefailure(hostrun& h, const std::wstring& path)
+// The whole lines of a log that begin with `start`, each with its CR LF.
+std::vector<std::wstring> lineswith(const std::wstring& log, const std::wstring& start)
 {
-    HWND box = h.findbox(L"QUORVEL - Save");
-    ASSERT_TRUE(box) << "no report of the failed save";
-    EXPECT_TRUE(contains(hostrun::boxtext(box), path));
-    hostrun::press(box, IDOK);
-    EXPECT_TRUE(waitfor([&] { return !IsWindow(box); }));
+    std::vector<std::wstring> out;
+    for (size_t at = log.find(start); at != std::wstring::npos; at = log.find(start, at + 1)) {
+        if (at > 0 && log[at - 1] != L'\n' && log[at - 1] != 0xFEFF)
+            continue;
+        const size_t end = log.find(L"\r\n", at);
+        out.push_back(log.substr(at, end == std::wstring::npos ? std::wstring::npos : end + 2 - at));
+    }
+    return out;
+}
+
+// A failed save is reported by one more "File open failed." line naming the
+// file, and by nothing else: no other text and no box.
+void expectopenfailure(hostrun& h, const std::wstring& path, size_t count)
+{
+    const std::wstring start = L"File open failed.:" + path + L":";
+    EXPECT_TRUE(waitfor([&] { return lineswith(h.syslog(), start).size() == count; })) << h.syslog();
+    const std::vector<std::wstring> lines = lineswith(h.syslog(), start);
+    ASSERT_FALSE(lines.empty());
+    // The system's text, then ": " and the line end: one line, no stray one.
+    const std::wstring& last = lines.back();
+    EXPECT_EQ(last.find_first_of(L"\r\n"), last.size() - 2) << last;
+    EXPECT_EQ(last.substr(last.size() - 4), L": \r\n") << last;
+    EXPECT_FALSE(contains(h.syslog(), L"File save failed.")) << h.syslog();
+    Sleep(200);
+    EXPECT_FALSE(h.box(L"QUORVEL - Save"));
+    EXPECT_FALSE(h.box(L"Error"));
 }
 
 }  // namespace
@@ -117,8 +139,9 @@ void closesavefailure(hostrun& h, const std::wstring& path)
 TEST(HostRun, QuitSwitchRunsTheScriptHiddenAndExits)
 {
     hostrun h;
-    // Busy for a few tenths of a second, so that the window is there to be found.
-    writebytes(h.dir() + L"t.tst", utf16(L"i = 0\r\nwhile (i < 2000000)\r\n    i++\r\n"));
+    // Runs for a few tenths of a second, so that the window is there to be
+    // found (a counting loop of millions of rounds ends in milliseconds).
+    writebytes(h.dir() + L"t.tst", utf16(L"sleepm(400)\r\n"));
     const std::string ini = utf16(L"[setting]\r\nleft=1\r\n; kept\r\n[main]\r\nscrfid=C:\\x.tst");
     writebytes(h.dir() + L"quorvel.ini", ini);
     const DWORD started = GetTickCount();
@@ -170,12 +193,59 @@ TEST(HostRun, AQuitHostWhoseRunCannotStartSaysWhyAndCloses)
         CloseHandle(k);
     ASSERT_EQ(code, 0) << "the host waited";
     EXPECT_TRUE(contains(h.syslog(), L"Log file open failure.:" + h.dir() + L"log\\t_99.log:")) << h.syslog();
+}
 
-    // A script that is not there at all.
-    hostrun second(h.dir());
-    ASSERT_TRUE(second.start(L"none.tst /hide /quit"));
-    ASSERT_EQ(second.waitexit(15000), 0);
-    EXPECT_TRUE(contains(second.syslog(), L"File open failed.:" + h.dir() + L"none.tst:")) << second.syslog();
+TEST(HostRun, AQuitHostRunsAScriptItCannotOpenAndItsLogSaysSo)
+{
+    // The run happens: its own log holds both banners and the reason, also
+    // when the host keeps no system log.
+    hostrun h;
+    ASSERT_TRUE(h.start(L"none.tst /hide /quit /nolog"));
+    ASSERT_EQ(h.waitexit(15000), 0) << "the host did not close";
+    const std::wstring log = widen(readbytes(h.dir() + L"log\\none.log"));
+    const size_t start = log.find(L"Quorvel start ____");
+    const size_t failed = log.find(L"File open failed.:" + h.dir() + L"none.tst:");
+    const size_t end = log.find(L"Quorvel end   ____");
+    ASSERT_NE(start, std::wstring::npos) << log;
+    ASSERT_NE(failed, std::wstring::npos) << log;
+    ASSERT_NE(end, std::wstring::npos) << log;
+    EXPECT_LT(start, failed);
+    EXPECT_LT(failed, end);
+}
+
+TEST(HostRun, AHiddenQuitHostAnswersAScriptsFatalBoxAndCloses)
+{
+    hostrun h;
+    writebytes(h.dir() + L"nomark.tst", "i = 1\r\n");  // no byte-order mark: a fatal error
+    ASSERT_TRUE(h.start(L"nomark.tst /hide /quit"));
+    ASSERT_EQ(h.waitexit(15000), 0) << "the host waited on the fatal box";
+    EXPECT_TRUE(
+        contains(widen(readbytes(h.dir() + L"log\\nomark.log")), L"Exiting... This file is not UNICODE format."));
+    // Where no one saw the box, the system log keeps its text.
+    EXPECT_TRUE(contains(h.syslog(), L"Exiting... This file is not UNICODE format. \r\n")) << h.syslog();
+
+    // A host that can be seen shows the box and waits for its answer.
+    hostrun shown(h.dir());
+    ASSERT_TRUE(shown.start(L"nomark.tst /quit"));
+    HWND box = shown.findbox(L"QUORVEL - Exit", 15000);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(hostrun::boxtext(box), L"This file is not UNICODE format.");
+    Sleep(500);
+    EXPECT_TRUE(shown.alive());
+    hostrun::press(box, IDOK);
+    EXPECT_EQ(shown.waitexit(15000), 0);
+}
+
+TEST(HostRun, AHiddenQuitHostShowsNoBoxForItsOwnFatalExit)
+{
+    // A settings file without its mark: the host's own fatal exit at start.
+    hostrun h;
+    writebytes(h.dir() + L"quorvel.ini", "[setting]\r\n");
+    emptyscript(h.dir() + L"t.tst");
+    ASSERT_TRUE(h.start(L"t.tst /hide /quit"));
+    ASSERT_EQ(h.waitexit(15000), 0) << "the host waited on its own box";
+    EXPECT_TRUE(contains(h.syslog(), L"Exiting... This file is not UNICODE format.:" + h.dir() + L"quorvel.ini \r\n"))
+        << h.syslog();
 }
 
 TEST(HostRun, NologDropsTheSystemLogButScriptsStillLog)
@@ -299,7 +369,7 @@ TEST(HostRun, FailedSaveKeepsTheTabItsTextAndTheWindow)
     ASSERT_TRUE(DeleteFileW(script.c_str()));
     command(h.mainwindow(), CMD_REFRESHTAB);
     answer(h, IDYES);
-    closesavefailure(h, script);
+    expectopenfailure(h, script, 1);
     EXPECT_EQ(GetFileAttributesW(script.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(IsWindow(editor));
     EXPECT_EQ(hostrun::text(editor), L"edited");
@@ -308,15 +378,35 @@ TEST(HostRun, FailedSaveKeepsTheTabItsTextAndTheWindow)
     // Closing asks again; a failure keeps the window open.
     closewindow(h);
     answer(h, IDYES);
-    closesavefailure(h, script);
+    expectopenfailure(h, script, 2);
     EXPECT_TRUE(h.alive());
     EXPECT_TRUE(IsWindow(editor));
 
+    // A read-only file cannot be opened for writing either.
+    writebytes(script, utf16(L"orig"));
+    ASSERT_TRUE(SetFileAttributesW(script.c_str(), FILE_ATTRIBUTE_READONLY));
+    closewindow(h);
+    answer(h, IDYES);
+    expectopenfailure(h, script, 3);
+    EXPECT_TRUE(h.alive());
+    SetFileAttributesW(script.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    // Nor one that another program holds without sharing.
+    HANDLE held = CreateFileW(script.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    closewindow(h);
+    answer(h, IDYES);
+    expectopenfailure(h, script, 4);
+    CloseHandle(held);
+    EXPECT_TRUE(h.alive());
+    EXPECT_EQ(readbytes(script), utf16(L"orig"));
+
     // A folder in the file's place: the replacement itself fails.
+    ASSERT_TRUE(DeleteFileW(script.c_str()));
     ASSERT_TRUE(CreateDirectoryW(script.c_str(), nullptr));
     closewindow(h);
     answer(h, IDYES);
-    closesavefailure(h, script);
+    expectopenfailure(h, script, 5);
     EXPECT_TRUE(h.alive());
     EXPECT_EQ(hostrun::text(editor), L"edited");
 
@@ -419,7 +509,8 @@ TEST(HostRun, HideAndShowOtherInstances)
     EXPECT_TRUE(IsWindowVisible(a));
     command(b, CMD_HIDEOTHERS);
     EXPECT_TRUE(waitfor([&] { return !IsWindowVisible(a); }));
-    EXPECT_TRUE(contains(widen(readbytes(blog)), L"Hide: QUORVEL (HotKey:None)"));
+    // The line is written after the window is hidden.
+    EXPECT_TRUE(waitfor([&] { return contains(widen(readbytes(blog)), L"Hide: QUORVEL (HotKey:None)"); }));
     EXPECT_TRUE(IsWindowVisible(b));
     command(b, CMD_HIDEOTHERS);
     EXPECT_TRUE(waitfor([&] { return IsWindowVisible(a) != 0; }));
@@ -601,4 +692,150 @@ TEST(HostRun, DraggingTheLowerSplitterResizesTheSystemLogPane)
     EXPECT_TRUE(waitfor([&] { return GetWindowRect(syslog, &after) && after.top < before.top - 100; }))
         << before.top << " -> " << after.top;
     EXPECT_EQ(after.bottom, before.bottom);
+}
+
+namespace {
+
+// Opens slot `key` of the Recently Opened Menu into a tab.
+void openrecent(hostrun& h, wchar_t key)
+{
+    HWND w = h.mainwindow();
+    command(w, 113);
+    HWND menu = h.window(L"quorvel.os");
+    ASSERT_TRUE(menu) << "no Recently Opened Menu";
+    PostMessageW(menu, WM_KEYDOWN, key, 0);
+    ASSERT_TRUE(waitfor([&] { return !IsWindow(menu) && IsWindowEnabled(w); }));
+}
+
+// The editor of the current tab: the one shown.
+HWND showneditor(hostrun& h)
+{
+    for (HWND c = GetWindow(h.mainwindow(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t name[16] = {};
+        GetClassNameW(c, name, 16);
+        if (_wcsicmp(name, L"Edit") == 0 && GetDlgCtrlID(c) == 102 && IsWindowVisible(c))
+            return c;
+    }
+    return nullptr;
+}
+
+void modify(HWND editor, const wchar_t* text)
+{
+    SendMessageW(editor, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageW(editor, EM_SETMODIFY, TRUE, 0);
+}
+
+// The next save question other than `open`, answered.
+HWND nextquestion(hostrun& h, HWND open)
+{
+    HWND q = nullptr;
+    waitfor([&] { return (q = h.box(L"QUORVEL", open)) != nullptr; }, 15000);
+    return q;
+}
+
+}  // namespace
+
+// A save question dispatches messages: a close met there (a script's "exit",
+// a close typed ahead) can take the tab it asks about. Whatever asked must
+// then do nothing with the tabs that are left.
+TEST(HostRun, ATabClosedWhileItsQuestionIsOpenIsLeftAlone)
+{
+    hostrun h;
+    const std::wstring c = h.dir() + L"c.tst", a = h.dir() + L"a.tst", b = h.dir() + L"b.tst";
+    // Runs from the start and exits once the test says so.
+    writebytes(c, utf16(L"while (fexist(\"go\") == 0)\r\n    sleepm(20)\r\nexit\r\n"));
+    writebytes(a, utf16(L"a"));
+    writebytes(b, utf16(L"b"));
+    writebytes(h.dir() + L"quorvel.ini",
+               utf16(L"[main]\r\nscrfid_00=" + a + L"\r\nscrfid_01=" + b + L"\r\n[resident]\r\n00_tn=C\r\n00_fs=" + c +
+                     L"\r\n00_active=1\r\n"));
+    ASSERT_TRUE(h.start(L""));
+    HWND w = h.mainwindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(waitfor([&] { return contains(h.title(), L"[" + c + L"]"); })) << h.title();
+    // The resident's opening put c first: a is now slot 1, then b slot 2.
+    openrecent(h, L'1');
+    ASSERT_TRUE(waitfor([&] { return contains(h.title(), L"[" + a + L"]"); })) << h.title();
+    openrecent(h, L'2');
+    ASSERT_TRUE(waitfor([&] { return contains(h.title(), L"[" + b + L"]"); })) << h.title();
+    HWND tabs = h.child(L"SysTabControl32", 120);
+    ASSERT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 3);
+    HWND eb = showneditor(h);
+    ASSERT_TRUE(eb);
+    modify(eb, L"b edited");
+    SendMessageW(tabs, TCM_SETCURFOCUS, 1, 0);
+    ASSERT_TRUE(waitfor([&] { return contains(h.title(), L"[" + a + L"]"); })) << h.title();
+    HWND ea = nullptr;
+    ASSERT_TRUE(waitfor([&] { return (ea = showneditor(h)) != nullptr && ea != eb; }));
+    modify(ea, L"a edited");
+
+    // Run asks about a; meanwhile c exits and the host starts to close.
+    command(w, 115);
+    HWND run = h.findbox(L"QUORVEL");
+    ASSERT_TRUE(run) << "no save question";
+    writebytes(h.dir() + L"go", "");
+    // The close asks about a again: not saved, its tab goes; then b: cancelled,
+    // so the host stays.
+    HWND qa = nextquestion(h, run);
+    ASSERT_TRUE(qa) << "the close did not ask about a";
+    hostrun::press(qa, IDNO);
+    ASSERT_TRUE(waitfor([&] { return !IsWindow(qa); }));
+    HWND qb = nextquestion(h, run);
+    ASSERT_TRUE(qb) << "the close did not ask about b";
+    hostrun::press(qb, IDCANCEL);
+    ASSERT_TRUE(waitfor([&] { return !IsWindow(qb); }));
+    ASSERT_TRUE(IsWindow(run));
+    // The run question is answered last: a is gone, so nothing runs, and
+    // surely not b, whose tab now stands where a's stood.
+    hostrun::press(run, IDNO);
+    ASSERT_TRUE(waitfor([&] { return !IsWindow(run); }));
+    Sleep(1500);
+    EXPECT_EQ(GetFileAttributesW((h.dir() + L"log\\b.log").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW((h.dir() + L"log\\a.log").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(readbytes(a), utf16(L"a"));
+    ASSERT_TRUE(h.alive());
+    EXPECT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 2);
+    EXPECT_EQ(hostrun::text(eb), L"b edited");
+
+    // A close typed ahead while b's close question is open takes b first:
+    // the first close must not take another tab in its place.
+    command(w, CMD_CLOSETAB);
+    HWND first = h.findbox(L"QUORVEL");
+    ASSERT_TRUE(first);
+    command(w, CMD_CLOSETAB);
+    HWND second = nextquestion(h, first);
+    ASSERT_TRUE(second) << "the second close did not ask";
+    hostrun::press(second, IDNO);
+    ASSERT_TRUE(waitfor([&] { return !IsWindow(second); }));
+    hostrun::press(first, IDNO);
+    ASSERT_TRUE(waitfor([&] { return !IsWindow(first); }));
+    Sleep(500);
+    EXPECT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 1);
+    EXPECT_TRUE(contains(h.title(), L"[" + c + L"]")) << h.title();
+    EXPECT_EQ(readbytes(b), utf16(L"b"));
+
+    closewindow(h);
+    ASSERT_EQ(h.waitexit(10000), 0);
+}
+
+TEST(HostRun, RunStartsTheFileItWasGivenWhenAnotherOpensDuringItsQuestion)
+{
+    hostrun h;
+    const std::wstring a = h.dir() + L"a.tst", b = h.dir() + L"b.tst";
+    HWND ea = starttab(h, L"a.tst", utf16(L""));
+    ASSERT_TRUE(ea);
+    emptyscript(b);
+    modify(ea, L"// edited");
+    command(h.mainwindow(), 115);
+    HWND q = h.findbox(L"QUORVEL");
+    ASSERT_TRUE(q) << "no save question";
+    // Opened from the question's message loop: b becomes the current file.
+    ASSERT_TRUE(openbydialog(h, b));
+    ASSERT_TRUE(waitfor([&] { return contains(h.title(), L"[" + b + L"]"); })) << h.title();
+    hostrun::press(q, IDNO);
+    EXPECT_TRUE(waitfor([&] { return contains(widen(readbytes(h.dir() + L"log\\a.log")), L"Quorvel end"); }));
+    EXPECT_EQ(GetFileAttributesW((h.dir() + L"log\\b.log").c_str()), INVALID_FILE_ATTRIBUTES);
+    closewindow(h);
+    answer(h, IDNO);
+    ASSERT_EQ(h.waitexit(10000), 0);
 }

@@ -23,6 +23,18 @@ TEST(LogLine, OnlyAFinalBareLineFeedBecomesCrLf)
     EXPECT_EQ(s, L"none");
 }
 
+// The system's texts end in CR LF; formatted into a line they must not carry it.
+TEST(LogLine, SystemTextsComeWithoutTheirLineEnd)
+{
+    for (DWORD err : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION,
+                      ERROR_HOTKEY_ALREADY_REGISTERED}) {
+        const std::wstring text = syserrtext(err);
+        EXPECT_FALSE(text.empty()) << err;
+        EXPECT_EQ(text.find_first_of(L"\r\n"), std::wstring::npos) << err;
+    }
+    EXPECT_EQ(syserrtext(0xDEADu), L"") << "no text for a code the system does not know";
+}
+
 TEST(LogLine, LongLinesAreFormattedWhole)
 {
     const std::wstring arg(1000, L'x');

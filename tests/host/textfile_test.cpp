@@ -50,11 +50,13 @@ TEST(AtomicWrite, ReplacesTheWholeFileAndLeavesNoTemporary)
     htest::writebytes(path, "old contents that are longer");
     const std::wstring text = withbom(L"new");
     DWORD err = 0;
-    ASSERT_TRUE(writefileatomic(path, text.data(), text.size() * 2, err));
+    ASSERT_EQ(writefileatomic(path, text.data(), text.size() * 2, err), writefail::none);
     EXPECT_EQ(htest::readbytes(path), htest::utf16(L"new"));
     EXPECT_EQ(filesin(dir), 1);
 }
 
+// A file that cannot be reached for writing fails as opening fails, whatever
+// stopped it: the save reports it with the text of a failed open.
 TEST(AtomicWrite, FailureLeavesTheTargetAndNoTemporary)
 {
     const std::wstring dir = htest::scratch(L"save");
@@ -62,7 +64,7 @@ TEST(AtomicWrite, FailureLeavesTheTargetAndNoTemporary)
     const std::wstring path = dir + L"a.tst";
     ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
     DWORD err = 0;
-    EXPECT_FALSE(writefileatomic(path, "x", 1, err));
+    EXPECT_EQ(writefileatomic(path, "x", 1, err), writefail::open);
     EXPECT_NE(err, 0u);
     EXPECT_EQ(filesin(dir), 1);
     EXPECT_NE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
@@ -71,13 +73,13 @@ TEST(AtomicWrite, FailureLeavesTheTargetAndNoTemporary)
     const std::wstring ro = dir + L"ro.tst";
     htest::writebytes(ro, "keep");
     SetFileAttributesW(ro.c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_FALSE(writefileatomic(ro, "x", 1, err));
+    EXPECT_EQ(writefileatomic(ro, "x", 1, err), writefail::open);
     EXPECT_EQ(htest::readbytes(ro), "keep");
     EXPECT_EQ(filesin(dir), 2);
     SetFileAttributesW(ro.c_str(), FILE_ATTRIBUTE_NORMAL);
 
     // No such folder.
-    EXPECT_FALSE(writefileatomic(dir + L"none\\a.tst", "x", 1, err));
+    EXPECT_EQ(writefileatomic(dir + L"none\\a.tst", "x", 1, err), writefail::open);
 }
 
 TEST(WholeFile, ReadsIntoATrackedBlock)
@@ -110,7 +112,7 @@ TEST(AtomicWrite, WaitsForAReaderThatHasTheTargetOpenForAMoment)
         },
         reader, 0, nullptr);
     DWORD err = 0;
-    EXPECT_TRUE(writefileatomic(path, "new", 3, err)) << err;
+    EXPECT_EQ(writefileatomic(path, "new", 3, err), writefail::none) << err;
     WaitForSingleObject(closer, 5000);
     CloseHandle(closer);
     EXPECT_EQ(htest::readbytes(path), "new");
@@ -123,12 +125,12 @@ TEST(AtomicWrite, AHardLinkSeesTheNewText)
     htest::writebytes(path, "old contents that are longer");
     ASSERT_TRUE(CreateHardLinkW(link.c_str(), path.c_str(), nullptr));
     DWORD err = 0;
-    ASSERT_TRUE(writefileatomic(path, "new", 3, err)) << err;
+    ASSERT_EQ(writefileatomic(path, "new", 3, err), writefail::none) << err;
     EXPECT_EQ(htest::readbytes(path), "new");
     EXPECT_EQ(htest::readbytes(link), "new") << "the other name kept the old text";
     EXPECT_EQ(filesin(dir), 2);  // no temporary left
     // Longer than before, through the other name.
-    ASSERT_TRUE(writefileatomic(link, "a longer text than any before", 29, err)) << err;
+    ASSERT_EQ(writefileatomic(link, "a longer text than any before", 29, err), writefail::none) << err;
     EXPECT_EQ(htest::readbytes(path), "a longer text than any before");
     EXPECT_EQ(filesin(dir), 2);
 }
@@ -146,7 +148,7 @@ TEST(AtomicWrite, AFailedSaveKeepsTheOriginal)
         HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(reader, INVALID_HANDLE_VALUE);
         DWORD err = 0;
-        EXPECT_FALSE(writefileatomic(path, "new", 3, err));
+        EXPECT_EQ(writefileatomic(path, "new", 3, err), writefail::open);
         EXPECT_NE(err, 0u);
         CloseHandle(reader);
         EXPECT_EQ(htest::readbytes(path), "original");
@@ -159,7 +161,7 @@ TEST(AtomicWrite, ANewFileIsMadeWhole)
 {
     const std::wstring dir = htest::scratch(L"save");
     DWORD err = 0;
-    ASSERT_TRUE(writefileatomic(dir + L"quorvel.ini", "[main]", 6, err)) << err;
+    ASSERT_EQ(writefileatomic(dir + L"quorvel.ini", "[main]", 6, err), writefail::none) << err;
     EXPECT_EQ(htest::readbytes(dir + L"quorvel.ini"), "[main]");
     EXPECT_EQ(filesin(dir), 1);
 }
@@ -173,7 +175,7 @@ TEST(AtomicWrite, AForwardSlashPathKeepsItsTemporaryInItsOwnFolder)
             c = L'/';
     htest::writebytes(dir + L"a.tst", "old");
     DWORD err = 0;
-    ASSERT_TRUE(writefileatomic(slashed, "new", 3, err)) << err;
+    ASSERT_EQ(writefileatomic(slashed, "new", 3, err), writefail::none) << err;
     EXPECT_EQ(htest::readbytes(dir + L"a.tst"), "new");
     EXPECT_EQ(filesin(dir), 1);
 }

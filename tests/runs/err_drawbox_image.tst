@@ -1,5 +1,5 @@
-// An image file that cannot be read ends the run from the window's own thread,
-// here while the script waits in a message box of the same line.
+// An image file that cannot be read fails in the window thread's paint; the
+// run ends on the script thread, here inside a message box of the same line.
 main
 {
     drawbox(d, open, 0, 0, 100, 80)

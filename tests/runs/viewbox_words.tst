@@ -11,6 +11,8 @@ main
     printf("settings %d %d %d %d %d %d %d\n", viewbox(vb, number, 0, 0xff), viewbox(vb, caret, 1), viewbox(vb, key, 1), viewbox(vb, color, 0xffffff, 0, 0xffff00), viewbox(vb, status, 1, 0xffffff, 0xff0000), viewbox(vb, statusmsg, "hello"), viewbox(vb, style, 0))
     printf("font %d\n", viewbox(vb, font, "DejaVu Sans", -14, 700))
 
+    // "open" gives 0 for an open box (a second open too, after its log
+    // line) and -1 when the file cannot be opened.
     r = viewbox(vb, open, "no such viewbox file.txt", utf8)
     printf("missing %d [%s] hwnd %d\n", r, getlasterror(), viewbox(vb, gethwnd))
 

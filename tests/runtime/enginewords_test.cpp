@@ -31,10 +31,10 @@ TEST(EngineTexts, DrivesFoldersNamesAndCopies)
     programdir = L"C:\\tools\\quorvel\\";
     e.scriptdir = L"\\\\server\\share\\scripts\\";
     e.basename = L"job";
-    e.syserrtext = L"Access is denied.\r\n";
+    e.syserrtext = L"Access is denied.";
     e.foundtitle = L"Notes";
     e.foundclass = L"EditorFrame";
-    EXPECT_EQ(engstr(e, 0), L"Access is denied.\r\n");
+    EXPECT_EQ(engstr(e, 0), L"Access is denied.");
     EXPECT_EQ(engstr(e, 1), L"C:");
     EXPECT_EQ(engstr(e, 2), L"C:\\tools\\quorvel\\");
     EXPECT_EQ(engstr(e, 3), L"") << "a network folder has no drive";

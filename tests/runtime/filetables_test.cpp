@@ -70,7 +70,9 @@ void expectfresh(const FilePointer& fp)
 
 }  // namespace
 
-TEST(FileTables, NamesAreSignificantToTwentyCharacters)
+// File pointers keep 20 characters of a global name, directory handles 21:
+// two handle names that differ first in their 21st character are two handles.
+TEST(FileTables, FilePointerNamesKeepTwentyCharactersDirectoryNamesTwentyOne)
 {
     ExeScr e;
     uint32_t a = e.fpfind(L"abcdefghijklmnopqrstUVWXY");
@@ -88,12 +90,19 @@ TEST(FileTables, NamesAreSignificantToTwentyCharacters)
 
     uint32_t d = e.dirfind(L"abcdefghijklmnopqrstUVWXY");
     EXPECT_EQ(d, 0u);
-    EXPECT_EQ(e.dirfind(L"abcdefghijklmnopqrstQ"), d);
-    EXPECT_EQ(e.dirfind(L"dir2"), 1u);
-    ASSERT_EQ(e.dirglobal.size(), 2u);
-    EXPECT_EQ(std::wstring(e.dirglobal[d].name), L"abcdefghijklmnopqrst");
+    EXPECT_EQ(e.dirfind(L"abcdefghijklmnopqrstUZZ"), d) << "shares the first 21 characters";
+    EXPECT_EQ(e.dirfind(L"abcdefghijklmnopqrstU"), d);
+    EXPECT_EQ(e.dirfind(L"abcdefghijklmnopqrstQ"), 1u) << "differs in the 21st character";
+    EXPECT_EQ(e.dirfind(L"abcdefghijklmnopqrst"), 2u);
+    EXPECT_EQ(e.dirfind(L"dir2"), 3u);
+    ASSERT_EQ(e.dirglobal.size(), 4u);
+    EXPECT_EQ(std::wstring(e.dirglobal[d].name), L"abcdefghijklmnopqrstU");
+    EXPECT_EQ(std::wstring(e.dirglobal[1].name), L"abcdefghijklmnopqrstQ");
     EXPECT_EQ(e.dirglobal[d].open, 0u);
     EXPECT_TRUE(e.dirglobal[d].entries.empty());
+    e.dirpushlocal(L"abcdefghijklmnopqrstUVWXY");
+    EXPECT_EQ(std::wstring(e.dirlocal.back().name), L"abcdefghijklmnopqrstU") << "a local keeps its 21 too";
+    e.dirpoplocal(1);
     EXPECT_TRUE(e.allocs.empty()) << "the tables take nothing from the tracked allocator";
 }
 

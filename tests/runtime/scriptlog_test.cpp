@@ -1,6 +1,8 @@
 // The script log, the fatal-error exit and "error.log".
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
 #include "support/scriptrun.h"
@@ -100,9 +102,21 @@ TEST(ScriptLog, SystemErrorLineGoesPastSuppressionAndIsKept)
     e.mylogsyserr(L"%s", L"opening");
     EXPECT_FALSE(e.syserrtext.empty());
     EXPECT_EQ(e.logsupfile, 2u) << "restored after the line";
+    // One line: the system's text comes without the line end the system gives it.
     const std::wstring log = e.contents();
-    EXPECT_EQ(log.substr(0, 9), bom + L"opening:");
-    EXPECT_NE(log.find(e.syserrtext + L": \r\n"), std::wstring::npos);
+    EXPECT_EQ(log, bom + L"opening:" + e.syserrtext + L": \r\n");
+    EXPECT_EQ(std::count(log.begin(), log.end(), L'\n'), 1);
+}
+
+TEST(ScriptLog, SystemTextsComeWithoutTheirLineEnd)
+{
+    for (DWORD err : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_DIR_NOT_EMPTY}) {
+        const std::wstring text = lasterrortext(err);
+        ASSERT_FALSE(text.empty()) << err;
+        EXPECT_NE(text.back(), L'\n') << err;
+        EXPECT_NE(text.back(), L'\r') << err;
+    }
+    EXPECT_EQ(lasterrortext(0x2EFFFFFF), L"") << "a code the system has no text for";
 }
 
 TEST(ScriptLog, LockedNameFallsBackToNumberedNames)
@@ -117,6 +131,54 @@ TEST(ScriptLog, LockedNameFallsBackToNumberedNames)
         EXPECT_EQ(e.contents(), bom + L"here\r\n");
     }
     CloseHandle(lock);
+}
+
+// A script thread opens its log after its main run may have closed its own:
+// creating that name anew would leave the main run's log holding only its
+// byte-order mark. A thread takes numbered names only, and never the log of a
+// run above it, held or closed.
+TEST(ScriptLog, AScriptThreadNeverCreatesTheLogOfARunAboveItAnew)
+{
+    const std::wstring dir = programdir + L"log\\";
+    const std::wstring mainlog = dir + L"family.log";
+    const std::wstring mainlines = bom + L"main line\r\n";
+    auto closedlog = [](const std::wstring& path, const std::wstring& text) {
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD done = 0;
+        WriteFile(h, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &done, nullptr);
+        CloseHandle(h);
+    };
+    auto threadlog = [&](std::vector<std::wstring> above) {
+        ExeScr e;
+        e.threadmode = 1;
+        e.basename = L"family";
+        e.logpath = mainlog;
+        e.ancestorlogs = std::move(above);
+        e.openscriptlog();
+        e.closescriptlog();
+        return e.logpath;
+    };
+
+    // The main run has just closed its log.
+    closedlog(mainlog, mainlines);
+    EXPECT_EQ(threadlog({mainlog}), dir + L"family_01.log");
+    EXPECT_EQ(readfile(mainlog), mainlines);
+
+    // The main run had to take a numbered name; a thread of a thread skips its
+    // parent thread's log too.
+    const std::wstring parentlog = dir + L"family_02.log";
+    closedlog(dir + L"family_01.log", mainlines);
+    closedlog(parentlog, bom + L"parent thread\r\n");
+    EXPECT_EQ(threadlog({dir + L"family_01.log", parentlog}), dir + L"family_03.log");
+    EXPECT_EQ(readfile(dir + L"family_01.log"), mainlines);
+    EXPECT_EQ(readfile(parentlog), bom + L"parent thread\r\n");
+
+    // A main run still holding its log: the thread takes the next free name.
+    HANDLE held = CreateFileW(mainlog.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(threadlog({mainlog}), dir + L"family_01.log");
+    CloseHandle(held);
 }
 
 TEST(ScriptLog, NoOpenableNameIsFatal)

@@ -89,7 +89,8 @@ TEST(ScriptWindow, KeyQueueFillsWrapsDropsAndWakes)
     w.send(WM_CHAR, L'a');
     EXPECT_EQ(w.keyring[4], L'a');
     EXPECT_TRUE(windowed::fired(w.waitevent));
-    EXPECT_FALSE(windowed::isset(w.clipevent)) << "a character does not wake the clipboard monitor";
+    EXPECT_TRUE(windowed::isset(w.clipevent)) << "a character wakes the clipboard monitor too";
+    EXPECT_EQ(w.clipresult, 2);
     w.send(WM_RBUTTONDOWN);
     EXPECT_EQ(w.keycount, 5) << "clicks are queued only in key-down mode";
 

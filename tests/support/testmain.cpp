@@ -39,5 +39,14 @@ int main(int argc, char** argv)
     testing::InitGoogleTest(&argc, argv);
     programdir = qtest::scratchdir();
     hWndp = qtest::ownerwindow();
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // Runs the tests started through the real start path may still be ending
+    // on their threads: the process must not end (and destroy the engine's
+    // globals) under them. A thread that never ends (a fatal exit dispatching
+    // for ever) leaves only the end without destructors.
+    fflush(stdout);
+    fflush(stderr);
+    if (!waitscriptthreads(5000))
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(result));
+    return result;
 }

@@ -129,6 +129,12 @@ const wchar_t* const fragments[] = {
     L"strtok(", L"tolowerstr(", L"trim(", L"sqrt(", L"pow(", L"idiv(", L"imul(", L"iadd(", L"rand(",
     L"exeline(\"", L"threadstart(", L"threadctl(", L"queue(", L"getargument(", L"arg_01()", L"carg_",
     L"def(", L"undef(", L"monrect[0]", L"a[", L"x[1][2]", L"label:", L"\r\n", L"\u00e9", L"\u4e2d",
+    L"monrect[0].left()",
+    // Labels and gotos, also in code that "call" (of the script itself, the
+    // one file a whole run is sure to find) and "exeline" load and cut back.
+    L"\r\n:done\r\n", L"\r\n:again\r\n", L"goto(done)", L"goto(again)", L"call(scriptfn() \".tst\")",
+    L"exeline(\"goto(done)\\n:done\\nx = 1\\n\")",
+    L"exeline(\"n = 0\\n:again\\nn++\\nif (n < 3) goto(again)\\ngoto(done)\\n:done\\n\")",
 };
 
 std::wstring pickline(std::mt19937& rng, const std::wstring& text)

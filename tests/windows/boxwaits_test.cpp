@@ -8,6 +8,9 @@
 #include <commctrl.h>
 #include <process.h>
 
+#include <mutex>
+#include <string>
+
 #include "runtime/quorvelcore.h"
 #include "runtime/registry.h"
 #include "support/testenv.h"
@@ -45,6 +48,50 @@ struct waiter {
         w->ev->disarm();
         InterlockedExchange(&w->done, 1);
         return 0;
+    }
+};
+
+// Watches the run of `path` from another thread: the moment its box wait
+// ended (the wait left, or the run left the registry). A stop must end the
+// wait within 100 ms; the run's end that follows (closing its boxes, joining
+// their threads) takes what the machine gives it.
+struct waitend {
+    std::wstring path;
+    volatile LONG quit = 0;
+    ULONGLONG at = 0;
+    HANDLE thread = nullptr;
+
+    explicit waitend(std::wstring p) : path(std::move(p))
+    {
+        thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, proc, this, 0, nullptr));
+    }
+    ~waitend()
+    {
+        InterlockedExchange(&quit, 1);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    bool waiting()
+    {
+        std::lock_guard<std::mutex> lock(g_scriptmutex);
+        for (const regentry& r : scriptregistry)
+            if (r.path == path && r.parent == nullptr)
+                return r.exe->boxwaiting != nullptr;
+        return false;
+    }
+    static unsigned __stdcall proc(void* arg)
+    {
+        auto* w = static_cast<waitend*>(arg);
+        while (!w->quit && w->waiting())
+            Sleep(1);
+        w->at = GetTickCount64();
+        return 0;
+    }
+    // When the wait ended, once it has (or 0 after `ms`).
+    ULONGLONG ended(DWORD ms)
+    {
+        qtest::pumpuntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, ms);
+        return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 ? at : 0;
     }
 };
 
@@ -179,10 +226,13 @@ TEST(BoxWait, TheScriptWindowIsHeardDuringABoxWait)
     ASSERT_NE(info, nullptr);
     // The InfoBox hands its keys to the script window: ESC stops the run,
     // and its box wait ends with it (within 100 ms, as a stop must).
+    waitend watch(s.path);
     const ULONGLONG sent = GetTickCount64();
     PostMessageW(info, WM_KEYDOWN, VK_ESCAPE, 0);
+    const ULONGLONG ended = watch.ended(2000);
+    ASSERT_NE(ended, 0u);
+    EXPECT_LT(ended - sent, 100u);
     ASSERT_TRUE(s.ended(2000));
-    EXPECT_LT(GetTickCount64() - sent, 100u);
     EXPECT_TRUE(s.lines().empty()) << "stopped before its next line";
     EXPECT_EQ(qtest::findwindow(L"quorvel.treeview"), nullptr) << "the run's end closed the box";
 }
@@ -192,8 +242,11 @@ TEST(StopLatency, ClosureEndsABoxWaitWithin100ms)
 {
     boxscript tv(L"latencytv", waitingscript);
     ASSERT_TRUE(tv.inboxwait(qtest::inchoice));
+    waitend watch(tv.path);
     const ULONGLONG started = GetTickCount64();
     EXPECT_EQ(mythreadclosure(), 1);
-    EXPECT_FALSE(tv.alive());
-    EXPECT_LT(GetTickCount64() - started, 100u);
+    EXPECT_FALSE(tv.alive()) << "it returned once the run had ended";
+    const ULONGLONG ended = watch.ended(2000);
+    ASSERT_NE(ended, 0u);
+    EXPECT_LT(ended - started, 100u);
 }

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "support/frontend.h"
+#include "support/scriptrun.h"
 #include "support/testenv.h"
 #include "windows/boxdriver.h"
 #include "windows/drawbox.h"
@@ -393,6 +394,243 @@ TEST(DrawBox, PaintsAndEditsTakeTheBoxLock)
     EXPECT_EQ(s.lines(), (std::vector<std::wstring>{L"shown", L"added"}));
 }
 
+// A few thousand items (texts, closed paths, filled rectangles) repaint
+// without stalls: the picture of the first paint is drawn again while nothing
+// changed, and when something did, the geometries and text formats made by
+// the first paint are kept. The times of both repaints are printed.
+TEST(DrawBox, ThousandsOfItemsRepaint)
+{
+    const std::wstring go = qtest::gofile(L"draw7.go");
+    boxscript s(L"drawmany", qtest::scripttext(LR"(main
+{
+    drawbox(d, open, 0, 0, 420, 320)
+    drawbox(d, font, "DejaVu Sans", 9)
+    for (k = 0; k < 1000; k++) {
+        x = k % 37 * 11
+        y = k / 37 * 11
+        drawbox(d, text_set, "t" k, x, y)
+        p = drawbox(d, pathgeo_open, x, y, 0, 1)
+        drawbox(d, pathgeo_line, p, x + 8, y)
+        drawbox(d, pathgeo_bezier, p, x + 9, y + 3, x + 6, y + 9, x + 2, y + 8)
+        drawbox(d, pathgeo_close, p, 1)
+        drawbox(d, solidbrush, p, 1, 0, 0.5, 0, 1)
+        r = drawbox(d, rectangle_set, x + 2, y + 2, x + 6, y + 6, 1)
+        drawbox(d, solidbrush, r, 1, 1, 0, 0, 1)
+    }
+    drawbox(d, upd, 1)
+    printf("items %d\n", r + 1)
+    while (fexist("@Ddraw7.go") == 0)
+        sleepm(20)
+}
+)")
+                                      .c_str());
+    ASSERT_TRUE(s.haslines(1, 60000)) << s.logtext();
+    EXPECT_EQ(s.lines(), std::vector<std::wstring>{L"items 3,000"});
+    HWND box = qtest::findwindow(L"quorvel.drawbox");
+    ASSERT_NE(box, nullptr);
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);  // the first paint makes what is kept
+    DrawBox* b = drawboxof(s, L"d");
+    ASSERT_NE(b, nullptr);
+    const auto kept = [&] {
+        std::lock_guard<std::recursive_mutex> guard(b->lock);
+        return std::vector<const void*>{b->items[0].format, b->items[0].layout, b->items[1].geometry,
+                                        b->items[2997].format, b->items[2998].geometry};
+    };
+    const std::vector<const void*> before = kept();
+    for (const void* p : before)
+        EXPECT_NE(p, nullptr);
+    const auto pictures = [&] {
+        std::lock_guard<std::recursive_mutex> guard(b->lock);
+        return b->pictures;
+    };
+    // Milliseconds a repaint takes, over `rounds`; `change` marks the
+    // picture before each, as an edit does.
+    const auto repaint = [&](int rounds, bool change) {
+        LARGE_INTEGER f, t0, t1;
+        QueryPerformanceFrequency(&f);
+        QueryPerformanceCounter(&t0);
+        for (int k = 0; k < rounds; ++k) {
+            if (change) {
+                std::lock_guard<std::recursive_mutex> guard(b->lock);
+                b->redraw = true;
+            }
+            RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        }
+        QueryPerformanceCounter(&t1);
+        return 1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(f.QuadPart) / rounds;
+    };
+    const uint32_t drawn = pictures();
+    const double same = repaint(10, false);
+    EXPECT_EQ(pictures(), drawn) << "nothing changed: the picture is drawn again";
+    const double changed = repaint(3, true);
+    EXPECT_EQ(pictures(), drawn + 3);
+    printf("---- a repaint of 3000 items: %.1f ms unchanged, %.1f ms after a change\n", same, changed);
+    RecordProperty("repaintms", static_cast<int>(same));
+    RecordProperty("changedms", static_cast<int>(changed));
+    EXPECT_EQ(kept(), before) << "made once, kept by later paints";
+    qtest::touchfile(go);
+    ASSERT_TRUE(s.ended());
+}
+
+// A path given a further segment and a text given a new text and face are
+// painted with a geometry and a layout made anew, not with what an earlier
+// paint kept for them, while an unchanged path keeps its geometry; a new
+// background colour draws the picture again. (What the kept objects hold is
+// read back: the pixels of a DrawBox window after its first are not always
+// readable under Wine.)
+TEST(DrawBox, AChangedItemRepaintsWithItsNewGeometryAndFormat)
+{
+    const std::wstring go = qtest::gofile(L"draw8.go"), go2 = qtest::gofile(L"draw8.go2"),
+                       go3 = qtest::gofile(L"draw8.go3");
+    boxscript s(L"drawchange", qtest::scripttext(LR"(main
+{
+    drawbox(d, open, 0, 0, 300, 200)
+    drawbox(d, font, "DejaVu Sans", 30)
+    t = drawbox(d, text_set, "WWW", 100, 20)
+    p = drawbox(d, pathgeo_open, 20, 20, 0, 1)
+    drawbox(d, pathgeo_line, p, 80, 20)
+    drawbox(d, pathgeo_line, p, 80, 80)
+    drawbox(d, pathgeo_close, p, 1)
+    q = drawbox(d, pathgeo_open, 200, 100, 0, 1)
+    drawbox(d, pathgeo_line, q, 250, 150)
+    drawbox(d, pathgeo_close, q, 0)
+    drawbox(d, upd, 1)
+    printf("triangle\n")
+    while (fexist("@Ddraw8.go") == 0)
+        sleepm(20)
+    drawbox(d, upd, 0)
+    drawbox(d, pathgeo_line, p, 20, 80)
+    drawbox(d, font, "DejaVu Serif", 30)
+    drawbox(d, text_man, t, "i", 100, 20)
+    drawbox(d, upd, 1)
+    printf("square\n")
+    while (fexist("@Ddraw8.go2") == 0)
+        sleepm(20)
+    drawbox(d, backc, 255)
+    printf("red\n")
+    while (fexist("@Ddraw8.go3") == 0)
+        sleepm(20)
+}
+)")
+                                        .c_str());
+    ASSERT_TRUE(s.haslines(1)) << s.logtext();
+    DrawBox* b = drawboxof(s, L"d");
+    ASSERT_NE(b, nullptr);
+    struct keptnow {
+        const void* geometry = nullptr;
+        UINT32 segments = 0;
+        std::wstring face;
+        float width = 0;
+    };
+    // What the last paint kept for the path (item 1) and the text (item 0).
+    const auto kept = [&] {
+        keptnow k;
+        std::lock_guard<std::recursive_mutex> guard(b->lock);
+        const drawitem& text = b->items[0];
+        const drawitem& path = b->items[1];
+        k.geometry = path.geometry;
+        if (path.geometry)
+            path.geometry->GetSegmentCount(&k.segments);
+        if (text.format) {
+            wchar_t face[64] = {};
+            text.format->GetFontFamilyName(face, 64);
+            k.face = face;
+        }
+        DWRITE_TEXT_METRICS m = {};
+        if (text.layout && SUCCEEDED(text.layout->GetMetrics(&m)))
+            k.width = m.width;
+        return k;
+    };
+    keptnow first;
+    ASSERT_TRUE(qtest::pumpuntil([&] { return (first = kept()).geometry && first.width > 0; })) << "the first paint";
+    EXPECT_EQ(first.face, L"DejaVu Sans");
+    // Held here, the unchanged path's geometry cannot be made again at its address.
+    ID2D1PathGeometry* unchanged;
+    {
+        std::lock_guard<std::recursive_mutex> guard(b->lock);
+        unchanged = b->items[2].geometry;
+        ASSERT_NE(unchanged, nullptr);
+        unchanged->AddRef();
+    }
+
+    qtest::touchfile(go);
+    ASSERT_TRUE(s.haslines(2)) << s.logtext();
+    keptnow now;
+    ASSERT_TRUE(qtest::pumpuntil([&] {
+        now = kept();
+        return now.geometry && now.width > 0 && now.segments != first.segments;
+    })) << "the paint after the change made the geometry again";
+    EXPECT_EQ(now.segments, first.segments + 1) << "with the further line";
+    EXPECT_EQ(now.face, L"DejaVu Serif") << "the format made with the new face";
+    EXPECT_LT(now.width, first.width / 3) << "the layout holds the new text";
+    uint32_t pictures;
+    {
+        std::lock_guard<std::recursive_mutex> guard(b->lock);
+        EXPECT_EQ(b->items[2].geometry, unchanged) << "an unchanged path keeps its geometry";
+        pictures = b->pictures;
+    }
+    unchanged->Release();
+
+    qtest::touchfile(go2);
+    ASSERT_TRUE(s.haslines(3)) << s.logtext();
+    EXPECT_TRUE(qtest::pumpuntil([&] {
+        std::lock_guard<std::recursive_mutex> guard(b->lock);
+        return b->pictures > pictures;
+    })) << "the background colour drew the picture again";
+    qtest::touchfile(go3);
+    ASSERT_TRUE(s.ended());
+}
+
+namespace {
+
+// The thread and the message of the fatal exit of a run.
+struct fatalnote {
+    DWORD thread = 0;
+    std::wstring msg;
+};
+fatalnote* g_note = nullptr;
+
+void notefatal(ExeScr&, const wchar_t* msg)
+{
+    g_note->thread = GetCurrentThreadId();
+    g_note->msg = msg;
+}
+
+}  // namespace
+
+// A picture that cannot be read fails in the window thread's paint; the run
+// ends on the script thread, at the statement it was running then, with its
+// log line and the exit box of that thread (which the harness closes).
+TEST(DrawBox, AFatalErrorOfTheWindowThreadEndsTheRunOnTheScriptThread)
+{
+    fatalnote note;
+    g_note = &note;
+    g_fatalhook = notefatal;
+    DWORD scriptthread = 0;
+    qtest::runoptions opts;
+    opts.window = true;
+    opts.during = [&](ExeScr& e) { scriptthread = GetWindowThreadProcessId(e.scriptwnd, nullptr); };
+    const std::wstring log = qtest::runscript(L"drawfatal", LR"(main
+{
+    drawbox(d, open, 0, 0, 120, 80)
+    drawbox(d, img_set, "no such picture.png", 0, 0)
+    drawbox(d, upd, 1)
+    sleep(20)
+    printf("not reached\n")
+}
+)",
+                                              opts);
+    g_fatalhook = nullptr;
+    g_note = nullptr;
+    // The run's engine is left behind by the harness: its box is closed here.
+    if (HWND w = qtest::findwindow(L"quorvel.drawbox"))
+        SendMessageW(w, WM_CLOSE, 0, 0);
+    EXPECT_EQ(qtest::narrow(log), "Exiting... CreateDecoderFromFilename failed. at line 6\n");
+    EXPECT_EQ(note.msg, L"CreateDecoderFromFilename failed.") << "the text of the exit box";
+    EXPECT_NE(scriptthread, 0u);
+    EXPECT_EQ(note.thread, scriptthread) << "raised on the script thread";
+}
+
 TEST(DrawBoxFront, WordsCountsAndOptions)
 {
     using qtest::fronterror;
@@ -403,6 +641,7 @@ TEST(DrawBoxFront, WordsCountsAndOptions)
               L"the number of argument mismatch.");
     EXPECT_EQ(fronterror(&ExeScr::drawbox_comp, L"d, linearbrush, 0, 1, 0, 1, 2"), L"the number of argument mismatch.");
     EXPECT_EQ(fronterror(&ExeScr::drawbox_comp, L"d, font, \"x\""), L"the number of argument mismatch.");
+    EXPECT_EQ(fronterror(&ExeScr::drawbox_comp, L"d"), L"the number of argument mismatch.");
     {
         // The options of "open" are read as text: "nt" is topmost and transparent.
         qtest::frontrun r(&ExeScr::drawbox_comp, L" box , open, 1, 2, 3, 4,  nt");

@@ -308,7 +308,7 @@ TEST(ImageBox, CompositeTilesAreScaledPlacedAndCleared)
 TEST(ImageBox, CaptionIsMadeAndShownForItsSeconds)
 {
     qtest::writebmp(scratch(L"cap.bmp"), twohalves(300, 100));
-    const std::wstring go = gofile(L"cap.go");
+    const std::wstring go = gofile(L"cap.go"), go2 = gofile(L"cap.go2");
     boxscript s(L"imgcaption", scripttext(LR"(main
 {
     b = imagebox(new)
@@ -316,6 +316,9 @@ TEST(ImageBox, CaptionIsMadeAndShownForItsSeconds)
     printf("caps %d\n", imagebox(caps, b, 180, 32))
     printf("capu %d\n", imagebox(capu, b, "hello", -5))
     while (fexist("@Dcap.go") == 0) {
+    }
+    printf("capu %d\n", imagebox(capu, b, "days", 4294968))
+    while (fexist("@Dcap.go2") == 0) {
     }
 }
 )")
@@ -345,7 +348,15 @@ TEST(ImageBox, CaptionIsMadeAndShownForItsSeconds)
     ExeScr* e = s.engine();
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(static_cast<imgbox*>(e->imgboxes[0])->captionseconds, 3) << "seconds not above 0 mean 3";
+
+    // 4294968 s are 704 ms once their milliseconds wrap in 32 bits: the
+    // caption must stay for the longest time a timer has instead.
     qtest::touchfile(go);
+    ASSERT_TRUE(s.haslines(4)) << s.logtext();
+    ASSERT_TRUE(qtest::pumpuntil([&] { return qtest::wintext(caption) == L"days"; }));
+    qtest::pump(1500);
+    EXPECT_TRUE(IsWindowVisible(caption)) << "a caption of many days still shows";
+    qtest::touchfile(go2);
     ASSERT_TRUE(s.ended());
 }
 

@@ -22,6 +22,18 @@ function above(one, two)
         printf("  two above\n")
     return(0)
 }
+// Under Wine the foreground moves to another process's window only once that
+// process has taken the activation: the script waits for it, bounded.
+function hasforeground(h)
+{
+    localvar(t)
+    localvar(fg)
+    t = clock()
+    gethwnd(fg, getforegroundwindow)
+    while (ctrlwin(fg, compare, h) != 0 && clock() - t < 5000)
+        gethwnd(fg, getforegroundwindow)
+    return(ctrlwin(fg, compare, h) == 0)
+}
 function gone(h)
 {
     localvar(t)
@@ -37,8 +49,7 @@ main
     gethwnd(fg, getforegroundwindow)
     printf("two has the foreground: %d\n", ctrlwin(fg, compare, two) == 0)
     printf("foreground %d\n", ctrlwin(one, foreground))
-    gethwnd(fg, getforegroundwindow)
-    printf("one has the foreground: %d\n", ctrlwin(fg, compare, one) == 0)
+    printf("one has the foreground: %d\n", hasforeground(one))
     state(one)
     setwindowpos(one, 50, 60, 320, 240)
     state(one)

@@ -103,8 +103,11 @@ TEST(TreeViewBox, TickingACheckBoxEndsAnItemWait)
 )");
     HWND box = qtest::waitwindow(L"quorvel.treeview");
     ASSERT_NE(box, nullptr);
-    HWND tree = qtest::findchild(box, WC_TREEVIEWW);
+    // The tree control is there once the script waits on its item, not
+    // necessarily as soon as the box's window is.
     ASSERT_TRUE(s.inboxwait(qtest::inchoice));
+    HWND tree = qtest::findchild(box, WC_TREEVIEWW);
+    ASSERT_NE(tree, nullptr);
     const auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
     RECT r = {};
     memcpy(&r, &item, sizeof item);
