@@ -158,6 +158,7 @@ void ExeScr::cutload(const loadmark& m)
     lexorigin = m.lexorigin;
     if (opmarks.size() > static_cast<size_t>(m.codeend))
         opmarks.resize(static_cast<size_t>(m.codeend));
+    dropsegments(m.codeend);  // with the nodes of the calls they read in place
     dropfunctions(m.functions);
     while (blocktable.size() > m.blocks) {
         if (blocktable.back().params.base)
@@ -227,9 +228,6 @@ void ExeScr::dropfunctions(size_t keep)
                 freebuf(*list);
         functable.pop_back();
     }
-    // A function a later load puts at the same index is another function.
-    if (calleeforms.size() > keep)
-        calleeforms.resize(keep);
 }
 
 void ExeScr::call_exec()

@@ -413,6 +413,28 @@ TEST(FusionPass, OneExpressionFunctionsAreReadInPlace)
     EXPECT_EQ(inlined(L"function k(a)\n{\n    a++\n    return(a)\n}\nmain\n{\n    x = 1\n    y = k(x) + 1\n}\n"), 0);
 }
 
+// Code that "call" or "exeline" loads behind the running code gets segments
+// of its own (here with a call read in place), and gives them back with the
+// code when the load is cut.
+TEST(FusionPass, ALoadCutGivesItsSegmentsBack)
+{
+    compiled c(L"function k(a)\n{\n    return(a * 2)\n}\nmain\n{\n    x = 1\n    y = x + 2\n}\n");
+    const size_t ranges = c.e.segranges.size();
+    const ExeScr::loadmark mark = c.e.markload();
+    c.e.unitbase = static_cast<uint32_t>(mark.codeend);
+    std::wstring text = L"z = k(x) + 1";
+    c.e.lexorigin = text.c_str();
+    c.e.compscr(text.data(), 13);
+    c.e.emitcell(nullptr);
+    c.e.fusecode(mark.codeend);
+    ASSERT_EQ(c.e.segranges.size(), ranges + 1);
+    EXPECT_FALSE(c.e.segranges.back()->nodes.empty());
+    EXPECT_NE(c.e.segat[static_cast<size_t>(mark.codeend)], nullptr);
+    c.e.cutload(mark);
+    EXPECT_EQ(c.e.segranges.size(), ranges);
+    EXPECT_LE(c.e.segat.size(), static_cast<size_t>(mark.codeend));
+}
+
 TEST(FusionPass, ElementsOfOneTwoAndThreeIndexes)
 {
     compiled c(L"i = 1\nj = 2\na[i] = 5\ns = 0\ns += a[i]\nx = a[i] + 1\na[i]++\nm[i][j] = 1\nm[i][j]++\n"
