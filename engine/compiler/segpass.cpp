@@ -119,9 +119,11 @@ struct builder {
         n.test = truthtest();
         return ofnode(n);
     }
-    // At least `n` values above `floor`, or any when the floor is 0 (the
-    // segment's own cells may pop what lay on datd before it).
-    bool has(size_t n, size_t floor) const { return (floor == 0 && !params) || st.size() >= floor + n; }
+    // The values a walk with `floor` may not pop: floor - 1 (0: none, and
+    // then the segment's own cells may pop what lay on datd before it).
+    static size_t kept(size_t floor) { return floor ? floor - 1 : 0; }
+    // At least `n` values that a walk with `floor` may pop.
+    bool has(size_t n, size_t floor) const { return (floor == 0 && !params) || st.size() >= kept(floor) + n; }
     // A variable the cells push: in a function read in place of its call, a
     // parameter is its argument.
     // (An argument that is a node of its own is read once: read twice, its
@@ -222,7 +224,7 @@ struct builder {
     }
 
     // Takes the cells from k on that only compute values, up to `stop`,
-    // popping nothing that lay below `floor` values (0: anything): returns
+    // popping none of the kept(floor) values at the bottom of st: returns
     // the first cell not taken.
     int32_t walk(int32_t k, int32_t k0, int32_t stop, size_t floor)
     {
@@ -247,7 +249,7 @@ struct builder {
                 // A call of a function that is one expression: that expression.
                 int32_t n, call;
                 value body{};
-                if (!callcells(k, k0, n, call) || st.size() < floor + static_cast<size_t>(n) ||
+                if (!callcells(k, k0, n, call) || st.size() < kept(floor) + static_cast<size_t>(n) ||
                     !inlinebody(static_cast<int32_t>(v.operand(call + 1)), &st[st.size() - static_cast<size_t>(n)], n, body))
                     break;
                 st.resize(st.size() - static_cast<size_t>(n));
@@ -279,7 +281,7 @@ struct builder {
                 element(k);
                 k += 2;
             } else if (f == &E::pushvarx_exec || f == &E::pushnegx_exec || f == &E::pushnotx_exec) {
-                if (st.size() <= floor || st.back().k != kref)
+                if (st.size() <= kept(floor) || st.back().k != kref)
                     break;  // an index that did not come from this segment's arrayindex_run
                 const value x = pop();
                 const value el = ofnode(*x.o.n);
@@ -289,13 +291,15 @@ struct builder {
                 // "l && r" or "l || r" whose value only the cell after r uses:
                 // a node of both, when r is a value of its own.
                 const int32_t land = static_cast<int32_t>(v.baseof(k) + v.operand(k + 1));
-                if (!has(1, floor) || land <= k + 2 || land > stop || !v.onlyfrom(land, k))
+                if (!has(1, floor) || land <= k + 2 || land > stop || !v.onlyfrom(land, k)) {
+                    fprintf(stderr, "ANDJ %d land %d has %d stop %d only %d\n", k, land, has(1, floor), stop, v.onlyfrom(land, k));
                     break;
+                }
                 const std::vector<value> keep = st;
                 const int32_t savedpops = pops, saveddepth = depth;
                 const value a = pop();
                 const size_t base = st.size();
-                if (walk(k + 2, k0, land, base + 1) != land || st.size() != base + 1) {
+                if (walk(k + 2, k0, land, base + 1) != land || st.size() != base + 1) {  // (base kept)
                     st = keep;
                     pops = savedpops;
                     depth = saveddepth;

@@ -554,6 +554,33 @@ TEST(FusedEdges, UnsignedComparisonsFollowTheSignMode)
     }
 }
 
+// "&&" and "||" whose right operand is a whole expression (elements,
+// products, comparisons) are read as one node, in loop conditions, tests and
+// values; a right operand that would fail is never reached when the left one
+// decides, and fails as its cells fail when it is.
+TEST(FusedEdges, AndOrOverWholeExpressions)
+{
+    expectboth(L"n = 6\na[0] = 5\na[1] = 2\na[2] = 9\na[3] = 1\na[4] = 7\na[5] = 3\n"
+               L"for (i = 1; i < n; i++) {\n    key = a[i]\n    j = i - 1\n"
+               L"    while (j >= 0 && a[j] > key) {\n        a[j + 1] = a[j]\n        j--\n    }\n    a[j + 1] = key\n}\n"
+               L"s = 0\nfor (i = 0; i < n; i++)\n    s = s * 10 + a[i]\ns + 0\n"
+               L"x = 0.5\ny = 0.25\nc = 0\nwhile (x * x + y * y <= 4.0 && c < 100) {\n    t = x * x - y * y + 0.4\n"
+               L"    y = 2.0 * x * y + 0.6\n    x = t\n    c++\n}\nc + 0\n"
+               L"z = 0\nk = 0\nfor (i = 0; i < 10; i++) {\n    if (i % 2 == 0 || i * 3 > 20)\n        k += i\n"
+               L"    if (z != 0 && 10 / z > 1)\n        k += 100\n    w = (i > 2 && i < 5) + (i < 1 || i > 8) * 2\n"
+               L"    k += w\n}\nk + 0\n",
+               L"\t123579\n\t3\n\t42\n");
+    expecterror(L"z = 0\nk = 0\nfor (i = 0; i < 10; i++) {\n    if (i > 5 && 10 / z > 1)\n        k += 100\n}\n",
+                L"division by zero at line 4");
+    expecterror(L"z = 0\nk = 0\nfor (i = 0; i < 10; i++) {\n    if (i < 5 || k % z > 1)\n        k += 1\n}\n",
+                L"division by zero at line 4");
+    // The loop condition is one segment: the loop never leaves for the cells.
+    compiled c(L"j = 3\nkey = 2\nwhile (j >= 0 && a[j] > key)\n    j--\nwhile (x * x + y * y <= 4.0 && it < 100)\n    it++\n");
+    for (const auto& r : c.e.segranges)
+        for (const seg::segment& s : r->segments)
+            EXPECT_FALSE(s.run == seg::exitrun() && c.e.code[s.cell].op == &E::andjump_exec) << "cell " << s.cell;
+}
+
 TEST(FusedEdges, AFullStackRunsTheCellsAndFailsAsThey)
 {
     for (int fused = 0; fused < 2; ++fused) {
