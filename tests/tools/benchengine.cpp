@@ -2,7 +2,9 @@
 // them: a measure that a machine shared with other work disturbs far less
 // than the elapsed time tools/bench reads from the end line. For developing
 // the engine's execution path; not a test.
-//   benchengine [--runs N] [--nofuse] FILE.tst...   (UTF-8 text, as in bench/)
+//   benchengine [--runs N] [--nofuse] [--exits] FILE.tst...   (UTF-8 text, as in bench/)
+// --exits lists, once per file, the cells where the fused segments hand over
+// to the code loop, with their lines: where a program leaves the fast path.
 // Prints, per file, the least thread time and the least elapsed time of its
 // runs (compile included, as the end line counts it), in milliseconds.
 #include <windows.h>
@@ -16,6 +18,7 @@
 
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
+#include "runtime/segments.h"
 
 namespace {
 
@@ -54,9 +57,29 @@ double wallms()
     return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
 }
 
+// The name of a common operation, for --exits.
+const char* opname(execfn f)
+{
+    using E = ExeScr;
+    static const struct {
+        execfn f;
+        const char* name;
+    } names[] = {
+        {&E::pushvar_exec, "pushvar"},       {&E::pushint_exec, "pushint"},     {&E::pushnum_exec, "pushnum"},
+        {&E::andjump_exec, "andjump"},       {&E::orjump_exec, "orjump"},       {&E::jumpiffalse_exec, "jumpiffalse"},
+        {&E::jumpiftrue_exec, "jumpiftrue"}, {&E::loopexit_exec, "loopexit"},   {&E::jump_exec, "jump"},
+        {&E::arrayindex_run, "arrayindex"},  {&E::pushvarx_exec, "pushvarx"},   {&E::usercall_exec, "usercall"},
+        {&E::callargnum_exec, "callargnum"}, {&E::incdec_exec, "incdec"},       {&E::compoundassign_exec, "compound"},
+    };
+    for (const auto& n : names)
+        if (n.f == f)
+            return n.name;
+    return "other";
+}
+
 // One compile and run; the blocks the run keeps are given back by hand (a
 // run's end would do it).
-void runonce(const std::wstring& text, bool fuse, double& cpu, double& wall)
+void runonce(const std::wstring& text, bool fuse, bool exits, double& cpu, double& wall)
 {
     auto* e = new ExeScr();
     e->fuseon = fuse ? 1 : 0;
@@ -64,6 +87,11 @@ void runonce(const std::wstring& text, bool fuse, double& cpu, double& wall)
     const double c0 = threadms(), w0 = wallms();
     e->loadscript(buf.data());
     e->fusecode(0);
+    if (exits)
+        for (const auto& r : e->segranges)
+            for (const seg::segment& s : r->segments)
+                if (s.run == seg::exitrun())
+                    std::printf("  leaves at cell %d, line %d: %s\n", s.cell, e->lineofcode(s.cell), opname(e->code[s.cell].op));
     e->curfunc = static_cast<int32_t>(e->functable.size() - 1);
     e->unitbase = static_cast<uint32_t>(e->functable.back().codestart);
     e->runcode(e->unitbase);
@@ -81,7 +109,7 @@ void runonce(const std::wstring& text, bool fuse, double& cpu, double& wall)
 int wmain(int argc, wchar_t** argv)
 {
     int runs = 5;
-    bool fuse = true;
+    bool fuse = true, exits = false;
     g_suplogmsg = 1;
     for (int k = 1; k < argc; ++k) {
         const std::wstring a = argv[k];
@@ -93,13 +121,17 @@ int wmain(int argc, wchar_t** argv)
             fuse = false;
             continue;
         }
+        if (a == L"--exits") {
+            exits = true;
+            continue;
+        }
         char path[MAX_PATH * 3];
         WideCharToMultiByte(CP_UTF8, 0, argv[k], -1, path, sizeof path, nullptr, nullptr);
         const std::wstring text = readsource(path);
         double bestcpu = 1e18, bestwall = 1e18;
         for (int r = 0; r < runs; ++r) {
             double cpu, wall;
-            runonce(text, fuse, cpu, wall);
+            runonce(text, fuse, exits && r == 0, cpu, wall);
             bestcpu = cpu < bestcpu ? cpu : bestcpu;
             bestwall = wall < bestwall ? wall : bestwall;
         }
