@@ -335,28 +335,31 @@ const segment* runcall(ExeScr& e, const segment& s)
     return callnow(e, s, x);
 }
 
-// One value left on datd ("return(x)" before its end cell).
+// Leaves a segment's one value on datd; false when its cells must run.
 template <int K>
-const segment* runpush(ExeScr& e, const segment& s)
+NUMRULES_INLINE bool pushone(ExeScr& e, const segment& s)
 {
     datdcell v;
     if (!stackfits(e, s) || !fetch<K>(e, s.pend[0], v))
-        return e.segbail(s);
+        return false;
     e.datd.top -= s.pops;
     putcell(*e.datd.top++, v);
-    return s.next;
+    return true;
 }
 
-// Where the segments leave for the cells.
+// One value left on datd.
+template <int K>
+const segment* runpush(ExeScr& e, const segment& s)
+{
+    return pushone<K>(e, s) ? s.next : e.segbail(s);
+}
+
 // The same, where the end cell comes next: "return(x)".
 template <int K>
 const segment* runpushreturn(ExeScr& e, const segment& s)
 {
-    datdcell v;
-    if (!stackfits(e, s) || !fetch<K>(e, s.pend[0], v))
+    if (!pushone<K>(e, s))
         return e.segbail(s);
-    e.datd.top -= s.pops;
-    putcell(*e.datd.top++, v);
     if (e.inframe())
         return e.endframe();
     e.ip = e.code + s.next->cell;

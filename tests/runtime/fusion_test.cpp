@@ -204,24 +204,18 @@ TEST(FusedCalls, SimpleFunctionsAnsweredWithoutRunningThem)
     const std::wstring deep =
         L"function leaf(a)\n{\n    return(a + 1)\n}\nfunction deep(n)\n{\n    if (n > 0)\n        return(deep(n - 1))\n"
         L"    return(leaf(n))\n}\nmain\n{\n    deep(DEPTH) + 0\n}\n";
-    auto depth = [&](const wchar_t* n) {
-        std::wstring t = deep;
+    auto depth = [](std::wstring t, const wchar_t* n) {
         t.replace(t.find(L"DEPTH"), 5, n);
         return t;
     };
-    expectboth(depth(L"1998"), L"\t1\n");
-    expecterror(depth(L"1999"), L"Function calls nested too deeply.:2000: at line 9");
+    expectboth(depth(deep, L"1998"), L"\t1\n");
+    expecterror(depth(deep, L"1999"), L"Function calls nested too deeply.:2000: at line 9");
     // Calls read in place inside one another count one level each.
     std::wstring chain = deep;
     chain.replace(chain.find(L"return(a + 1)"), 13, L"return(leaf2(a) + 1)");
     chain = L"function leaf2(a)\n{\n    return(a * 3)\n}\n" + chain;
-    auto chained = [&](const wchar_t* n) {
-        std::wstring t = chain;
-        t.replace(t.find(L"DEPTH"), 5, n);
-        return t;
-    };
-    expectboth(chained(L"1997"), L"\t1\n");
-    expecterror(chained(L"1998"), L"Function calls nested too deeply.:2000: at line 7");
+    expectboth(depth(chain, L"1997"), L"\t1\n");
+    expecterror(depth(chain, L"1998"), L"Function calls nested too deeply.:2000: at line 7");
 }
 
 TEST(FusedCalls, ErrorsKeepTheirMessagesAndLines)
