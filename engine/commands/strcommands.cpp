@@ -36,7 +36,7 @@ void ExeScr::strstr_exec()
         start = static_cast<uint32_t>(cmdargs::toi64(popd()));
     const wchar_t* text = datstext(hay);
     int64_t result = -1;
-    if (start > wcslen(text)) {
+    if (start != 0 && start > wcslen(text)) {  // (no text is shorter than a start of 0)
         if (logon == 1)
             mylogmsgforced(L"%s\n", L"invalid number error.");
     } else {

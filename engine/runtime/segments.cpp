@@ -51,7 +51,9 @@ void ExeScr::runsegments(const seg::segment* s)
     framefloor = floor;
 }
 
-const seg::segment* ExeScr::callfast(const seg::segment& s)
+// Inlined into each call segment's run: a recursion spends most of its time
+// here, and the calls between these small steps cost as much as the steps.
+NUMRULES_INLINE const seg::segment* ExeScr::callfast(const seg::segment& s)
 {
     const seg::segment* go = s.callee;
     if (!go || calldepth >= maxcalldepth) {
@@ -92,7 +94,7 @@ const seg::segment* ExeScr::callfast(const seg::segment& s)
     return go;
 }
 
-const seg::segment* ExeScr::endframe()
+NUMRULES_INLINE const seg::segment* ExeScr::endframe()
 {
     // Read by fields: a copy of the whole record, written by fields just
     // before, would stall.
@@ -186,10 +188,12 @@ NUMRULES_INLINE datdcell stepped(const datdcell& x, uint32_t mode)
 
 // As callargnum_exec for each argument, and usercall_exec; `x` holds the
 // arguments as the cells pushed them (the last parameter first).
-const segment* callnow(ExeScr& e, const segment& s, const datdcell* x)
+template <int N>
+NUMRULES_INLINE const segment* callnow(ExeScr& e, const segment& s, const datdcell* x)
 {
     e.ip = e.code + s.callcell + 1;  // at the call's operand, as usercall_exec finds it
-    for (int k = s.nargs - 1; k >= 0; --k)
+    const int n = N >= 0 ? N : s.nargs;
+    for (int k = n - 1; k >= 0; --k)
         e.pushlocalnum(x[k]);
     return e.callfast(s);
 }
@@ -252,7 +256,7 @@ const segment* rungeneric(ExeScr& e, const segment& s)
     case tjump:
         return s.jump;
     case tcall:
-        return callnow(e, s, av);
+        return callnow<-1>(e, s, av);
     default:
         return s.next;
     }
@@ -332,7 +336,7 @@ const segment* runcall(ExeScr& e, const segment& s)
         if (!fetchany(e, s.argk[k], s.args[k], x[k]))
             return e.segbail(s);
     e.datd.top -= s.pops;
-    return callnow(e, s, x);
+    return callnow<N>(e, s, x);
 }
 
 // Leaves a segment's one value on datd; false when its cells must run.

@@ -55,6 +55,16 @@ bool isdigit2(const wchar_t* s)
     return s[0] >= L'0' && s[0] <= L'9' && s[1] >= L'0' && s[1] <= L'9';
 }
 
+// Characters of a short text, counted here: the runtime's wcslen is a call
+// each time, and most texts a script joins are a few characters long.
+size_t shortlen(const wchar_t* t)
+{
+    size_t n = 0;
+    while (t[n])
+        ++n;
+    return n;
+}
+
 }  // namespace
 
 // ---- assignment and concatenation
@@ -156,6 +166,23 @@ void ExeScr::freespare()
 
 void ExeScr::strconcat()
 {
+    if (dats.count() >= 2) {
+        // A left datum holding its own inline text takes the right one in
+        // place when the whole fits there: no datum is copied or pushed anew.
+        datscell* lc = dats.top - 2;
+        datscell* rc = dats.top - 1;
+        if (!lc->isvar && !lc->text) {
+            const wchar_t* rt = datstext(rc);
+            const size_t ln = shortlen(lc->inl), rn = shortlen(rt);
+            if (ln + rn <= static_cast<size_t>(datsinline)) {
+                wmemcpy(lc->inl + ln, rt, rn);  // rt never lies in lc's slot
+                lc->inl[ln + rn] = 0;
+                datsrelease(rc);
+                --dats.top;
+                return;
+            }
+        }
+    }
     // Copies: the result is pushed into the slot where l lay.
     datscell r = *pops();
     datscell l = *pops();
@@ -276,7 +303,15 @@ void ExeScr::pushstrlit_exec()
         return;
     }
     const wchar_t* text = strlittext(ref);
-    const size_t len = pool == 2 ? wcslen(text) : wcsnlen(text, datsinline);
+    if (pool < 2) {
+        // Pools 0 and 1 hold at most 64 characters: the text fits inline,
+        // copied with its terminator in one pass.
+        wchar_t* to = pushs()->inl;
+        while ((*to++ = *text++) != 0) {
+        }
+        return;
+    }
+    const size_t len = wcslen(text);
     if (len <= static_cast<size_t>(datsinline)) {
         pushinline(*this, text, len);
         return;
@@ -308,7 +343,7 @@ void ExeScr::printraw_exec()
 void ExeScr::strlen_exec()
 {
     datscell* c = pops();
-    const size_t len = wcslen(datstext(c));
+    const size_t len = shortlen(datstext(c));
     datsrelease(c);
     pushint(static_cast<int64_t>(len));
 }

@@ -198,6 +198,33 @@ TEST(VarToString, NumbersFollowTheFormattingRule)
     cleanup(e);
 }
 
+// Integers and whole doubles are written without the runtime's formatter:
+// every digit, sign and edge must still be what "%lld" and "%.0lf" write.
+TEST(VarToString, NumbersWrittenDirectlyMatchTheFormatter)
+{
+    ExeScr e;
+    const int64_t ints[] = {0, 1, 9, 10, 99, 100, 101, 999, 1000, -1, -10, -99, -100,
+                            1234567, 4294967296LL, 99999999999LL, INT64_MAX, INT64_MAX - 1,
+                            INT64_MIN, INT64_MIN + 1};
+    for (int64_t v : ints) {
+        wchar_t want[32];
+        _snwprintf(want, 32, L"%lld", static_cast<long long>(v));
+        e.pushint(numvar(e, L"n", true, v, 0));
+        e.pushvarstr_exec();
+        EXPECT_EQ(popstr(e), want) << v;
+    }
+    const double whole[] = {0.0, -0.0, 1.0, -5.0, 100.0, 1e15, -1e15, 9007199254740991.0,
+                            -9007199254740991.0, 9007199254740992.0, 1e17, -1e17};
+    for (double v : whole) {
+        wchar_t want[64];
+        _snwprintf(want, 64, L"%.0lf", v);
+        e.pushint(numvar(e, L"n", false, 0, v));
+        e.pushvarstr_exec();
+        EXPECT_EQ(popstr(e), want) << v;
+    }
+    cleanup(e);
+}
+
 TEST(VarToString, HugeDoubleIsWrittenWhole)
 {
     ExeScr e;

@@ -147,6 +147,61 @@ TEST(StringConcat, ResultsOverSixtyFourCharactersTakeAHeapBuffer)
     releaseall(e);
 }
 
+// A left datum with its own inline text takes the right one in place; every
+// other left operand is joined into a new datum, and a variable's text is
+// never written.
+TEST(StringConcat, AnInlineLeftTakesTheRightInPlace)
+{
+    ExeScr e;
+    const int32_t g = strvar(e, L"g", L"var");
+    pushtext(e, L"ab");
+    pushref(e, g);
+    pushtext(e, L"cd");
+    e.strconcat();
+    e.strconcat();
+    ASSERT_EQ(e.dats.count(), 1);
+    EXPECT_EQ(popstr(e), L"abvarcd");
+
+    // A variable on the left stays as it is; the join is a new text.
+    pushref(e, g);
+    pushtext(e, L"!");
+    e.strconcat();
+    EXPECT_EQ(popstr(e), L"var!");
+    EXPECT_EQ(std::wstring(e.vartext(e.varat(g))), L"var");
+
+    // A heap operand on the right goes back once joined.
+    const size_t held = e.allocs.size();
+    pushtext(e, L"x");
+    pushtext(e, std::wstring(63, L'y'));
+    pushtext(e, std::wstring(70, L'h'));
+    e.strconcat();  // y63 + h70 takes a heap buffer
+    e.strconcat();  // x + (heap): the left is inline but the whole does not fit
+    EXPECT_EQ(popstr(e), L"x" + std::wstring(63, L'y') + std::wstring(70, L'h'));
+
+    // Exactly 64 characters stay inline; 65 move to the heap.
+    pushtext(e, std::wstring(60, L'a'));
+    pushtext(e, L"bcde");
+    e.strconcat();
+    EXPECT_EQ(e.dats.top[-1].heap, nullptr);
+    EXPECT_EQ(popstr(e), std::wstring(60, L'a') + L"bcde");
+    pushtext(e, std::wstring(60, L'a'));
+    pushtext(e, L"bcdef");
+    e.strconcat();
+    EXPECT_NE(e.dats.top[-1].heap, nullptr);
+    EXPECT_EQ(popstr(e), std::wstring(60, L'a') + L"bcdef");
+    e.freespare();
+    EXPECT_EQ(e.allocs.size(), held) << "no block of the joins is left behind";
+
+    releaseall(e);
+    // With one datum the join is the stack's underflow.
+    EXPECT_EQ(qtest::expectfatal(qtest::fatalengine(),
+                                 [](ExeScr& x) {
+                                     pushtext(x, L"lone");
+                                     x.strconcat();
+                                 }),
+              L"dats stack underflow");
+}
+
 TEST(StringLiterals, EachPoolPushesItsText)
 {
     ExeScr e;
