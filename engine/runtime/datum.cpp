@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "runtime/exescr.h"
+#include "runtime/shorttext.h"
 
 // Both stacks are fixed at 256 entries: the first push takes the whole block.
 void ExeScr::datdbuff()
@@ -119,7 +120,7 @@ void ExeScr::pushstrtext(const wchar_t* text, size_t len, int32_t id)
 {
     datscell* c = pushs();
     if (len <= static_cast<size_t>(datsinline)) {
-        wmemcpy(c->inl, text, len);
+        shortmove(c->inl, text, len);
         c->inl[len] = 0;
         return;
     }
@@ -198,7 +199,7 @@ void ExeScr::pushnumtext(bool isint, int64_t i, double d)
 
 // Pushes variable `index` as a string datum. A string variable is pushed as a
 // reference, except a local read by var2str (`copylocal`), whose text is copied.
-static void pushvar(ExeScr& e, int32_t index, bool copylocal)
+static inline void pushvar(ExeScr& e, int32_t index, bool copylocal)
 {
     varrec* v = e.varat(index);
     if (v->state == varundef)

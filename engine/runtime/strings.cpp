@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "runtime/exescr.h"
+#include "runtime/shorttext.h"
 
 namespace {
 
@@ -46,23 +47,13 @@ void pushheap(ExeScr& e, wchar_t* heap, size_t len, int32_t id)
 void pushinline(ExeScr& e, const wchar_t* text, size_t len)
 {
     datscell* c = e.pushs();
-    wmemcpy(c->inl, text, len);
+    shortmove(c->inl, text, len);
     c->inl[len] = 0;
 }
 
 bool isdigit2(const wchar_t* s)
 {
     return s[0] >= L'0' && s[0] <= L'9' && s[1] >= L'0' && s[1] <= L'9';
-}
-
-// Characters of a short text, counted here: the runtime's wcslen is a call
-// each time, and most texts a script joins are a few characters long.
-size_t shortlen(const wchar_t* t)
-{
-    size_t n = 0;
-    while (t[n])
-        ++n;
-    return n;
 }
 
 }  // namespace
@@ -74,7 +65,7 @@ static void assigntext(ExeScr& e, int32_t index, const datscell* c)
 {
     const wchar_t* text = e.datstext(c);
     varrec* v = e.varat(index);
-    e.settext(v, text, wcslen(text), assignid);
+    e.settext(v, text, shortlen(text), assignid);
     v->state = varstr;
 }
 
@@ -175,7 +166,7 @@ void ExeScr::strconcat()
             const wchar_t* rt = datstext(rc);
             const size_t ln = shortlen(lc->inl), rn = shortlen(rt);
             if (ln + rn <= static_cast<size_t>(datsinline)) {
-                wmemcpy(lc->inl + ln, rt, rn);  // rt never lies in lc's slot
+                shortmove(lc->inl + ln, rt, rn);  // rt never lies in lc's slot
                 lc->inl[ln + rn] = 0;
                 datsrelease(rc);
                 --dats.top;

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "runtime/exescr.h"
+#include "runtime/shorttext.h"
 
 namespace {
 
@@ -155,7 +156,7 @@ void ExeScr::settext(varrec* v, const wchar_t* text, size_t len, int32_t id)
         v->cap = static_cast<int32_t>(len);
     }
     wchar_t* dst = vartext(v);
-    wmemmove(dst, text, len);
+    shortmove(dst, text, len);
     dst[len] = 0;
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/exescr.h"
+#include "runtime/shorttext.h"
 #include "runtime/quorvelcore.h"
 #include "support/codelist.h"
 #include "support/testenv.h"
@@ -200,6 +201,24 @@ TEST(StringConcat, AnInlineLeftTakesTheRightInPlace)
                                      x.strconcat();
                                  }),
               L"dats stack underflow");
+}
+
+// The short copy moves in overlapping chunks: every length, and ranges that
+// overlap either way, must come out as wmemmove leaves them.
+TEST(ShortText, MovesEveryLengthAsWmemmoveDoes)
+{
+    for (size_t n = 0; n <= 40; ++n) {
+        for (int shift : {-5, -1, 0, 1, 3, 9, 50}) {
+            wchar_t want[160], got[160];
+            for (size_t k = 0; k < 160; ++k)
+                want[k] = got[k] = static_cast<wchar_t>(L'A' + k % 50);
+            wmemmove(want + 60 + shift, want + 60, n);
+            shortmove(got + 60 + shift, got + 60, n);
+            EXPECT_EQ(std::wstring(got, 160), std::wstring(want, 160)) << n << " " << shift;
+        }
+        std::wstring text(n, L'q');
+        EXPECT_EQ(shortlen(text.c_str()), n);
+    }
 }
 
 TEST(StringLiterals, EachPoolPushesItsText)
