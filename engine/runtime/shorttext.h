@@ -16,34 +16,36 @@ inline size_t shortlen(const wchar_t* t)
     return n;
 }
 
-// As wmemmove: the ranges may overlap. Up to 16 characters move as two
-// chunks that may overlap each other, both read before either is written.
+// Moves `bytes` as two chunks of T from either end, which overlap when
+// bytes is below twice T's size; both are read before either is written.
+template <class T>
+inline void moveends(unsigned char* d, const unsigned char* s, size_t bytes)
+{
+    T a, b;
+    memcpy(&a, s, sizeof a);
+    memcpy(&b, s + bytes - sizeof b, sizeof b);
+    memcpy(d, &a, sizeof a);
+    memcpy(d + bytes - sizeof b, &b, sizeof b);
+}
+
+struct chunk16 {
+    unsigned char c[16];
+};
+
+// As wmemmove: the ranges may overlap. Up to 16 characters move in place.
 inline void shortmove(wchar_t* to, const wchar_t* from, size_t n)
 {
     auto* d = reinterpret_cast<unsigned char*>(to);
     const auto* s = reinterpret_cast<const unsigned char*>(from);
     const size_t bytes = n * sizeof(wchar_t);
-    if (bytes >= 16 && bytes <= 32) {
-        unsigned char a[16], b[16];
-        memcpy(a, s, 16);
-        memcpy(b, s + bytes - 16, 16);
-        memcpy(d, a, 16);
-        memcpy(d + bytes - 16, b, 16);
-    } else if (bytes >= 8 && bytes < 16) {
-        uint64_t a, b;
-        memcpy(&a, s, 8);
-        memcpy(&b, s + bytes - 8, 8);
-        memcpy(d, &a, 8);
-        memcpy(d + bytes - 8, &b, 8);
-    } else if (bytes >= 4 && bytes < 8) {
-        uint32_t a, b;
-        memcpy(&a, s, 4);
-        memcpy(&b, s + bytes - 4, 4);
-        memcpy(d, &a, 4);
-        memcpy(d + bytes - 4, &b, 4);
-    } else if (bytes == 2) {
-        *to = *from;
-    } else if (bytes > 32) {
+    if (bytes > 32)
         wmemmove(to, from, n);
-    }
+    else if (bytes >= 16)
+        moveends<chunk16>(d, s, bytes);
+    else if (bytes >= 8)
+        moveends<uint64_t>(d, s, bytes);
+    else if (bytes >= 4)
+        moveends<uint32_t>(d, s, bytes);
+    else if (bytes == 2)
+        *to = *from;
 }
