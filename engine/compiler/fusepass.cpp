@@ -12,24 +12,24 @@ using namespace numrules;
 
 void buildsegments(fuseview& v);
 
-namespace {
-
-using E = ExeScr;
-
-// The opcode of each binary operator, by numrules::binopcode.
-const execfn binops[bopcount] = {
-    &E::add_exec, &E::subtract_exec, &E::mul_exec, &E::div_exec, &E::mod_exec, &E::eq_exec,
-    &E::ne_exec,  &E::lt_exec,       &E::gt_exec,  &E::le_exec,  &E::ge_exec,  &E::band_exec,
-    &E::bor_exec, &E::bxor_exec,     &E::shl_exec, &E::shr_exec,
-};
-
 int binopof(execfn f)
 {
+    // The opcode of each binary operator, by numrules::binopcode.
+    static const execfn binops[bopcount] = {
+        &ExeScr::add_exec, &ExeScr::subtract_exec, &ExeScr::mul_exec, &ExeScr::div_exec,
+        &ExeScr::mod_exec, &ExeScr::eq_exec,       &ExeScr::ne_exec,  &ExeScr::lt_exec,
+        &ExeScr::gt_exec,  &ExeScr::le_exec,       &ExeScr::ge_exec,  &ExeScr::band_exec,
+        &ExeScr::bor_exec, &ExeScr::bxor_exec,     &ExeScr::shl_exec, &ExeScr::shr_exec,
+    };
     for (int k = 0; k < bopcount; ++k)
         if (binops[k] == f)
             return k;
     return -1;
 }
+
+namespace {
+
+using E = ExeScr;
 
 // The kind of a right-operand push, or -1.
 int rightof(execfn f)

@@ -125,3 +125,6 @@ private:
         source[j] = source[j] == nosource && jump >= 0 ? jump : manysources;
     }
 };
+
+// The numrules::binopcode of a binary operator's opcode, or -1 (fusepass.cpp).
+int binopof(execfn f);

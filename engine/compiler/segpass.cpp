@@ -17,21 +17,6 @@ namespace {
 using E = ExeScr;
 using namespace seg;
 
-// The opcode of each binary operator, by numrules::binopcode.
-const execfn binops[bopcount] = {
-    &E::add_exec, &E::subtract_exec, &E::mul_exec, &E::div_exec, &E::mod_exec, &E::eq_exec,
-    &E::ne_exec,  &E::lt_exec,       &E::gt_exec,  &E::le_exec,  &E::ge_exec,  &E::band_exec,
-    &E::bor_exec, &E::bxor_exec,     &E::shl_exec, &E::shr_exec,
-};
-
-int binopof(execfn f)
-{
-    for (int k = 0; k < bopcount; ++k)
-        if (binops[k] == f)
-            return k;
-    return -1;
-}
-
 // A kind the pass alone uses: an element's index as arrayindex_run leaves it
 // on datd, its node at hand for what takes it.
 constexpr uint8_t kref = kinds;

@@ -7,6 +7,7 @@
 
 #include "runtime/exescr.h"
 #include "runtime/numrules.h"
+#include "runtime/segrules.h"
 
 using namespace numrules;
 
@@ -17,17 +18,7 @@ namespace {
 // convert that themselves.
 NUMRULES_INLINE bool numof(ExeScr& e, int64_t index, datdcell& out)
 {
-    const varrec* v = e.varat(static_cast<int32_t>(index));
-    if (v->state != varnum)
-        return false;
-    if (v->isint) {
-        out.i = v->i;
-        out.isint = 1;
-    } else {
-        out.d = v->d;
-        out.isint = 0;
-    }
-    return true;
+    return seg::readvar(e.varat(static_cast<int32_t>(index)), out);
 }
 
 template <int RK>
