@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "runtime/cmdargs.h"
+#include "runtime/decimal.h"
 
 namespace {
 
@@ -16,14 +17,9 @@ constexpr int32_t defaultprecision = 6;
 // Decimal digits of an unsigned value, most significant first.
 void appenddigits(uint64_t v, std::wstring& out)
 {
-    wchar_t buf[20];
-    int n = 0;
-    do {
-        buf[n++] = static_cast<wchar_t>(L'0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    while (n > 0)
-        out += buf[--n];
+    wchar_t buf[decimalmax];
+    const wchar_t* from = decimaldigits(v, buf + decimalmax);
+    out.append(from, static_cast<size_t>(buf + decimalmax - from));
 }
 
 // Decimal digits of an integral double of 2^64 or more, exactly: its mantissa

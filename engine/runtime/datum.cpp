@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "runtime/decimal.h"
 #include "runtime/exescr.h"
 #include "runtime/shorttext.h"
 
@@ -132,51 +133,31 @@ void ExeScr::pushstrtext(const wchar_t* text, size_t len, int32_t id)
     c->cap = static_cast<int32_t>(len);
 }
 
-// An integer's decimal text, as "%lld" writes it, without the runtime's
-// formatter: a number turned into text is most of what building a short
-// string from text and numbers costs. `buf` holds at least 21 characters.
-static size_t i64text(wchar_t* buf, int64_t i)
+// Pushes an integer's decimal text, as "%lld" writes it.
+static void pushinttext(ExeScr& e, int64_t i)
 {
-    static constexpr char pairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
-    wchar_t digits[20];
-    wchar_t* p = digits + 20;  // written from the last digit back, two at a time
+    wchar_t* to = e.pushs()->inl;
+    wchar_t digits[decimalmax];
     // The magnitude in unsigned arithmetic, so that the smallest integer has one.
-    uint64_t u = i < 0 ? 0 - static_cast<uint64_t>(i) : static_cast<uint64_t>(i);
-    while (u >= 100) {
-        const auto k = static_cast<size_t>(u % 100) * 2;
-        u /= 100;
-        *--p = static_cast<wchar_t>(pairs[k + 1]);
-        *--p = static_cast<wchar_t>(pairs[k]);
-    }
-    if (u >= 10) {
-        *--p = static_cast<wchar_t>(pairs[u * 2 + 1]);
-        *--p = static_cast<wchar_t>(pairs[u * 2]);
-    } else {
-        *--p = static_cast<wchar_t>(L'0' + u);
-    }
-    size_t len = 0;
+    const uint64_t u = i < 0 ? 0 - static_cast<uint64_t>(i) : static_cast<uint64_t>(i);
+    const wchar_t* p = decimaldigits(u, digits + decimalmax);
     if (i < 0)
-        buf[len++] = L'-';
-    while (p < digits + 20)
-        buf[len++] = *p++;
-    buf[len] = 0;
-    return len;
+        *to++ = L'-';
+    while (p < digits + decimalmax)
+        *to++ = *p++;
+    *to = 0;
 }
 
 void ExeScr::pushnumtext(bool isint, int64_t i, double d)
 {
+    if (isint) {
+        pushinttext(*this, i);
+        return;
+    }
     // A whole double below 2^53 has every digit exact in any formatter; -0
     // keeps its sign, which only the formatter writes.
-    if (!isint && std::fabs(d) < 9007199254740992.0 && d == std::floor(d) && !(d == 0.0 && std::signbit(d))) {
-        isint = true;
-        i = static_cast<int64_t>(d);
-    }
-    if (isint) {
-        datscell* c = pushs();
-        i64text(c->inl, i);
+    if (std::fabs(d) < 9007199254740992.0 && d == std::floor(d) && !(d == 0.0 && std::signbit(d))) {
+        pushinttext(*this, static_cast<int64_t>(d));
         return;
     }
     const wchar_t* fmt;
