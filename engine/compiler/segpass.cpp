@@ -276,10 +276,8 @@ struct builder {
                 // "l && r" or "l || r" whose value only the cell after r uses:
                 // a node of both, when r is a value of its own.
                 const int32_t land = static_cast<int32_t>(v.baseof(k) + v.operand(k + 1));
-                if (!has(1, floor) || land <= k + 2 || land > stop || !v.onlyfrom(land, k)) {
-                    fprintf(stderr, "ANDJ %d land %d has %d stop %d only %d\n", k, land, has(1, floor), stop, v.onlyfrom(land, k));
+                if (!has(1, floor) || land <= k + 2 || land > stop || !v.onlyfrom(land, k))
                     break;
-                }
                 const std::vector<value> keep = st;
                 const int32_t savedpops = pops, saveddepth = depth;
                 const value a = pop();
@@ -294,6 +292,13 @@ struct builder {
                 push(andor(f == &E::andjump_exec, a, b));
                 owned.push_back(land);
                 k = land;
+            } else if (f == &E::pushstrlit_exec || f == &E::var2str) {
+                value x;
+                const int32_t next = textquery(k, k0, x);
+                if (next == k)
+                    break;
+                push(x);
+                k = next;
             } else if (f == &E::noop_exec) {
                 ++k;
             } else {
@@ -301,6 +306,112 @@ struct builder {
             }
         }
         return k;
+    }
+
+    // A text operand at k: what var2str or pushstrlit_exec pushes there.
+    // (Not a parameter of a function read in place: those are numbers.)
+    bool textopnd(int32_t k, int32_t k0, value& out) const
+    {
+        if (!open(k, k0))
+            return false;
+        const execfn f = v.opat(k);
+        if (f == &E::pushstrlit_exec) {
+            out = value{kconst, {}};
+            out.o.i = v.operand(k + 1);
+            return true;
+        }
+        const int32_t index = static_cast<int32_t>(v.operand(k + 1));
+        if (f != &E::var2str || (params && index < 0))
+            return false;
+        out = variable(index);
+        return true;
+    }
+
+    // strlen of one text operand, or strstr / strpbrk of two without a
+    // start, or strcmp of two without a count, from k: their number as a node, and the cell after them (k
+    // when there is none).
+    int32_t textquery(int32_t k, int32_t k0, value& out)
+    {
+        value a, b;
+        if (!textopnd(k, k0, a))
+            return k;
+        if (open(k + 2, k0) && v.opat(k + 2) == &E::strlen_exec) {
+            node& n = newnode();
+            n.a = a.o;
+            n.ka = a.k;
+            n.eval = textlength(a.k);
+            n.test = truthtest();
+            out = ofnode(n);
+            return k + 3;
+        }
+        if (!textopnd(k + 2, k0, b) || !open(k + 4, k0))
+            return k;
+        const execfn f = v.opat(k + 4);
+        const int64_t word = v.operand(k + 5);
+        if (f == &E::strcmp_exec && word == 2) {
+            node& n = newnode();
+            n.a = b.o;
+            n.ka = b.k;
+            n.b = a.o;
+            n.kb = a.k;
+            n.eval = textcompare(b.k, a.k);
+            n.test = truthtest();
+            out = ofnode(n);
+            return k + 6;
+        }
+        // The needle is pushed first, the haystack on it.
+        if (f != &E::strstr_exec || ((word >> 16) & 0xFFFF) != 2)
+            return k;
+        node& n = newnode();
+        n.a = b.o;
+        n.ka = b.k;
+        n.b = a.o;
+        n.kb = a.k;
+        n.cell = static_cast<int32_t>(word >> 32) != 0 ? 1 : 0;
+        n.eval = textfind(b.k, a.k);
+        n.test = truthtest();
+        out = ofnode(n);
+        return k + 6;
+    }
+
+    // Text operands joined by strconcat from k0 and assigned by
+    // strassign_exec without a result: the operands go into s.pend and the
+    // segment joins them into the variable. Returns the cell after it, or
+    // k0 when the cells are not such a join.
+    int32_t textjoin(int32_t k0, segment& s)
+    {
+        int32_t k = k0, depth = 0, deepest = 0, n = 0;
+        for (;;) {
+            value x;
+            if (textopnd(k, k0, x)) {
+                if (n == maxpend)
+                    return k0;
+                s.pend[n] = x.o;
+                s.pendk[n++] = x.k;
+                deepest = std::max(deepest, ++depth);
+                k += 2;
+                continue;
+            }
+            if (!open(k, k0))
+                return k0;
+            const execfn f = v.opat(k);
+            if (f == &E::strconcat && depth >= 2) {
+                --depth;
+                ++k;
+                continue;
+            }
+            if (f != &E::strassign_exec || depth != 1 || n == 0)
+                return k0;
+            const packed w(v.operand(k + 1));
+            if (!w.noresult)
+                return k0;
+            s.what = ttext;
+            s.npend = static_cast<uint8_t>(n);
+            s.sub = static_cast<uint32_t>(deepest);
+            s.target = variable(w.index).o;
+            s.tkind = w.index < 0 ? uint8_t{klocal} : uint8_t{kglobal};
+            return k + 2;
+        }
     }
 
     // The segment that begins at k0, or null when it would take no cell.
@@ -313,6 +424,12 @@ struct builder {
         s.cell = k0;
         int32_t k = walk(k0, k0, v.end, 0);
         int32_t jumpcell = -1;
+        if (k == k0 && (k = textjoin(k0, s)) != k0) {
+            s.orig = v.opat(k0);
+            r.segments.push_back(s);
+            ends.push_back({&r.segments.back(), k, -1});
+            return &r.segments.back();
+        }
         if (open(k, k0))
             k = effect(k, s, jumpcell);
         if (k == k0 || st.size() > static_cast<size_t>(maxpend))

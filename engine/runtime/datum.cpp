@@ -133,10 +133,11 @@ void ExeScr::pushstrtext(const wchar_t* text, size_t len, int32_t id)
     c->cap = static_cast<int32_t>(len);
 }
 
-// Pushes an integer's decimal text, as "%lld" writes it.
-static void pushinttext(ExeScr& e, int64_t i)
+// Writes an integer's decimal text, as "%lld" writes it, with its terminator:
+// its length.
+static int inttext(int64_t i, wchar_t* to)
 {
-    wchar_t* to = e.pushs()->inl;
+    wchar_t* const first = to;
     wchar_t digits[decimalmax];
     // The magnitude in unsigned arithmetic, so that the smallest integer has one.
     const uint64_t u = i < 0 ? 0 - static_cast<uint64_t>(i) : static_cast<uint64_t>(i);
@@ -146,36 +147,40 @@ static void pushinttext(ExeScr& e, int64_t i)
     while (p < digits + decimalmax)
         *to++ = *p++;
     *to = 0;
+    return static_cast<int>(to - first);
+}
+
+// The format of a double that is not written as an integer.
+static const wchar_t* dblformat(double d)
+{
+    return std::fabs(d) >= 4503599627370496.0 || d == std::floor(d) ? L"%.0lf" : L"%.5lf";  // no fractional part
+}
+
+int ExeScr::numtext(bool isint, int64_t i, double d, wchar_t* out)
+{
+    if (isint)
+        return inttext(i, out);
+    // A whole double below 2^53 has every digit exact in any formatter; -0
+    // keeps its sign, which only the formatter writes.
+    if (std::fabs(d) < 9007199254740992.0 && d == std::floor(d) && !(d == 0.0 && std::signbit(d)))
+        return inttext(static_cast<int64_t>(d), out);
+    const int n = _snwprintf(out, datsinline + 1, dblformat(d), d);
+    return n >= 0 && n <= datsinline ? n : -1;
 }
 
 void ExeScr::pushnumtext(bool isint, int64_t i, double d)
 {
-    if (isint) {
-        pushinttext(*this, i);
+    datscell* c = pushs();
+    if (numtext(isint, i, d, c->inl) >= 0)
         return;
-    }
-    // A whole double below 2^53 has every digit exact in any formatter; -0
-    // keeps its sign, which only the formatter writes.
-    if (std::fabs(d) < 9007199254740992.0 && d == std::floor(d) && !(d == 0.0 && std::signbit(d))) {
-        pushinttext(*this, static_cast<int64_t>(d));
-        return;
-    }
-    const wchar_t* fmt;
-    if (std::fabs(d) >= 4503599627370496.0 || d == std::floor(d))
-        fmt = L"%.0lf";  // no fractional part
-    else
-        fmt = L"%.5lf";
-    wchar_t buf[datsinline + 1];
-    int n = _snwprintf(buf, datsinline + 1, fmt, d);
-    if (n >= 0 && n <= datsinline) {
-        pushstrtext(buf, static_cast<size_t>(n), 217);
-        return;
-    }
     // A long number (1e300 has 301 digits) is written whole.
+    const wchar_t* fmt = dblformat(d);
     const int len = _scwprintf(fmt, d);
-    std::wstring whole(static_cast<size_t>(len) + 1, L'\0');
-    _snwprintf(whole.data(), whole.size(), fmt, d);
-    pushstrtext(whole.c_str(), static_cast<size_t>(len), 217);
+    c->heap = static_cast<wchar_t*>(mymalloc2((static_cast<size_t>(len) + 1) * sizeof(wchar_t), 217));
+    _snwprintf(c->heap, static_cast<size_t>(len) + 1, fmt, d);
+    c->heapid = 217;
+    c->text = c->heap;
+    c->cap = len;
 }
 
 // Pushes variable `index` as a string datum. A string variable is pushed as a

@@ -441,6 +441,8 @@ int targetslot(int k)
 
 runfn runner(const segment& s)
 {
+    if (s.what == ttext)
+        return textjoin(s.tkind);
     if (s.what == tnone && s.npend == 1)
         return s.next && s.next->run == &runreturn ? pushreturntable[s.pendk[0]] : pushtable[s.pendk[0]];
     if (s.npend)

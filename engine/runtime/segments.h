@@ -40,7 +40,9 @@ enum kind : uint8_t {
 
 struct node;
 
-// An operand. A constant is laid out as a datum (value, tag).
+// An operand. A constant is laid out as a datum (value, tag). A text operand
+// (what var2str or pushstrlit_exec would push) is a kglobal or klocal
+// variable read as text, or a kconst literal whose pool reference `i` holds.
 struct opnd {
     union {
         int64_t i;
@@ -79,6 +81,7 @@ enum term : uint8_t {
     tjump,      // a jump
     tcall,      // a user-function call
     tdrop,      // the value is dropped
+    ttext,      // texts joined into a string variable (`pend`: the texts)
 };
 
 struct segment;
@@ -103,7 +106,7 @@ struct segment {
     uint8_t tkind = 0, vkind = 0;
     uint8_t what = tnone;
     uint8_t npend = 0, nargs = 0;
-    uint32_t sub = 0;   // the operator, the increment mode, the jump's sense
+    uint32_t sub = 0;   // the operator, the increment mode, the jump's sense; a join's string datums
     int32_t callcell = 0;  // the usercall_exec cell of a call
     int32_t func = 0;      // the function it calls
     // The callee's first segment (null: the call is made as usercall_exec
@@ -144,6 +147,12 @@ testfn andtest();
 evalfn orvalue();
 testfn ortest();
 testfn truthtest();  // the truth of `eval`
+// Numbers of texts: strlen of a text operand, strstr (variant 0) or strpbrk
+// (1, in the node's `cell`) of a haystack `a` and a needle `b`, strcmp.
+evalfn textlength(int k);
+evalfn textfind(int hk, int nk);
+evalfn textcompare(int ak, int bk);  // strcmp: `a` pushed last, `b` first
+runfn textjoin(int tk);          // a ttext segment into a global or a local
 runfn runner(const segment& s);  // the run function for a built segment
 runfn exitrun();                 // a segment that only leaves for the cell
 runfn returnrun();               // the same at an end cell

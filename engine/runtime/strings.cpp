@@ -64,8 +64,12 @@ bool isdigit2(const wchar_t* s)
 static void assigntext(ExeScr& e, int32_t index, const datscell* c)
 {
     const wchar_t* text = e.datstext(c);
-    varrec* v = e.varat(index);
-    e.settext(v, text, shortlen(text), assignid);
+    e.assignvartext(e.varat(index), text, shortlen(text));
+}
+
+void ExeScr::assignvartext(varrec* v, const wchar_t* text, size_t len)
+{
+    settext(v, text, len, assignid);
     v->state = varstr;
 }
 

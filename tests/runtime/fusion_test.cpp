@@ -285,6 +285,53 @@ TEST(FusedAppend, ErrorsKeepTheirMessagesAndLines)
     expecterror(L"x = 0\nfor (i = 0; i < 2; i++)\n    r = r \"a\"\n", L"undefined variable.:r at line 3");
 }
 
+// ---- texts joined into variables, strlen and strstr read in place
+
+TEST(FusedText, JoinsOfLiteralsNumbersAndTexts)
+{
+    expectboth(L"i = -42\ns = \"item\" i \"x\"\n\"\" s\nstrlen(s) + 0\nstrstr(s, \"x\") + 0\n"
+               L"d = 2.5\nt = \"<\" d \">\"\n\"\" t\nw = 3.0\nu = w \"\"\n\"\" u\n",
+               L"\titem-42x\n\t8\n\t7\n\t<2.50000>\n\t3\n");
+    // -0 and a whole double past 2^53 by the formatter; a number of 81
+    // digits does not fit a datum's inline text.
+    expectboth(L"z = 0.0 * -1\nq = \"z\" z\n\"\" q\ng = 1000000000.0 * 100000000000.0\nq = g \"\"\n\"\" q\n"
+               L"h = g * g * g * g\nk = \"<\" h\nstrlen(k) + 0\nstrlen(h) + 0\n",
+               L"\tz-0\n\t100000000000000000000\n\t82\n\t81\n");
+    // The target among its own texts; a number variable becomes a string.
+    expectboth(L"s = \"ab\"\ns = \"<\" s s \">\"\n\"\" s\nx = 5\nx = \"a\" x\n\"\" x\n", L"\t<abab>\n\ta5\n");
+    // Joins of 256 and 257 characters, and of a 300-character text.
+    expectboth(L"t = \"\"\nfor (i = 0; i < 25; i++)\n    t = t \"0123456789\"\nu = t \"abcdef\"\nv = t \"abcdefg\"\n"
+               L"strlen(u) + 0\nstrstr(u, \"f\") + 0\nstrlen(v) + 0\nstrstr(v, \"g\") + 0\nw = \"<\" t t \">\"\nstrlen(w) + 0\n",
+               L"\t256\n\t255\n\t257\n\t256\n\t502\n");
+    // Texts and numbers in locals.
+    expectboth(L"function f(str t, n)\n{\n    localvar(w)\n    w = t \"-\" n \"!\"\n    return(strlen(w) * 100 + strstr(w, \"!\"))\n}\n"
+               L"main\n{\n    y = f(\"abc\", 12)\n    y + 0\n}\n",
+               L"\t706\n");
+    expectboth(L"total = 0\nfor (i = 0; i < 300; i++) {\n    s = \"k\" i\n    total += strlen(s) + strstr(s, \"9\")\n}\ntotal + 0\n",
+               L"\t968\n");
+}
+
+TEST(FusedText, SearchesAndLengths)
+{
+    expectboth(L"s = \"hello world\"\nstrstr(s, \"o\") + 0\nstrstr(s, \"zz\") + 0\nstrstr(s, \"\") + 0\n"
+               L"strpbrk(s, \"wr\") + 0\nstrpbrk(s, \"qz\") + 0\nstrstr(s, \"o\", 5) + 0\nn = 12345\nstrlen(n) + strlen(\"abc\") + 0\n"
+               L"r = 0\nif (strstr(s, \"world\") > 0)\n    r = 1\nif (strlen(\"\"))\n    r += 10\nr + 0\n",
+               L"\t4\n\t-1\n\t0\n\t6\n\t-1\n\t7\n\t8\n\t1\n");
+    expectboth(L"s = \"row7\"\nn = 12\nstrcmp(\"abc\", \"abd\") + 0\nstrcmp(s, \"row7\") + 0\nstrcmp(\"b\", s) + strcmp(s, \"b\") * 10 + 0\n"
+               L"strcmp(n, \"12\") + 0\nstrcmp(s, \"rox\", 2) + 0\nc = 0\nfor (i = 0; i < 20; i++) {\n    t = \"row\" i\n"
+               L"    if (strcmp(t, s) == 0)\n        c += 100\n    if (strcmp(s, t) < 0)\n        c++\n}\nc + 0\n",
+               L"\t-1\n\t0\n\t9\n\t0\n\t0\n\t102\n");
+}
+
+TEST(FusedText, ErrorsKeepTheirMessagesAndLines)
+{
+    expecterror(L"a = 1\ns = \"x\" q \"y\"\n", L"undefined variable.:q at line 2");
+    expecterror(L"a = 1\nn = strlen(q) + 1\n", L"undefined variable.:q at line 2");
+    expecterror(L"s = \"ab\"\nn = strstr(s, q)\n", L"undefined variable.:q at line 2");
+    expecterror(L"function g()\n{\n    localvar(w)\n    n = strlen(w)\n    return(n)\n}\nmain\n{\n    g()\n}\n",
+                L"undefined local variable. at line 4");
+}
+
 TEST(FusedElements, WritesReadsAndSumsOfOneIndexArrays)
 {
     // 200 elements: the slot table grows at 64 and 128, where the cells run.
@@ -438,6 +485,27 @@ TEST(FusionPass, ElementsOfOneTwoAndThreeIndexes)
     for (int32_t k : c.fusedcells())
         segments += c.e.code[k].op == &E::segment_exec;
     EXPECT_EQ(segments, 11);
+}
+
+TEST(FusionPass, TextJoinsAndTextNumbersAreSegments)
+{
+    // A join of literals and variables into a variable, strlen and strstr
+    // inside a sum: one segment each, the cells of both wholly taken.
+    // strstr with a start is left to its cells: only its start is a segment
+    // of its own, and the assignment of what it leaves another.
+    compiled c(L"i = 1\ns = \"item\" i \"x\"\nn = strlen(s) + strstr(s, \"x\")\nm = strstr(s, \"x\", 1)\n");
+    std::vector<const seg::segment*> segs;
+    for (int32_t k : c.fusedcells())
+        if (c.e.code[k].op == &E::segment_exec)
+            segs.push_back(c.e.segat[static_cast<size_t>(k)]);
+    ASSERT_EQ(segs.size(), 5u);
+    EXPECT_EQ(segs[1]->what, seg::ttext);
+    EXPECT_EQ(segs[1]->npend, 3);
+    EXPECT_EQ(segs[2]->what, seg::tassign);
+    EXPECT_EQ(segs[2]->pops, 0);
+    EXPECT_EQ(segs[2]->value.n->ka, seg::knode);
+    EXPECT_EQ(segs[3]->what, seg::tnone);
+    EXPECT_EQ(segs[4]->pops, 1);
 }
 
 TEST(FusionPass, OffLeavesTheCodeAsCompiled)

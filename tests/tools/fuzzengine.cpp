@@ -130,6 +130,8 @@ const wchar_t* const fragments[] = {
     L"exeline(\"", L"threadstart(", L"threadctl(", L"queue(", L"getargument(", L"arg_01()", L"carg_",
     L"def(", L"undef(", L"monrect[0]", L"a[", L"x[1][2]", L"label:", L"\r\n", L"\u00e9", L"\u4e2d",
     L"monrect[0].left()",
+    // Texts joined into variables and read as numbers in place.
+    L"strstr(", L"strpbrk(", L"s = \"<\" s i \">\"\r\n", L"n = strlen(s) + strstr(s, \"b\")\r\n",
     // Labels and gotos, also in code that "call" (of the script itself, the
     // one file a whole run is sure to find) and "exeline" load and cut back.
     L"\r\n:done\r\n", L"\r\n:again\r\n", L"goto(done)", L"goto(again)", L"call(scriptfn() \".tst\")",
