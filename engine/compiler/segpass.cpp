@@ -59,6 +59,15 @@ struct builder {
     int32_t depth = 0;      // the cells' datd depth from the entry top
     int32_t maxdepth = 0;
     std::vector<int32_t> owned;  // landing cells of the "&&" and "||" it has taken
+    // Text operands kept aside, each the texts of one string datum the cells
+    // would push (more than one once strconcat joins them), the most at once.
+    std::vector<std::vector<value>> ts;
+    size_t tsmax = 0;
+    struct textmark {
+        int32_t k = 0;
+        std::vector<value> st;
+        int32_t pops = 0, depth = 0, maxdepth = 0;
+    };
 
     // Reading a function's cells in place of its call: the arguments, the
     // last parameter first (the parameter at local index -k is params[k - 1]);
@@ -213,6 +222,8 @@ struct builder {
     // the first cell not taken.
     int32_t walk(int32_t k, int32_t k0, int32_t stop, size_t floor)
     {
+        const size_t ts0 = ts.size();
+        textmark mark;
         while (k < stop && open(k, k0)) {
             const execfn f = v.opat(k);
             if (f == &E::pushint_exec) {
@@ -292,126 +303,96 @@ struct builder {
                 push(andor(f == &E::andjump_exec, a, b));
                 owned.push_back(land);
                 k = land;
-            } else if (f == &E::pushstrlit_exec || f == &E::var2str) {
-                value x;
-                const int32_t next = textquery(k, k0, x);
-                if (next == k)
+            } else if (f == &E::pushstrlit_exec || f == &E::var2str || f == &E::pushvarstr_exec) {
+                // A text operand: kept aside (its datum would lie on dats)
+                // for what takes it, the state before the first one kept
+                // should nothing take them.
+                const bool elem = f == &E::pushvarstr_exec;
+                if (params || (elem && (st.size() <= kept(floor) || st.back().k != kref)))
                     break;
-                push(x);
-                k = next;
+                if (ts.size() == ts0)
+                    mark = textmark{k, st, pops, depth, maxdepth};
+                value x;
+                if (elem) {
+                    x = pop();
+                    x.k = knode;
+                    ++k;
+                } else {
+                    x = f == &E::var2str ? variable(static_cast<int32_t>(v.operand(k + 1))) : value{kconst, {}};
+                    if (f == &E::pushstrlit_exec)
+                        x.o.i = v.operand(k + 1);
+                    k += 2;
+                }
+                ts.push_back({x});
+                tsmax = std::max(tsmax, ts.size());
+            } else if (f == &E::strconcat) {
+                if (ts.size() < ts0 + 2 || ts[ts.size() - 2].size() + ts.back().size() > static_cast<size_t>(maxpend))
+                    break;
+                const std::vector<value> right = ts.back();
+                ts.pop_back();
+                ts.back().insert(ts.back().end(), right.begin(), right.end());
+                ++k;
+            } else if (f == &E::strlen_exec || f == &E::strstr_exec || f == &E::strcmp_exec) {
+                // A number of single texts: strlen of one, strstr or strpbrk
+                // without a start and strcmp without a count of two.
+                const int64_t word = f == &E::strlen_exec ? 0 : v.operand(k + 1);
+                const size_t n = f == &E::strlen_exec ? 1 : 2;
+                if ((f == &E::strstr_exec && ((word >> 16) & 0xFFFF) != 2) || (f == &E::strcmp_exec && word != 2) ||
+                    ts.size() < ts0 + n || ts.back().size() != 1 || ts[ts.size() - n].size() != 1)
+                    break;
+                // The datum pushed last is popped first: the haystack, or
+                // strcmp's first text.
+                const value last = ts.back()[0];
+                const value first = ts[ts.size() - n][0];
+                ts.resize(ts.size() - n);
+                node& q = newnode();
+                q.arr = static_cast<int32_t>(ts.size() + n);  // string datums on dats at this cell
+                q.a = last.o;
+                q.ka = last.k;
+                q.test = truthtest();
+                if (f == &E::strlen_exec) {
+                    q.eval = textlength(last.k);
+                    ++k;
+                } else {
+                    q.b = first.o;
+                    q.kb = first.k;
+                    q.cell = static_cast<int32_t>(word >> 32) != 0 ? 1 : 0;  // strpbrk
+                    q.eval = f == &E::strstr_exec ? textfind(last.k, first.k) : textcompare(last.k, first.k);
+                    k += 2;
+                }
+                push(ofnode(q));
             } else if (f == &E::noop_exec) {
                 ++k;
             } else {
                 break;
             }
         }
+        // Texts left that no cell here takes: the segment ends before the
+        // first of them, unless they are one text that the assignment at k
+        // takes.
+        if (ts.size() > ts0 && !(ts0 == 0 && texteffect(k, k0))) {
+            ts.resize(ts0);
+            st = mark.st;
+            pops = mark.pops;
+            depth = mark.depth;
+            maxdepth = mark.maxdepth;
+            k = mark.k;
+        }
         return k;
     }
 
-    // A text operand at k: what var2str or pushstrlit_exec pushes there.
-    // (Not a parameter of a function read in place: those are numbers.)
-    bool textopnd(int32_t k, int32_t k0, value& out) const
+    // A string assignment without a result at k that takes the one text
+    // kept: into a variable, or into an element (its index the one value
+    // of the segment) with the copy that strassignx_exec leaves dropped.
+    bool texteffect(int32_t k, int32_t k0) const
     {
-        if (!open(k, k0))
+        if (ts.size() != 1 || !open(k, k0))
             return false;
         const execfn f = v.opat(k);
-        if (f == &E::pushstrlit_exec) {
-            out = value{kconst, {}};
-            out.o.i = v.operand(k + 1);
-            return true;
-        }
-        const int32_t index = static_cast<int32_t>(v.operand(k + 1));
-        if (f != &E::var2str || (params && index < 0))
-            return false;
-        out = variable(index);
-        return true;
-    }
-
-    // strlen of one text operand, or strstr / strpbrk of two without a
-    // start, or strcmp of two without a count, from k: their number as a node, and the cell after them (k
-    // when there is none).
-    int32_t textquery(int32_t k, int32_t k0, value& out)
-    {
-        value a, b;
-        if (!textopnd(k, k0, a))
-            return k;
-        if (open(k + 2, k0) && v.opat(k + 2) == &E::strlen_exec) {
-            node& n = newnode();
-            n.a = a.o;
-            n.ka = a.k;
-            n.eval = textlength(a.k);
-            n.test = truthtest();
-            out = ofnode(n);
-            return k + 3;
-        }
-        if (!textopnd(k + 2, k0, b) || !open(k + 4, k0))
-            return k;
-        const execfn f = v.opat(k + 4);
-        const int64_t word = v.operand(k + 5);
-        if (f == &E::strcmp_exec && word == 2) {
-            node& n = newnode();
-            n.a = b.o;
-            n.ka = b.k;
-            n.b = a.o;
-            n.kb = a.k;
-            n.eval = textcompare(b.k, a.k);
-            n.test = truthtest();
-            out = ofnode(n);
-            return k + 6;
-        }
-        // The needle is pushed first, the haystack on it.
-        if (f != &E::strstr_exec || ((word >> 16) & 0xFFFF) != 2)
-            return k;
-        node& n = newnode();
-        n.a = b.o;
-        n.ka = b.k;
-        n.b = a.o;
-        n.kb = a.k;
-        n.cell = static_cast<int32_t>(word >> 32) != 0 ? 1 : 0;
-        n.eval = textfind(b.k, a.k);
-        n.test = truthtest();
-        out = ofnode(n);
-        return k + 6;
-    }
-
-    // Text operands joined by strconcat from k0 and assigned by
-    // strassign_exec without a result: the operands go into s.pend and the
-    // segment joins them into the variable. Returns the cell after it, or
-    // k0 when the cells are not such a join.
-    int32_t textjoin(int32_t k0, segment& s)
-    {
-        int32_t k = k0, depth = 0, deepest = 0, n = 0;
-        for (;;) {
-            value x;
-            if (textopnd(k, k0, x)) {
-                if (n == maxpend)
-                    return k0;
-                s.pend[n] = x.o;
-                s.pendk[n++] = x.k;
-                deepest = std::max(deepest, ++depth);
-                k += 2;
-                continue;
-            }
-            if (!open(k, k0))
-                return k0;
-            const execfn f = v.opat(k);
-            if (f == &E::strconcat && depth >= 2) {
-                --depth;
-                ++k;
-                continue;
-            }
-            if (f != &E::strassign_exec || depth != 1 || n == 0)
-                return k0;
-            const packed w(v.operand(k + 1));
-            if (!w.noresult)
-                return k0;
-            s.what = ttext;
-            s.npend = static_cast<uint8_t>(n);
-            s.sub = static_cast<uint32_t>(deepest);
-            s.target = variable(w.index).o;
-            s.tkind = w.index < 0 ? uint8_t{klocal} : uint8_t{kglobal};
-            return k + 2;
-        }
+        if (f == &E::strassign_exec)
+            return packed(v.operand(k + 1)).noresult && st.empty();
+        return f == &E::strassignx_exec && st.size() == 1 && st[0].k == kref && open(k + 1, -1) &&
+               v.opat(k + 1) == &E::datsdrop;
     }
 
     // The segment that begins at k0, or null when it would take no cell.
@@ -422,23 +403,21 @@ struct builder {
         pops = depth = maxdepth = 0;
         segment s;
         s.cell = k0;
+        ts.clear();
+        tsmax = 0;
         int32_t k = walk(k0, k0, v.end, 0);
         int32_t jumpcell = -1;
-        if (k == k0 && (k = textjoin(k0, s)) != k0) {
-            s.orig = v.opat(k0);
-            r.segments.push_back(s);
-            ends.push_back({&r.segments.back(), k, -1});
-            return &r.segments.back();
-        }
         if (open(k, k0))
             k = effect(k, s, jumpcell);
         if (k == k0 || st.size() > static_cast<size_t>(maxpend))
             return nullptr;
-        s.npend = static_cast<uint8_t>(st.size());
-        for (size_t j = 0; j < st.size(); ++j) {
-            const value x = num(st[j]);
-            s.pend[j] = x.o;
-            s.pendk[j] = x.k;
+        if (s.what != ttext) {  // (whose pend holds its texts)
+            s.npend = static_cast<uint8_t>(st.size());
+            for (size_t j = 0; j < st.size(); ++j) {
+                const value x = num(st[j]);
+                s.pend[j] = x.o;
+                s.pendk[j] = x.k;
+            }
         }
         s.pops = pops;
         s.room = maxdepth;
@@ -466,6 +445,23 @@ struct builder {
             s.vkind = n.k;
         };
         auto topisref = [&] { return !st.empty() && st.back().k == kref; };
+        if (texteffect(k, k)) {
+            const std::vector<value> texts = ts.back();
+            ts.clear();
+            s.what = ttext;
+            s.npend = static_cast<uint8_t>(texts.size());
+            for (size_t j = 0; j < texts.size(); ++j) {
+                s.pend[j] = texts[j].o;
+                s.pendk[j] = texts[j].k;
+            }
+            s.sub = static_cast<uint32_t>(tsmax);
+            if (f == &E::strassign_exec) {
+                target(variable(packed(v.operand(k + 1)).index));
+                return k + 2;
+            }
+            target(pop());
+            return k + 2;  // strassignx_exec, datsdrop
+        }
         if (f == &E::assignnum_exec || f == &E::compoundassign_exec || f == &E::incdec_exec) {
             const packed w(v.operand(k + 1));
             if (!w.noresult)

@@ -41,8 +41,9 @@ enum kind : uint8_t {
 struct node;
 
 // An operand. A constant is laid out as a datum (value, tag). A text operand
-// (what var2str or pushstrlit_exec would push) is a kglobal or klocal
-// variable read as text, or a kconst literal whose pool reference `i` holds.
+// (what var2str, pushvarstr_exec or pushstrlit_exec would push) is a kglobal
+// or klocal variable read as text, a knode element (its node's `ref`), or a
+// kconst literal whose pool reference `i` holds.
 struct opnd {
     union {
         int64_t i;
@@ -67,7 +68,8 @@ struct node {
     opnd a{}, b{}, c{};
     uint8_t ka = 0, kb = 0, kc = 0;  // the operands' kinds
     int8_t bop = -1;                 // a binary node's operator (numrules::binopcode)
-    int32_t arr = 0;                 // an element's array number; a call's depth inside calls read in place
+    int32_t arr = 0;                 // an element's array number; a call's depth inside calls read in place;
+                                     // a text node's string datums on dats as its cells run, from the segment's entry
     int32_t cell = 0;                // an element's arrayindex_run operand cell
 };
 
@@ -152,7 +154,7 @@ testfn truthtest();  // the truth of `eval`
 evalfn textlength(int k);
 evalfn textfind(int hk, int nk);
 evalfn textcompare(int ak, int bk);  // strcmp: `a` pushed last, `b` first
-runfn textjoin(int tk);          // a ttext segment into a global or a local
+runfn textjoin(int tk);          // a ttext segment into a global, a local or an element
 runfn runner(const segment& s);  // the run function for a built segment
 runfn exitrun();                 // a segment that only leaves for the cell
 runfn returnrun();               // the same at an end cell

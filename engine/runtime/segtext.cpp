@@ -1,11 +1,13 @@
 // The text forms of fused segments (segments.h): strlen, strstr and strcmp
-// read as numbers, and joins of texts assigned to a string variable. Each reads its
-// texts where they lie (a literal, a variable's text, a number's text written
-// on the C stack), so no string datum is pushed, copied or popped. Anything
+// read as numbers, and joins of texts assigned to a string variable or an
+// element. Each reads its texts where they lie (a literal, a variable's or an
+// element's text, a number's text written on the C stack), so no string datum is pushed, copied or popped. Anything
 // out of the common way (an undefined variable, a join longer than the
 // buffer, a string datum stack that the cells would have to grow) runs the
 // cells, which report or grow as they always do.
+#include <array>
 #include <cwchar>
+#include <utility>
 
 #include "runtime/segrules.h"
 #include "runtime/shorttext.h"
@@ -19,17 +21,32 @@ NUMRULES_INLINE bool textroom(const ExeScr& e, uint32_t n)
     return static_cast<uint32_t>((e.dats.base + e.dats.cap) - e.dats.top) >= n;
 }
 
-// The text that var2str or pushstrlit_exec would push for a text operand, a
-// number's written into `buf` (datsinline + 1 characters). False for an
-// undefined variable and for a number too long for buf.
+// Where the text of a text operand lies: the index of its variable (varat),
+// an element's made on first use as arrayindex_run makes it (which may move
+// the global table: texts are read only once every operand is located).
 template <int K>
-NUMRULES_INLINE bool textof(ExeScr& e, const opnd& o, wchar_t* buf, const wchar_t*& t)
+NUMRULES_INLINE bool locate(ExeScr& e, const opnd& o, int32_t& index)
+{
+    if constexpr (K == knode) {
+        return o.n->ref(e, *o.n, index);
+    } else {
+        index = static_cast<int32_t>(o.i);
+        return true;
+    }
+}
+
+// The text that var2str, pushvarstr_exec or pushstrlit_exec would push for
+// a located text operand, a number's written into `buf` (datsinline + 1
+// characters). False for an undefined variable and for a number too long
+// for buf.
+template <int K>
+NUMRULES_INLINE bool textat(ExeScr& e, const opnd& o, int32_t index, wchar_t* buf, const wchar_t*& t)
 {
     if constexpr (K == kconst) {
         t = e.strlittext(o.i);
         return true;
     } else {
-        const varrec* v = varof<K>(e, o.i);
+        const varrec* v = K == klocal ? e.stackdd.top + index : e.globals.base + index;
         if (v->state == varstr) {
             t = e.vartext(v);
             return true;
@@ -41,6 +58,13 @@ NUMRULES_INLINE bool textof(ExeScr& e, const opnd& o, wchar_t* buf, const wchar_
     }
 }
 
+template <int K>
+NUMRULES_INLINE bool textof(ExeScr& e, const opnd& o, wchar_t* buf, const wchar_t*& t)
+{
+    int32_t index;
+    return locate<K>(e, o, index) && textat<K>(e, o, index, buf, t);
+}
+
 NUMRULES_INLINE bool textany(ExeScr& e, int k, const opnd& o, wchar_t* buf, const wchar_t*& t)
 {
     switch (k) {
@@ -48,8 +72,10 @@ NUMRULES_INLINE bool textany(ExeScr& e, int k, const opnd& o, wchar_t* buf, cons
         return textof<kglobal>(e, o, buf, t);
     case klocal:
         return textof<klocal>(e, o, buf, t);
-    default:
+    case kconst:
         return textof<kconst>(e, o, buf, t);
+    default:
+        return textof<knode>(e, o, buf, t);
     }
 }
 
@@ -58,7 +84,7 @@ bool lengtheval(ExeScr& e, const node& n, datdcell& out)
 {
     wchar_t buf[datsinline + 1];
     const wchar_t* t;
-    if (!textroom(e, 1) || !textof<K>(e, n.a, buf, t))
+    if (!textroom(e, static_cast<uint32_t>(n.arr)) || !textof<K>(e, n.a, buf, t))
         return false;
     out.i = static_cast<int64_t>(shortlen(t));
     out.isint = 1;
@@ -73,7 +99,9 @@ struct twotexts {
     const wchar_t *a, *b;
     NUMRULES_INLINE bool read(ExeScr& e, const node& n)
     {
-        return textroom(e, 2) && textof<BK>(e, n.b, bbuf, b) && textof<AK>(e, n.a, abuf, a);
+        int32_t ia, ib;
+        return textroom(e, static_cast<uint32_t>(n.arr)) && locate<BK>(e, n.b, ib) && locate<AK>(e, n.a, ia) &&
+               textat<BK>(e, n.b, ib, bbuf, b) && textat<AK>(e, n.a, ia, abuf, a);
     }
 };
 
@@ -120,7 +148,7 @@ NUMRULES_INLINE size_t boundedlen(const wchar_t* t, size_t room)
 template <int TK>
 const segment* runjoin(ExeScr& e, const segment& s)
 {
-    if (!textroom(e, s.sub))
+    if (!textroom(e, s.sub) || !stackfits(e, s))
         return e.segbail(s);
     wchar_t out[joinmax + 1];
     size_t len = 0;
@@ -135,29 +163,48 @@ const segment* runjoin(ExeScr& e, const segment& s)
         shortmove(out + len, t, n);
         len += n;
     }
-    // Made apart from the target, which may be one of its texts.
-    e.assignvartext(varof<TK>(e, s.target.i), out, len);
+    // Made apart from the target, which may be one of its texts. An element
+    // target is located last, as its cells come last.
+    varrec* v;
+    if constexpr (TK == knode) {
+        int32_t g;
+        if (!s.target.n->ref(e, *s.target.n, g))
+            return e.segbail(s);
+        v = e.globals.base + g;
+    } else {
+        v = varof<TK>(e, s.target.i);
+    }
+    e.datd.top -= s.pops;
+    e.assignvartext(v, out, len);
     return s.next;
 }
 
-constexpr evalfn lengthtable[3] = {&lengtheval<kglobal>, &lengtheval<klocal>, &lengtheval<kconst>};
-constexpr evalfn findtable[3][3] = {
-    {&findeval<kglobal, kglobal>, &findeval<kglobal, klocal>, &findeval<kglobal, kconst>},
-    {&findeval<klocal, kglobal>, &findeval<klocal, klocal>, &findeval<klocal, kconst>},
-    {&findeval<kconst, kglobal>, &findeval<kconst, klocal>, &findeval<kconst, kconst>},
-};
+constexpr evalfn lengthtable[] = {&lengtheval<0>, &lengtheval<1>, &lengtheval<2>, &lengtheval<3>};
 
-constexpr evalfn comparetable[3][3] = {
-    {&compareeval<kglobal, kglobal>, &compareeval<kglobal, klocal>, &compareeval<kglobal, kconst>},
-    {&compareeval<klocal, kglobal>, &compareeval<klocal, klocal>, &compareeval<klocal, kconst>},
-    {&compareeval<kconst, kglobal>, &compareeval<kconst, klocal>, &compareeval<kconst, kconst>},
-};
+// Text operands are of kinds kglobal, klocal, kconst and knode (an element).
+constexpr int textkinds = 4;
+static_assert(kglobal < textkinds && klocal < textkinds && kconst < textkinds && knode < textkinds);
+
+template <size_t... I>
+constexpr auto finds(std::index_sequence<I...>)
+{
+    return std::array<evalfn, sizeof...(I)>{&findeval<int(I / textkinds), int(I % textkinds)>...};
+}
+
+template <size_t... I>
+constexpr auto compares(std::index_sequence<I...>)
+{
+    return std::array<evalfn, sizeof...(I)>{&compareeval<int(I / textkinds), int(I % textkinds)>...};
+}
+
+constexpr auto findtable = finds(std::make_index_sequence<textkinds * textkinds>{});
+constexpr auto comparetable = compares(std::make_index_sequence<textkinds * textkinds>{});
 
 }  // namespace
 
 evalfn textcompare(int ak, int bk)
 {
-    return comparetable[ak][bk];
+    return comparetable[static_cast<size_t>(ak * textkinds + bk)];
 }
 
 evalfn textlength(int k)
@@ -167,12 +214,12 @@ evalfn textlength(int k)
 
 evalfn textfind(int hk, int nk)
 {
-    return findtable[hk][nk];
+    return findtable[static_cast<size_t>(hk * textkinds + nk)];
 }
 
 runfn textjoin(int tk)
 {
-    return tk == klocal ? &runjoin<klocal> : &runjoin<kglobal>;
+    return tk == klocal ? &runjoin<klocal> : tk == knode ? &runjoin<knode> : &runjoin<kglobal>;
 }
 
 }  // namespace seg

@@ -323,11 +323,24 @@ TEST(FusedText, SearchesAndLengths)
                L"\t-1\n\t0\n\t9\n\t0\n\t0\n\t102\n");
 }
 
+TEST(FusedText, ElementsAsTextsAndAsTargets)
+{
+    expectboth(L"for (i = 0; i < 5; i++)\n    names[i] = \"n\" i\nw = 0\nfor (i = 0; i < 5; i++)\n"
+               L"    w += strlen(names[i]) + strstr(names[i], \"3\")\nw + 0\n\"\" names[3]\nt = names[1] \"-\" names[2]\n\"\" t\n"
+               L"j = 2\nm[1][j] = \"x\" j\n\"\" m[1][2]\na[2] = 5\nu = \"<\" a[j] \">\"\n\"\" u\nstrcmp(names[0], names[j - 1]) + 0\n",
+               L"\t7\n\tn3\n\tn1-n2\n\tx2\n\t<5>\n\t-1\n");
+    // Joins that a number takes (strlen of a join, a join as an argument):
+    // the cells make them.
+    expectboth(L"i = 5\ny = strlen(\"p\" i) + 0\ny + 0\ns = \"ap5\"\nstrstr(s, \"p\" i) + 0\n", L"\t2\n\t1\n");
+}
+
 TEST(FusedText, ErrorsKeepTheirMessagesAndLines)
 {
     expecterror(L"a = 1\ns = \"x\" q \"y\"\n", L"undefined variable.:q at line 2");
     expecterror(L"a = 1\nn = strlen(q) + 1\n", L"undefined variable.:q at line 2");
     expecterror(L"s = \"ab\"\nn = strstr(s, q)\n", L"undefined variable.:q at line 2");
+    expecterror(L"z[0] = 1\nt = \"a\" z[1]\n", L"undefined variable.:z[] at line 2");
+    expecterror(L"z[0] = \"b\"\nn = 1\nn = strlen(z[n + 1]) + 1\n", L"undefined variable.:z[] at line 3");
     expecterror(L"function g()\n{\n    localvar(w)\n    n = strlen(w)\n    return(n)\n}\nmain\n{\n    g()\n}\n",
                 L"undefined local variable. at line 4");
 }
@@ -506,6 +519,19 @@ TEST(FusionPass, TextJoinsAndTextNumbersAreSegments)
     EXPECT_EQ(segs[2]->value.n->ka, seg::knode);
     EXPECT_EQ(segs[3]->what, seg::tnone);
     EXPECT_EQ(segs[4]->pops, 1);
+
+    // Elements as texts and as the target of a join.
+    compiled d(L"i = 1\nnames[i] = \"n\" i\nw = 0\nw += strlen(names[i])\nt = names[i] \"-\"\n");
+    segs.clear();
+    for (int32_t k : d.fusedcells())
+        if (d.e.code[k].op == &E::segment_exec)
+            segs.push_back(d.e.segat[static_cast<size_t>(k)]);
+    ASSERT_EQ(segs.size(), 5u);
+    EXPECT_EQ(segs[1]->what, seg::ttext);
+    EXPECT_EQ(segs[1]->tkind, seg::knode);
+    EXPECT_EQ(segs[3]->what, seg::tcompound);
+    EXPECT_EQ(segs[4]->what, seg::ttext);
+    EXPECT_EQ(segs[4]->pendk[0], seg::knode);
 }
 
 TEST(FusionPass, OffLeavesTheCodeAsCompiled)
