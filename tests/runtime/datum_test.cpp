@@ -225,6 +225,35 @@ TEST(VarToString, NumbersWrittenDirectlyMatchTheFormatter)
     cleanup(e);
 }
 
+// The text of a number written into a buffer of an inline datum: up to 64
+// characters, else -1, the datum then taking the whole text from the heap.
+TEST(VarToString, NumberTextFitsItsBufferOrSaysSo)
+{
+    ExeScr e;
+    wchar_t buf[datsinline + 1];
+    EXPECT_EQ(e.numtext(false, 0, 2.5, buf), 7);
+    EXPECT_STREQ(buf, L"2.50000");
+    EXPECT_EQ(e.numtext(true, -42, 0.0, buf), 3);
+    EXPECT_STREQ(buf, L"-42");
+    const struct {
+        double v;
+        int len;
+    } edges[] = {{1e63, 64}, {-1e62, 64}, {1e64, -1}, {-1e63, -1}};
+    for (const auto& x : edges) {
+        wchar_t want[128];
+        const int n = _snwprintf(want, 128, L"%.0lf", x.v);
+        ASSERT_EQ(n == 64 ? 64 : -1, x.len) << x.v;  // (the edges are what they claim)
+        EXPECT_EQ(e.numtext(false, 0, x.v, buf), x.len) << x.v;
+        if (x.len > 0)
+            EXPECT_STREQ(buf, want);
+        e.pushnumtext(false, 0, x.v);
+        datscell* c = e.pops();
+        EXPECT_EQ(std::wstring(e.datstext(c)), want) << x.v;
+        e.datsrelease(c);
+    }
+    cleanup(e);
+}
+
 TEST(VarToString, HugeDoubleIsWrittenWhole)
 {
     ExeScr e;

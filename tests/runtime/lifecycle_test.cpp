@@ -557,8 +557,9 @@ TEST(RunPath, TheMainRunReportsItsOwnLogNotItsThreads)
     EXPECT_EQ(small[0], L'x');
 }
 
-// Loops whose body is one statement run on inside their fused cell; the
-// message poll and the stop test still come between two of its rounds: a
+// Loops whose body is one statement run on inside their fused cell, and a
+// loop of segments never returns to the code loop; the message poll and the
+// stop test still come between two of their rounds: a
 // message posted to the script window is dispatched there (its value is
 // seen), and mythreadclosure ends the run at once.
 TEST(StopLatency, LoopsThatRunInsideOneCellStillPollAndStop)
@@ -566,6 +567,9 @@ TEST(StopLatency, LoopsThatRunInsideOneCellStillPollAndStop)
     const wchar_t* scripts[] = {
         L"main\r\n{\r\n    n = 0\r\n    for (i = 0; i < LLONG_MAX; i++)\r\n        n += i\r\n}\r\n",
         L"main\r\n{\r\n    i = 0\r\n    while (i < LLONG_MAX)\r\n        i++\r\n}\r\n",
+        // A loop of segments only, texts joined and measured among them.
+        L"main\r\n{\r\n    n = 0\r\n    for (i = 0; i < LLONG_MAX; i++) {\r\n        s = \"k\" i\r\n"
+        L"        n += strlen(s) + strstr(s, \"9\")\r\n    }\r\n}\r\n",
     };
     int round = 0;
     for (const wchar_t* text : scripts) {
