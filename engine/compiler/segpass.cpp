@@ -369,8 +369,9 @@ struct builder {
         }
         // Texts left that no cell here takes: the segment ends before the
         // first of them, unless they are one text that the assignment at k
-        // takes.
-        if (ts.size() > ts0 && !(ts0 == 0 && texteffect(k, k0))) {
+        // takes (only a segment's own walk ends in an assignment; the walk
+        // of an "&&" operand must leave nothing kept).
+        if (ts.size() > ts0 && !(ts0 == 0 && floor == 0 && texteffect(k, k0))) {
             ts.resize(ts0);
             st = mark.st;
             pops = mark.pops;
