@@ -312,14 +312,15 @@ struct builder {
                     break;
                 if (ts.size() == ts0)
                     mark = textmark{k, st, pops, depth, maxdepth};
-                value x;
+                value x{kconst, {}};  // a literal: its pool reference
                 if (elem) {
                     x = pop();
                     x.k = knode;
                     ++k;
                 } else {
-                    x = f == &E::var2str ? variable(static_cast<int32_t>(v.operand(k + 1))) : value{kconst, {}};
-                    if (f == &E::pushstrlit_exec)
+                    if (f == &E::var2str)
+                        x = variable(static_cast<int32_t>(v.operand(k + 1)));
+                    else
                         x.o.i = v.operand(k + 1);
                     k += 2;
                 }

@@ -150,10 +150,11 @@ static int inttext(int64_t i, wchar_t* to)
     return static_cast<int>(to - first);
 }
 
-// The format of a double that is not written as an integer.
+// The format of a double that is not written as an integer: without a
+// fractional part from 2^52 on, where a double has none, and when whole.
 static const wchar_t* dblformat(double d)
 {
-    return std::fabs(d) >= 4503599627370496.0 || d == std::floor(d) ? L"%.0lf" : L"%.5lf";  // no fractional part
+    return std::fabs(d) >= 4503599627370496.0 || d == std::floor(d) ? L"%.0lf" : L"%.5lf";
 }
 
 int ExeScr::numtext(bool isint, int64_t i, double d, wchar_t* out)

@@ -131,22 +131,6 @@ void ExeScr::dropsegments(int32_t from)
 namespace seg {
 namespace {
 
-// The variable an assignment, increment or compound assignment changes:
-// false when an element's cells must run (they grow the table, or report).
-template <int TK>
-NUMRULES_INLINE bool targetof(ExeScr& e, const segment& s, varrec*& v)
-{
-    if constexpr (TK == knode) {
-        int32_t g;
-        if (!s.target.n->ref(e, *s.target.n, g))
-            return false;
-        v = e.globals.base + g;  // after ref, which may have moved the table
-    } else {
-        v = varof<TK>(e, s.target.i);
-    }
-    return true;
-}
-
 NUMRULES_INLINE bool targetany(ExeScr& e, const segment& s, varrec*& v)
 {
     switch (s.tkind) {

@@ -83,7 +83,7 @@ enum term : uint8_t {
     tjump,      // a jump
     tcall,      // a user-function call
     tdrop,      // the value is dropped
-    ttext,      // texts joined into a string variable (`pend`: the texts)
+    ttext,      // texts joined into a string variable or an element (`pend`: the texts)
 };
 
 struct segment;

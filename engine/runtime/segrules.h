@@ -80,6 +80,23 @@ NUMRULES_INLINE varrec* varof(ExeScr& e, int64_t index)
         return e.stackdd.top + index;
 }
 
+// The variable an assignment, increment, compound assignment or text join
+// changes:
+// false when an element's cells must run (they grow the table, or report).
+template <int TK>
+NUMRULES_INLINE bool targetof(ExeScr& e, const segment& s, varrec*& v)
+{
+    if constexpr (TK == knode) {
+        int32_t g;
+        if (!s.target.n->ref(e, *s.target.n, g))
+            return false;
+        v = e.globals.base + g;  // after ref, which may have moved the table
+    } else {
+        v = varof<TK>(e, s.target.i);
+    }
+    return true;
+}
+
 // Stores a number into a variable, as setvarnum does.
 NUMRULES_INLINE void storevar(varrec* v, const datdcell& x)
 {

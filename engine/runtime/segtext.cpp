@@ -166,14 +166,8 @@ const segment* runjoin(ExeScr& e, const segment& s)
     // Made apart from the target, which may be one of its texts. An element
     // target is located last, as its cells come last.
     varrec* v;
-    if constexpr (TK == knode) {
-        int32_t g;
-        if (!s.target.n->ref(e, *s.target.n, g))
-            return e.segbail(s);
-        v = e.globals.base + g;
-    } else {
-        v = varof<TK>(e, s.target.i);
-    }
+    if (!targetof<TK>(e, s, v))
+        return e.segbail(s);
     e.datd.top -= s.pops;
     e.assignvartext(v, out, len);
     return s.next;
