@@ -245,7 +245,7 @@ void ExeScr::subs_exec()
     if (!(flags & subskeepsubject)) {
         const varrec* v = varat(static_cast<int32_t>(popd().i));
         if (v->state != varstr)
-            myerrexit(L"invalid variable:%s", v->name);
+            myerrexit(L"invalid variable:%s", varname(v));
         subject = vartext(v);  // copied by the object before anything changes it
     }
     const uint32_t start = (flags & subsgivenstart) ? popoffset(*this) : 0;

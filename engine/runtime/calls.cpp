@@ -19,7 +19,6 @@ void ExeScr::pushframe(const funcrec& f, int32_t first, bool undefined)
             v->state = varnum;
             v->isint = 1;
             v->i = 0;
-            v->name[0] = 0;
         }
         if (undefined)
             stackdd.top[-1].state = varundef;

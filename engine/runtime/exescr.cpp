@@ -12,7 +12,7 @@ ExeScr::~ExeScr()
     // The global table's address space, when a run did not get to its end.
     if (globalsreserved)
         VirtualFree(globals.base, 0, MEM_RELEASE);
-    if (textsreserved)
-        VirtualFree(globaltexts.base, 0, MEM_RELEASE);
+    if (auxreserved)
+        VirtualFree(globalaux.base, 0, MEM_RELEASE);
 }
 

@@ -69,7 +69,7 @@ void ExeScr::undefvar(int32_t index)
 {
     if (index < 0)
         myerrexit(L"%s", L"undefined local variable.");
-    myerrexit(L"%s:%s", L"undefined variable.", varat(index)->name);
+    myerrexit(L"%s:%s", L"undefined variable.", varname(varat(index)));
 }
 
 datdcell ExeScr::varnumber(int32_t index)

@@ -100,7 +100,7 @@ bool elemglobal(ExeScr& e, const node& n, int32_t& g)
     }
     if (*slot == -1)
         e.ip = e.code + n.cell;  // where arrayindex_run would be, should the table fail to grow
-    g = e.slotglobal(slot, rec->name);
+    g = e.slotglobal(slot);
     return true;
 }
 

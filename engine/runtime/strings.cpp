@@ -86,11 +86,11 @@ void ExeScr::strassign_exec()
         varrec* v = varat(index);
         if (v == appvar)
             forgetappend();
-        if (v->heap)
-            recycle(v->heap, v->heapid);
-        v->heap = c->heap;
-        v->heapid = c->heapid;
-        v->cap = c->cap;
+        if (v->flags & varheaped) {
+            const varaux& x = auxof(v);
+            recycle(x.heap, x.heapid);
+        }
+        takeheap(v, c->heap, c->heapid, c->cap);
         v->state = varstr;
         c->heap = nullptr;
         c->text = nullptr;
@@ -114,27 +114,24 @@ void ExeScr::strassignx_exec()
 void ExeScr::appendvartext(varrec* v, const wchar_t* add, size_t n)
 {
     wchar_t* text = vartext(v);
-    const bool known = v == appvar && v->heap && v->heap == appheap && text[applen] == 0;
+    const bool known = v == appvar && heapof(v) && heapof(v) == appheap && text[applen] == 0;
     const size_t len = known ? applen : wcslen(text);
     const size_t total = len + n;
-    if (total > static_cast<size_t>(v->cap)) {
+    if (total > static_cast<size_t>(textcap(v))) {
         // Doubling keeps a text built up piece by piece linear in its length.
         const size_t cap = total < 2 * len ? 2 * len : total;
         auto* block = static_cast<wchar_t*>(mymalloc2((cap + 1) * sizeof(wchar_t), concatid));
         wmemcpy(block, text, len);
         wmemcpy(block + len, add, n);  // before the old block goes: `add` may lie in it
-        if (v->heap)
-            myfree(v->heap, v->heapid);
-        v->heap = block;
-        v->heapid = concatid;
-        v->cap = static_cast<int32_t>(cap);
+        dropheap(v);
+        takeheap(v, block, concatid, static_cast<int32_t>(cap));
         text = block;
     } else {
         wmemmove(text + len, add, n);
     }
     text[total] = 0;
     appvar = v;
-    appheap = v->heap;
+    appheap = heapof(v);
     applen = total;
 }
 
@@ -363,7 +360,7 @@ void ExeScr::setc_exec()
     const int32_t code = popi32(*this);
     varrec* v = varat(index);
     if (v->state != varstr)
-        myerrexit(L"%s:%s", L"not string type.", v->name);
+        myerrexit(L"%s:%s", L"not string type.", varname(v));
     wchar_t* text = vartext(v);
     // The position must name a character: the terminator is not one.
     if (p < 0 || static_cast<size_t>(p) >= wcslen(text))

@@ -7,13 +7,11 @@
 
 namespace {
 
-// Unused slots always carry an inline text of 128 characters and no heap text.
+// Unused slots always have an inline text of 128 characters and no heap text.
 void initslots(varrec* from, varrec* to)
 {
-    for (varrec* v = from; v < to; ++v) {
-        v->cap = varinline;
-        v->heap = nullptr;
-    }
+    for (varrec* v = from; v < to; ++v)
+        v->flags = 0;
 }
 
 void copyname(wchar_t* dst, const wchar_t* src, size_t max)
@@ -84,15 +82,15 @@ void ExeScr::growglobals()
         // A table of ordinary size: blocks of the runtime heap, copied as
         // every engine buffer grows.
         growbuf(globals, 64, 210);
-        growbuf(globaltexts, 64, 210);
+        growbuf(globalaux, 64, 210);
         initslots(globals.top, globals.base + globals.cap);
         return;
     }
-    // The new slots stay untouched pages (the system gives them zeroed) until
-    // declvar takes one and prepares it: a table of array elements is mostly
-    // its slots, and every page first touched costs.
+    // The new slots stay untouched pages (the system gives them zeroed, which
+    // is a free slot) until declvar takes one: a table of array elements is
+    // mostly its slots, and every page first touched costs.
     growreserved(*this, globals, globalsreserved, newcap);
-    growreserved(*this, globaltexts, textsreserved, newcap);
+    growreserved(*this, globalaux, auxreserved, newcap);
     globalsready = 0;  // the table may have moved
 }
 
@@ -114,33 +112,81 @@ void ExeScr::prefaultglobals(varrec* v)
     globalsready = to;
 }
 
+// Takes the next slot of the global table, its pages brought in ahead.
+varrec* ExeScr::newglobal()
+{
+    if (globals.full())
+        growglobals();
+    varrec* v = globals.top++;
+    if (globalsreserved && reinterpret_cast<uintptr_t>(v + 1) > globalsready)
+        prefaultglobals(v);
+    v->state = varundef;
+    return v;
+}
+
 int32_t ExeScr::declvar(const wchar_t* name, int32_t mode)
 {
     if (globals.full())
         growglobals();
     if (mode != 1) {
         for (varrec* v = globals.base; v < globals.top; ++v)
-            if (wcsncmp(v->name, name, varnamemax) == 0)
+            if (!(v->flags & varelement) && wcsncmp(auxof(v).name, name, varnamemax) == 0)
                 return static_cast<int32_t>(v - globals.base);
     }
-    varrec* v = globals.top++;
-    if (globalsreserved) {
-        if (reinterpret_cast<uintptr_t>(v + 1) > globalsready)
-            prefaultglobals(v);
-        initslots(v, v + 1);  // slots of a reserved table are prepared when taken
-    }
-    copyname(v->name, name, varnamemax);
-    v->state = varundef;
+    varrec* v = newglobal();
+    copyname(auxof(v).name, name, varnamemax);
     return static_cast<int32_t>(v - globals.base);
+}
+
+int32_t ExeScr::declelement()
+{
+    varrec* v = newglobal();
+    v->flags |= varelement;
+    return static_cast<int32_t>(v - globals.base);
+}
+
+// The array whose slots hold global `index`: an element's name is its array's.
+static const wchar_t* elementarray(const ExeScr& e, int32_t index)
+{
+    struct finder {
+        int32_t index;
+        bool in(uint32_t leaf, const void* buf, uint32_t count) const
+        {
+            if (!buf)
+                return false;
+            if (leaf) {
+                const int32_t* s = static_cast<const int32_t*>(buf);
+                return std::find(s, s + count, index) != s + count;
+            }
+            const indexnode* n = static_cast<const indexnode*>(buf);
+            for (uint32_t k = 0; k < count; ++k)
+                if (in(n[k].leaf, n[k].buf, n[k].count))
+                    return true;
+            return false;
+        }
+    };
+    const finder f{index};
+    for (const arrayrec* a = e.arrays.base; a && a < e.arrays.top; ++a)
+        if (f.in(a->leaf, a->buf, a->count))
+            return a->name;
+    return L"";
+}
+
+const wchar_t* ExeScr::varname(const varrec* v) const
+{
+    if (!isglobal(v))
+        return L"";
+    if (v->flags & varelement)
+        return elementarray(*this, static_cast<int32_t>(v - globals.base));
+    return auxof(v).name;
 }
 
 void ExeScr::freevartable()
 {
     for (varrec* v = globals.base; v && v < globals.top; ++v)
-        if (v->heap)
-            myfree(v->heap, v->heapid);
+        dropheap(v);
     freereserved(*this, globals, globalsreserved);
-    freereserved(*this, globaltexts, textsreserved);
+    freereserved(*this, globalaux, auxreserved);
     forgetappend();
 }
 
@@ -148,12 +194,9 @@ void ExeScr::settext(varrec* v, const wchar_t* text, size_t len, int32_t id)
 {
     if (v == appvar)
         forgetappend();
-    if (len > static_cast<size_t>(v->cap)) {
-        if (v->heap)
-            myfree(v->heap, v->heapid);
-        v->heap = static_cast<wchar_t*>(mymalloc2((len + 1) * sizeof(wchar_t), id));
-        v->heapid = id;
-        v->cap = static_cast<int32_t>(len);
+    if (len > static_cast<size_t>(textcap(v))) {
+        dropheap(v);
+        takeheap(v, static_cast<wchar_t*>(mymalloc2((len + 1) * sizeof(wchar_t), id)), id, static_cast<int32_t>(len));
     }
     wchar_t* dst = vartext(v);
     shortmove(dst, text, len);
@@ -164,7 +207,7 @@ void ExeScr::pushlocal(double d, int64_t i, const wchar_t* text, uint32_t kind)
 {
     if (stackdd.full()) {
         growbuf(stackdd, 32, 310);
-        growbuf(stacktexts, 32, 310);
+        growbuf(stackaux, 32, 310);
         initslots(stackdd.top, stackdd.base + stackdd.cap);
     }
     varrec* v = stackdd.top;
@@ -180,7 +223,6 @@ void ExeScr::pushlocal(double d, int64_t i, const wchar_t* text, uint32_t kind)
         v->isint = 0;
         v->d = d;
     }
-    v->name[0] = 0;
     ++stackdd.top;
 }
 
@@ -188,7 +230,7 @@ void ExeScr::clearlocals()
 {
     poplocals(stackdd.count());
     freebuf(stackdd);
-    freebuf(stacktexts);
+    freebuf(stackaux);
 }
 
 int32_t ExeScr::arrayfind(const wchar_t* name)
@@ -276,7 +318,7 @@ int32_t ExeScr::arraytable(int32_t a, int32_t n, uint32_t i1, uint32_t i2, uint3
     }
     const uint32_t last = idx[n - 1];
     growlevel(*this, lv, last, true);
-    return slotglobal(static_cast<int32_t*>(*lv.buf) + last, rec->name);
+    return slotglobal(static_cast<int32_t*>(*lv.buf) + last);
 }
 
 void ExeScr::arrayindex_run()

@@ -14,26 +14,34 @@ constexpr int varnamemax = 20;    // globals are significant to 20 characters
 constexpr int arraynamemax = 21;  // arrays and local names to 21
 constexpr int32_t varinline = 128;
 
-// One variable. Its text is `heap` when not null, else its inline text, which
-// lives in a table beside the record's own (ExeScr::inlof): most records are
-// numbers (every array element is a global), and a record that carried its
-// 258 bytes of inline text would make a table of them four times as large,
-// every page of it touched. Unused slots of the global table and of stackdd
-// always have cap 128 and no heap text.
-struct varrec {
-    wchar_t name[22];
-    uint16_t state;  // varundef, varnum, varstr
-    double d;
-    int64_t i;
-    uint32_t isint;  // 1: `i` holds the number, 0: `d` does
-    int32_t cap;     // 128 inline, else the heap text's length
-    wchar_t* heap;
-    int32_t heapid;
-};
+// Flags of a record.
+constexpr uint16_t varheaped = 1;   // its text is a heap text (varaux::heap)
+constexpr uint16_t varelement = 2;  // an array element: it has no name of its own
 
-// The inline text of the record of the same index.
-struct inltext {
-    wchar_t t[varinline + 1];
+// One variable: only what a number needs. Everything else it has (its name,
+// its inline text, the heap text that replaces that) lives in a record of a
+// table beside it, of the same index (ExeScr::auxof): most variables are
+// numbers, and every array element is a variable, so a table of these is
+// written for each new element and every page of it is touched. A varaux is
+// read only while the record's flags say it holds something: the table's free
+// slots (all zero, or flags 0) have text capacity 128 and no heap text.
+struct varrec {
+    uint16_t state;  // varundef, varnum, varstr
+    uint16_t flags;  // varheaped, varelement
+    uint32_t isint;  // 1: `i` holds the number, 0: `d` does
+    union {
+        int64_t i;
+        double d;
+    };
+};
+static_assert(sizeof(varrec) == 16);
+
+struct varaux {
+    wchar_t* heap;   // while varheaped: the text, a tracked block
+    int32_t cap;     // while varheaped: its length in characters
+    int32_t heapid;  // while varheaped: its allocation id
+    wchar_t name[22];
+    wchar_t t[varinline + 1];  // the inline text
 };
 
 // One level of an array: element slots (leaf) or index nodes.

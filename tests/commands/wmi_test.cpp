@@ -173,7 +173,7 @@ TEST(Wmi, ScalarsKeepTheirKind)
     e.wmistorevalue(v, L"text", 0);
     VariantClear(&v);
     EXPECT_EQ(element(e, L"text", L"[]", 0).state, varstr);
-    EXPECT_EQ(std::wstring(element(e, L"text", L"[]", 0).heap), longtext);
+    EXPECT_EQ(std::wstring(e.heapof(&element(e, L"text", L"[]", 0))), longtext);
     givebackall(e);
 }
 

@@ -73,7 +73,7 @@ TEST(Lexer, Numbers)
     EXPECT_EQ(l.next(), 300) << "upper-case digits end a hexadecimal number";
     EXPECT_EQ(e.tokval.i, 0);
     EXPECT_EQ(l.next(), 256);
-    EXPECT_EQ(std::wstring(e.varat(e.tokidx)->name), L"F");
+    EXPECT_EQ(std::wstring(e.varname(e.varat(e.tokidx))), L"F");
     EXPECT_EQ(l.next(), 257);
     EXPECT_EQ(e.tokval.d, 1.5);
     EXPECT_EQ(l.next(), 300);

@@ -55,8 +55,10 @@ int32_t numvar(ExeScr& e, const wchar_t* name, bool isint, int64_t i, double d)
     varrec* v = e.varat(idx);
     v->state = varnum;
     v->isint = isint;
-    v->i = i;
-    v->d = d;
+    if (isint)
+        v->i = i;
+    else
+        v->d = d;
     return idx;
 }
 

@@ -157,6 +157,16 @@ TEST(FusedLoops, ErrorsKeepTheirMessagesAndLines)
                 L"division by zero at line 5");
 }
 
+// An element has no name of its own: messages name its array, fused or not.
+TEST(FusedLoops, ErrorsNameAnElementByItsArray)
+{
+    expecterror(L"a[1] = 1\nx = a[2] + 1\n", L"undefined variable.:a[] at line 2");
+    expecterror(L"a[1] = 1\nfor (i = 0; i < 3; i++)\n    a[i] += 1\n", L"undefined variable.:a[] at line 3");
+    expecterror(L"m[0][0] = 1\ny = 0\ny = m[1][2] * 2\n", L"undefined variable.:m[][] at line 3");
+    expecterror(L"c[1][2][3] = \"s\"\nc[0][0][0] = 5\nsetc(c[0][0][0], 0, 65)\n", L"not string type.:c[][][] at line 3");
+    expecterror(L"n = 1\nq[4] = 7\nr = subs(a, \"1\", \"x\", q[4])\n", L"invalid variable:q[] at line 3");
+}
+
 // ---- calls
 
 TEST(FusedCalls, ArgumentsResultsAndRecursion)
@@ -731,6 +741,9 @@ TEST(FusedEdges, AStopInAFusedLoopEndsItAtOnce)
     e.fusecode(0);
     e.curfunc = static_cast<int32_t>(e.functable.size() - 1);
     e.unitbase = static_cast<uint32_t>(e.functable.back().codestart);
+    // The loop below reads i before the script has set it: a fresh record
+    // holds whatever its memory held.
+    e.varat(0)->i = 0;
     HANDLE t = CreateThread(
         nullptr, 0, [](void* p) -> DWORD {
             auto* x = static_cast<ExeScr*>(p);

@@ -54,21 +54,21 @@ TEST(StringAssign, LongTextMovesToAHeapTextWhichLaterTextsReuse)
     runop(e, &ExeScr::strassign_exec, packed(g, false));
     EXPECT_EQ(v->state, varstr);
     EXPECT_EQ(v->i, 5) << "number fields stay";
-    ASSERT_NE(v->heap, nullptr);
-    EXPECT_EQ(v->heapid, 219);
-    EXPECT_EQ(v->cap, 200);
-    EXPECT_EQ(std::wstring(v->heap), t200);
+    ASSERT_NE(e.heapof(v), nullptr);
+    EXPECT_EQ(e.auxof(v).heapid, 219);
+    EXPECT_EQ(e.textcap(v), 200);
+    EXPECT_EQ(std::wstring(e.heapof(v)), t200);
     datscell* back = e.pops();
     EXPECT_EQ(back->heapid, 217) << "the datum comes back unchanged, still owning its buffer";
     EXPECT_EQ(std::wstring(e.datstext(back)), t200);
     e.datsrelease(back);
 
-    wchar_t* heap = v->heap;
+    wchar_t* heap = e.heapof(v);
     const size_t held = e.allocs.size();
     pushtext(e, L"0123456789");
     runop(e, &ExeScr::strassign_exec, packed(g, true));
-    EXPECT_EQ(v->heap, heap);
-    EXPECT_EQ(std::wstring(v->heap), L"0123456789");
+    EXPECT_EQ(e.heapof(v), heap);
+    EXPECT_EQ(std::wstring(e.heapof(v)), L"0123456789");
     EXPECT_TRUE(e.dats.empty());
     EXPECT_EQ(e.allocs.size(), held);
 
@@ -77,8 +77,8 @@ TEST(StringAssign, LongTextMovesToAHeapTextWhichLaterTextsReuse)
     pushtext(e, std::wstring(100, L'h'));
     wchar_t* datumbuf = e.dats.top[-1].heap;
     runop(e, &ExeScr::strassign_exec, packed(g, true));
-    EXPECT_EQ(v->heap, datumbuf) << "taken over, not copied";
-    EXPECT_EQ(std::wstring(v->heap), std::wstring(100, L'h'));
+    EXPECT_EQ(e.heapof(v), datumbuf) << "taken over, not copied";
+    EXPECT_EQ(std::wstring(e.heapof(v)), std::wstring(100, L'h'));
     EXPECT_EQ(e.sparetext, heap);
     EXPECT_EQ(e.allocs.size(), held + 1);
 
@@ -431,7 +431,7 @@ TEST(DefUndef, ArgumentsVariablesAndElements)
 
     EXPECT_EQ(def(L"fresh"), 0);
     ASSERT_EQ(e.globals.count(), 1);
-    EXPECT_EQ(std::wstring(e.varat(0)->name), L"fresh");
+    EXPECT_EQ(std::wstring(e.varname(e.varat(0))), L"fresh");
     EXPECT_EQ(e.varat(0)->state, varundef);
     e.varat(0)->state = varnum;
     e.varat(0)->isint = 1;
@@ -474,7 +474,7 @@ TEST(DefUndef, ArgumentsVariablesAndElements)
     runop(e, &ExeScr::def_exec, 0);
     EXPECT_EQ(popint(e), 0);
     EXPECT_EQ(e.globals.cap, 128);
-    EXPECT_EQ(std::wstring(e.varat(64)->name), L"brandnew");
+    EXPECT_EQ(std::wstring(e.varname(e.varat(64))), L"brandnew");
     EXPECT_TRUE(e.dats.empty());
     releaseall(e);
 }

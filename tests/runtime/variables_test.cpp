@@ -18,7 +18,7 @@ TEST(Globals, NamesAreSignificantToTwentyCharacters)
     int32_t a = e.declvar(L"abcdefghijklmnopqrstUVWXY", 0);
     EXPECT_EQ(e.declvar(L"abcdefghijklmnopqrstUVWXY", 0), a) << "a 25-character name is found again";
     EXPECT_EQ(e.declvar(L"abcdefghijklmnopqrst", 0), a) << "differs only after the 20th";
-    EXPECT_EQ(std::wstring(e.varat(a)->name), L"abcdefghijklmnopqrst");
+    EXPECT_EQ(std::wstring(e.varname(e.varat(a))), L"abcdefghijklmnopqrst");
     EXPECT_NE(e.declvar(L"abcdefghijklmnopqrs", 0), a);
     EXPECT_NE(e.declvar(L"abcdefghijklmnopqrst", 1), a) << "mode 1 always declares";
     EXPECT_EQ(e.varat(a)->state, varundef);
@@ -41,14 +41,14 @@ TEST(Globals, The65thMovesTheTableAndIndexesStayValid)
     EXPECT_EQ(e.globals.cap, 128);
     EXPECT_EQ(e.declvar(L"v10", 0), 10);
     EXPECT_EQ(e.varat(10)->i, 99);
-    EXPECT_EQ(e.globals.base[127].cap, varinline) << "new slots are prepared";
-    EXPECT_EQ(e.globals.base[127].heap, nullptr);
+    EXPECT_EQ(e.textcap(e.globals.base + 127), varinline) << "new slots are prepared";
+    EXPECT_EQ(e.heapof(e.globals.base + 127), nullptr);
     // The records and their inline texts, both of the new capacity.
     ASSERT_EQ(e.allocs.size(), 2u);
     EXPECT_EQ(e.allocs[0].id, 210);
     EXPECT_EQ(e.allocs[0].size, 128 * sizeof(varrec));
     EXPECT_EQ(e.allocs[1].id, 210);
-    EXPECT_EQ(e.allocs[1].size, 128 * sizeof(inltext));
+    EXPECT_EQ(e.allocs[1].size, 128 * sizeof(varaux));
     e.freevartable();
 }
 
@@ -69,18 +69,18 @@ TEST(Locals, TextsUpTo128StayInlineLongerOnesTakeAHeapText)
     ExeScr e;
     const std::wstring t128(128, L'a'), t129(129, L'b');
     e.pushlocal(0, 0, t128.c_str(), varstr);
-    EXPECT_EQ(e.varat(-1)->heap, nullptr);
+    EXPECT_EQ(e.heapof(e.varat(-1)), nullptr);
     e.pushlocal(0, 0, t129.c_str(), varstr);
     const memrec* r = findid(e, 311);
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->size, 130 * sizeof(wchar_t));
-    EXPECT_EQ(e.varat(-1)->cap, 129);
+    EXPECT_EQ(e.textcap(e.varat(-1)), 129);
     EXPECT_EQ(std::wstring(e.vartext(e.varat(-1))), t129);
     EXPECT_EQ(std::wstring(e.vartext(e.varat(-2))), t128);
-    EXPECT_EQ(e.varat(-1)->name[0], 0);
+    EXPECT_EQ(e.varname(e.varat(-1))[0], 0);
     e.poplocals(1);
     EXPECT_EQ(countid(e, 311), 0u);
-    EXPECT_EQ(e.stackdd.base[1].cap, varinline) << "the popped slot is reset";
+    EXPECT_EQ(e.textcap(e.stackdd.base + 1), varinline) << "the popped slot is reset";
     e.poplocals(0);
     e.poplocals(-2);
     EXPECT_EQ(e.stackdd.count(), 1);
@@ -116,7 +116,7 @@ TEST(Arrays, OneIndexElementsAreMadeOnFirstUseAndSlotsGrowByDoubling)
     int32_t v0 = e.arraytable(a, 1, 0, 0, 0);
     EXPECT_EQ(e.arrays.base[a].count, 64u);
     EXPECT_EQ(findid(e, slotbufid)->size, 64 * sizeof(int32_t));
-    EXPECT_EQ(std::wstring(e.varat(v0)->name), L"arr");
+    EXPECT_EQ(std::wstring(e.varname(e.varat(v0))), L"arr");
     EXPECT_EQ(e.arraytable(a, 1, 0, 0, 0), v0) << "the same element is the same variable";
     int32_t v64 = e.arraytable(a, 1, 64, 0, 0);
     EXPECT_NE(v64, v0);
@@ -210,21 +210,66 @@ TEST(Globals, ALargeTableGrowsWhereItLiesAndIsRecordedAtItsSize)
     EXPECT_GE(e.globals.cap, 2 * big);
     EXPECT_EQ(e.varat(0)->i, 7);
     // A slot is prepared when it is taken.
-    EXPECT_EQ(e.globals.top[-1].cap, varinline);
-    EXPECT_EQ(e.globals.top[-1].heap, nullptr);
+    EXPECT_EQ(e.textcap(e.globals.top - 1), varinline);
+    EXPECT_EQ(e.heapof(e.globals.top - 1), nullptr);
     ASSERT_EQ(e.allocs.size(), 2u);
     EXPECT_EQ(e.allocs[0].ptr, base);
     EXPECT_EQ(e.allocs[0].size, static_cast<uint64_t>(e.globals.cap) * sizeof(varrec));
-    EXPECT_EQ(e.allocs[1].ptr, e.globaltexts.base);
-    EXPECT_EQ(e.allocs[1].size, static_cast<uint64_t>(e.globals.cap) * sizeof(inltext));
+    EXPECT_EQ(e.allocs[1].ptr, e.globalaux.base);
+    EXPECT_EQ(e.allocs[1].size, static_cast<uint64_t>(e.globals.cap) * sizeof(varaux));
     e.freevartable();
     EXPECT_TRUE(e.allocs.empty());
     EXPECT_EQ(e.globalsreserved, 0u);
-    EXPECT_EQ(e.textsreserved, 0u);
+    EXPECT_EQ(e.auxreserved, 0u);
     // A table made again after the release starts over, on the heap.
     EXPECT_EQ(e.declvar(L"again", 0), 0);
     EXPECT_EQ(e.globals.cap, 64);
     e.freevartable();
+}
+
+// An element keeps no name of its own (writing one would touch a page of
+// names per element): every name it is known by is its array's.
+TEST(Arrays, ElementsAreNamedByTheirArrayAndKeepTheirTextsAsTheTableGrows)
+{
+    ExeScr e;
+    EXPECT_EQ(e.declvar(L"plain", 0), 0);
+    const int32_t v = e.arrayfind(L"v[]");
+    const int32_t m = e.arrayfind(L"m[][]");
+    const int32_t c = e.arrayfind(L"c[][][]");
+    const int32_t first = e.arraytable(v, 1, 0, 0, 0);
+    const std::wstring longtext(200, L'L');
+    e.varat(first)->state = varstr;
+    e.settext(e.varat(first), longtext.c_str(), longtext.size(), 998);
+    const int32_t cell = e.arraytable(m, 2, 2, 5, 0);
+    const int32_t deep = e.arraytable(c, 3, 1, 0, 7);
+    // Far past the heaped table, into address space of its own.
+    int32_t last = first;
+    for (uint32_t k = 1; k < 3 * ExeScr::globalsheapedmax; ++k)
+        last = e.arraytable(v, 1, k, 0, 0);
+    EXPECT_NE(e.globalsreserved, 0u);
+    const int32_t late = e.declvar(L"late", 0);
+
+    EXPECT_STREQ(e.varname(e.varat(first)), L"v[]");
+    EXPECT_STREQ(e.varname(e.varat(last)), L"v[]");
+    EXPECT_STREQ(e.varname(e.varat(cell)), L"m[][]");
+    EXPECT_STREQ(e.varname(e.varat(deep)), L"c[][][]");
+    EXPECT_EQ(e.auxof(e.varat(last)).name[0], 0) << "nothing written beside a new element";
+    EXPECT_STREQ(e.varname(e.varat(0)), L"plain");
+    EXPECT_STREQ(e.varname(e.varat(late)), L"late");
+    EXPECT_EQ(e.declvar(L"plain", 0), 0) << "found past thousands of elements";
+    EXPECT_EQ(e.declvar(L"late", 0), late);
+    e.pushlocal(1.0, 0, nullptr, varnum);
+    EXPECT_STREQ(e.varname(e.varat(-1)), L"");
+    e.clearlocals();
+
+    ASSERT_NE(e.heapof(e.varat(first)), nullptr);
+    EXPECT_EQ(std::wstring(e.vartext(e.varat(first))), longtext) << "the heap text followed its record";
+    EXPECT_EQ(e.textcap(e.varat(first)), 200);
+    EXPECT_EQ(countid(e, 998), 1u);
+    e.freevartable();
+    EXPECT_EQ(countid(e, 998), 0u) << "an element's heap text is given back with the table";
+    e.freenametbls();
+    EXPECT_TRUE(e.allocs.empty());
 }
 
 // Inline texts live in tables of their own beside the records: each must
@@ -247,10 +292,10 @@ TEST(InlineTexts, StayWithTheirRecordsAsTheTablesGrow)
             kept.push_back(g);
         }
     }
-    EXPECT_NE(e.textsreserved, 0u);
+    EXPECT_NE(e.auxreserved, 0u);
     for (int32_t g : kept)
         EXPECT_EQ(std::wstring(e.vartext(e.varat(g))), text(g)) << g;
-    EXPECT_EQ(e.varat(kept[1])->heap, nullptr) << "texts of up to 128 characters stay inline";
+    EXPECT_EQ(e.heapof(e.varat(kept[1])), nullptr) << "texts of up to 128 characters stay inline";
     EXPECT_EQ(countid(e, 999), 0u);
     e.freevartable();
     EXPECT_TRUE(e.allocs.empty());
