@@ -14,5 +14,7 @@ ExeScr::~ExeScr()
         VirtualFree(globals.base, 0, MEM_RELEASE);
     if (auxreserved)
         VirtualFree(globalaux.base, 0, MEM_RELEASE);
+    if (namesreserved)
+        VirtualFree(globalnames.base, 0, MEM_RELEASE);
 }
 

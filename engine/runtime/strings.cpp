@@ -126,8 +126,15 @@ void ExeScr::appendvartext(varrec* v, const wchar_t* add, size_t n)
         dropheap(v);
         takeheap(v, block, concatid, static_cast<int32_t>(cap));
         text = block;
-    } else {
+    } else if (v->flags & varheaped) {
         wmemmove(text + len, add, n);
+    } else {
+        // An inline text may move from the short slot to its long block.
+        wchar_t* to = inlineroom(v, total);
+        wmemmove(to + len, add, n);
+        if (to != text)
+            wmemcpy(to, text, len);
+        text = to;
     }
     text[total] = 0;
     appvar = v;

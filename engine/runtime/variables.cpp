@@ -7,11 +7,14 @@
 
 namespace {
 
-// Unused slots always have an inline text of 128 characters and no heap text.
-void initslots(varrec* from, varrec* to)
+// Unused slots always have an inline text of 128 characters and no heap
+// text, and no block for a long inline text yet.
+void initslots(varrec* from, varrec* to, varaux* aux)
 {
-    for (varrec* v = from; v < to; ++v)
+    for (varrec* v = from; v < to; ++v, ++aux) {
         v->flags = 0;
+        aux->wide = nullptr;
+    }
 }
 
 void copyname(wchar_t* dst, const wchar_t* src, size_t max)
@@ -83,7 +86,8 @@ void ExeScr::growglobals()
         // every engine buffer grows.
         growbuf(globals, 64, 210);
         growbuf(globalaux, 64, 210);
-        initslots(globals.top, globals.base + globals.cap);
+        growbuf(globalnames, 64, 210);
+        initslots(globals.top, globals.base + globals.cap, globalaux.base + globals.count());
         return;
     }
     // The new slots stay untouched pages (the system gives them zeroed, which
@@ -91,6 +95,7 @@ void ExeScr::growglobals()
     // mostly its slots, and every page first touched costs.
     growreserved(*this, globals, globalsreserved, newcap);
     growreserved(*this, globalaux, auxreserved, newcap);
+    growreserved(*this, globalnames, namesreserved, newcap);
     globalsready = 0;  // the table may have moved
 }
 
@@ -130,11 +135,11 @@ int32_t ExeScr::declvar(const wchar_t* name, int32_t mode)
         growglobals();
     if (mode != 1) {
         for (varrec* v = globals.base; v < globals.top; ++v)
-            if (!(v->flags & varelement) && wcsncmp(auxof(v).name, name, varnamemax) == 0)
+            if (!(v->flags & varelement) && wcsncmp(globalnames.base[v - globals.base].t, name, varnamemax) == 0)
                 return static_cast<int32_t>(v - globals.base);
     }
     varrec* v = newglobal();
-    copyname(auxof(v).name, name, varnamemax);
+    copyname(globalnames.base[v - globals.base].t, name, varnamemax);
     return static_cast<int32_t>(v - globals.base);
 }
 
@@ -178,7 +183,28 @@ const wchar_t* ExeScr::varname(const varrec* v) const
         return L"";
     if (v->flags & varelement)
         return elementarray(*this, static_cast<int32_t>(v - globals.base));
-    return auxof(v).name;
+    return globalnames.base[v - globals.base].t;
+}
+
+wchar_t* ExeScr::wideblock(widepool& p, int32_t id)
+{
+    constexpr size_t block = varinline + 1;
+    constexpr size_t perchunk = 256;
+    if (p.next == p.end) {
+        p.next = static_cast<wchar_t*>(mymalloc2(block * perchunk * sizeof(wchar_t), id));
+        p.end = p.next + block * perchunk;
+        p.chunks.push_back(p.next);
+    }
+    wchar_t* b = p.next;
+    p.next += block;
+    return b;
+}
+
+void ExeScr::freewide(widepool& p, int32_t id)
+{
+    for (void* c : p.chunks)
+        myfree(c, id);
+    p = widepool();
 }
 
 void ExeScr::freevartable()
@@ -187,6 +213,8 @@ void ExeScr::freevartable()
         dropheap(v);
     freereserved(*this, globals, globalsreserved);
     freereserved(*this, globalaux, auxreserved);
+    freereserved(*this, globalnames, namesreserved);
+    freewide(globalwide, 210);
     forgetappend();
 }
 
@@ -198,7 +226,7 @@ void ExeScr::settext(varrec* v, const wchar_t* text, size_t len, int32_t id)
         dropheap(v);
         takeheap(v, static_cast<wchar_t*>(mymalloc2((len + 1) * sizeof(wchar_t), id)), id, static_cast<int32_t>(len));
     }
-    wchar_t* dst = vartext(v);
+    wchar_t* dst = v->flags & varheaped ? auxof(v).heap : inlineroom(v, len);
     shortmove(dst, text, len);
     dst[len] = 0;
 }
@@ -208,7 +236,7 @@ void ExeScr::pushlocal(double d, int64_t i, const wchar_t* text, uint32_t kind)
     if (stackdd.full()) {
         growbuf(stackdd, 32, 310);
         growbuf(stackaux, 32, 310);
-        initslots(stackdd.top, stackdd.base + stackdd.cap);
+        initslots(stackdd.top, stackdd.base + stackdd.cap, stackaux.base + stackdd.count());
     }
     varrec* v = stackdd.top;
     if (kind == varstr) {
@@ -231,6 +259,7 @@ void ExeScr::clearlocals()
     poplocals(stackdd.count());
     freebuf(stackdd);
     freebuf(stackaux);
+    freewide(stackwide, 310);
 }
 
 int32_t ExeScr::arrayfind(const wchar_t* name)

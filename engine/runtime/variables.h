@@ -17,17 +17,23 @@ constexpr int32_t varinline = 128;
 // Flags of a record.
 constexpr uint16_t varheaped = 1;   // its text is a heap text (varaux::heap)
 constexpr uint16_t varelement = 2;  // an array element: it has no name of its own
+constexpr uint16_t varwide = 4;     // its inline text is in varaux::wide, not varaux::t
+
+// Characters of an inline text kept in the varaux record itself; a longer
+// one (up to varinline) goes to a block of its own (varaux::wide).
+constexpr int32_t varshort = 23;
 
 // One variable: only what a number needs. Everything else it has (its name,
-// its inline text, the heap text that replaces that) lives in a record of a
-// table beside it, of the same index (ExeScr::auxof): most variables are
-// numbers, and every array element is a variable, so a table of these is
-// written for each new element and every page of it is touched. A varaux is
-// read only while the record's flags say it holds something: the table's free
-// slots (all zero, or flags 0) have text capacity 128 and no heap text.
+// its inline text, the heap text that replaces that) lives in records of
+// tables beside it, of the same index (ExeScr::auxof, ExeScr::varname): most
+// variables are numbers, and every array element is a variable, so a table
+// of these is written for each new element and every page of it is touched.
+// A varaux is read only while the record's flags or state say it holds
+// something: the table's free slots (all zero, or flags 0) have text
+// capacity 128 and no heap text.
 struct varrec {
     uint16_t state;  // varundef, varnum, varstr
-    uint16_t flags;  // varheaped, varelement
+    uint16_t flags;  // varheaped, varelement, varwide
     uint32_t isint;  // 1: `i` holds the number, 0: `d` does
     union {
         int64_t i;
@@ -36,12 +42,21 @@ struct varrec {
 };
 static_assert(sizeof(varrec) == 16);
 
+// A variable's text. An inline text of up to varshort characters is `t`; a
+// longer one is `wide`, a block of varinline + 1 characters taken when the
+// record first needs it and kept (null until then), so that a short text
+// stored into a new element writes one small record.
 struct varaux {
     wchar_t* heap;   // while varheaped: the text, a tracked block
     int32_t cap;     // while varheaped: its length in characters
     int32_t heapid;  // while varheaped: its allocation id
-    wchar_t name[22];
-    wchar_t t[varinline + 1];  // the inline text
+    wchar_t* wide;
+    wchar_t t[varshort + 1];
+};
+
+// A global's name (an array element's is its array's, never written here).
+struct globalname {
+    wchar_t t[22];
 };
 
 // One level of an array: element slots (leaf) or index nodes.

@@ -43,12 +43,14 @@ TEST(Globals, The65thMovesTheTableAndIndexesStayValid)
     EXPECT_EQ(e.varat(10)->i, 99);
     EXPECT_EQ(e.textcap(e.globals.base + 127), varinline) << "new slots are prepared";
     EXPECT_EQ(e.heapof(e.globals.base + 127), nullptr);
-    // The records and their inline texts, both of the new capacity.
-    ASSERT_EQ(e.allocs.size(), 2u);
+    // The records, their texts and their names, all of the new capacity.
+    ASSERT_EQ(e.allocs.size(), 3u);
     EXPECT_EQ(e.allocs[0].id, 210);
     EXPECT_EQ(e.allocs[0].size, 128 * sizeof(varrec));
     EXPECT_EQ(e.allocs[1].id, 210);
     EXPECT_EQ(e.allocs[1].size, 128 * sizeof(varaux));
+    EXPECT_EQ(e.allocs[2].id, 210);
+    EXPECT_EQ(e.allocs[2].size, 128 * sizeof(globalname));
     e.freevartable();
 }
 
@@ -212,15 +214,20 @@ TEST(Globals, ALargeTableGrowsWhereItLiesAndIsRecordedAtItsSize)
     // A slot is prepared when it is taken.
     EXPECT_EQ(e.textcap(e.globals.top - 1), varinline);
     EXPECT_EQ(e.heapof(e.globals.top - 1), nullptr);
-    ASSERT_EQ(e.allocs.size(), 2u);
+    ASSERT_EQ(e.allocs.size(), 3u);
     EXPECT_EQ(e.allocs[0].ptr, base);
     EXPECT_EQ(e.allocs[0].size, static_cast<uint64_t>(e.globals.cap) * sizeof(varrec));
     EXPECT_EQ(e.allocs[1].ptr, e.globalaux.base);
     EXPECT_EQ(e.allocs[1].size, static_cast<uint64_t>(e.globals.cap) * sizeof(varaux));
+    EXPECT_EQ(e.allocs[2].ptr, e.globalnames.base);
+    EXPECT_EQ(e.allocs[2].size, static_cast<uint64_t>(e.globals.cap) * sizeof(globalname));
+    for (const memrec& r : e.allocs)
+        EXPECT_TRUE(e.isreservedblock(r.ptr));
     e.freevartable();
     EXPECT_TRUE(e.allocs.empty());
     EXPECT_EQ(e.globalsreserved, 0u);
     EXPECT_EQ(e.auxreserved, 0u);
+    EXPECT_EQ(e.namesreserved, 0u);
     // A table made again after the release starts over, on the heap.
     EXPECT_EQ(e.declvar(L"again", 0), 0);
     EXPECT_EQ(e.globals.cap, 64);
@@ -253,7 +260,7 @@ TEST(Arrays, ElementsAreNamedByTheirArrayAndKeepTheirTextsAsTheTableGrows)
     EXPECT_STREQ(e.varname(e.varat(last)), L"v[]");
     EXPECT_STREQ(e.varname(e.varat(cell)), L"m[][]");
     EXPECT_STREQ(e.varname(e.varat(deep)), L"c[][][]");
-    EXPECT_EQ(e.auxof(e.varat(last)).name[0], 0) << "nothing written beside a new element";
+    EXPECT_EQ(e.globalnames.base[last].t[0], 0) << "no name written for a new element";
     EXPECT_STREQ(e.varname(e.varat(0)), L"plain");
     EXPECT_STREQ(e.varname(e.varat(late)), L"late");
     EXPECT_EQ(e.declvar(L"plain", 0), 0) << "found past thousands of elements";
@@ -268,6 +275,60 @@ TEST(Arrays, ElementsAreNamedByTheirArrayAndKeepTheirTextsAsTheTableGrows)
     EXPECT_EQ(countid(e, 998), 1u);
     e.freevartable();
     EXPECT_EQ(countid(e, 998), 0u) << "an element's heap text is given back with the table";
+    e.freenametbls();
+    EXPECT_TRUE(e.allocs.empty());
+}
+
+// An inline text of up to 23 characters stays in the record beside the
+// variable; a longer one, up to 128, moves to a block of its own, untracked
+// by itself; past 128 it is a heap text, as ever. Appends cross both lines.
+TEST(InlineTexts, MoveFromTheShortSlotToTheirBlockAndToTheHeap)
+{
+    ExeScr e;
+    const int32_t g = e.declvar(L"s", 0);
+    varrec* v = e.varat(g);
+    v->state = varstr;
+    const std::wstring a23(23, L'a');
+    e.settext(v, a23.c_str(), a23.size(), 999);
+    EXPECT_EQ(std::wstring(e.vartext(v)), a23);
+    const size_t tables = e.allocs.size();
+    e.appendvartext(v, L"b", 1);
+    EXPECT_EQ(std::wstring(e.vartext(v)), a23 + L"b") << "the text followed into its block";
+    EXPECT_EQ(e.heapof(v), nullptr);
+    EXPECT_EQ(e.textcap(v), varinline);
+    EXPECT_EQ(e.allocs.size(), tables + 1) << "one chunk of blocks";
+    // Back to a short text, then a self-join that leaves the short slot.
+    e.settext(v, L"0123456789", 10, 999);
+    EXPECT_EQ(std::wstring(e.vartext(v)), L"0123456789");
+    e.appendvartext(v, e.vartext(v), 10);
+    e.appendvartext(v, e.vartext(v), 20);
+    EXPECT_EQ(std::wstring(e.vartext(v)), L"0123456789012345678901234567890123456789");
+    std::wstring want = e.vartext(v);
+    while (want.size() < 128) {
+        e.appendvartext(v, L"x", 1);
+        want += L"x";
+    }
+    EXPECT_EQ(std::wstring(e.vartext(v)), want);
+    EXPECT_EQ(e.heapof(v), nullptr) << "128 characters are still inline";
+    e.appendvartext(v, L"y", 1);
+    ASSERT_NE(e.heapof(v), nullptr);
+    EXPECT_EQ(std::wstring(e.vartext(v)), want + L"y");
+    e.settext(v, L"short", 5, 999);
+    EXPECT_EQ(std::wstring(e.vartext(v)), L"short");
+
+    // Many elements with texts of every inline length, given back with the table.
+    const int32_t arr = e.arrayfind(L"t[]");
+    for (uint32_t k = 0; k < 5000; ++k) {
+        const std::wstring t(k % 129, static_cast<wchar_t>(L'A' + k % 26));
+        varrec* el = e.varat(e.arraytable(arr, 1, k, 0, 0));
+        el->state = varstr;
+        e.settext(el, t.c_str(), t.size(), 999);
+    }
+    for (uint32_t k = 0; k < 5000; k += 7)
+        EXPECT_EQ(std::wstring(e.vartext(e.varat(e.arraytable(arr, 1, k, 0, 0)))),
+                  std::wstring(k % 129, static_cast<wchar_t>(L'A' + k % 26))) << k;
+    EXPECT_EQ(countid(e, 999), 0u) << "texts of up to 128 characters stay inline";
+    e.freevartable();
     e.freenametbls();
     EXPECT_TRUE(e.allocs.empty());
 }

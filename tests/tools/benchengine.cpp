@@ -98,7 +98,7 @@ void runonce(const std::wstring& text, bool fuse, bool exits, double& cpu, doubl
     cpu = threadms() - c0;
     wall = wallms() - w0;
     for (const memrec& r : e->allocs)
-        if ((!e->globalsreserved || r.ptr != e->globals.base) && (!e->auxreserved || r.ptr != e->globalaux.base))
+        if (!e->isreservedblock(r.ptr))
             free(r.ptr);
     e->allocs.clear();
     delete e;

@@ -277,7 +277,7 @@ bool contains(const std::wstring& s, const wchar_t* part)
 void releaseblocks(ExeScr& e)
 {
     for (const memrec& r : e.allocs)
-        if ((!e.globalsreserved || r.ptr != e.globals.base) && (!e.auxreserved || r.ptr != e.globalaux.base))  // address space the destructor gives back
+        if (!e.isreservedblock(r.ptr))  // address space the destructor gives back
             free(r.ptr);
     e.allocs.clear();
 }
