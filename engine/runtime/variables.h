@@ -53,6 +53,7 @@ struct varaux {
     wchar_t* wide;
     wchar_t t[varshort + 1];
 };
+static_assert(sizeof(varaux) == 72);
 
 // A global's name (an array element's is its array's, never written here).
 struct globalname {
