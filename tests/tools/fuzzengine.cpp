@@ -132,6 +132,9 @@ const wchar_t* const fragments[] = {
     L"monrect[0].left()",
     // Texts joined into variables and read as numbers in place.
     L"strstr(", L"strpbrk(", L"s = \"<\" s i \">\"\r\n", L"n = strlen(s) + strstr(s, \"b\")\r\n",
+    // Texts that cross the lengths where a variable's text moves (23 and 128
+    // characters), in variables, elements and locals.
+    L"s = s s\r\n", L"a[i] = s \"0123456789012345678901\"\r\n", L"trim(a[i])\r\n", L"setc(s, 23, 66)\r\n",
     // Labels and gotos, also in code that "call" (of the script itself, the
     // one file a whole run is sure to find) and "exeline" load and cut back.
     L"\r\n:done\r\n", L"\r\n:again\r\n", L"goto(done)", L"goto(again)", L"call(scriptfn() \".tst\")",
