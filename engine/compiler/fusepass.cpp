@@ -1,7 +1,6 @@
-// The pass after compilation: it places the superinstructions of fused.cpp
-// (a loop whose body is one compound assignment, an append of a literal in
-// place), then the fused segments of everything else that computes numbers
-// (segpass.cpp). Nothing moves: code positions, jump operands and the line table stay
+// The pass after compilation: it places the superinstruction of fused.cpp
+// (a loop whose body is one compound assignment), then the fused segments of
+// everything else that computes numbers or joins texts (segpass.cpp). Nothing moves: code positions, jump operands and the line table stay
 // valid. A sequence is taken only where every cell the pattern reads as an
 // operation was emitted as one, and no jump, case, label or unit start lands
 // inside it.
@@ -74,15 +73,6 @@ struct pass {
     execfn match(int32_t k, int32_t& len) const
     {
         const execfn f = v.opat(k);
-        // var2str v; a literal; strconcat; strassign v, no result.
-        if (f == &E::var2str && v.opat(k + 2) == &E::pushstrlit_exec && v.opat(k + 4) == &E::strconcat &&
-            v.opat(k + 5) == &E::strassign_exec && k + 6 < v.end) {
-            const packed w(v.operand(k + 6));
-            if (w.noresult && w.index == static_cast<int32_t>(v.operand(k + 1))) {
-                len = 7;
-                return &E::fappend_exec;
-            }
-        }
         // R; compound assignment; the step of a loop to its head.
         if (const int rk = rightof(f); rk >= 0 && v.opat(k + 2) == &E::compoundassign_exec) {
             int op, crk, jt;

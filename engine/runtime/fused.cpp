@@ -243,25 +243,6 @@ void ExeScr::fcompoundstep_exec()
     } while (againself(self));
 }
 
-// ---- strings
-
-void ExeScr::fappend_exec()
-{
-    // ip: [0] v, [1] pushstrlit_exec, [2] the literal, [3] strconcat,
-    // [4] strassign_exec, [5] its packed word (v, no result).
-    varrec* v = varat(static_cast<int32_t>(ip[0].i));
-    if (v->state != varstr || dats.cap - dats.count() < 2) {
-        var2str();
-        return;
-    }
-    const int64_t ref = ip[2].i;
-    const uint32_t pool = strlitpool(ref);
-    const wchar_t* add = pool > 2 ? L"" : strlittext(ref);
-    // As pushstrlit_exec reads it.
-    appendvartext(v, add, pool == 2 ? wcslen(add) : wcsnlen(add, datsinline));
-    ip += 6;
-}
-
 // ---- the table the pass picks from
 
 namespace {

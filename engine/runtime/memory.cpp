@@ -131,3 +131,9 @@ void ExeScr::freedats() { freebuf(dats); }
 void ExeScr::freemypush() { freebuf(offsets); }
 
 void ExeScr::freemypush2() { freebuf(offsets2); }
+
+void ExeScr::bringin(void* p, size_t bytes)
+{
+    if (VirtualLock(p, bytes))
+        VirtualUnlock(p, bytes);
+}

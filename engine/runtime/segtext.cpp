@@ -150,9 +150,16 @@ const segment* runjoin(ExeScr& e, const segment& s)
 {
     if (!textroom(e, s.sub) || !stackfits(e, s))
         return e.segbail(s);
+    // A join whose first text is its own target, a text already, appends the
+    // others to it in place: built up in a loop, the text grows in linear
+    // time, and past the longest join made here.
+    bool append = false;
+    if constexpr (TK != knode)
+        append = s.npend > 0 && s.pendk[0] == TK && s.pend[0].i == s.target.i &&
+                 varof<TK>(e, s.target.i)->state == varstr;
     wchar_t out[joinmax + 1];
     size_t len = 0;
-    for (int k = 0; k < s.npend; ++k) {
+    for (int k = append ? 1 : 0; k < s.npend; ++k) {
         wchar_t buf[datsinline + 1];
         const wchar_t* t;
         if (!textany(e, s.pendk[k], s.pend[k], buf, t))
@@ -164,12 +171,16 @@ const segment* runjoin(ExeScr& e, const segment& s)
         len += n;
     }
     // Made apart from the target, which may be one of its texts. An element
-    // target is located last, as its cells come last.
+    // target is located last, as its cells come last (and an element made
+    // above may have moved the table).
     varrec* v;
     if (!targetof<TK>(e, s, v))
         return e.segbail(s);
     e.datd.top -= s.pops;
-    e.assignvartext(v, out, len);
+    if (append)
+        e.appendvartext(v, out, len);
+    else
+        e.assignvartext(v, out, len);
     return s.next;
 }
 

@@ -113,32 +113,36 @@ void ExeScr::strassignx_exec()
 
 void ExeScr::appendvartext(varrec* v, const wchar_t* add, size_t n)
 {
-    wchar_t* text = vartext(v);
-    const bool known = v == appvar && heapof(v) && heapof(v) == appheap && text[applen] == 0;
+    varaux& x = auxof(v);
+    const bool heaped = (v->flags & varheaped) != 0;
+    wchar_t* text = heaped ? x.heap : (v->flags & varwide) ? x.wide : x.t;
+    const bool known = v == appvar && heaped && x.heap == appheap && text[applen] == 0;
     const size_t len = known ? applen : wcslen(text);
     const size_t total = len + n;
-    if (total > static_cast<size_t>(textcap(v))) {
+    if (total > static_cast<size_t>(heaped ? x.cap : varinline)) {
         // Doubling keeps a text built up piece by piece linear in its length.
         const size_t cap = total < 2 * len ? 2 * len : total;
         auto* block = static_cast<wchar_t*>(mymalloc2((cap + 1) * sizeof(wchar_t), concatid));
+        if ((cap + 1) * sizeof(wchar_t) >= bringinmin)
+            bringin(block, (cap + 1) * sizeof(wchar_t));  // the appends that follow fill it
         wmemcpy(block, text, len);
         wmemcpy(block + len, add, n);  // before the old block goes: `add` may lie in it
         dropheap(v);
         takeheap(v, block, concatid, static_cast<int32_t>(cap));
         text = block;
-    } else if (v->flags & varheaped) {
-        wmemmove(text + len, add, n);
+    } else if (heaped) {
+        shortmove(text + len, add, n);
     } else {
         // An inline text may move from the short slot to its long block.
         wchar_t* to = inlineroom(v, total);
-        wmemmove(to + len, add, n);
+        shortmove(to + len, add, n);
         if (to != text)
             wmemcpy(to, text, len);
         text = to;
     }
     text[total] = 0;
     appvar = v;
-    appheap = heapof(v);
+    appheap = (v->flags & varheaped) ? text : nullptr;
     applen = total;
 }
 

@@ -99,16 +99,6 @@ void ExeScr::growglobals()
     globalsready = 0;  // the table may have moved
 }
 
-// Brings the pages of a fresh block in with one call: locking a range does
-// that, where touching its pages one by one costs a fault each (on this kind
-// of machine most of what a new array element costs). The lock itself is not
-// wanted; where it fails, the pages come in as they are touched.
-static void bringin(void* p, size_t bytes)
-{
-    if (VirtualLock(p, bytes))
-        VirtualUnlock(p, bytes);
-}
-
 void ExeScr::prefaultglobals(varrec* v)
 {
     const auto from = reinterpret_cast<uintptr_t>(v);
@@ -308,8 +298,8 @@ static void growlevel(ExeScr& e, level lv, uint32_t index, bool slots)
         e.myerrexit(L"array table size overflow error..");
     const int32_t id = slots ? slotbufid : nodebufid;
     void* block = e.mymalloc2(static_cast<uint64_t>(newcount) * esize, id);
-    if (static_cast<uint64_t>(newcount) * esize >= 64 * 1024)
-        bringin(block, static_cast<size_t>(newcount) * esize);  // every byte is written below
+    if (static_cast<uint64_t>(newcount) * esize >= ExeScr::bringinmin)
+        ExeScr::bringin(block, static_cast<size_t>(newcount) * esize);  // every byte is written below
     const uint32_t old = *lv.count;
     if (*lv.buf) {
         memcpy(block, *lv.buf, static_cast<size_t>(old) * esize);
