@@ -1,6 +1,7 @@
 // The pass after compilation: it places the superinstruction of fused.cpp
 // (a loop whose body is one compound assignment), then the fused segments of
-// everything else that computes numbers or joins texts (segpass.cpp). Nothing moves: code positions, jump operands and the line table stay
+// everything else that computes numbers or joins texts (segpass.cpp).
+// Nothing moves: code positions, jump operands and the line table stay
 // valid. A sequence is taken only where every cell the pattern reads as an
 // operation was emitted as one, and no jump, case, label or unit start lands
 // inside it.
