@@ -12,6 +12,12 @@ program folder of its own so that its log and error.log are its own.
 A finding (a crash or any unexpected status, a hang of an input that cannot
 loop for ever, a leak line in error.log, an internal error text) is saved,
 minimised line by line, and ends the driver with status 1.
+
+One end is run again, loudly: status 1 with nothing printed and no log
+written. The runner has no path that returns 1; Wine's process start ends
+that way now and then without the engine ever loaded (tools/stress
+--control shows the same end at the same rate), and a slot that meets it
+runs the same input once more, printing so. A second such end is a finding.
 """
 import concurrent.futures
 import os
@@ -29,6 +35,7 @@ OUT_TAIL = 1 << 20       # bytes of a run's printed log that are looked at
 # An input holding none of these words cannot loop for ever: a time-out is a hang.
 LOOP_WORDS = ("while", "for", "do", "goto", "function", "functstr", "thread", "call", "exeline",
               "sleep", "wait", "queue", "box", "clipboardmon", "kbhit")
+RETRIED = []             # inputs run again after a process that never started
 
 
 def winpath(work, path):
@@ -60,6 +67,16 @@ class Slot:
 
     def run(self, text):
         """Runs one script text; returns (kind, detail) where kind is None for no finding."""
+        kind, detail, unstarted = self.once(text)
+        if unstarted:
+            print("fuzz: !!!! STATUS 1 WITH NOTHING PRINTED (Wine's process start), RUNNING IT AGAIN",
+                  file=sys.stderr, flush=True)
+            RETRIED.append(text)
+            kind, detail, _ = self.once(text)
+        return kind, detail
+
+    def once(self, text):
+        """One run: (kind, detail, whether it ended as a process that never started)."""
         script = os.path.join(self.dir, "s.tst")
         errlog = os.path.join(self.dir, "error.log")
         if os.path.exists(errlog):
@@ -81,21 +98,22 @@ class Slot:
         os.remove(outpath)
         out = tail.decode("utf-8", errors="replace") + p.stderr.decode("utf-8", errors="replace")
         if os.path.exists(errlog) and os.path.getsize(errlog) > 2:
-            return "leak", read_utf16(errlog)[:400]
+            return "leak", read_utf16(errlog)[:400], False
         if "internal" in out.lower():
-            return "internal", out[-400:]
+            return "internal", out[-400:], False
         if p.returncode in (0, 3):
-            return None, ""
+            return None, "", False
         lower = text.lower()
         loops = any(w in lower for w in LOOP_WORDS)
         if p.returncode == 4:
-            return (None, "") if loops else ("hang", out[-400:])
+            return (None, "", False) if loops else ("hang", out[-400:], False)
         # A loop that logs long lines writes gigabytes before the runner's
         # time-out, and the runner then outlasts the outer bound copying the
         # log out: the script's own output, not a hang.
         if p.returncode == 124 and loops and self.logbytes() > HUGE_LOG:
-            return None, ""
-        return "status %d" % p.returncode, out[-400:]
+            return None, "", False
+        unstarted = p.returncode == 1 and not tail and not os.listdir(os.path.join(self.dir, "log"))
+        return "status %d" % p.returncode, out[-400:], unstarted
 
 
 def minimise(slot, text, kind, deadline):
@@ -239,6 +257,9 @@ def main():
         return 1
     runs, ok = wholeruns(max(5, seconds - inseconds), seed, work, bindir, findings)
     print("fuzz: %d in-process inputs, %d whole runs" % (count, runs))
+    if RETRIED:
+        print("fuzz: !!!! %d run(s) ended with status 1 and nothing printed, and were run again"
+              % len(RETRIED))
     return 0 if ok else 1
 
 
