@@ -118,6 +118,8 @@ void ExeScr::trim_exec()
     size_t n = wcslen(text);
     while (n > 0 && (text[n - 1] == L'\n' || text[n - 1] == L'\r'))
         text[--n] = 0;
+    if (v == appvar)
+        forgetappend();  // the length an append kept is no longer the text's
 }
 
 void ExeScr::strtok_exec()

@@ -332,6 +332,10 @@ TEST(FusedText, JoinsIntoTheirOwnFirstTextAppend)
     // The target also among the texts appended; a number target is joined.
     expectboth(L"t = \"ab\"\nt = t \"\" t \"-\"\nt = t \"\" t \"-\"\n\"\" t\nn = 5\nn = n \"x\" n\n\"\" n\n",
                L"\tabab-abab--\n\t5x5\n");
+    // A text shortened in place between two appends.
+    expectboth(L"s = \"\"\nfor (i = 0; i < 100; i++)\n    s = s \"ab\"\ns = s \"\\n\"\ntrim(s)\ns = s \"x\"\nstrlen(s) + 0\n"
+               L"strstr(s, \"x\") + 0\n",
+               L"\t201\n\t200\n");
     // A local, and an element target (joined, not appended) beside it.
     expectboth(L"function f(n)\n{\n    localvar(w)\n    w = \"\"\n    for (k = 0; k < n; k++)\n        w = w \"0123456789\"\n"
                L"    return(strlen(w))\n}\nmain\n{\n    f(30) + 0\n    a[2] = \"q\"\n    for (k = 0; k < 3; k++)\n"
