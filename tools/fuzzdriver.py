@@ -135,12 +135,12 @@ def minimise(slot, text, kind, deadline):
     return "\r\n".join(lines)
 
 
-def save(findings, name, text, detail):
+def save(findings, name, text, detail, what="finding"):
     os.makedirs(findings, exist_ok=True)
     write_utf16(os.path.join(findings, name + ".tst"), text)
     with open(os.path.join(findings, name + ".txt"), "w", encoding="utf-8") as f:
         f.write(detail + "\n")
-    print("fuzz: finding saved: %s" % os.path.join(findings, name + ".tst"))
+    print("fuzz: %s saved: %s" % (what, os.path.join(findings, name + ".tst")))
 
 
 def inprocess(seconds, seed, work, findings):
@@ -259,7 +259,9 @@ def main():
     print("fuzz: %d in-process inputs, %d whole runs" % (count, runs))
     if RETRIED:
         print("fuzz: !!!! %d run(s) ended with status 1 and nothing printed, and were run again"
-              % len(RETRIED))
+              " (inputs kept as retried-*.tst in %s)" % (len(RETRIED), findings))
+        for n, text in enumerate(RETRIED):
+            save(findings, "retried-%d-%d" % (seed, n), text, "status 1, nothing printed, then run again", "input run again")
     return 0 if ok else 1
 
 

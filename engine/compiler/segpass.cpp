@@ -457,12 +457,9 @@ struct builder {
                 s.pendk[j] = texts[j].k;
             }
             s.sub = static_cast<uint32_t>(tsmax);
-            if (f == &E::strassign_exec) {
-                target(variable(packed(v.operand(k + 1)).index));
-                return k + 2;
-            }
-            target(pop());
-            return k + 2;  // strassignx_exec, datsdrop
+            // strassign_exec and its word, or strassignx_exec and datsdrop.
+            target(f == &E::strassign_exec ? variable(packed(v.operand(k + 1)).index) : pop());
+            return k + 2;
         }
         if (f == &E::assignnum_exec || f == &E::compoundassign_exec || f == &E::incdec_exec) {
             const packed w(v.operand(k + 1));

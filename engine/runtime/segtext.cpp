@@ -1,10 +1,11 @@
 // The text forms of fused segments (segments.h): strlen, strstr and strcmp
 // read as numbers, and joins of texts assigned to a string variable or an
-// element. Each reads its texts where they lie (a literal, a variable's or an
-// element's text, a number's text written on the C stack), so no string datum is pushed, copied or popped. Anything
-// out of the common way (an undefined variable, a join longer than the
-// buffer, a string datum stack that the cells would have to grow) runs the
-// cells, which report or grow as they always do.
+// element (appended in place when the first text is the target). Each reads
+// its texts where they lie (a literal, a variable's or an element's text, a
+// number's text written on the C stack), so no string datum is pushed,
+// copied or popped. Anything out of the common way (an undefined variable, a
+// join longer than the buffer, a string datum stack that the cells would
+// have to grow) runs the cells, which report or grow as they always do.
 #include <array>
 #include <cwchar>
 #include <utility>

@@ -113,13 +113,12 @@ void ExeScr::strassignx_exec()
 
 void ExeScr::appendvartext(varrec* v, const wchar_t* add, size_t n)
 {
-    varaux& x = auxof(v);
     const bool heaped = (v->flags & varheaped) != 0;
-    wchar_t* text = heaped ? x.heap : (v->flags & varwide) ? x.wide : x.t;
-    const bool known = v == appvar && heaped && x.heap == appheap && text[applen] == 0;
+    wchar_t* text = vartext(v);
+    const bool known = v == appvar && heaped && text == appheap && text[applen] == 0;
     const size_t len = known ? applen : wcslen(text);
     const size_t total = len + n;
-    if (total > static_cast<size_t>(heaped ? x.cap : varinline)) {
+    if (total > static_cast<size_t>(textcap(v))) {
         // Doubling keeps a text built up piece by piece linear in its length.
         const size_t cap = total < 2 * len ? 2 * len : total;
         auto* block = static_cast<wchar_t*>(mymalloc2((cap + 1) * sizeof(wchar_t), concatid));
