@@ -36,7 +36,7 @@ void ExeScr::strstr_exec()
         start = static_cast<uint32_t>(cmdargs::toi64(popd()));
     const wchar_t* text = datstext(hay);
     int64_t result = -1;
-    if (start != 0 && start > wcslen(text)) {  // (no text is shorter than a start of 0)
+    if (start != 0 && start > datstextlen(hay)) {  // (no text is shorter than a start of 0)
         if (logon == 1)
             mylogmsgforced(L"%s\n", L"invalid number error.");
     } else {
@@ -64,7 +64,7 @@ void ExeScr::strchr_exec()
         start = cmdargs::toi32(popd());
     datscell* c = pops();
     const wchar_t* text = datstext(c);
-    const int64_t len = static_cast<int64_t>(wcslen(text));
+    const int64_t len = static_cast<int64_t>(datstextlen(c));
     if (start < 0)
         start = 0;
     if (start > len)
@@ -115,11 +115,10 @@ void ExeScr::trim_exec()
     if (v->state != varstr)
         myerrexit(L"%s", L"invalid variable reference.");
     wchar_t* text = vartext(v);
-    size_t n = wcslen(text);
+    size_t n = vartextlen(v);
     while (n > 0 && (text[n - 1] == L'\n' || text[n - 1] == L'\r'))
         text[--n] = 0;
-    if (v == appvar)
-        forgetappend();  // the length an append kept is no longer the text's
+    setheaplen(v, n);
 }
 
 void ExeScr::strtok_exec()

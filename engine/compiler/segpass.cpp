@@ -335,11 +335,15 @@ struct builder {
                 ++k;
             } else if (f == &E::strlen_exec || f == &E::strstr_exec || f == &E::strcmp_exec) {
                 // A number of single texts: strlen of one, strstr or strpbrk
-                // without a start and strcmp without a count of two.
+                // of two (with or without a start, pushed before them) and
+                // strcmp without a count of two.
                 const int64_t word = f == &E::strlen_exec ? 0 : v.operand(k + 1);
                 const size_t n = f == &E::strlen_exec ? 1 : 2;
-                if ((f == &E::strstr_exec && ((word >> 16) & 0xFFFF) != 2) || (f == &E::strcmp_exec && word != 2) ||
-                    ts.size() < ts0 + n || ts.back().size() != 1 || ts[ts.size() - n].size() != 1)
+                const int64_t args = (word >> 16) & 0xFFFF;
+                const bool from = f == &E::strstr_exec && args == 3;
+                if ((f == &E::strstr_exec && args != 2 && !(from && st.size() > kept(floor))) ||
+                    (f == &E::strcmp_exec && word != 2) || ts.size() < ts0 + n || !single(ts.size() - 1, ts0) ||
+                    !single(ts.size() - n, ts0))
                     break;
                 // The datum pushed last is popped first: the haystack, or
                 // strcmp's first text.
@@ -359,8 +363,52 @@ struct builder {
                     q.kb = first.k;
                     q.cell = static_cast<int32_t>(word >> 32) != 0 ? 1 : 0;  // strpbrk
                     q.eval = f == &E::strstr_exec ? textfind(last.k, first.k) : textcompare(last.k, first.k);
+                    if (from) {
+                        const value start = num(pop());
+                        q.c = start.o;
+                        q.kc = start.k;
+                        q.eval = textfindfrom(last.k, first.k);
+                    }
                     k += 2;
                 }
+                push(ofnode(q));
+            } else if (f == &E::cutstr_exec) {
+                // A piece of a single text, the start pushed after the end
+                // and both before the text: a text that only joins take.
+                const bool hasend = v.operand(k + 1) == 3;
+                if (!single(ts.size() - 1, ts0) || !has(hasend ? 2 : 1, floor))
+                    break;
+                const value text = ts.back()[0];
+                const value start = num(pop());
+                const value end = hasend ? num(pop()) : value{kconst, {}};
+                node& q = newnode();
+                q.a = text.o;
+                q.ka = text.k;
+                q.b = start.o;
+                q.kb = start.k;
+                q.c = end.o;
+                q.kc = end.k;
+                q.cell = hasend ? 3 : 2;
+                value piece{kcut, {}};
+                piece.o.n = &q;
+                ts.back() = {piece};
+                k += 2;
+            } else if (f == &E::getc_exec) {
+                // getc of a single text at a position pushed after it.
+                if (!single(ts.size() - 1, ts0) || st.size() <= kept(floor))
+                    break;
+                const value at = num(pop());
+                const value text = ts.back()[0];
+                ts.pop_back();
+                node& q = newnode();
+                q.arr = static_cast<int32_t>(ts.size() + 1);
+                q.a = text.o;
+                q.ka = text.k;
+                q.b = at.o;
+                q.kb = at.k;
+                q.test = truthtest();
+                q.eval = textchar(text.k);
+                ++k;
                 push(ofnode(q));
             } else if (f == &E::noop_exec) {
                 ++k;
@@ -395,6 +443,13 @@ struct builder {
             return packed(v.operand(k + 1)).noresult && st.empty();
         return f == &E::strassignx_exec && st.size() == 1 && st[0].k == kref && open(k + 1, -1) &&
                v.opat(k + 1) == &E::datsdrop;
+    }
+
+    // Whether datum j of ts, a walk's own (from ts0 on), is one text that a
+    // node may read (a cut piece only joins take).
+    bool single(size_t j, size_t ts0) const
+    {
+        return j >= ts0 && j < ts.size() && ts[j].size() == 1 && ts[j][0].k != kcut;
     }
 
     // The segment that begins at k0, or null when it would take no cell.

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/shorttext.h"
+
 #include "runtime/casetable.h"
 #include "runtime/codecell.h"
 #include "runtime/datum.h"

@@ -38,6 +38,11 @@ enum kind : uint8_t {
     kinds
 };
 
+// A kind of a join's texts only: a piece cut from a text (cutstr), its node's
+// `a` the text (`ka` its kind), `b` the start and, when `cell` is 3, `c` the
+// end.
+constexpr uint8_t kcut = kinds + 1;
+
 struct node;
 
 // An operand. A constant is laid out as a datum (value, tag). A text operand
@@ -149,10 +154,12 @@ testfn andtest();
 evalfn orvalue();
 testfn ortest();
 testfn truthtest();  // the truth of `eval`
-// Numbers of texts: strlen of a text operand, strstr (variant 0) or strpbrk
+// Numbers of texts: strlen of a text operand, getc, strstr (variant 0) or strpbrk
 // (1, in the node's `cell`) of a haystack `a` and a needle `b`, strcmp.
 evalfn textlength(int k);
+evalfn textchar(int k);  // getc: the character of text `a` at the number `b`
 evalfn textfind(int hk, int nk);
+evalfn textfindfrom(int hk, int nk);  // the same from a start, the number `c`
 evalfn textcompare(int ak, int bk);  // strcmp: `a` pushed last, `b` first
 runfn textjoin(int tk);          // a ttext segment into a global, a local or an element
 runfn runner(const segment& s);  // the run function for a built segment

@@ -1,15 +1,18 @@
-// The text forms of fused segments (segments.h): strlen, strstr and strcmp
-// read as numbers, and joins of texts assigned to a string variable or an
-// element (appended in place when the first text is the target). Each reads
-// its texts where they lie (a literal, a variable's or an element's text, a
-// number's text written on the C stack), so no string datum is pushed,
-// copied or popped. Anything out of the common way (an undefined variable, a
-// join longer than the buffer, a string datum stack that the cells would
-// have to grow) runs the cells, which report or grow as they always do.
+// The text forms of fused segments (segments.h): strlen, getc, strstr and
+// strcmp read as numbers, and joins of texts and pieces of texts (cutstr)
+// assigned to a string variable or an element (appended in place when the
+// first text is the target). Each reads its texts where they lie (a literal,
+// a variable's or an element's text, a number's text written on the C
+// stack), so no string datum is pushed, copied or popped. Anything out of
+// the common way (an undefined variable, a join longer than the buffer, a
+// string datum stack that the cells would have to grow) runs the cells,
+// which report or grow as they always do.
+#include <algorithm>
 #include <array>
 #include <cwchar>
 #include <utility>
 
+#include "runtime/cmdargs.h"
 #include "runtime/segrules.h"
 #include "runtime/shorttext.h"
 
@@ -80,14 +83,58 @@ NUMRULES_INLINE bool textany(ExeScr& e, int k, const opnd& o, wchar_t* buf, cons
     }
 }
 
+// textat with the text's length. A variable's long text is neither copied
+// (as var2str copies a local's) nor measured: a loop over a text by strlen
+// and getc is linear.
+template <int K>
+NUMRULES_INLINE bool textlen(ExeScr& e, const opnd& o, int32_t index, wchar_t* buf, const wchar_t*& t, size_t& len)
+{
+    if constexpr (K != kconst) {
+        const varrec* v = K == klocal ? e.stackdd.top + index : e.globals.base + index;
+        if (v->state == varstr) {
+            t = e.vartext(v);
+            len = e.vartextlen(v);
+            return true;
+        }
+    }
+    if (!textat<K>(e, o, index, buf, t))
+        return false;
+    len = shortlen(t);
+    return true;
+}
+
 template <int K>
 bool lengtheval(ExeScr& e, const node& n, datdcell& out)
 {
     wchar_t buf[datsinline + 1];
     const wchar_t* t;
-    if (!textroom(e, static_cast<uint32_t>(n.arr)) || !textof<K>(e, n.a, buf, t))
+    int32_t index;
+    size_t len;
+    if (!textroom(e, static_cast<uint32_t>(n.arr)) || !locate<K>(e, n.a, index) ||
+        !textlen<K>(e, n.a, index, buf, t, len))
         return false;
-    out.i = static_cast<int64_t>(shortlen(t));
+    out.i = static_cast<int64_t>(len);
+    out.isint = 1;
+    return true;
+}
+
+// As getc_exec: the character of text `a` at position `b` (a number), 0
+// outside the text; the position at its length reads the terminator.
+template <int K>
+bool chareval(ExeScr& e, const node& n, datdcell& out)
+{
+    wchar_t buf[datsinline + 1];
+    const wchar_t* t;
+    int32_t index;
+    size_t len;
+    datdcell pos;
+    // The text is read last: a position's element made on first use may
+    // move the global table.
+    if (!textroom(e, static_cast<uint32_t>(n.arr)) || !locate<K>(e, n.a, index) || !fetchany(e, n.kb, n.b, pos) ||
+        !textlen<K>(e, n.a, index, buf, t, len))
+        return false;
+    const int32_t p = cmdargs::toi32(pos);
+    out.i = p >= 0 && static_cast<size_t>(p) <= len ? static_cast<uint16_t>(t[p]) : 0;
     out.isint = 1;
     return true;
 }
@@ -120,6 +167,29 @@ bool findeval(ExeScr& e, const node& n, datdcell& out)
     return true;
 }
 
+// As strstr_exec with a start (the number `c`): the search begins there.
+// A start past the haystack's end runs the cells, which log it.
+template <int HK, int NK>
+bool findfromeval(ExeScr& e, const node& n, datdcell& out)
+{
+    wchar_t abuf[datsinline + 1], bbuf[datsinline + 1];
+    const wchar_t *a, *b;
+    int32_t ia, ib;
+    size_t alen;
+    datdcell from;
+    if (!textroom(e, static_cast<uint32_t>(n.arr)) || !locate<NK>(e, n.b, ib) || !locate<HK>(e, n.a, ia) ||
+        !fetchany(e, n.kc, n.c, from) || !textat<NK>(e, n.b, ib, bbuf, b) || !textlen<HK>(e, n.a, ia, abuf, a, alen))
+        return false;
+    // A negative start becomes a huge one, as the cell makes it.
+    const uint32_t start = static_cast<uint32_t>(cmdargs::toi64(from));
+    if (start > alen)
+        return false;
+    const wchar_t* m = n.cell != 0 ? wcspbrk(a + start, b) : *b == 0 ? a + start : wcsstr(a + start, b);
+    out.i = m ? m - a : -1;
+    out.isint = 1;
+    return true;
+}
+
 // As strcmp_exec without a count: the text pushed last (`a`) against the
 // one pushed first, -1, 0 or 1.
 template <int AK, int BK>
@@ -132,6 +202,44 @@ bool compareeval(ExeScr& e, const node& n, datdcell& out)
     out.i = r < 0 ? -1 : r > 0 ? 1 : 0;
     out.isint = 1;
     return true;
+}
+
+// As cutstr_exec: the piece of a text from the start `b` to the end `c` (to
+// the text's end without one), read in place where the cells copy a local.
+template <int K>
+bool cutread(ExeScr& e, const node& n, wchar_t* buf, const wchar_t*& t, size_t& count)
+{
+    const bool hasend = n.cell == 3;
+    int32_t index;
+    size_t len;
+    datdcell from, to{};
+    if (!locate<K>(e, n.a, index) || !fetchany(e, n.kb, n.b, from) || (hasend && !fetchany(e, n.kc, n.c, to)) ||
+        !textlen<K>(e, n.a, index, buf, t, len))
+        return false;
+    // A start before the text counts from its first character.
+    const int32_t s = std::max(cmdargs::toi32(from), int32_t{0});
+    const int32_t end = hasend ? cmdargs::toi32(to) : 0;
+    count = 0;
+    if (len != 0 && static_cast<size_t>(s) < len && !(hasend && s >= end)) {
+        const size_t stop = hasend && static_cast<size_t>(end) < len ? static_cast<size_t>(end) : len;
+        t += s;
+        count = stop - static_cast<size_t>(s);
+    }
+    return true;
+}
+
+NUMRULES_INLINE bool cutany(ExeScr& e, const node& n, wchar_t* buf, const wchar_t*& t, size_t& count)
+{
+    switch (n.ka) {
+    case kglobal:
+        return cutread<kglobal>(e, n, buf, t, count);
+    case klocal:
+        return cutread<klocal>(e, n, buf, t, count);
+    case kconst:
+        return cutread<kconst>(e, n, buf, t, count);
+    default:
+        return cutread<knode>(e, n, buf, t, count);
+    }
 }
 
 // Longest join made here; a longer one is left to the cells.
@@ -163,9 +271,15 @@ const segment* runjoin(ExeScr& e, const segment& s)
     for (int k = append ? 1 : 0; k < s.npend; ++k) {
         wchar_t buf[datsinline + 1];
         const wchar_t* t;
-        if (!textany(e, s.pendk[k], s.pend[k], buf, t))
-            return e.segbail(s);
-        const size_t n = boundedlen(t, joinmax - len);
+        size_t n;
+        if (s.pendk[k] == kcut) {
+            if (!cutany(e, *s.pend[k].n, buf, t, n))
+                return e.segbail(s);
+        } else {
+            if (!textany(e, s.pendk[k], s.pend[k], buf, t))
+                return e.segbail(s);
+            n = boundedlen(t, joinmax - len);
+        }
         if (n > joinmax - len)
             return e.segbail(s);
         shortmove(out + len, t, n);
@@ -186,6 +300,7 @@ const segment* runjoin(ExeScr& e, const segment& s)
 }
 
 constexpr evalfn lengthtable[] = {&lengtheval<0>, &lengtheval<1>, &lengtheval<2>, &lengtheval<3>};
+constexpr evalfn chartable[] = {&chareval<0>, &chareval<1>, &chareval<2>, &chareval<3>};
 
 // Text operands are of kinds kglobal, klocal, kconst and knode (an element).
 constexpr int textkinds = 4;
@@ -198,12 +313,19 @@ constexpr auto finds(std::index_sequence<I...>)
 }
 
 template <size_t... I>
+constexpr auto findsfrom(std::index_sequence<I...>)
+{
+    return std::array<evalfn, sizeof...(I)>{&findfromeval<int(I / textkinds), int(I % textkinds)>...};
+}
+
+template <size_t... I>
 constexpr auto compares(std::index_sequence<I...>)
 {
     return std::array<evalfn, sizeof...(I)>{&compareeval<int(I / textkinds), int(I % textkinds)>...};
 }
 
 constexpr auto findtable = finds(std::make_index_sequence<textkinds * textkinds>{});
+constexpr auto findfromtable = findsfrom(std::make_index_sequence<textkinds * textkinds>{});
 constexpr auto comparetable = compares(std::make_index_sequence<textkinds * textkinds>{});
 
 }  // namespace
@@ -218,9 +340,19 @@ evalfn textlength(int k)
     return lengthtable[k];
 }
 
+evalfn textchar(int k)
+{
+    return chartable[k];
+}
+
 evalfn textfind(int hk, int nk)
 {
     return findtable[static_cast<size_t>(hk * textkinds + nk)];
+}
+
+evalfn textfindfrom(int hk, int nk)
+{
+    return findfromtable[static_cast<size_t>(hk * textkinds + nk)];
 }
 
 runfn textjoin(int tk)

@@ -84,13 +84,11 @@ void ExeScr::strassign_exec()
         // The datum's own buffer becomes the variable's: no copy of a text
         // that is dropped right after (s = s "x" in a loop).
         varrec* v = varat(index);
-        if (v == appvar)
-            forgetappend();
         if (v->flags & varheaped) {
             const varaux& x = auxof(v);
             recycle(x.heap, x.heapid);
         }
-        takeheap(v, c->heap, c->heapid, c->cap);
+        takeheap(v, c->heap, c->heapid, c->cap, -1);
         v->state = varstr;
         c->heap = nullptr;
         c->text = nullptr;
@@ -115,8 +113,7 @@ void ExeScr::appendvartext(varrec* v, const wchar_t* add, size_t n)
 {
     const bool heaped = (v->flags & varheaped) != 0;
     wchar_t* text = vartext(v);
-    const bool known = v == appvar && heaped && text == appheap && text[applen] == 0;
-    const size_t len = known ? applen : wcslen(text);
+    const size_t len = vartextlen(v);
     const size_t total = len + n;
     if (total > static_cast<size_t>(textcap(v))) {
         // Doubling keeps a text built up piece by piece linear in its length.
@@ -127,10 +124,11 @@ void ExeScr::appendvartext(varrec* v, const wchar_t* add, size_t n)
         wmemcpy(block, text, len);
         wmemcpy(block + len, add, n);  // before the old block goes: `add` may lie in it
         dropheap(v);
-        takeheap(v, block, concatid, static_cast<int32_t>(cap));
+        takeheap(v, block, concatid, static_cast<int32_t>(cap), static_cast<int32_t>(total));
         text = block;
     } else if (heaped) {
         shortmove(text + len, add, n);
+        auxof(v).len = static_cast<int32_t>(total);
     } else {
         // An inline text may move from the short slot to its long block.
         wchar_t* to = inlineroom(v, total);
@@ -140,9 +138,6 @@ void ExeScr::appendvartext(varrec* v, const wchar_t* add, size_t n)
         text = to;
     }
     text[total] = 0;
-    appvar = v;
-    appheap = (v->flags & varheaped) ? text : nullptr;
-    applen = total;
 }
 
 void ExeScr::recycle(wchar_t* block, int32_t id)
@@ -190,7 +185,7 @@ void ExeScr::strconcat()
     datscell l = *pops();
     const wchar_t* lt = datstext(&l);
     const wchar_t* rt = datstext(&r);
-    const size_t ln = wcslen(lt), rn = wcslen(rt);
+    const size_t ln = datstextlen(&l), rn = datstextlen(&r);
     const size_t len = ln + rn;
     if (len > static_cast<size_t>(datsinline)) {
         wchar_t* heap;
@@ -345,7 +340,7 @@ void ExeScr::printraw_exec()
 void ExeScr::strlen_exec()
 {
     datscell* c = pops();
-    const size_t len = shortlen(datstext(c));
+    const size_t len = datstextlen(c);
     datsrelease(c);
     pushint(static_cast<int64_t>(len));
 }
@@ -355,7 +350,7 @@ void ExeScr::getc_exec()
     const int32_t p = popi32(*this);
     datscell* c = pops();
     const wchar_t* text = datstext(c);
-    const size_t len = wcslen(text);
+    const size_t len = datstextlen(c);
     int64_t code = 0;
     if (p >= 0 && static_cast<size_t>(p) <= len)
         code = static_cast<uint16_t>(text[p]);
@@ -373,11 +368,11 @@ void ExeScr::setc_exec()
         myerrexit(L"%s:%s", L"not string type.", varname(v));
     wchar_t* text = vartext(v);
     // The position must name a character: the terminator is not one.
-    if (p < 0 || static_cast<size_t>(p) >= wcslen(text))
+    if (p < 0 || static_cast<size_t>(p) >= vartextlen(v))
         myerrexit(L"%s:%d", L"number of position is invalid", p);
     text[p] = static_cast<wchar_t>(code & 0xFFFF);
-    if (v == appvar)
-        forgetappend();  // a 0 shortens the text
+    if (text[p] == 0)
+        setheaplen(v, static_cast<size_t>(p));
 }
 
 void ExeScr::cutstr_exec()
@@ -392,7 +387,7 @@ void ExeScr::cutstr_exec()
     if (s < 0)
         s = 0;  // a start before the text counts from its first character
     const wchar_t* text = datstext(&c);
-    const size_t len = wcslen(text);
+    const size_t len = datstextlen(&c);
     size_t from = 0, to = 0;
     if (len != 0 && static_cast<size_t>(s) < len && !(count == 3 && s >= e)) {
         from = static_cast<size_t>(s);

@@ -205,18 +205,23 @@ void ExeScr::freevartable()
     freereserved(*this, globalaux, auxreserved);
     freereserved(*this, globalnames, namesreserved);
     freewide(globalwide, 210);
-    forgetappend();
 }
 
 void ExeScr::settext(varrec* v, const wchar_t* text, size_t len, int32_t id)
 {
-    if (v == appvar)
-        forgetappend();
     if (len > static_cast<size_t>(textcap(v))) {
         dropheap(v);
-        takeheap(v, static_cast<wchar_t*>(mymalloc2((len + 1) * sizeof(wchar_t), id)), id, static_cast<int32_t>(len));
+        takeheap(v, static_cast<wchar_t*>(mymalloc2((len + 1) * sizeof(wchar_t), id)), id, static_cast<int32_t>(len),
+                 static_cast<int32_t>(len));
     }
-    wchar_t* dst = v->flags & varheaped ? auxof(v).heap : inlineroom(v, len);
+    wchar_t* dst;
+    if (v->flags & varheaped) {
+        varaux& x = auxof(v);
+        x.len = static_cast<int32_t>(len);
+        dst = x.heap;
+    } else {
+        dst = inlineroom(v, len);
+    }
     shortmove(dst, text, len);
     dst[len] = 0;
 }

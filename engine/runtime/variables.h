@@ -46,14 +46,19 @@ static_assert(sizeof(varrec) == 16);
 // longer one is `wide`, a block of varinline + 1 characters taken when the
 // record first needs it and kept (null until then), so that a short text
 // stored into a new element writes one small record.
+//
+// A heap text keeps its length (`len`) so that appending to a long text
+// need not measure it again. Every writer of a heap text in place keeps it
+// true or sets it to -1 (not known: measured by the next append).
 struct varaux {
     wchar_t* heap;   // while varheaped: the text, a tracked block
-    int32_t cap;     // while varheaped: its length in characters
+    int32_t cap;     // while varheaped: its room in characters
     int32_t heapid;  // while varheaped: its allocation id
+    int32_t len;     // while varheaped: the text's length, or -1
     wchar_t* wide;
     wchar_t t[varshort + 1];
 };
-static_assert(sizeof(varaux) == 72);
+static_assert(sizeof(varaux) == 80);
 
 // A global's name (an array element's is its array's, never written here).
 struct globalname {

@@ -343,6 +343,109 @@ TEST(FusedText, JoinsIntoTheirOwnFirstTextAppend)
                L"\t300\n\tq012\n");
 }
 
+// Appends that take turns between texts, with each kind of change in place
+// between two appends: every append joins at the text's true end.
+TEST(FusedText, AppendsTakingTurnsJoinAtEachTextsEnd)
+{
+    // 150 rounds: b grows by all of a each time (2 + 4 + ... + 300).
+    expectboth(L"a = \"\"\nb = \"\"\nfor (i = 0; i < 150; i++) {\n    a = a \"ab\"\n    b = b \"\" a\n}\n"
+               L"strlen(a) + 0\nstrlen(b) + 0\nstrstr(b, \"bb\") + 0\n",
+               L"\t300\n\t22650\n\t-1\n");
+    // setc writes a 0 into a long text; setc of a character keeps its length.
+    expectboth(L"s = \"\"\nfor (i = 0; i < 150; i++)\n    s = s \"ab\"\nsetc(s, 250, 0)\ns = s \"x\"\nsetc(s, 3, 65)\n"
+               L"s = s \"y\"\nstrlen(s) + 0\nstrstr(s, \"xy\") + 0\nstrstr(s, \"A\") + 0\n",
+               L"\t252\n\t250\n\t3\n");
+    // A long text assigned over a longer one keeps the old block; a join
+    // longer than the segments make takes a new text from the cells.
+    expectboth(L"s = \"\"\nfor (i = 0; i < 40; i++)\n    s = s \"0123456789\"\nu = \"\"\nfor (i = 0; i < 20; i++)\n"
+               L"    u = u \"abcdefghij\"\ns = u \"\"\ns = s \"!\"\nstrlen(s) + 0\nstrstr(s, \"!\") + 0\n"
+               L"s = \"<\" s u\ns = s \"?\"\nstrlen(s) + 0\nstrstr(s, \"?\") + 0\n",
+               L"\t201\n\t200\n\t403\n\t402\n");
+    // Locals taking turns, one of them trimmed between its appends.
+    expectboth(L"function f(n)\n{\n    localvar(p, q)\n    p = \"\"\n    q = \"\"\n    for (k = 0; k < n; k++) {\n"
+               L"        p = p \"line\" k \"\\n\"\n        trim(p)\n        q = q \"\" p \";\"\n    }\n"
+               L"    return(strlen(q) * 1000 + strlen(p))\n}\nmain\n{\n    f(60) + 0\n}\n",
+               L"\t10485350\n");
+}
+
+// Lengths of long texts are kept, not measured: each change in place must
+// leave them true for strlen, getc, setc, cutstr and strstr.
+TEST(FusedText, LengthsOfLongTextsFollowEveryChange)
+{
+    expectboth(L"s = \"\"\nfor (i = 0; i < 100; i++)\n    s = s \"abc\"\nn = 0\nfor (i = 0; i < strlen(s); i++) {\n"
+               L"    if (getc(s, i) == 98)\n        n++\n}\nn + 0\nsetc(s, 200, 0)\nstrlen(s) + 0\n"
+               L"getc(s, 200) + getc(s, 199) * 1000 + 0\ns = s \"\\n\\n\"\ntrim(s)\nstrlen(s) + 0\n"
+               L"t = \"<\" s \"\" s\nstrlen(t) + 0\n\"\" cutstr(t, 398)\nstrstr(t, \"b\", 400) + 0\n"
+               L"strstr(t, \"<\", 399) + 0\nstrrchr(t, 60) + 0\nsetc(t, 400, 65)\n\"\" cutstr(t, 399)\n",
+               L"\t100\n\t200\n\t98000\n\t200\n\t401\n\tcab\n\t400\n\t-1\n\t0\n\taA\n");
+    expecterror(L"s = \"\"\nfor (i = 0; i < 100; i++)\n    s = s \"abc\"\nsetc(s, 150, 0)\nsetc(s, 150, 65)\n",
+                L"number of position is invalid:150 at line 5");
+}
+
+// getc read in place: every kind of text and of position, and the edges
+// (before the text, its terminator, past it, doubles cut toward zero).
+TEST(FusedText, CharactersReadInPlace)
+{
+    expectboth(L"s = \"abc\"\nn = 7\nd = 1.9\nj = 2\nk = -1\nb[1] = \"xyz\"\n"
+               L"getc(s, 0) + getc(s, j) * 1000 + 0\ngetc(s, 3) + getc(s, 4) + getc(s, k) + 0\n"
+               L"getc(s, d) + 0\ngetc(s, -0.5) + 0\nh = 1000000000.0 * 100000000000.0\ngetc(s, 5000000000) + getc(s, h) + 0\n"
+               L"getc(\"hello\", j + 2) + 0\ngetc(n, 0) + 0\ngetc(b[1], j) + 0\ngetc(s, b[1]) + 0\n"
+               L"c = 0\nfor (i = 0; i <= strlen(s); i++)\n    c = c * 1000 + getc(s, i)\nc + 0\n",
+               L"\t99097\n\t0\n\t98\n\t97\n\t0\n\t111\n\t55\n\t122\n\t97\n\t97098099000\n");
+    // A local's long text is read in place (the cells copy it), and a
+    // parameter's.
+    expectboth(L"function f(str t)\n{\n    localvar(n, i, w)\n    w = t \"!\"\n    n = 0\n"
+               L"    for (i = 0; i < strlen(w); i++) {\n        if (getc(w, i) == 33 || getc(t, i) == 98)\n"
+               L"            n++\n    }\n    return(n)\n}\nmain\n{\n    s = \"\"\n"
+               L"    for (i = 0; i < 100; i++)\n        s = s \"abc\"\n    f(s) + 0\n}\n",
+               L"\t101\n");
+    expecterror(L"s = \"ab\"\nn = getc(q, 1) + 1\n", L"undefined variable.:q at line 2");
+    expecterror(L"s = \"ab\"\nn = getc(s, q) + 1\n", L"undefined variable.:q at line 2");
+    expecterror(L"s = \"ab\"\nn = getc(z[2], 1) + 1\n", L"undefined variable.:z[] at line 2");
+}
+
+// strstr and strpbrk from a start: every start up to the text's end is
+// searched in place; a start past it (a negative one too) is the cells'.
+TEST(FusedText, SearchesFromAStart)
+{
+    expectboth(L"s = \"a,b,,c\"\nj = 2\nstrstr(s, \",\", 0) + 0\nstrstr(s, \",\", j) + 0\nstrstr(s, \",\", j + 2) + 0\n"
+               L"strstr(s, \"\", 6) + 0\nstrstr(s, \"c\", 6) + 0\nstrpbrk(s, \"cb\", 3) + 0\nstrpbrk(s, \"q\", 1) + 0\n"
+               L"d = 2.7\nstrstr(s, \",\", d) + 0\nn = 1212\nt = 2\nstrstr(n, t, j) + 0\na[1] = \"xyxy\"\nstrstr(a[1], \"x\", j) + 0\n"
+               L"c = 0\np = 0\nwhile (strstr(s, \",\", p) >= 0) {\n    p = strstr(s, \",\", p) + 1\n    c++\n}\nc + 0\n",
+               L"\t1\n\t3\n\t4\n\t6\n\t-1\n\t5\n\t-1\n\t3\n\t3\n\t2\n\t3\n");
+    expectboth(L"s = \"abc\"\nk = 4\nr = strstr(s, \"c\", k) + 0\nr + 0\nm = -1\nr = strstr(s, \"a\", m) + 0\nr + 0\n",
+               L"invalid number error.\n\t-1\ninvalid number error.\n\t-1\n");
+    // A parameter's long text, searched from each comma on.
+    expectboth(L"function f(str t)\n{\n    localvar(p, n)\n    p = 0\n    n = 0\n    while (1) {\n"
+               L"        p = strstr(t, \",\", p)\n        if (p < 0)\n            break\n        p++\n        n++\n    }\n"
+               L"    return(n)\n}\nmain\n{\n    s = \"\"\n    for (i = 0; i < 300; i++)\n        s = s \"\" i \",\"\n    f(s) + 0\n}\n",
+               L"\t300\n");
+}
+
+// Pieces cut from texts (cutstr) in joins: every kind of text, every edge
+// of start and end, the target's own text, and pieces past the longest join.
+TEST(FusedText, PiecesOfTextsInJoins)
+{
+    expectboth(L"s = \"abcdef\"\nj = 2\nr = cutstr(s, j)\n\"\" r\nr = \"[\" cutstr(s, 2, 4) \"|\" cutstr(s, 4, 2) \"|\" "
+               L"cutstr(s, j, 100) \"]\"\n\"\" r\nm = -3\nr = cutstr(s, m, j) \"|\" cutstr(s, 6) \"|\" cutstr(s, 1, -1) \"|\"\n"
+               L"\"\" r\nn = 12345\nd = 1.9\nr = cutstr(\"xyz\", 1) cutstr(n, 1, 3) cutstr(s, d, 4.7)\n\"\" r\n"
+               L"a[2] = \"hello\"\nr = cutstr(a[j], 1, 3) \"|\" cutstr(s, a[j], 2)\n\"\" r\ne = \"\"\nr = \"[\" cutstr(e, 0) \"]\"\n\"\" r\n"
+               L"w = \"abc\"\nw = w \"\" cutstr(w, 1)\n\"\" w\nb[j] = cutstr(s, 3)\n\"\" b[2]\n",
+               L"\tcdef\n\t[cd||cdef]\n\tab|||\n\tyz23bcd\n\tel|ab\n\t[]\n\tabcbc\n\tdef\n");
+    // Pieces longer than a join made here are the cells'.
+    expectboth(L"L = \"\"\nfor (i = 0; i < 30; i++)\n    L = L \"0123456789\"\nx = cutstr(L, 0, 280)\nstrlen(x) + 0\n"
+               L"y = cutstr(L, 10) \"!\"\nstrlen(y) + 0\nz = cutstr(L, 5, 20) \"\" cutstr(L, 250, 300)\nstrlen(z) + 0\n",
+               L"\t280\n\t291\n\t65\n");
+    // A parameter's long text cut at each comma.
+    expectboth(L"function f(str t)\n{\n    localvar(p, q, n, w)\n    p = 0\n    n = 0\n    while (1) {\n"
+               L"        q = strstr(t, \",\", p)\n        if (q < 0)\n            break\n        w = cutstr(t, p, q)\n"
+               L"        n += strlen(w)\n        p = q + 1\n    }\n    return(n)\n}\nmain\n{\n    s = \"\"\n"
+               L"    for (i = 0; i < 300; i++)\n        s = s \"\" i \",\"\n    f(s) + 0\n}\n",
+               L"\t790\n");
+    expecterror(L"s = \"ab\"\nr = cutstr(q, 1)\n", L"undefined variable.:q at line 2");
+    expecterror(L"s = \"ab\"\nr = \"<\" cutstr(s, 0, q)\n", L"undefined variable.:q at line 2");
+}
+
 TEST(FusedText, SearchesAndLengths)
 {
     expectboth(L"s = \"hello world\"\nstrstr(s, \"o\") + 0\nstrstr(s, \"zz\") + 0\nstrstr(s, \"\") + 0\n"
@@ -430,6 +533,36 @@ struct compiled {
         return false;
     }
 };
+
+// getc and strlen of every kind of text are nodes that read the text in
+// place, and cutstr a piece of a join; none of them leaves the work to the
+// cells.
+TEST(FusionPass, TextReadersOfEveryKindAreNodes)
+{
+    compiled c(L"function f(str t)\n{\n    localvar(n, w)\n    n = getc(t, 1) + strlen(t)\n    w = cutstr(t, n, 4)\n"
+               L"    return(n)\n}\nmain\n{\n"
+               L"    s = \"abc\"\n    a[1] = \"xy\"\n    i = 1\n    n = getc(s, i + 1) + getc(\"q\", 0) + getc(a[i], i)\n"
+               L"    n = strlen(s) + strlen(a[i])\n    r = \"<\" cutstr(s, i) cutstr(a[i], 0, i)\n    f(s)\n}\n");
+    auto found = [&](seg::evalfn f) {
+        for (const auto& r : c.e.segranges)
+            for (const seg::node& n : r->nodes)
+                if (n.eval == f)
+                    return true;
+        return false;
+    };
+    for (int k : {seg::kglobal, seg::klocal, seg::kconst, seg::knode})
+        EXPECT_TRUE(found(seg::textchar(k))) << "no getc node of text kind " << k;
+    for (int k : {seg::kglobal, seg::klocal, seg::knode})
+        EXPECT_TRUE(found(seg::textlength(k))) << "no strlen node of text kind " << k;
+    bool cut[seg::kinds] = {};
+    for (const auto& r : c.e.segranges)
+        for (const seg::segment& s : r->segments)
+            for (int j = 0; s.what == seg::ttext && j < s.npend; ++j)
+                if (s.pendk[j] == seg::kcut)
+                    cut[s.pend[j].n->ka] = true;
+    for (int k : {seg::kglobal, seg::klocal, seg::knode})
+        EXPECT_TRUE(cut[k]) << "no cut piece of text kind " << k;
+}
 
 TEST(FusionPass, OnlyFirstCellsOfSequencesChange)
 {
@@ -535,22 +668,24 @@ TEST(FusionPass, ElementsOfOneTwoAndThreeIndexes)
 TEST(FusionPass, TextJoinsAndTextNumbersAreSegments)
 {
     // A join of literals and variables into a variable, strlen and strstr
-    // inside a sum: one segment each, the cells of both wholly taken.
-    // strstr with a start is left to its cells: only its start is a segment
-    // of its own, and the assignment of what it leaves another.
+    // inside a sum, strstr with a start: one segment each, the cells of all
+    // wholly taken.
     compiled c(L"i = 1\ns = \"item\" i \"x\"\nn = strlen(s) + strstr(s, \"x\")\nm = strstr(s, \"x\", 1)\n");
     std::vector<const seg::segment*> segs;
     for (int32_t k : c.fusedcells())
         if (c.e.code[k].op == &E::segment_exec)
             segs.push_back(c.e.segat[static_cast<size_t>(k)]);
-    ASSERT_EQ(segs.size(), 5u);
+    ASSERT_EQ(segs.size(), 4u);
     EXPECT_EQ(segs[1]->what, seg::ttext);
     EXPECT_EQ(segs[1]->npend, 3);
     EXPECT_EQ(segs[2]->what, seg::tassign);
     EXPECT_EQ(segs[2]->pops, 0);
     EXPECT_EQ(segs[2]->value.n->ka, seg::knode);
-    EXPECT_EQ(segs[3]->what, seg::tnone);
-    EXPECT_EQ(segs[4]->pops, 1);
+    EXPECT_EQ(segs[3]->what, seg::tassign);
+    EXPECT_EQ(segs[3]->pops, 0);
+    ASSERT_EQ(segs[3]->vkind, seg::knode);
+    EXPECT_EQ(segs[3]->value.n->eval, seg::textfindfrom(seg::kglobal, seg::kconst));
+    EXPECT_EQ(segs[3]->value.n->kc, seg::kconst);
 
     // Elements as texts and as the target of a join.
     compiled d(L"i = 1\nnames[i] = \"n\" i\nw = 0\nw += strlen(names[i])\nt = names[i] \"-\"\n");

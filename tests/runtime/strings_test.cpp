@@ -100,6 +100,57 @@ TEST(StringAssign, LongTextMovesToAHeapTextWhichLaterTextsReuse)
     releaseall(e);
 }
 
+// A heap text's kept length is its true length, or -1 where a writer could
+// not know it, after every writer that changes the text in place.
+TEST(StringAssign, AHeapTextKeepsItsTrueLengthThroughEveryWriter)
+{
+    ExeScr e;
+    const int32_t g = strvar(e, L"s", std::wstring(200, L'a').c_str());
+    varrec* v = e.varat(g);
+    auto kept = [&] { return e.auxof(v).len; };
+    auto truelen = [&] { return static_cast<int32_t>(wcslen(e.vartext(v))); };
+    ASSERT_NE(e.heapof(v), nullptr);
+    EXPECT_EQ(kept(), 200);
+    e.appendvartext(v, L"xyz", 3);
+    EXPECT_EQ(kept(), 203);
+    e.appendvartext(v, std::wstring(300, L'b').c_str(), 300);  // the block doubles
+    EXPECT_EQ(kept(), 503);
+    EXPECT_EQ(truelen(), 503);
+
+    e.pushint(0);
+    e.pushint(150);
+    e.pushint(g);
+    e.setc_exec();
+    EXPECT_EQ(kept(), 150) << "a 0 shortens the text";
+    e.pushint(L'Q');
+    e.pushint(20);
+    e.pushint(g);
+    e.setc_exec();
+    EXPECT_EQ(kept(), 150);
+
+    e.appendvartext(v, L"\r\n\n", 3);
+    e.pushint(g);
+    e.trim_exec();
+    EXPECT_EQ(kept(), 150);
+    EXPECT_EQ(truelen(), 150);
+
+    e.settext(v, L"short but on the heap", 21, 219);
+    EXPECT_EQ(kept(), 21);
+    EXPECT_EQ(truelen(), 21);
+
+    // A datum's buffer taken over: its length is not known until measured.
+    pushtext(e, std::wstring(700, L'c'));
+    runop(e, &ExeScr::strassign_exec, packed(g, true));
+    EXPECT_EQ(kept(), -1);
+    EXPECT_EQ(e.vartextlen(v), 700u);
+    EXPECT_EQ(kept(), 700) << "measured once, then kept";
+    e.appendvartext(v, L"d", 1);
+    EXPECT_EQ(truelen(), 701);
+    EXPECT_EQ(e.vartext(v)[700], L'd');
+    EXPECT_EQ(kept(), 701);
+    releaseall(e);
+}
+
 TEST(StringConcat, ResultsOverSixtyFourCharactersTakeAHeapBuffer)
 {
     ExeScr e;

@@ -135,6 +135,10 @@ const wchar_t* const fragments[] = {
     // Texts that cross the lengths where a variable's text moves (23 and 128
     // characters), in variables, elements and locals.
     L"s = s s\r\n", L"a[i] = s \"0123456789012345678901\"\r\n", L"trim(a[i])\r\n", L"setc(s, 23, 66)\r\n",
+    // Texts read in place by position (getc, cutstr pieces, searches from a
+    // start), texts that take turns appending, and a text cut short in place.
+    L"n = getc(s, i) + getc(s, strlen(s))\r\n", L"t = cutstr(s, i, n) \"|\" cutstr(s, -1)\r\n",
+    L"n = strstr(s, \"a\", i) + strpbrk(s, \"b\", n)\r\n", L"t = t \"\" s\r\ns = s \"xy\" t\r\n", L"setc(s, i, 0)\r\n",
     // Labels and gotos, also in code that "call" (of the script itself, the
     // one file a whole run is sure to find) and "exeline" load and cut back.
     L"\r\n:done\r\n", L"\r\n:again\r\n", L"goto(done)", L"goto(again)", L"call(scriptfn() \".tst\")",
