@@ -559,6 +559,16 @@ struct builder {
             jumpcell = static_cast<int32_t>(v.baseof(k) + v.operand(k + 1));
             return k + 2;
         }
+        if (f == &E::switch_exec) {
+            // Its targets are relative to the unit, as a jump's are.
+            if (st.size() > 1)
+                return k;
+            s.what = tswitch;
+            val(pop());
+            s.sub = static_cast<uint32_t>(v.operand(k + 1));
+            s.target.i = v.baseof(k);
+            return k + 2;
+        }
         if (f == &E::jump_exec) {
             s.what = tjump;
             jumpcell = static_cast<int32_t>(v.baseof(k) + v.operand(k + 1));

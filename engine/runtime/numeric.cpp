@@ -145,20 +145,20 @@ void ExeScr::orjump_exec()
     }
 }
 
+int32_t ExeScr::casetarget(int64_t t, int64_t value) const
+{
+    const looprec& table = casetables.base[t];
+    for (const caseentry* e = table.cases; e < table.cursor; ++e)
+        if (e->value == value)
+            return e->target;
+    return table.defaulttarget ? table.defaulttarget : table.endtarget;
+}
+
 void ExeScr::switch_exec()
 {
     const datdcell c = popd();
     // The whole value is compared: 2^32 + 1 is not case 1.
-    const int64_t value = intof(c);
-    const looprec& table = casetables.base[ip->i];
-    int32_t target = table.defaulttarget ? table.defaulttarget : table.endtarget;
-    for (const caseentry* e = table.cases; e < table.cursor; ++e) {
-        if (e->value == value) {
-            target = e->target;
-            break;
-        }
-    }
-    ip = code + unitbase + target;
+    ip = code + unitbase + casetarget(ip->i, intof(c));
 }
 
 // ---- pushes

@@ -308,6 +308,20 @@ const segment* runtestjump(ExeScr& e, const segment& s)
     return t == JT ? s.jump : s.next;
 }
 
+// A switch goes to the segment at its case's cell, or to the cells there.
+const segment* runswitch(ExeScr& e, const segment& s)
+{
+    datdcell v;
+    if (!stackfits(e, s) || !fetchany(e, s.vkind, s.value, v))
+        return e.segbail(s);
+    e.datd.top -= s.pops;
+    const size_t cell = static_cast<size_t>(s.target.i + e.casetarget(s.sub, intof(v)));
+    if (cell < e.segat.size() && e.segat[cell])
+        return e.segat[cell];
+    e.ip = e.code + cell;
+    return nullptr;
+}
+
 template <int N>
 const segment* runcall(ExeScr& e, const segment& s)
 {
@@ -427,6 +441,8 @@ runfn runner(const segment& s)
 {
     if (s.what == ttext)
         return textjoin(s.tkind);
+    if (s.what == tswitch)
+        return &runswitch;
     if (s.what == tnone && s.npend == 1)
         return s.next && s.next->run == &runreturn ? pushreturntable[s.pendk[0]] : pushtable[s.pendk[0]];
     if (s.npend)

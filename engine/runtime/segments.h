@@ -89,6 +89,7 @@ enum term : uint8_t {
     tcall,      // a user-function call
     tdrop,      // the value is dropped
     ttext,      // texts joined into a string variable or an element (`pend`: the texts)
+    tswitch,    // a switch on the value: `sub` its case table, `target.i` the unit base of its targets
 };
 
 struct segment;

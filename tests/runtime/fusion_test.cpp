@@ -295,6 +295,24 @@ TEST(FusedAppend, ErrorsKeepTheirMessagesAndLines)
     expecterror(L"x = 0\nfor (i = 0; i < 2; i++)\n    r = r \"a\"\n", L"undefined variable.:r at line 3");
 }
 
+// A switch goes to its case's segment: integer, double and string values,
+// a value past 32 bits, no default, a case falling through, and a switch
+// in a function, whose targets are relative to its own code.
+TEST(FusedLoops, SwitchesGoToTheirCases)
+{
+    expectboth(L"t = 0\nfor (n = 0; n < 12; n++) {\n    switch (n % 5) {\n    case 0:\n        t += 1\n        break\n"
+               L"    case 1:\n        t += 10\n    case 2:\n        t += 100\n        break\n    default:\n        t += 1000\n    }\n}\n"
+               L"t + 0\nd = 2.9\nswitch (d) {\ncase 2:\n    \"two\"\n    break\ncase 3:\n    \"three\"\n}\n"
+               L"b = 4294967297\nswitch (b) {\ncase 1:\n    \"one\"\n    break\n}\n\"after\"\ns = \"1\"\nswitch (s) {\ncase 1:\n"
+               L"    \"text one\"\n}\nswitch (n - 12) {\ncase 0:\n    \"zero\"\n}\n",
+               L"\t4533\n\ttwo\n\tafter\n\ttext one\n\tzero\n");
+    expectboth(L"function f(k)\n{\n    localvar(r)\n    r = 0\n    switch (k) {\n    case 1:\n        r = 5\n        break\n"
+               L"    case 2:\n        r = 7\n        break\n    }\n    return(r)\n}\nmain\n{\n    a = 0\n"
+               L"    for (i = 0; i < 4; i++)\n        a = a * 10 + f(i)\n    a + 0\n}\n",
+               L"\t570\n");
+    expecterror(L"x = 1\nswitch (q) {\ncase 1:\n    x = 2\n}\n", L"undefined variable.:q at line 2");
+}
+
 // ---- texts joined into variables, strlen and strstr read in place
 
 TEST(FusedText, JoinsOfLiteralsNumbersAndTexts)
@@ -564,6 +582,25 @@ TEST(FusionPass, TextReadersOfEveryKindAreNodes)
         EXPECT_TRUE(cut[k]) << "no cut piece of text kind " << k;
 }
 
+// A switch ends a segment that goes straight to its cases' segments.
+TEST(FusionPass, ASwitchIsASegmentWhoseCasesAreSegments)
+{
+    compiled c(L"n = 1\nt = 0\nswitch (n % 3) {\ncase 1:\n    t = 5\n    break\ndefault:\n    t = 6\n}\n");
+    const seg::segment* sw = nullptr;
+    for (const auto& r : c.e.segranges)
+        for (const seg::segment& s : r->segments)
+            if (s.what == seg::tswitch)
+                sw = &s;
+    ASSERT_NE(sw, nullptr);
+    EXPECT_EQ(sw->vkind, seg::knode);
+    for (int64_t value : {1, 0}) {
+        const size_t cell = static_cast<size_t>(sw->target.i + c.e.casetarget(sw->sub, value));
+        ASSERT_LT(cell, c.e.segat.size());
+        ASSERT_NE(c.e.segat[cell], nullptr) << "case " << value;
+        EXPECT_EQ(c.e.segat[cell]->what, seg::tassign);
+    }
+}
+
 TEST(FusionPass, OnlyFirstCellsOfSequencesChange)
 {
     compiled c(L"function f(a, b)\n{\n    return(a + b)\n}\nfunction g(n)\n{\n    return(g(n - 1) + g(n - 2))\n}\n"
@@ -588,7 +625,7 @@ TEST(FusionPass, OnlyFirstCellsOfSequencesChange)
     // A segment of each kind: assignments, compound assignments, increments,
     // conditional jumps, calls, values left for the cells after them, and the
     // append (a join into its own first text).
-    bool seen[seg::ttext + 1] = {};
+    bool seen[seg::tswitch + 1] = {};
     for (const auto& r : c.e.segranges)
         for (const seg::segment& s : r->segments)
             if (s.run != seg::exitrun() && s.run != seg::returnrun())

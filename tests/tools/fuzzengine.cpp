@@ -139,6 +139,8 @@ const wchar_t* const fragments[] = {
     // start), texts that take turns appending, and a text cut short in place.
     L"n = getc(s, i) + getc(s, strlen(s))\r\n", L"t = cutstr(s, i, n) \"|\" cutstr(s, -1)\r\n",
     L"n = strstr(s, \"a\", i) + strpbrk(s, \"b\", n)\r\n", L"t = t \"\" s\r\ns = s \"xy\" t\r\n", L"setc(s, i, 0)\r\n",
+    // A switch whose cases are segments of their own.
+    L"switch (i % 3) {\r\ncase 1:\r\n    n++\r\n    break\r\ncase 2:\r\ndefault:\r\n    n--\r\n}\r\n",
     // Labels and gotos, also in code that "call" (of the script itself, the
     // one file a whole run is sure to find) and "exeline" load and cut back.
     L"\r\n:done\r\n", L"\r\n:again\r\n", L"goto(done)", L"goto(again)", L"call(scriptfn() \".tst\")",
