@@ -96,7 +96,8 @@ void ExeScr::growglobals()
     growreserved(*this, globals, globalsreserved, newcap);
     growreserved(*this, globalaux, auxreserved, newcap);
     growreserved(*this, globalnames, namesreserved, newcap);
-    globalsready = 0;  // the table may have moved
+    globalsready = 0;  // the tables may have moved
+    auxready = 0;
 }
 
 void ExeScr::prefaultglobals(varrec* v)
@@ -105,6 +106,14 @@ void ExeScr::prefaultglobals(varrec* v)
     const uintptr_t to = std::min(reinterpret_cast<uintptr_t>(globals.base + globals.cap), from + globalsprefault);
     bringin(v, to - from);
     globalsready = to;
+}
+
+void ExeScr::prefaultaux(varaux* x)
+{
+    const auto from = reinterpret_cast<uintptr_t>(x);
+    const uintptr_t to = std::min(reinterpret_cast<uintptr_t>(globalaux.base + globalaux.cap), from + globalsprefault);
+    bringin(x, to - from);
+    auxready = to;
 }
 
 // Takes the next slot of the global table, its pages brought in ahead.
