@@ -41,11 +41,7 @@ void ExeScr::strstr_exec()
             mylogmsgforced(L"%s\n", L"invalid number error.");
     } else {
         const wchar_t* set = datstext(needle);
-        // The empty text is found where the search starts; not every runtime's
-        // wcsstr agrees.
-        const wchar_t* m = variant(word) != 0 ? wcspbrk(text + start, set)
-                           : *set == 0        ? text + start
-                                              : wcsstr(text + start, set);
+        const wchar_t* m = findtext(text + start, set, variant(word) != 0);
         if (m)
             result = m - text;
     }

@@ -193,8 +193,7 @@ static inline void pushvar(ExeScr& e, int32_t index, bool copylocal)
         e.undefvar(index);
     if (v->state == varstr) {
         if (copylocal && index < 0) {
-            const wchar_t* t = e.vartext(v);
-            e.pushstrtext(t, wcslen(t), 217);
+            e.pushstrtext(e.vartext(v), e.vartextlen(v), 217);
             return;
         }
         datscell* c = e.pushs();

@@ -90,7 +90,7 @@ template <int K>
 NUMRULES_INLINE bool textlen(ExeScr& e, const opnd& o, int32_t index, wchar_t* buf, const wchar_t*& t, size_t& len)
 {
     if constexpr (K != kconst) {
-        const varrec* v = K == klocal ? e.stackdd.top + index : e.globals.base + index;
+        const varrec* v = varof<K == klocal ? klocal : kglobal>(e, index);
         if (v->state == varstr) {
             t = e.vartext(v);
             len = e.vartextlen(v);
@@ -153,38 +153,28 @@ struct twotexts {
     }
 };
 
-// As strstr_exec without a start: `a` the haystack, `b` the needle.
-template <int HK, int NK>
+// As strstr_exec: `a` the haystack, `b` the needle, searched from the
+// start `c` (FROM) or from the first character. A start past the
+// haystack's end runs the cells, which log it.
+template <int HK, int NK, bool FROM>
 bool findeval(ExeScr& e, const node& n, datdcell& out)
-{
-    twotexts<HK, NK> t;
-    if (!t.read(e, n))
-        return false;
-    // The empty text is found where the search starts.
-    const wchar_t* m = n.cell != 0 ? wcspbrk(t.a, t.b) : *t.b == 0 ? t.a : wcsstr(t.a, t.b);
-    out.i = m ? m - t.a : -1;
-    out.isint = 1;
-    return true;
-}
-
-// As strstr_exec with a start (the number `c`): the search begins there.
-// A start past the haystack's end runs the cells, which log it.
-template <int HK, int NK>
-bool findfromeval(ExeScr& e, const node& n, datdcell& out)
 {
     wchar_t abuf[datsinline + 1], bbuf[datsinline + 1];
     const wchar_t *a, *b;
     int32_t ia, ib;
-    size_t alen;
-    datdcell from;
+    size_t alen = 0;
+    datdcell from{};
     if (!textroom(e, static_cast<uint32_t>(n.arr)) || !locate<NK>(e, n.b, ib) || !locate<HK>(e, n.a, ia) ||
-        !fetchany(e, n.kc, n.c, from) || !textat<NK>(e, n.b, ib, bbuf, b) || !textlen<HK>(e, n.a, ia, abuf, a, alen))
+        (FROM && !fetchany(e, n.kc, n.c, from)) || !textat<NK>(e, n.b, ib, bbuf, b) ||
+        !textlen<HK>(e, n.a, ia, abuf, a, alen))
         return false;
-    // A negative start becomes a huge one, as the cell makes it.
-    const uint32_t start = static_cast<uint32_t>(cmdargs::toi64(from));
-    if (start > alen)
-        return false;
-    const wchar_t* m = n.cell != 0 ? wcspbrk(a + start, b) : *b == 0 ? a + start : wcsstr(a + start, b);
+    uint32_t start = 0;
+    if constexpr (FROM) {
+        start = static_cast<uint32_t>(cmdargs::toi64(from));  // a negative start is a huge one, as in the cell
+        if (start > alen)
+            return false;
+    }
+    const wchar_t* m = findtext(a + start, b, n.cell != 0);
     out.i = m ? m - a : -1;
     out.isint = 1;
     return true;
@@ -306,16 +296,10 @@ constexpr evalfn chartable[] = {&chareval<0>, &chareval<1>, &chareval<2>, &chare
 constexpr int textkinds = 4;
 static_assert(kglobal < textkinds && klocal < textkinds && kconst < textkinds && knode < textkinds);
 
-template <size_t... I>
+template <bool FROM, size_t... I>
 constexpr auto finds(std::index_sequence<I...>)
 {
-    return std::array<evalfn, sizeof...(I)>{&findeval<int(I / textkinds), int(I % textkinds)>...};
-}
-
-template <size_t... I>
-constexpr auto findsfrom(std::index_sequence<I...>)
-{
-    return std::array<evalfn, sizeof...(I)>{&findfromeval<int(I / textkinds), int(I % textkinds)>...};
+    return std::array<evalfn, sizeof...(I)>{&findeval<int(I / textkinds), int(I % textkinds), FROM>...};
 }
 
 template <size_t... I>
@@ -324,8 +308,8 @@ constexpr auto compares(std::index_sequence<I...>)
     return std::array<evalfn, sizeof...(I)>{&compareeval<int(I / textkinds), int(I % textkinds)>...};
 }
 
-constexpr auto findtable = finds(std::make_index_sequence<textkinds * textkinds>{});
-constexpr auto findfromtable = findsfrom(std::make_index_sequence<textkinds * textkinds>{});
+constexpr auto findtable = finds<false>(std::make_index_sequence<textkinds * textkinds>{});
+constexpr auto findfromtable = finds<true>(std::make_index_sequence<textkinds * textkinds>{});
 constexpr auto comparetable = compares(std::make_index_sequence<textkinds * textkinds>{});
 
 }  // namespace

@@ -8,6 +8,13 @@
 #include <cstring>
 #include <cwchar>
 
+// strstr's search (strpbrk's with `pbrk`) of `set` in `text`: the empty
+// text is found where the search starts; not every runtime's wcsstr agrees.
+inline const wchar_t* findtext(const wchar_t* text, const wchar_t* set, bool pbrk)
+{
+    return pbrk ? wcspbrk(text, set) : *set == 0 ? text : wcsstr(text, set);
+}
+
 inline size_t shortlen(const wchar_t* t)
 {
     size_t n = 0;

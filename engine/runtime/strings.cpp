@@ -63,8 +63,7 @@ bool isdigit2(const wchar_t* s)
 // Stores the text of datum `c` into variable `index`.
 static void assigntext(ExeScr& e, int32_t index, const datscell* c)
 {
-    const wchar_t* text = e.datstext(c);
-    e.assignvartext(e.varat(index), text, shortlen(text));
+    e.assignvartext(e.varat(index), e.datstext(c), e.datstextlen(c));
 }
 
 void ExeScr::assignvartext(varrec* v, const wchar_t* text, size_t len)
@@ -128,7 +127,7 @@ void ExeScr::appendvartext(varrec* v, const wchar_t* add, size_t n)
         text = block;
     } else if (heaped) {
         shortmove(text + len, add, n);
-        auxof(v).len = static_cast<int32_t>(total);
+        setheaplen(v, total);
     } else {
         // An inline text may move from the short slot to its long block.
         wchar_t* to = inlineroom(v, total);
@@ -170,7 +169,7 @@ void ExeScr::strconcat()
         datscell* rc = dats.top - 1;
         if (!lc->isvar && !lc->text) {
             const wchar_t* rt = datstext(rc);
-            const size_t ln = shortlen(lc->inl), rn = shortlen(rt);
+            const size_t ln = shortlen(lc->inl), rn = datstextlen(rc);
             if (ln + rn <= static_cast<size_t>(datsinline)) {
                 shortmove(lc->inl + ln, rt, rn);  // rt never lies in lc's slot
                 lc->inl[ln + rn] = 0;

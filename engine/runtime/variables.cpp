@@ -100,20 +100,12 @@ void ExeScr::growglobals()
     auxready = 0;
 }
 
-void ExeScr::prefaultglobals(varrec* v)
+void ExeScr::prefault(void* p, const void* end, uintptr_t& ready)
 {
-    const auto from = reinterpret_cast<uintptr_t>(v);
-    const uintptr_t to = std::min(reinterpret_cast<uintptr_t>(globals.base + globals.cap), from + globalsprefault);
-    bringin(v, to - from);
-    globalsready = to;
-}
-
-void ExeScr::prefaultaux(varaux* x)
-{
-    const auto from = reinterpret_cast<uintptr_t>(x);
-    const uintptr_t to = std::min(reinterpret_cast<uintptr_t>(globalaux.base + globalaux.cap), from + globalsprefault);
-    bringin(x, to - from);
-    auxready = to;
+    const auto from = reinterpret_cast<uintptr_t>(p);
+    const uintptr_t to = std::min(reinterpret_cast<uintptr_t>(end), from + globalsprefault);
+    bringin(p, to - from);
+    ready = to;
 }
 
 // Takes the next slot of the global table, its pages brought in ahead.
@@ -123,7 +115,7 @@ varrec* ExeScr::newglobal()
         growglobals();
     varrec* v = globals.top++;
     if (globalsreserved && reinterpret_cast<uintptr_t>(v + 1) > globalsready)
-        prefaultglobals(v);
+        prefault(v, globals.base + globals.cap, globalsready);
     v->state = varundef;
     return v;
 }
