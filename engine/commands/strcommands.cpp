@@ -114,7 +114,7 @@ void ExeScr::trim_exec()
     size_t n = vartextlen(v);
     while (n > 0 && (text[n - 1] == L'\n' || text[n - 1] == L'\r'))
         text[--n] = 0;
-    setheaplen(v, n);
+    settextlen(v, n);
 }
 
 void ExeScr::strtok_exec()

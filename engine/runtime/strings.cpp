@@ -127,7 +127,6 @@ void ExeScr::appendvartext(varrec* v, const wchar_t* add, size_t n)
         text = block;
     } else if (heaped) {
         shortmove(text + len, add, n);
-        setheaplen(v, total);
     } else {
         // An inline text may move from the short slot to its long block.
         wchar_t* to = inlineroom(v, total);
@@ -137,6 +136,7 @@ void ExeScr::appendvartext(varrec* v, const wchar_t* add, size_t n)
         text = to;
     }
     text[total] = 0;
+    settextlen(v, total);
 }
 
 void ExeScr::recycle(wchar_t* block, int32_t id)
@@ -371,7 +371,7 @@ void ExeScr::setc_exec()
         myerrexit(L"%s:%d", L"number of position is invalid", p);
     text[p] = static_cast<wchar_t>(code & 0xFFFF);
     if (text[p] == 0)
-        setheaplen(v, static_cast<size_t>(p));
+        settextlen(v, static_cast<size_t>(p));
 }
 
 void ExeScr::cutstr_exec()

@@ -215,16 +215,10 @@ void ExeScr::settext(varrec* v, const wchar_t* text, size_t len, int32_t id)
         takeheap(v, static_cast<wchar_t*>(mymalloc2((len + 1) * sizeof(wchar_t), id)), id, static_cast<int32_t>(len),
                  static_cast<int32_t>(len));
     }
-    wchar_t* dst;
-    if (v->flags & varheaped) {
-        varaux& x = auxof(v);
-        x.len = static_cast<int32_t>(len);
-        dst = x.heap;
-    } else {
-        dst = inlineroom(v, len);
-    }
+    wchar_t* dst = v->flags & varheaped ? auxof(v).heap : inlineroom(v, len);
     shortmove(dst, text, len);
     dst[len] = 0;
+    settextlen(v, len);
 }
 
 void ExeScr::pushlocal(double d, int64_t i, const wchar_t* text, uint32_t kind)

@@ -47,14 +47,15 @@ static_assert(sizeof(varrec) == 16);
 // record first needs it and kept (null until then), so that a short text
 // stored into a new element writes one small record.
 //
-// A heap text keeps its length (`len`) so that appending to a long text
-// need not measure it again. Every writer of a heap text in place keeps it
-// true or sets it to -1 (not known: measured by the next append).
+// A text keeps its length (`len`), inline or on the heap, so that reading
+// or appending to it need not measure it again. Every writer of a text in
+// place keeps it true or sets it to -1 (not known: measured when next
+// read). A free slot's 0 is its empty text's.
 struct varaux {
     wchar_t* heap;   // while varheaped: the text, a tracked block
     int32_t cap;     // while varheaped: its room in characters
     int32_t heapid;  // while varheaped: its allocation id
-    int32_t len;     // while varheaped: the text's length, or -1
+    int32_t len;     // the text's length, or -1
     wchar_t* wide;
     wchar_t t[varshort + 1];
 };

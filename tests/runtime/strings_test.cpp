@@ -148,6 +148,20 @@ TEST(StringAssign, AHeapTextKeepsItsTrueLengthThroughEveryWriter)
     EXPECT_EQ(truelen(), 701);
     EXPECT_EQ(e.vartext(v)[700], L'd');
     EXPECT_EQ(kept(), 701);
+
+    // Inline texts keep theirs too, in the short slot and in the long block.
+    const int32_t h = strvar(e, L"t", L"abc");
+    varrec* w = e.varat(h);
+    EXPECT_EQ(e.auxof(w).len, 3);
+    e.appendvartext(w, std::wstring(40, L'x').c_str(), 40);  // to the long block
+    EXPECT_EQ(e.auxof(w).len, 43);
+    e.pushint(0);
+    e.pushint(10);
+    e.pushint(h);
+    e.setc_exec();
+    EXPECT_EQ(e.vartextlen(w), 10u);
+    e.settext(w, L"q", 1, 219);
+    EXPECT_EQ(e.vartextlen(w), 1u);
     releaseall(e);
 }
 
