@@ -503,7 +503,15 @@ struct builder {
         };
         auto topisref = [&] { return !st.empty() && st.back().k == kref; };
         if (texteffect(k, k)) {
-            const std::vector<value> texts = ts.back();
+            // An empty literal adds nothing: joins of two variables hold one
+            // ("r = r "" x"), and without it the join is one text shorter
+            // and may append in place. At least one text stays.
+            std::vector<value> texts;
+            for (const value& x : ts.back())
+                if (x.k != kconst || *v.e.strlittext(x.o.i) != 0)
+                    texts.push_back(x);
+            if (texts.empty())
+                texts.push_back(ts.back()[0]);
             ts.clear();
             s.what = ttext;
             s.npend = static_cast<uint8_t>(texts.size());

@@ -92,8 +92,9 @@ NUMRULES_INLINE bool textlen(ExeScr& e, const opnd& o, int32_t index, wchar_t* b
     if constexpr (K != kconst) {
         const varrec* v = varof<K == klocal ? klocal : kglobal>(e, index);
         if (v->state == varstr) {
-            t = e.vartext(v);
-            len = e.vartextlen(v);
+            varaux& x = e.auxof(v);
+            t = ExeScr::textin(v, x);
+            len = ExeScr::textlenin(v, x);
             return true;
         }
     }
@@ -257,6 +258,7 @@ const segment* runjoin(ExeScr& e, const segment& s)
         append = s.npend > 0 && s.pendk[0] == TK && s.pend[0].i == s.target.i &&
                  varof<TK>(e, s.target.i)->state == varstr;
     wchar_t out[joinmax + 1];
+    const wchar_t* joined = out;
     size_t len = 0;
     for (int k = append ? 1 : 0; k < s.npend; ++k) {
         wchar_t buf[datsinline + 1];
@@ -272,6 +274,13 @@ const segment* runjoin(ExeScr& e, const segment& s)
         }
         if (n > joinmax - len)
             return e.segbail(s);
+        if (append && s.npend == 2 && t != buf) {
+            // One text appended: taken from where it lies (appendvartext
+            // allows its own text), as no operand is located after it.
+            joined = t;
+            len = n;
+            break;
+        }
         shortmove(out + len, t, n);
         len += n;
     }
@@ -283,7 +292,7 @@ const segment* runjoin(ExeScr& e, const segment& s)
         return e.segbail(s);
     e.datd.top -= s.pops;
     if (append)
-        e.appendvartext(v, out, len);
+        e.appendvartext(v, joined, len);
     else
         e.assignvartext(v, out, len);
     return s.next;

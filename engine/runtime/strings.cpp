@@ -110,11 +110,11 @@ void ExeScr::strassignx_exec()
 
 void ExeScr::appendvartext(varrec* v, const wchar_t* add, size_t n)
 {
-    const bool heaped = (v->flags & varheaped) != 0;
-    wchar_t* text = vartext(v);
-    const size_t len = vartextlen(v);
+    varaux& x = auxof(v);  // (no step below moves the record or its varaux)
+    wchar_t* text = textin(v, x);
+    const size_t len = textlenin(v, x);
     const size_t total = len + n;
-    if (total > static_cast<size_t>(textcap(v))) {
+    if (v->flags & varheaped ? total > static_cast<size_t>(x.cap) : total > static_cast<size_t>(varinline)) {
         // Doubling keeps a text built up piece by piece linear in its length.
         const size_t cap = total < 2 * len ? 2 * len : total;
         auto* block = static_cast<wchar_t*>(mymalloc2((cap + 1) * sizeof(wchar_t), concatid));
@@ -125,8 +125,8 @@ void ExeScr::appendvartext(varrec* v, const wchar_t* add, size_t n)
         dropheap(v);
         takeheap(v, block, concatid, static_cast<int32_t>(cap), static_cast<int32_t>(total));
         text = block;
-    } else if (heaped) {
-        shortmove(text + len, add, n);
+    } else if (v->flags & varheaped || (total <= static_cast<size_t>(varshort) && !(v->flags & varwide))) {
+        shortmove(text + len, add, n);  // in place: the heap block, or the short slot
     } else {
         // An inline text may move from the short slot to its long block.
         wchar_t* to = inlineroom(v, total);
@@ -136,7 +136,7 @@ void ExeScr::appendvartext(varrec* v, const wchar_t* add, size_t n)
         text = to;
     }
     text[total] = 0;
-    settextlen(v, total);
+    x.len = static_cast<int32_t>(total);
 }
 
 void ExeScr::recycle(wchar_t* block, int32_t id)

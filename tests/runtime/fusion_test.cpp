@@ -361,6 +361,23 @@ TEST(FusedText, JoinsIntoTheirOwnFirstTextAppend)
                L"\t300\n\tq012\n");
 }
 
+// Empty literals in a join add nothing, and a join left with its target and
+// one text appends that text from where it lies: the target's own text, a
+// piece of it, a number, an element, a parameter.
+TEST(FusedText, EmptyLiteralsAndOneTextAppended)
+{
+    expectboth(L"r = 5\nr = \"\" r \"x\"\n\"\" r\ns = \"ab\"\ns = \"\" s\ns = s \"\"\n\"\" s\ns = \"\" \"\"\n"
+               L"strlen(s) + 0\nn = 7\nn = n \"\"\nstrlen(n) + 0\n",
+               L"\t5x\n\tab\n\t0\n\t1\n");
+    // Doubling itself from the short slot through the long block to the heap.
+    expectboth(L"t = \"ab\"\nfor (i = 0; i < 8; i++)\n    t = t \"\" t\nstrlen(t) + 0\nstrstr(t, \"ba\") + 0\n"
+               L"u = \"abc\"\nu = u \"\" cutstr(u, 1)\nm = 12\nu = u \"\" m\nd = 2.5\nu = u \"\" d\ne[3] = \"zz\"\nu = u \"\" e[3]\n\"\" u\n",
+               L"\t512\n\t1\n\tabcbc122.50000zz\n");
+    expectboth(L"function f(str p)\n{\n    localvar(w)\n    w = \"<\"\n    for (k = 0; k < 3; k++)\n        w = w \"\" p\n"
+               L"    return(strlen(w) * 100 + strstr(w, \"zx\"))\n}\nmain\n{\n    f(\"xyz\") + 0\n}\n",
+               L"\t1003\n");
+}
+
 // Appends that take turns between texts, with each kind of change in place
 // between two appends: every append joins at the text's true end.
 TEST(FusedText, AppendsTakingTurnsJoinAtEachTextsEnd)
@@ -736,6 +753,19 @@ TEST(FusionPass, TextJoinsAndTextNumbersAreSegments)
     EXPECT_EQ(segs[3]->what, seg::tcompound);
     EXPECT_EQ(segs[4]->what, seg::ttext);
     EXPECT_EQ(segs[4]->pendk[0], seg::knode);
+
+    // The empty literals between texts are left out; one stays of a join of
+    // nothing else.
+    compiled e(L"s = \"a\"\nt = \"b\"\ns = s \"\" t\ns = \"\" s \"\" t \"\"\nu = \"\" \"\"\n");
+    segs.clear();
+    for (int32_t k : e.fusedcells())
+        if (e.e.code[k].op == &E::segment_exec)
+            segs.push_back(e.e.segat[static_cast<size_t>(k)]);
+    ASSERT_EQ(segs.size(), 5u);
+    EXPECT_EQ(segs[2]->npend, 2);
+    EXPECT_EQ(segs[3]->npend, 2);
+    EXPECT_EQ(segs[3]->pendk[0], seg::kglobal);
+    EXPECT_EQ(segs[4]->npend, 1);
 }
 
 TEST(FusionPass, OffLeavesTheCodeAsCompiled)
