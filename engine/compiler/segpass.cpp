@@ -777,6 +777,9 @@ void buildsegments(fuseview& v)
         p.s->next = at(p.next);
         if (p.jump >= 0)
             p.s->jump = at(p.jump);
+    }
+    // Once every segment knows where it goes: a run may look at the next.
+    for (const builder::pending& p : b.ends) {
         p.s->run = runner(*p.s);
         v.replace(p.s->cell, &E::segment_exec);
     }

@@ -4,6 +4,7 @@
 // (datd's room, every operand, the target), and only then commits: pops,
 // values left on datd, the effect. When a check fails nothing has changed,
 // and the segment's cells run as compiled.
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -296,6 +297,39 @@ const segment* runcmpjump(ExeScr& e, const segment& s)
     return compare<OP>(e, l, r) == (JT != 0) ? s.jump : s.next;
 }
 
+// A change of a variable (W: tassign, tcompound or tincdec) whose next
+// segment tests that variable against an operand of kind RK, as a loop's
+// step and its head do: both in one run, the change as runassign,
+// runcompound or runincdec makes it. When the test cannot be made here, its
+// own segment runs it.
+template <int W, int TK, int OP, int RK, int JT>
+const segment* runstep(ExeScr& e, const segment& s)
+{
+    datdcell v, x, y;
+    varrec* t;
+    if (!stackfits(e, s))
+        return e.segbail(s);
+    if constexpr (W == tassign) {
+        if (!fetchany(e, s.vkind, s.value, v) || !targetof<TK>(e, s, t))
+            return e.segbail(s);
+    } else if constexpr (W == tcompound) {
+        if (!fetchany(e, s.vkind, s.value, y) || !targetof<TK>(e, s, t) || !readvar(t, x) ||
+            !compounded(e, s.sub, x, y, v))
+            return e.segbail(s);
+    } else {
+        if (!targetof<TK>(e, s, t) || !readvar(t, x))
+            return e.segbail(s);
+        v = stepped(x, s.sub);
+    }
+    e.datd.top -= s.pops;
+    storevar(t, v);
+    const segment& test = *s.next;
+    datdcell r;
+    if (!stackfits(e, test) || !fetch<RK>(e, test.value.n->b, r))
+        return &test;
+    return compare<OP>(e, v, r) == (JT != 0) ? test.jump : test.next;
+}
+
 template <int JT>
 const segment* runtestjump(ExeScr& e, const segment& s)
 {
@@ -414,6 +448,20 @@ constexpr auto cmpjumps(std::index_sequence<I...>)
 constexpr auto assigntable = assigns(std::make_index_sequence<targets * kinds>{});
 constexpr auto compoundtable = compounds(std::make_index_sequence<targets * kinds>{});
 constexpr auto cmpjumptable = cmpjumps(std::make_index_sequence<6 * kk * 2>{});
+// The changes runstep makes, by their term.
+constexpr int stepterm(int w)
+{
+    return w == 0 ? tassign : w == 1 ? tcompound : tincdec;
+}
+
+template <size_t... I>
+constexpr auto steps(std::index_sequence<I...>)
+{
+    // The change, a global or a local, the six comparisons, the bound's kind, the sense.
+    return std::array<runfn, sizeof...(I)>{&runstep<stepterm(int(I / (24 * kinds))), int(I / (12 * kinds) % 2),
+                                                     bopeq + int(I / (2 * kinds) % 6), int(I / 2 % kinds), int(I % 2)>...};
+}
+constexpr auto steptable = steps(std::make_index_sequence<3 * 2 * 6 * kinds * 2>{});
 constexpr runfn incdectable[targets] = {&runincdec<kglobal>, &runincdec<klocal>, &runincdec<knode>};
 constexpr runfn testjumptable[2] = {&runtestjump<0>, &runtestjump<1>};
 constexpr runfn calltable[] = {&runcall<0>, &runcall<1>, &runcall<2>, &runcall<3>, &runcall<4>};
@@ -435,6 +483,21 @@ int targetslot(int k)
     return k == knode ? 2 : k;
 }
 
+// The comparison of the segment after a change of a variable (an
+// assignment, a compound assignment, an increment), when it compares that
+// variable with an operand and does nothing else.
+const node* steptest(const segment& s)
+{
+    if ((s.what != tassign && s.what != tcompound && s.what != tincdec) || (s.tkind != kglobal && s.tkind != klocal) ||
+        s.npend || !s.next)
+        return nullptr;
+    const segment& t = *s.next;
+    if (t.what != tcjump || t.npend || t.pops || t.vkind != knode || !t.jump || !t.next)
+        return nullptr;
+    const node* n = t.value.n;
+    return n->bop >= bopeq && n->bop <= bopge && n->ka == s.tkind && n->a.i == s.target.i && n->kb < kinds ? n : nullptr;
+}
+
 }  // namespace
 
 runfn runner(const segment& s)
@@ -449,6 +512,11 @@ runfn runner(const segment& s)
         return &rungeneric;
     if (s.what == tcall && s.nargs < 5)
         return calltable[s.nargs];
+    if (const node* n = steptest(s)) {
+        const int w = s.what == tassign ? 0 : s.what == tcompound ? 1 : 2;
+        return steptable[static_cast<size_t>(((w * 2 + s.tkind) * 6 + (n->bop - bopeq)) * 2 * kinds + n->kb * 2 +
+                                             (s.next->sub ? 1 : 0))];
+    }
     switch (s.what) {
     case tassign:
         return assigntable[static_cast<size_t>(targetslot(s.tkind) * kinds + s.vkind)];
@@ -465,6 +533,11 @@ runfn runner(const segment& s)
     default:
         return &rungeneric;
     }
+}
+
+bool runswithtest(const segment& s)
+{
+    return std::find(steptable.begin(), steptable.end(), s.run) != steptable.end();
 }
 
 runfn exitrun()

@@ -164,6 +164,7 @@ evalfn textfindfrom(int hk, int nk);  // the same from a start, the number `c`
 evalfn textcompare(int ak, int bk);  // strcmp: `a` pushed last, `b` first
 runfn textjoin(int tk);          // a ttext segment into a global, a local or an element
 runfn runner(const segment& s);  // the run function for a built segment
+bool runswithtest(const segment& s);  // whether its run makes the comparison of the segment after it too
 runfn exitrun();                 // a segment that only leaves for the cell
 runfn returnrun();               // the same at an end cell
 

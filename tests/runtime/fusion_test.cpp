@@ -89,6 +89,44 @@ TEST(FusedLoops, ConditionsIncrementsAndSums)
                L"\t0\n\t2\n");
 }
 
+// A change of a variable and the test of that variable after it (a loop's
+// step and head) run together: every change, comparison, bound kind and
+// sense, and a bound that the cells must read.
+TEST(FusedLoops, AChangeAndTheTestAfterItGiveWhatTheirCellsGive)
+{
+    // Bounds: a global, a literal (counting down), a strlen node, an element
+    // node; == and >=; a do loop whose test jumps when true.
+    expectboth(L"c = 0\nlim = 7\nfor (i = 0; i < lim; i++)\n    c++\nfor (i = 10; i > 3; i--)\n    c += 10\n"
+               L"for (i = 0; i <= strlen(\"abcd\"); i++)\n    c += 100\na[0] = 3\nfor (i = 0; i != a[0]; i++)\n"
+               L"    c += 1000\nfor (i = 0; i == 0; i++)\n    c += 10000\nfor (i = 5; i >= 3; i--)\n    c += 100000\n"
+               L"k = 0\ndo {\n    k++\n} while (k < 5)\nc + 0\ni + 0\nk + 0\n",
+               L"\t313577\n\t2\n\t5\n");
+    // Compound steps (integers, then doubles) and an assignment step.
+    expectboth(L"n = 100\nwhile (n >= 7)\n    n -= 7\nn + 0\nx = 100\nwhile (x > 1)\n    x /= 2\nx + 0\n"
+               L"y = 1\nwhile (y < 1000)\n    y = y * 3\ny + 0\nd = 0.25\nwhile (d <= 2)\n    d += 0.5\nd + 0\n",
+               L"\t2\n\t0.78125\n\t2187\n\t2.25\n");
+    // Locals, and a step whose bound is an element read from a local index.
+    expectboth(L"function f(n)\n{\n    localvar(k, t)\n    t = 0\n    for (k = 0; k < n; k++)\n        t += k\n"
+               L"    while (t > v[1])\n        t -= v[0]\n    return(t)\n}\nmain\n{\n    v[0] = 4\n    v[1] = 10\n"
+               L"    f(10) + 0\n}\n",
+               L"\t9\n");
+    // A bound that is a string the cells read as a number, and one that
+    // becomes such a string inside the loop.
+    expectboth(L"lim = \"4\"\nc = 0\nfor (i = 0; i < lim; i++)\n    c++\nc + 0\nlim = 10\nfor (i = 0; i < lim; i++) {\n"
+               L"    if (i == 2)\n        lim = \"3\"\n}\ni + 0\n",
+               L"\t4\n\t3\n");
+}
+
+// The test after a step fails as its cells do, at their line; so does the
+// step itself.
+TEST(FusedLoops, AChangeAndItsTestFailAsTheirCells)
+{
+    expecterror(L"b[0] = 5\nb[1] = 5\nb[2] = 5\nfor (i = 0; i < b[i]; i++)\n    b[0] = 5\n",
+                L"undefined variable.:b[] at line 4");
+    expecterror(L"x = 4\nwhile (x > 1)\n    x /= x - 2\n", L"division by zero at line 3");
+    expecterror(L"n = 0\nwhile (n < 3)\n    n += q\n", L"undefined variable.:q at line 3");
+}
+
 TEST(FusedLoops, OverflowBecomesADouble)
 {
     // var + literal, var += var, and a two-operator test at the largest integer.
@@ -560,6 +598,15 @@ struct compiled {
                 at.push_back(k);
         return at;
     }
+    // The segments that begin at fused cells, in code order.
+    std::vector<const seg::segment*> segments() const
+    {
+        std::vector<const seg::segment*> segs;
+        for (int32_t k : fusedcells())
+            if (e.code[k].op == &E::segment_exec)
+                segs.push_back(e.segat[static_cast<size_t>(k)]);
+        return segs;
+    }
     bool has(execfn f) const
     {
         for (int32_t k = 0; k < e.codecount(); ++k)
@@ -597,6 +644,39 @@ TEST(FusionPass, TextReadersOfEveryKindAreNodes)
                     cut[s.pend[j].n->ka] = true;
     for (int k : {seg::kglobal, seg::klocal, seg::knode})
         EXPECT_TRUE(cut[k]) << "no cut piece of text kind " << k;
+}
+
+// A loop's step (an increment, a compound assignment, an assignment) runs
+// with the test of the same variable that follows it; a test of another
+// variable does not.
+TEST(FusionPass, AStepRunsWithTheTestOfItsVariable)
+{
+    compiled c(L"function f(n)\n{\n    localvar(k)\n    for (k = 0; k < n; k++)\n        g += k\n    return(k)\n}\n"
+               L"main\n{\n    g = 0\n    v[0] = 3\n    n = 50\n    for (i = 0; i < strlen(\"abc\"); i++)\n        g += v[0]\n"
+               L"    while (n >= v[0])\n        n -= v[0]\n    y = 1\n    while (y < 1000)\n        y = y * 3\n"
+               L"    k = 0\n    while (n > 0) {\n        n--\n        k++\n    }\n    f(3)\n}\n");
+    int with[4] = {};  // by term: assignments, compound assignments, increments
+    bool down = false;
+    for (const auto& r : c.e.segranges)
+        for (const seg::segment& s : r->segments) {
+            // n-- is followed by k++, not by a test.
+            if (s.what == seg::tincdec && s.sub >= 2) {
+                down = true;
+                EXPECT_FALSE(seg::runswithtest(s));
+            }
+            if (!seg::runswithtest(s))
+                continue;
+            ++with[s.what == seg::tassign ? 0 : s.what == seg::tcompound ? 1 : 2];
+            const seg::node& t = *s.next->value.n;
+            EXPECT_EQ(t.ka, s.tkind);
+            EXPECT_EQ(t.a.i, s.target.i);
+        }
+    EXPECT_TRUE(down);
+    // k = 0 in f (its loop of one compound assignment is a superinstruction
+    // of its own), i = 0, y = 1 and y = y * 3; n -= v[0]; i++.
+    EXPECT_EQ(with[0], 4);
+    EXPECT_EQ(with[1], 1);
+    EXPECT_EQ(with[2], 1);
 }
 
 // A switch ends a segment that goes straight to its cases' segments.
@@ -725,10 +805,7 @@ TEST(FusionPass, TextJoinsAndTextNumbersAreSegments)
     // inside a sum, strstr with a start: one segment each, the cells of all
     // wholly taken.
     compiled c(L"i = 1\ns = \"item\" i \"x\"\nn = strlen(s) + strstr(s, \"x\")\nm = strstr(s, \"x\", 1)\n");
-    std::vector<const seg::segment*> segs;
-    for (int32_t k : c.fusedcells())
-        if (c.e.code[k].op == &E::segment_exec)
-            segs.push_back(c.e.segat[static_cast<size_t>(k)]);
+    std::vector<const seg::segment*> segs = c.segments();
     ASSERT_EQ(segs.size(), 4u);
     EXPECT_EQ(segs[1]->what, seg::ttext);
     EXPECT_EQ(segs[1]->npend, 3);
@@ -743,10 +820,7 @@ TEST(FusionPass, TextJoinsAndTextNumbersAreSegments)
 
     // Elements as texts and as the target of a join.
     compiled d(L"i = 1\nnames[i] = \"n\" i\nw = 0\nw += strlen(names[i])\nt = names[i] \"-\"\n");
-    segs.clear();
-    for (int32_t k : d.fusedcells())
-        if (d.e.code[k].op == &E::segment_exec)
-            segs.push_back(d.e.segat[static_cast<size_t>(k)]);
+    segs = d.segments();
     ASSERT_EQ(segs.size(), 5u);
     EXPECT_EQ(segs[1]->what, seg::ttext);
     EXPECT_EQ(segs[1]->tkind, seg::knode);
@@ -757,10 +831,7 @@ TEST(FusionPass, TextJoinsAndTextNumbersAreSegments)
     // The empty literals between texts are left out; one stays of a join of
     // nothing else.
     compiled e(L"s = \"a\"\nt = \"b\"\ns = s \"\" t\ns = \"\" s \"\" t \"\"\nu = \"\" \"\"\n");
-    segs.clear();
-    for (int32_t k : e.fusedcells())
-        if (e.e.code[k].op == &E::segment_exec)
-            segs.push_back(e.e.segat[static_cast<size_t>(k)]);
+    segs = e.segments();
     ASSERT_EQ(segs.size(), 5u);
     EXPECT_EQ(segs[2]->npend, 2);
     EXPECT_EQ(segs[3]->npend, 2);
@@ -957,10 +1028,11 @@ TEST(FusedEdges, AnElementStoreOnAFullStackFailsAsItsCells)
     }
 }
 
-TEST(FusedEdges, AStopInAFusedLoopEndsItAtOnce)
+// A stop set from another thread while a fused loop runs.
+void stopinloop(const wchar_t* text)
 {
     ExeScr& e = *new ExeScr();
-    auto& src = *new qtest::scriptsource(crlf(L"i = 0\nn = 0\nwhile (1) {\n    n += i\n    i++\n}\n"));
+    auto& src = *new qtest::scriptsource(crlf(text));
     e.loadscript(src.text());
     e.fusecode(0);
     e.curfunc = static_cast<int32_t>(e.functable.size() - 1);
@@ -986,6 +1058,13 @@ TEST(FusedEdges, AStopInAFusedLoopEndsItAtOnce)
     const auto at = static_cast<size_t>(e.ip - e.code);
     EXPECT_EQ(e.opmarks[at], 1);
     EXPECT_GT(e.varat(0)->i, 0);
+}
+
+TEST(FusedEdges, AStopInAFusedLoopEndsItAtOnce)
+{
+    // A loop of a sum and a step, and one whose step and test are one run.
+    for (const wchar_t* text : {L"i = 0\nn = 0\nwhile (1) {\n    n += i\n    i++\n}\n", L"i = 0\nwhile (i >= 0)\n    i++\n"})
+        stopinloop(text);
 }
 
 }  // namespace
