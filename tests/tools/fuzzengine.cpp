@@ -139,6 +139,10 @@ const wchar_t* const fragments[] = {
     // start), texts that take turns appending, and a text cut short in place.
     L"n = getc(s, i) + getc(s, strlen(s))\r\n", L"t = cutstr(s, i, n) \"|\" cutstr(s, -1)\r\n",
     L"n = strstr(s, \"a\", i) + strpbrk(s, \"b\", n)\r\n", L"t = t \"\" s\r\ns = s \"xy\" t\r\n", L"setc(s, i, 0)\r\n",
+    // Steps run with the test after them (increments, compound assignments,
+    // assignments), and joins with empty literals left out.
+    L"while (n > 1)\r\n    n /= 2\r\n", L"do {\r\n    n = n * 3\r\n} while (n < 100)\r\n",
+    L"for (i = 0; i < strlen(s); i++)\r\n    t = t \"\" cutstr(s, i, i + 1)\r\n", L"s = \"\" s \"\" \"\"\r\n",
     // A switch whose cases are segments of their own.
     L"switch (i % 3) {\r\ncase 1:\r\n    n++\r\n    break\r\ncase 2:\r\ndefault:\r\n    n--\r\n}\r\n",
     // Labels and gotos, also in code that "call" (of the script itself, the
