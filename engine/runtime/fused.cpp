@@ -3,6 +3,7 @@
 // sequence already has. Their common case never fails; anything else runs the
 // replaced first operation alone, and the cells after it run as compiled.
 #include <cwchar>
+#include <type_traits>
 #include <utility>
 
 #include "runtime/exescr.h"
@@ -172,36 +173,66 @@ NUMRULES_INLINE bool introunds(ExeScr& e, const codecell* self)
         if (tv->state != varnum || sv->state != varnum || lv->state != varnum || (rv && rv->state != varnum) ||
             (cv && cv->state != varnum))
             return false;
-        const bool minus = w.sub == tokminuseq;
+        if (!tv->isint || !sv->isint || !lv->isint || (rv && !rv->isint) || (cv && !cv->isint))
+            return false;
         const int64_t step = st.sub < 2 ? 1 : -1;
-        for (;;) {
-            if (!tv->isint || !sv->isint || !lv->isint || (rv && !rv->isint) || (cv && !cv->isint))
-                return false;
-            const int64_t r = rv ? rv->i : at[0].i;
-            int64_t s;
-            if (!(minus ? subfits(tv->i, r, s) : addfits(tv->i, r, s)))
-                return false;  // becomes a double: the general round does that
-            tv->i = s;
-            sv->i = wrapadd(sv->i, step);
-            const datdcell l = mkint(lv->i), c = mkint(cv ? cv->i : head[3].i);
-            const bool t = binval<OP>(e, l, c).i != 0;
-            if ((t == (JT != 0)) != stayjump) {
-                e.ip = t == (JT != 0) ? jumpto : fallto;
-                return true;
+        // Only the target and the stepped variable change in these rounds,
+        // and they stay integers: their values are kept here and written back
+        // at every way out (before the message poll too), and the other
+        // operands are read once. An operand's role: 1 the target, 2 the
+        // stepped variable (when it is not the target), 0 neither.
+        const bool same = sv == tv;
+        auto role = [&](const varrec* p) { return p == tv ? 1 : p == sv ? 2 : 0; };
+        const int rr = rv ? role(rv) : 0, lr = role(lv), cr = cv ? role(cv) : 0;
+        const int64_t rfix = rv ? rv->i : at[0].i, lfix = lv->i, cfix = cv ? cv->i : head[3].i;
+        // The rounds, made once for each sign of the compound assignment and
+        // for a target that is or is not the stepped variable.
+        auto rounds = [&](auto minus, auto one) -> bool {
+            int64_t t = tv->i, n = sv->i;
+            auto value = [&](int r, int64_t fix) { return r == 1 ? t : r == 2 ? n : fix; };
+            auto writeback = [&] {
+                tv->i = t;
+                if constexpr (!decltype(one)::value)
+                    sv->i = n;
+            };
+            for (;;) {
+                int64_t sum;
+                if (!(decltype(minus)::value ? subfits(t, value(rr, rfix), sum) : addfits(t, value(rr, rfix), sum))) {
+                    writeback();
+                    return false;  // becomes a double: the general round does that
+                }
+                t = sum;
+                if constexpr (decltype(one)::value)
+                    t = wrapadd(t, step);
+                else
+                    n = wrapadd(n, step);
+                const bool stays = binval<OP>(e, mkint(value(lr, lfix)), mkint(value(cr, cfix))).i != 0;
+                if ((stays == (JT != 0)) != stayjump) {
+                    writeback();
+                    e.ip = stays == (JT != 0) ? jumpto : fallto;
+                    return true;
+                }
+                // What againself does between two rounds.
+                if (e.stopflag == 1) {
+                    writeback();
+                    e.ip = const_cast<codecell*>(self);
+                    return true;
+                }
+                if (--e.pollcountdown == 0) {
+                    writeback();
+                    e.pollcountdown = ExeScr::pollinterval;
+                    e.ip = const_cast<codecell*>(self);
+                    e.pollmessages();
+                    e.ip = const_cast<codecell*>(self) + 1;
+                    return false;  // what the messages did is read again
+                }
             }
-            // What againself does between two rounds.
-            if (e.stopflag == 1) {
-                e.ip = const_cast<codecell*>(self);
-                return true;
-            }
-            if (--e.pollcountdown == 0) {
-                e.pollcountdown = ExeScr::pollinterval;
-                e.ip = const_cast<codecell*>(self);
-                e.pollmessages();
-                e.ip = const_cast<codecell*>(self) + 1;
-                return false;  // what the messages did is read again
-            }
-        }
+        };
+        using yes = std::true_type;
+        using no = std::false_type;
+        if (w.sub == tokminuseq)
+            return same ? rounds(yes{}, yes{}) : rounds(yes{}, no{});
+        return same ? rounds(no{}, yes{}) : rounds(no{}, no{});
     }
 }
 

@@ -1062,8 +1062,11 @@ void stopinloop(const wchar_t* text)
 
 TEST(FusedEdges, AStopInAFusedLoopEndsItAtOnce)
 {
-    // A loop of a sum and a step, and one whose step and test are one run.
-    for (const wchar_t* text : {L"i = 0\nn = 0\nwhile (1) {\n    n += i\n    i++\n}\n", L"i = 0\nwhile (i >= 0)\n    i++\n"})
+    // A loop of a sum and a step, one whose step and test are one run, and
+    // one whose integer rounds run inside its superinstruction (which keeps
+    // the variables' values and writes them back at the message poll).
+    for (const wchar_t* text : {L"i = 0\nn = 0\nwhile (1) {\n    n += i\n    i++\n}\n", L"i = 0\nwhile (i >= 0)\n    i++\n",
+                                L"s = 0\nfor (i = 0; i >= 0; i++)\n    s += 1\n"})
         stopinloop(text);
 }
 
