@@ -1049,8 +1049,12 @@ void stopinloop(const wchar_t* text)
         &e, 0, nullptr);
     // Well inside the loop (on a loaded machine the thread may start late).
     const volatile int64_t& rounds = e.varat(0)->i;
-    for (int k = 0; k < 1000 && rounds < 1000; ++k)
+    // Ten million rounds take well under a second; the variables are current
+    // at each message poll (every 65536 rounds), even where a loop keeps
+    // them in registers between polls.
+    for (int k = 0; k < 1000 && rounds < 10000000; ++k)
         Sleep(5);
+    EXPECT_GE(rounds, 10000000);
     e.stopflag = 1;
     EXPECT_EQ(WaitForSingleObject(t, 2000), WAIT_OBJECT_0);
     CloseHandle(t);
