@@ -1,0 +1,281 @@
+// The pass that places the fused segments: which cells become segments and
+// nodes, only first cells change, and a cell that a jump enters is never
+// inside a fused sequence.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "runtime/fusiontest.h"
+#include "runtime/numrules.h"
+#include "support/codelist.h"
+
+using qtest::packword;
+using namespace fusiontest;
+using namespace numrules;
+
+namespace {
+
+// getc and strlen of every kind of text are nodes that read the text in
+// place, and cutstr a piece of a join; none of them leaves the work to the
+// cells.
+TEST(FusionPass, TextReadersOfEveryKindAreNodes)
+{
+    compiled c(L"function f(str t)\n{\n    localvar(n, w)\n    n = getc(t, 1) + strlen(t)\n    w = cutstr(t, n, 4)\n"
+               L"    return(n)\n}\nmain\n{\n"
+               L"    s = \"abc\"\n    a[1] = \"xy\"\n    i = 1\n    n = getc(s, i + 1) + getc(\"q\", 0) + getc(a[i], i)\n"
+               L"    n = strlen(s) + strlen(a[i])\n    r = \"<\" cutstr(s, i) cutstr(a[i], 0, i)\n    f(s)\n}\n");
+    for (int k : {seg::kglobal, seg::klocal, seg::kconst, seg::knode})
+        EXPECT_TRUE(c.hasnode(seg::textchar(k))) << "no getc node of text kind " << k;
+    for (int k : {seg::kglobal, seg::klocal, seg::knode})
+        EXPECT_TRUE(c.hasnode(seg::textlength(k))) << "no strlen node of text kind " << k;
+    bool cut[seg::kinds] = {};
+    for (const auto& r : c.e.segranges)
+        for (const seg::segment& s : r->segments)
+            for (int j = 0; s.what == seg::ttext && j < s.npend; ++j)
+                if (s.pendk[j] == seg::kcut)
+                    cut[s.pend[j].n->ka] = true;
+    for (int k : {seg::kglobal, seg::klocal, seg::knode})
+        EXPECT_TRUE(cut[k]) << "no cut piece of text kind " << k;
+}
+
+// A loop's step (an increment, a compound assignment, an assignment) runs
+// with the test of the same variable that follows it; a test of another
+// variable does not.
+TEST(FusionPass, AStepRunsWithTheTestOfItsVariable)
+{
+    compiled c(L"function f(n)\n{\n    localvar(k)\n    for (k = 0; k < n; k++)\n        g += k\n    return(k)\n}\n"
+               L"main\n{\n    g = 0\n    v[0] = 3\n    n = 50\n    for (i = 0; i < strlen(\"abc\"); i++)\n        g += v[0]\n"
+               L"    while (n >= v[0])\n        n -= v[0]\n    y = 1\n    while (y < 1000)\n        y = y * 3\n"
+               L"    k = 0\n    while (n > 0) {\n        n--\n        k++\n    }\n    f(3)\n}\n");
+    int with[4] = {};  // by term: assignments, compound assignments, increments
+    bool down = false;
+    for (const auto& r : c.e.segranges)
+        for (const seg::segment& s : r->segments) {
+            // n-- is followed by k++, not by a test.
+            if (s.what == seg::tincdec && s.sub >= 2) {
+                down = true;
+                EXPECT_FALSE(seg::runswithtest(s));
+            }
+            if (!seg::runswithtest(s))
+                continue;
+            ++with[s.what == seg::tassign ? 0 : s.what == seg::tcompound ? 1 : 2];
+            const seg::node& t = *s.next->value.n;
+            EXPECT_EQ(t.ka, s.tkind);
+            EXPECT_EQ(t.a.i, s.target.i);
+        }
+    EXPECT_TRUE(down);
+    // k = 0 in f (its loop of one compound assignment is a superinstruction
+    // of its own), i = 0, y = 1 and y = y * 3; n -= v[0]; i++.
+    EXPECT_EQ(with[0], 4);
+    EXPECT_EQ(with[1], 1);
+    EXPECT_EQ(with[2], 1);
+}
+
+// A switch ends a segment that goes straight to its cases' segments.
+TEST(FusionPass, ASwitchIsASegmentWhoseCasesAreSegments)
+{
+    compiled c(L"n = 1\nt = 0\nswitch (n % 3) {\ncase 1:\n    t = 5\n    break\ndefault:\n    t = 6\n}\n");
+    const seg::segment* sw = nullptr;
+    for (const auto& r : c.e.segranges)
+        for (const seg::segment& s : r->segments)
+            if (s.what == seg::tswitch)
+                sw = &s;
+    ASSERT_NE(sw, nullptr);
+    EXPECT_EQ(sw->vkind, seg::knode);
+    for (int64_t value : {1, 0}) {
+        const size_t cell = static_cast<size_t>(sw->target.i + c.e.casetarget(sw->sub, value));
+        ASSERT_LT(cell, c.e.segat.size());
+        ASSERT_NE(c.e.segat[cell], nullptr) << "case " << value;
+        EXPECT_EQ(c.e.segat[cell]->what, seg::tassign);
+    }
+}
+
+TEST(FusionPass, OnlyFirstCellsOfSequencesChange)
+{
+    compiled c(L"function f(a, b)\n{\n    return(a + b)\n}\nfunction g(n)\n{\n    return(g(n - 1) + g(n - 2))\n}\n"
+               L"function h(n)\n{\n    if (n < 2)\n        return(n)\n    return(0)\n}\nmain\n{\n"
+               L"    i = 0\n    n = 10\n    s = \"\"\n    t = \"x\"\n    y = 0\n    while (i < n) {\n"
+               L"        x = i % 3\n        if (i % 3 == 0)\n            y += i\n        y -= 2\n        s = s \"ab\"\n"
+               L"        z = f(i, n)\n        z = g(n - 1)\n        f(i - 1, 2)\n        i++\n    }\n"
+               L"    for (k = 0; k < 3; k++)\n        y += k\n}\n");
+    // Every changed cell is an operation: a segment's first cell (with its
+    // segment), or the first cell of a superinstruction.
+    int segments = 0;
+    for (int32_t k : c.fusedcells()) {
+        EXPECT_EQ(c.e.opmarks[static_cast<size_t>(k)], 1) << "cell " << k << " is an operand";
+        if (c.e.code[k].op == &E::segment_exec) {
+            ++segments;
+            ASSERT_NE(c.e.segat[static_cast<size_t>(k)], nullptr);
+            EXPECT_EQ(c.e.segat[static_cast<size_t>(k)]->cell, k);
+        }
+    }
+    EXPECT_TRUE(c.has(E::fusedcompoundstep(E::rightvar, boplt, E::rightint, false)));
+    EXPECT_EQ(c.fusedcells().size(), static_cast<size_t>(segments) + 1);
+    // A segment of each kind: assignments, compound assignments, increments,
+    // conditional jumps, calls, values left for the cells after them, and the
+    // append (a join into its own first text).
+    bool seen[seg::tswitch + 1] = {};
+    for (const auto& r : c.e.segranges)
+        for (const seg::segment& s : r->segments)
+            if (s.run != seg::exitrun() && s.run != seg::returnrun())
+                seen[s.what] = true;
+    for (int w : {seg::tnone, seg::tassign, seg::tcompound, seg::tincdec, seg::tcjump, seg::tcall, seg::tdrop, seg::ttext})
+        EXPECT_TRUE(seen[w]) << "no segment of kind " << w;
+}
+
+// A call of a function that is "return(expression)" of numeric parameters is
+// read as that expression; a recursion, a function with other statements, or
+// one that leaves an argument unread that could fail, is called.
+TEST(FusionPass, OneExpressionFunctionsAreReadInPlace)
+{
+    // The call nodes the segments reach.
+    auto inlined = [](const std::wstring& text) {
+        compiled c(text);
+        int n = 0;
+        std::function<void(int, const seg::opnd&)> visit = [&](int k, const seg::opnd& o) {
+            if (k != seg::knode || !o.n)
+                return;
+            n += o.n->eval == seg::callvalue();
+            visit(o.n->ka, o.n->a);
+            visit(o.n->kb, o.n->b);
+            visit(o.n->kc, o.n->c);
+        };
+        for (const auto& r : c.e.segranges)
+            for (const seg::segment& s : r->segments) {
+                visit(s.tkind, s.target);
+                visit(s.vkind, s.value);
+                for (int j = 0; j < s.npend; ++j)
+                    visit(s.pendk[j], s.pend[j]);
+                for (int j = 0; j < s.nargs; ++j)
+                    visit(s.argk[j], s.args[j]);
+            }
+        return n;
+    };
+    EXPECT_EQ(inlined(L"function k(a, b)\n{\n    return(a * 2 + b)\n}\nmain\n{\n    x = 1\n    y = k(x, 3) + 1\n}\n"), 1);
+    EXPECT_EQ(inlined(L"function k(a, b)\n{\n    return(b * 2)\n}\nmain\n{\n    x = 1\n    z = 0\n    y = k(x / z, 3) + 1\n    y + 0\n}\n"), 0);
+    EXPECT_EQ(inlined(L"function k(a, b)\n{\n    return(a * 2)\n}\nmain\n{\n    x = 1\n    y = k(x, 7) + 1\n}\n"), 1);
+    EXPECT_EQ(inlined(L"function k(a)\n{\n    return(k(a - 1))\n}\nmain\n{\n    x = 1\n    y = k(x) + 1\n}\n"), 0);
+    EXPECT_EQ(inlined(L"function k(a)\n{\n    a++\n    return(a)\n}\nmain\n{\n    x = 1\n    y = k(x) + 1\n}\n"), 0);
+}
+
+// Code that "call" or "exeline" loads behind the running code gets segments
+// of its own (here with a call read in place), and gives them back with the
+// code when the load is cut.
+TEST(FusionPass, ALoadCutGivesItsSegmentsBack)
+{
+    compiled c(L"function k(a)\n{\n    return(a * 2)\n}\nmain\n{\n    x = 1\n    y = x + 2\n}\n");
+    const size_t ranges = c.e.segranges.size();
+    const ExeScr::loadmark mark = c.e.markload();
+    c.e.unitbase = static_cast<uint32_t>(mark.codeend);
+    std::wstring text = L"z = k(x) + 1";
+    c.e.lexorigin = text.c_str();
+    c.e.compscr(text.data(), 13);
+    c.e.emitcell(nullptr);
+    c.e.fusecode(mark.codeend);
+    ASSERT_EQ(c.e.segranges.size(), ranges + 1);
+    EXPECT_FALSE(c.e.segranges.back()->nodes.empty());
+    EXPECT_NE(c.e.segat[static_cast<size_t>(mark.codeend)], nullptr);
+    c.e.cutload(mark);
+    EXPECT_EQ(c.e.segranges.size(), ranges);
+    EXPECT_LE(c.e.segat.size(), static_cast<size_t>(mark.codeend));
+}
+
+TEST(FusionPass, ElementsOfOneTwoAndThreeIndexes)
+{
+    compiled c(L"i = 1\nj = 2\na[i] = 5\ns = 0\ns += a[i]\nx = a[i] + 1\na[i]++\nm[i][j] = 1\nm[i][j]++\n"
+               L"q[i][j][i] = 2\ns += m[i][j]\n");
+    // Every statement is one segment, whatever the count of indexes.
+    int segments = 0;
+    for (int32_t k : c.fusedcells())
+        segments += c.e.code[k].op == &E::segment_exec;
+    EXPECT_EQ(segments, 11);
+}
+
+TEST(FusionPass, TextJoinsAndTextNumbersAreSegments)
+{
+    // A join of literals and variables into a variable, strlen and strstr
+    // inside a sum, strstr with a start: one segment each, the cells of all
+    // wholly taken.
+    compiled c(L"i = 1\ns = \"item\" i \"x\"\nn = strlen(s) + strstr(s, \"x\")\nm = strstr(s, \"x\", 1)\n");
+    std::vector<const seg::segment*> segs = c.segments();
+    ASSERT_EQ(segs.size(), 4u);
+    EXPECT_EQ(segs[1]->what, seg::ttext);
+    EXPECT_EQ(segs[1]->npend, 3);
+    EXPECT_EQ(segs[2]->what, seg::tassign);
+    EXPECT_EQ(segs[2]->pops, 0);
+    EXPECT_EQ(segs[2]->value.n->ka, seg::knode);
+    EXPECT_EQ(segs[3]->what, seg::tassign);
+    EXPECT_EQ(segs[3]->pops, 0);
+    ASSERT_EQ(segs[3]->vkind, seg::knode);
+    EXPECT_EQ(segs[3]->value.n->eval, seg::textfindfrom(seg::kglobal, seg::kconst));
+    EXPECT_EQ(segs[3]->value.n->kc, seg::kconst);
+
+    // Elements as texts and as the target of a join.
+    compiled d(L"i = 1\nnames[i] = \"n\" i\nw = 0\nw += strlen(names[i])\nt = names[i] \"-\"\n");
+    segs = d.segments();
+    ASSERT_EQ(segs.size(), 5u);
+    EXPECT_EQ(segs[1]->what, seg::ttext);
+    EXPECT_EQ(segs[1]->tkind, seg::knode);
+    EXPECT_EQ(segs[3]->what, seg::tcompound);
+    EXPECT_EQ(segs[4]->what, seg::ttext);
+    EXPECT_EQ(segs[4]->pendk[0], seg::knode);
+
+    // The empty literals between texts are left out; one stays of a join of
+    // nothing else.
+    compiled e(L"s = \"a\"\nt = \"b\"\ns = s \"\" t\ns = \"\" s \"\" t \"\"\nu = \"\" \"\"\n");
+    segs = e.segments();
+    ASSERT_EQ(segs.size(), 5u);
+    EXPECT_EQ(segs[2]->npend, 2);
+    EXPECT_EQ(segs[3]->npend, 2);
+    EXPECT_EQ(segs[3]->pendk[0], seg::kglobal);
+    EXPECT_EQ(segs[4]->npend, 1);
+}
+
+TEST(FusionPass, OffLeavesTheCodeAsCompiled)
+{
+    ExeScr& e = *new ExeScr();
+    auto& src = *new qtest::scriptsource(crlf(L"i = 0\nwhile (i < 5)\n    i++\n"));
+    e.fuseon = 0;
+    e.loadscript(src.text());
+    const std::vector<codecell> before(e.code, e.codeend);
+    e.fusecode(0);
+    EXPECT_EQ(memcmp(before.data(), e.code, before.size() * sizeof(codecell)), 0);
+}
+
+TEST(FusionPass, NoSequenceAJumpLandsInside)
+{
+    // The loop head's right operand is also the target of a jump: the segment
+    // that begins before it ends there, and another begins there.
+    handcode h;
+    h.op(&E::pushvar_exec).i(0);
+    const int64_t inside = h.here();
+    h.op(&E::pushint_exec).i(5).op(&E::lt_exec).op(&E::loopexit_exec).i(20);
+    h.op(&E::jump_exec).i(inside);
+    // Here a sequence of the same kind no jump enters: one segment.
+    const int64_t other = h.here();
+    h.op(&E::pushvar_exec).i(0).op(&E::pushint_exec).i(5).op(&E::lt_exec).op(&E::loopexit_exec).i(20);
+    h.fuse();
+    ASSERT_TRUE(h.cells[0].op == &E::segment_exec);
+    EXPECT_EQ(h.e.segat[0]->next->cell, inside);
+    EXPECT_EQ(h.e.segat[0]->npend, 1);
+    ASSERT_TRUE(h.cells[static_cast<size_t>(inside)].op == &E::segment_exec);
+    EXPECT_EQ(h.e.segat[static_cast<size_t>(inside)]->pops, 1);
+    ASSERT_TRUE(h.cells[static_cast<size_t>(other)].op == &E::segment_exec);
+    EXPECT_EQ(h.e.segat[static_cast<size_t>(other)]->what, seg::tcjump);
+    EXPECT_EQ(h.e.segat[static_cast<size_t>(other)]->npend, 0);
+}
+
+TEST(FusionPass, OperandsThatLookLikeOperationsAreLeft)
+{
+    // An operand cell holding the bits of an operation is never taken for one.
+    handcode h;
+    codecell fake = {};
+    fake.op = &E::pushvar_exec;
+    h.op(&E::pushint_exec).i(static_cast<int64_t>(fake.ref.fn));
+    h.i(0).op(&E::pushint_exec).i(5).op(&E::lt_exec).op(&E::loopexit_exec).i(20);
+    h.e.opmarks[1] = 0;
+    h.fuse();
+    EXPECT_EQ(h.cells[1].ref.fn, fake.ref.fn);
+}
+
+}  // namespace
