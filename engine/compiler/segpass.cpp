@@ -410,6 +410,22 @@ struct builder {
                 q.eval = textchar(text.k);
                 ++k;
                 push(ofnode(q));
+            } else if (f == &E::idiv_exec && v.operand(k + 1) == 2) {
+                // idiv of two numbers, the dividend pushed last (its other
+                // forms take a sign flag and a high half).
+                if (!has(2, floor))
+                    break;
+                const value x = num(pop());
+                const value d = num(pop());
+                node& q = newnode();
+                q.a = x.o;
+                q.ka = x.k;
+                q.b = d.o;
+                q.kb = d.k;
+                q.eval = quotient(x.k, d.k);
+                q.test = truthtest();
+                push(ofnode(q));
+                k += 2;
             } else if (f == &E::noop_exec) {
                 ++k;
             } else {

@@ -34,6 +34,11 @@ inline bool divu128(uint64_t hi, uint64_t lo, uint64_t d, uint64_t* q, uint64_t*
 {
     if (d == 0 || hi >= d)
         return false;
+    if (hi == 0) {  // a 64-bit dividend: the processor's own division
+        *q = lo / d;
+        *r = lo % d;
+        return true;
+    }
     uint64_t rem = hi, quot = 0;
     for (int bit = 63; bit >= 0; --bit) {
         const uint64_t carry = rem >> 63;
@@ -55,6 +60,14 @@ inline bool divs128(int64_t hi, uint64_t lo, int64_t d, int64_t* q, int64_t* r)
 {
     if (d == 0)
         return false;
+    if (hi == (static_cast<int64_t>(lo) >> 63)) {  // a 64-bit dividend: the processor's own division
+        const int64_t a = static_cast<int64_t>(lo);
+        if (a == INT64_MIN && d == -1)
+            return false;
+        *q = a / d;
+        *r = a % d;
+        return true;
+    }
     const bool negdividend = hi < 0;
     uint64_t uhi = static_cast<uint64_t>(hi), ulo = lo;
     if (negdividend) {

@@ -12,8 +12,7 @@ constexpr uint16_t flagaux = 1u << 4;
 constexpr uint16_t flagzero = 1u << 6;
 constexpr uint16_t flagsign = 1u << 7;
 constexpr uint16_t flagoverflow = 1u << 11;
-// Bit 1 is always set and interrupts are enabled in user mode.
-constexpr uint16_t flagbase = (1u << 1) | (1u << 9);
+constexpr uint16_t flagbase = ExeScr::eflagsbase;
 
 uint16_t resultflags(uint64_t v)
 {

@@ -146,6 +146,7 @@ testfn binarytest(int op, int lk, int rk);
 // Unary forms: pushneg, pushnot (a variable's bits), bnot, lnot.
 enum unop { uneg, uinvert, ubnot, ulnot };
 evalfn unary(int op, int k);
+evalfn quotient(int ak, int bk);  // idiv of a dividend `a` and a divisor `b`
 evalfn elemeval(int dims, int k1, int k2);
 reffn elemref(int dims, int k1, int k2);
 evalfn elemindex();  // the element's global index as a number

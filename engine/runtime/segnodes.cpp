@@ -6,6 +6,7 @@
 #include <array>
 #include <utility>
 
+#include "runtime/int128.h"
 #include "runtime/segrules.h"
 
 using namespace numrules;
@@ -50,6 +51,25 @@ bool uneval(ExeScr& e, const node& n, datdcell& out)
         out = mkint(~intof(v));
     else
         out = lognot(v);
+    return true;
+}
+
+// idiv of two numbers, the dividend `a` (pushed last) and the divisor `b`:
+// the quotient, with the remainder and status word its cell leaves. A zero
+// divisor or a quotient past 64 bits is the cell's to report.
+template <int AK, int BK>
+bool quotienteval(ExeScr& e, const node& n, datdcell& out)
+{
+    datdcell a, b;
+    if (!fetch<BK>(e, n.b, b) || !fetch<AK>(e, n.a, a))
+        return false;
+    const int64_t x = intof(a);
+    int64_t q, r;
+    if (!divs128(x < 0 ? -1 : 0, static_cast<uint64_t>(x), intof(b), &q, &r))
+        return false;
+    e.idivrem = r;
+    e.eflags = ExeScr::eflagsbase;
+    out = mkint(q);
     return true;
 }
 
@@ -196,6 +216,12 @@ constexpr auto unevals(std::index_sequence<I...>)
 }
 
 template <size_t... I>
+constexpr auto quotients(std::index_sequence<I...>)
+{
+    return std::array<evalfn, sizeof...(I)>{&quotienteval<int(I / kinds), int(I % kinds)>...};
+}
+
+template <size_t... I>
 constexpr auto elemreads(std::index_sequence<I...>)
 {
     return std::array<evalfn, sizeof...(I)>{&elemread<int(I / kk) + 1, int(I / kinds % kinds), int(I % kinds)>...};
@@ -210,6 +236,7 @@ constexpr auto elemrefs(std::index_sequence<I...>)
 constexpr auto binevaltable = binevals(std::make_index_sequence<bopcount * kk>{});
 constexpr auto bintesttable = bintests(std::make_index_sequence<bopcount * kk>{});
 constexpr auto unevaltable = unevals(std::make_index_sequence<4 * kinds>{});
+constexpr auto quotienttable = quotients(std::make_index_sequence<kk>{});
 constexpr auto elemreadtable = elemreads(std::make_index_sequence<3 * kk>{});
 constexpr auto elemreftable = elemrefs(std::make_index_sequence<3 * kk>{});
 
@@ -228,6 +255,11 @@ testfn binarytest(int op, int lk, int rk)
 evalfn unary(int op, int k)
 {
     return unevaltable[static_cast<size_t>(op * kinds + k)];
+}
+
+evalfn quotient(int ak, int bk)
+{
+    return quotienttable[static_cast<size_t>(ak * kinds + bk)];
 }
 
 evalfn elemeval(int dims, int k1, int k2)

@@ -155,6 +155,32 @@ TEST(FusedLoops, ErrorsKeepTheirMessagesAndLines)
                 L"division by zero at line 5");
 }
 
+// idiv of two numbers read in place: its quotient, "idivrem" and "eflags" as
+// its cell leaves them, in values, tests and loops; its other forms and its
+// faults stay the cell's.
+TEST(FusedLoops, TwoNumberIdivLeavesWhatItsCellLeaves)
+{
+    expectboth(L"s = 0\nx = 987654\nwhile (x > 0) {\n    s += x % 10\n    x = idiv(x, 10)\n}\ns + 0\nidivrem() + 0\n"
+               L"eflags() + 0\n",
+               L"\t39\n\t9\n\t514\n");
+    expectboth(L"a = -7\nb = 2\nq = idiv(a, b)\nq + 0\nidivrem() + 0\nq = idiv(7, -b)\nq + 0\nidivrem() + 0\n"
+               L"d = -7.9\nq = idiv(d, 2.5)\nq + 0\nidivrem() + 0\nq = idiv(d * -1, b) * 10 + idivrem()\nq + 0\n",
+               L"\t-3\n\t-1\n\t-3\n\t1\n\t-3\n\t-1\n\t31\n");
+    // As a test, a truth and an element; the last idiv of a line wins.
+    expectboth(L"c = 0\nfor (i = 0; i < 40; i++) {\n    if (idiv(i, 7) == 3)\n        c++\n}\nc + 0\nn = 100\nk = 0\n"
+               L"while (idiv(n, 3)) {\n    n = idiv(n, 3)\n    k++\n}\nk + 0\nn + 0\nv[2] = 9\nj = 2\n"
+               L"v[j] = idiv(v[j], j) + idiv(100, 7)\nv[j] + 0\nidivrem() + 0\n",
+               L"\t7\n\t4\n\t1\n\t18\n\t2\n");
+    // A flag and a high half: 2^64 - 4 halved, unsigned and signed.
+    expectboth(L"q = idiv(-4, 2, 0)\nq + 0\nq = idiv(-4, 2, 1, 0)\nq + 0\nq = idiv(5, 2, 0, 1)\nq + 0\nidivrem() + 0\n"
+               L"q = idiv(LLONG_MIN, 1)\nq + 0\n",
+               L"\t9223372036854775806\n\t9223372036854775806\n\t-9223372036854775806\n\t1\n"
+               L"\t-9223372036854775808\n");
+    expecterror(L"s = 0\nfor (i = 3; i >= 0; i--)\n    s += idiv(12, i)\n", L"division by zero at line 3");
+    expecterror(L"m = LLONG_MIN\nn = -1\nq = 0\nif (q == 0)\n    q = idiv(m, n)\n", L"idiv quotient overflow. at line 5");
+    expecterror(L"x = 5\nwhile (x > 0)\n    x = idiv(x, y)\n", L"undefined variable.:y at line 3");
+}
+
 // An element has no name of its own: messages name its array, fused or not.
 TEST(FusedLoops, ErrorsNameAnElementByItsArray)
 {

@@ -38,6 +38,30 @@ TEST(FusionPass, TextReadersOfEveryKindAreNodes)
         EXPECT_TRUE(cut[k]) << "no cut piece of text kind " << k;
 }
 
+// idiv of two numbers of every kind is a node; with a flag or a high half
+// it stays a cell.
+TEST(FusionPass, TwoNumberIdivIsANode)
+{
+    compiled c(L"function f(n)\n{\n    localvar(k)\n    k = idiv(n, 3) + idiv(7, n)\n    return(k)\n}\nmain\n{\n"
+               L"    x = 50\n    a[1] = 4\n    y = idiv(x, a[1]) + idiv(a[x - 49], x + 1) + idiv(x, 7)\n"
+               L"    f(x)\n}\n");
+    EXPECT_TRUE(c.hasnode(seg::quotient(seg::kglobal, seg::knode)));
+    EXPECT_TRUE(c.hasnode(seg::quotient(seg::knode, seg::knode)));
+    EXPECT_TRUE(c.hasnode(seg::quotient(seg::kglobal, seg::kconst)));
+    EXPECT_TRUE(c.hasnode(seg::quotient(seg::klocal, seg::kconst)));
+    EXPECT_TRUE(c.hasnode(seg::quotient(seg::kconst, seg::klocal)));
+
+    // The cell of the form with a flag takes the three values a segment
+    // leaves, and the assignment after it the quotient the cell leaves.
+    compiled d(L"x = 50\nz = idiv(x, 2, 0)\n");
+    const std::vector<const seg::segment*> segs = d.segments();
+    ASSERT_EQ(segs.size(), 3u);
+    EXPECT_EQ(segs[1]->what, seg::tnone);
+    EXPECT_EQ(segs[1]->npend, 3);
+    EXPECT_EQ(segs[2]->what, seg::tassign);
+    EXPECT_EQ(segs[2]->pops, 1);
+}
+
 // A loop's step (an increment, a compound assignment, an assignment) runs
 // with the test of the same variable that follows it; a test of another
 // variable does not.

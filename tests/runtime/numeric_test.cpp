@@ -453,6 +453,21 @@ TEST(IntegerCommands, Int128Helpers)
     EXPECT_TRUE(divs128(-1, static_cast<uint64_t>(INT64_MIN), 1, &sq, &sr));
     EXPECT_EQ(sq, INT64_MIN);
     EXPECT_FALSE(divs128(-1, static_cast<uint64_t>(INT64_MIN), -1, &sq, &sr));
+    // A high half that is not the low half's sign is a 128-bit dividend,
+    // not a 64-bit one: 2^64 - 4 and -(2^64) + 4.
+    EXPECT_TRUE(divs128(0, static_cast<uint64_t>(-4), 2, &sq, &sr));
+    EXPECT_EQ(sq, INT64_MAX - 1);
+    EXPECT_TRUE(divs128(-1, 4, -2, &sq, &sr));
+    EXPECT_EQ(sq, INT64_MAX - 1);
+    EXPECT_EQ(sr, 0);
+    EXPECT_TRUE(divs128(0, 7, -2, &sq, &sr));
+    EXPECT_EQ(sq, -3);
+    EXPECT_EQ(sr, 1);
+    EXPECT_FALSE(divs128(0, 7, 0, &sq, &sr));
+    EXPECT_TRUE(divu128(0, UINT64_MAX, 10, &q, &r));
+    EXPECT_EQ(q, UINT64_MAX / 10);
+    EXPECT_EQ(r, 5u);
+    EXPECT_FALSE(divu128(0, 1, 0, &q, &r));
 }
 
 TEST(IntegerCommands, QuotientsProductsSumsAndTheirSideValues)

@@ -143,6 +143,10 @@ const wchar_t* const fragments[] = {
     // assignments), and joins with empty literals left out.
     L"while (n > 1)\r\n    n /= 2\r\n", L"do {\r\n    n = n * 3\r\n} while (n < 100)\r\n",
     L"for (i = 0; i < strlen(s); i++)\r\n    t = t \"\" cutstr(s, i, i + 1)\r\n", L"s = \"\" s \"\" \"\"\r\n",
+    // idiv of two numbers as a node (a zero divisor, a quotient past 64 bits,
+    // the side values read after it), and its forms with a flag as cells.
+    L"while (n > 0) {\r\n    i += n % 10\r\n    n = idiv(n, 10)\r\n}\r\n", L"n = idiv(i, n - 1) + idivrem() + eflags()\r\n",
+    L"n = idiv(LLONG_MIN, i - 2) + idiv(n, 3, i)\r\n",
     // A switch whose cases are segments of their own.
     L"switch (i % 3) {\r\ncase 1:\r\n    n++\r\n    break\r\ncase 2:\r\ndefault:\r\n    n--\r\n}\r\n",
     // Labels and gotos, also in code that "call" (of the script itself, the
