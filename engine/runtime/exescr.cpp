@@ -9,12 +9,10 @@ ExeScr::~ExeScr()
     // must not be flushed from after its end.
     if (logtimer)
         DeleteTimerQueueTimer(nullptr, logtimer, INVALID_HANDLE_VALUE);
-    // The global table's address space, when a run did not get to its end.
-    if (globalsreserved)
-        VirtualFree(globals.base, 0, MEM_RELEASE);
-    if (auxreserved)
-        VirtualFree(globalaux.base, 0, MEM_RELEASE);
-    if (namesreserved)
-        VirtualFree(globalnames.base, 0, MEM_RELEASE);
+    // Reserved address space (the global tables, large array levels), when
+    // a run did not get to its end.
+    for (const memrec& r : allocs)
+        if (r.reserved)
+            VirtualFree(r.ptr, 0, MEM_RELEASE);
 }
 

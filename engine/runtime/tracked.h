@@ -8,6 +8,9 @@ struct memrec {
     void* ptr;
     uint64_t size;  // bytes asked for
     int32_t id;     // allocation id naming the call site
+    // Reserved address space (VirtualAlloc), which free() must not take: the
+    // engine gives it back itself, at the latest when the object goes.
+    bool reserved = false;
 };
 
 // Allocation ids at or above this are never recorded (signed comparison).

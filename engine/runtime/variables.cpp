@@ -1,5 +1,6 @@
 // Global variables, the local value stack and arrays.
 #include <algorithm>
+#include <bit>
 #include <cwchar>
 
 #include "runtime/exescr.h"
@@ -26,6 +27,42 @@ void copyname(wchar_t* dst, const wchar_t* src, size_t max)
 
 }  // namespace
 
+// Gives back a block: a heap block, or a reservation (`reserved` bytes).
+static void freeblock(ExeScr& e, void* block, int32_t id, uint64_t reserved)
+{
+    if (reserved) {
+        e.memunreg(block, id);
+        VirtualFree(block, 0, MEM_RELEASE);
+    } else {
+        e.myfree(block, id);
+    }
+}
+
+// The first `bytes` of a block in reserved address space, usable: `block`'s
+// own reservation (`reserved` bytes, 0: none) while it has room, else a new
+// one far larger than asked (at least `first` bytes), recorded under `id`,
+// into which the caller copies the old block before giving it back.
+static void* commitreserved(ExeScr& e, void* block, uint64_t& reserved, uint64_t bytes, uint64_t first, int32_t id)
+{
+    if (reserved && bytes <= reserved) {
+        if (!VirtualAlloc(block, bytes, MEM_COMMIT, PAGE_READWRITE))
+            e.mymallocfail(bytes, id);
+        for (memrec& r : e.allocs)
+            if (r.ptr == block)
+                r.size = bytes;
+        return block;
+    }
+    uint64_t reserve = std::max(first, 2 * reserved);
+    while (reserve < bytes)
+        reserve *= 2;
+    void* fresh = VirtualAlloc(nullptr, reserve, MEM_RESERVE, PAGE_READWRITE);
+    if (!fresh || !VirtualAlloc(fresh, bytes, MEM_COMMIT, PAGE_READWRITE))
+        e.mymallocfail(bytes, id);
+    e.allocs.push_back(memrec{fresh, bytes, id, true});
+    reserved = reserve;
+    return fresh;
+}
+
 // Grows table `t` to `newcap` entries in reserved address space: into the
 // reservation while it has room, else into a new one far larger than needed,
 // the old block copied over once and given back.
@@ -34,29 +71,12 @@ static void growreserved(ExeScr& e, tbuf<T>& t, uint64_t& reserved, int32_t newc
 {
     const uint64_t bytes = sizeof(T) * static_cast<uint64_t>(newcap);
     const int32_t used = t.count();
-    T* block = t.base;
-    if (bytes > reserved) {
-        uint64_t reserve = std::max<uint64_t>(sizeof(T) * ExeScr::globalsreservefirst, 2 * reserved);
-        while (reserve < bytes)
-            reserve *= 2;
-        block = static_cast<T*>(VirtualAlloc(nullptr, reserve, MEM_RESERVE, PAGE_READWRITE));
-        if (!block || !VirtualAlloc(block, bytes, MEM_COMMIT, PAGE_READWRITE))
-            e.mymallocfail(bytes, 210);
+    const uint64_t had = reserved;
+    T* block = static_cast<T*>(
+        commitreserved(e, t.base, reserved, bytes, sizeof(T) * ExeScr::globalsreservefirst, 210));
+    if (block != t.base) {
         memcpy(static_cast<void*>(block), t.base, sizeof(T) * static_cast<size_t>(t.cap));
-        if (reserved) {
-            e.memunreg(t.base, t.id);
-            VirtualFree(t.base, 0, MEM_RELEASE);
-        } else {
-            e.myfree(t.base, t.id);
-        }
-        e.allocs.push_back(memrec{block, bytes, 210});
-        reserved = reserve;
-    } else {
-        if (!VirtualAlloc(block, bytes, MEM_COMMIT, PAGE_READWRITE))
-            e.mymallocfail(bytes, 210);
-        for (memrec& r : e.allocs)
-            if (r.ptr == block)
-                r.size = bytes;
+        freeblock(e, t.base, t.id, had);
     }
     t.base = block;
     t.id = 210;
@@ -68,14 +88,10 @@ static void growreserved(ExeScr& e, tbuf<T>& t, uint64_t& reserved, int32_t newc
 template <class T>
 static void freereserved(ExeScr& e, tbuf<T>& t, uint64_t& reserved)
 {
-    if (reserved) {
-        e.memunreg(t.base, t.id);
-        VirtualFree(t.base, 0, MEM_RELEASE);
-        t = tbuf<T>();
-        reserved = 0;
-    } else {
-        e.freebuf(t);
-    }
+    if (t.base)
+        freeblock(e, t.base, t.id, reserved);
+    t = tbuf<T>();
+    reserved = 0;
 }
 
 void ExeScr::growglobals()
@@ -262,6 +278,7 @@ int32_t ExeScr::arrayfind(const wchar_t* name)
     arrayrec* a = arrays.top++;
     copyname(a->name, name, arraynamemax);
     a->leaf = 0;
+    a->reserve = 0;
     a->buf = nullptr;
     a->count = 0;
     a->id = 0;
@@ -274,10 +291,17 @@ namespace {
 // A level of an array: the record's own fields or an index node's.
 struct level {
     uint32_t* leaf;
+    uint32_t* reserve;
     void** buf;
     uint32_t* count;
     int32_t* id;
 };
+
+// The bytes of address space a level's `reserve` (a log2) stands for.
+uint64_t reservedbytes(uint32_t reserve)
+{
+    return reserve ? uint64_t(1) << reserve : 0;
+}
 
 }  // namespace
 
@@ -297,13 +321,32 @@ static void growlevel(ExeScr& e, level lv, uint32_t index, bool slots)
     if (newcount > 0xFFFFFFFFu / esize)
         e.myerrexit(L"array table size overflow error..");
     const int32_t id = slots ? slotbufid : nodebufid;
-    void* block = e.mymalloc2(static_cast<uint64_t>(newcount) * esize, id);
-    if (static_cast<uint64_t>(newcount) * esize >= ExeScr::bringinmin)
-        ExeScr::bringin(block, static_cast<size_t>(newcount) * esize);  // every byte is written below
+    const uint64_t bytes = static_cast<uint64_t>(newcount) * esize;
     const uint32_t old = *lv.count;
-    if (*lv.buf) {
-        memcpy(block, *lv.buf, static_cast<size_t>(old) * esize);
-        e.myfree(*lv.buf, *lv.id);
+    const uint64_t oldbytes = static_cast<uint64_t>(old) * esize;
+    void* block;
+    if (bytes >= ExeScr::levelreservemin) {
+        // A large level grows in place in reserved address space: a copy into
+        // a fresh block would touch twice the pages, each at a cost.
+        uint64_t reserved = reservedbytes(*lv.reserve);
+        const uint64_t had = reserved;
+        block = commitreserved(e, *lv.buf, reserved, bytes, ExeScr::levelreservefirst, id);
+        if (block != *lv.buf) {
+            *lv.reserve = static_cast<uint32_t>(std::countr_zero(reserved));
+            if (*lv.buf) {
+                memcpy(block, *lv.buf, static_cast<size_t>(oldbytes));
+                freeblock(e, *lv.buf, *lv.id, had);
+            }
+        }
+        ExeScr::bringin(static_cast<char*>(block) + oldbytes, static_cast<size_t>(bytes - oldbytes));
+    } else {
+        block = e.mymalloc2(bytes, id);
+        if (bytes >= ExeScr::bringinmin)
+            ExeScr::bringin(block, static_cast<size_t>(bytes));  // every byte is written below
+        if (*lv.buf) {
+            memcpy(block, *lv.buf, static_cast<size_t>(oldbytes));
+            e.myfree(*lv.buf, *lv.id);
+        }
     }
     if (slots) {
         int32_t* s = static_cast<int32_t*>(block);
@@ -312,7 +355,7 @@ static void growlevel(ExeScr& e, level lv, uint32_t index, bool slots)
     } else {
         indexnode* nd = static_cast<indexnode*>(block);
         for (uint32_t k = old; k < newcount; ++k)
-            nd[k] = indexnode{0, nullptr, 0, 0};
+            nd[k] = indexnode{0, 0, nullptr, 0, 0};
     }
     *lv.leaf = slots ? 1 : 0;
     *lv.buf = block;
@@ -329,11 +372,11 @@ int32_t ExeScr::arraytable(int32_t a, int32_t n, uint32_t i1, uint32_t i2, uint3
         myerrexit(L"%s:%s", L"array index count mismatch error.", rec->name);
 
     const uint32_t idx[3] = {i1, i2, i3};
-    level lv{&rec->leaf, &rec->buf, &rec->count, &rec->id};
+    level lv{&rec->leaf, &rec->reserve, &rec->buf, &rec->count, &rec->id};
     for (int32_t depth = 1; depth < n; ++depth) {
         growlevel(*this, lv, idx[depth - 1], false);
         indexnode* node = static_cast<indexnode*>(*lv.buf) + idx[depth - 1];
-        lv = level{&node->leaf, &node->buf, &node->count, &node->id};
+        lv = level{&node->leaf, &node->reserve, &node->buf, &node->count, &node->id};
     }
     const uint32_t last = idx[n - 1];
     growlevel(*this, lv, last, true);
@@ -372,12 +415,12 @@ void ExeScr::freenametbls()
                     indexnode* second = static_cast<indexnode*>(n1.buf);
                     for (uint32_t m = 0; m < n1.count; ++m)
                         if (second[m].buf)
-                            myfree(second[m].buf, second[m].id);
+                            freeblock(*this, second[m].buf, second[m].id, reservedbytes(second[m].reserve));
                 }
-                myfree(n1.buf, n1.id);
+                freeblock(*this, n1.buf, n1.id, reservedbytes(n1.reserve));
             }
         }
-        myfree(a->buf, a->id);
+        freeblock(*this, a->buf, a->id, reservedbytes(a->reserve));
     }
     freebuf(arrays);
 }

@@ -69,6 +69,7 @@ struct globalname {
 // One level of an array: element slots (leaf) or index nodes.
 struct indexnode {
     uint32_t leaf;
+    uint32_t reserve;  // log2 of the address space reserved behind buf, 0: a heap block
     void* buf;       // indexnode[] or int32_t[] (global variable index, -1 = none yet)
     uint32_t count;
     int32_t id;
@@ -77,6 +78,7 @@ struct indexnode {
 struct arrayrec {
     wchar_t name[22];
     uint32_t leaf;
+    uint32_t reserve;  // as an index node's
     void* buf;
     uint32_t count;
     int32_t id;

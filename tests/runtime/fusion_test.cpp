@@ -552,6 +552,11 @@ TEST(FusedElements, WritesReadsAndSumsOfOneIndexArrays)
                L"\t3\n\t2.5\n\t14.5\n\t3\n");
     // The sum overflows into a double.
     expectboth(L"j = 0\na[j] = 9223372036854775807\nt = 1\nt += a[j]\nt + 0\n", L"\t9.223372e+018\n");
+    // 300,000 elements: the slot table moves into address space of its own
+    // and grows there; every element keeps its value, the run ends clean.
+    expectboth(L"for (i = 0; i < 300000; i++)\n    a[i] = i\ns = 0\nfor (i = 0; i < 300000; i += 1000)\n    s += a[i]\n"
+               L"s + 0\nj = 299999\na[j] + 0\nm[2][j] = 5\nm[2][j] + a[j]\n",
+               L"\t44850000\n\t299999\n\t300004\n");
 }
 
 TEST(FusedElements, ErrorsKeepTheirMessagesAndLines)

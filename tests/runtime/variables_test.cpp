@@ -132,6 +132,64 @@ TEST(Arrays, OneIndexElementsAreMadeOnFirstUseAndSlotsGrowByDoubling)
     EXPECT_TRUE(e.allocs.empty());
 }
 
+// A level past levelreservemin bytes moves once into address space of its
+// own and then grows where it lies; the destructor gives it back when the
+// run's end did not.
+TEST(Arrays, ALargeLevelGrowsWhereItLies)
+{
+    auto* e = new ExeScr();
+    const int32_t a = e->arrayfind(L"big");
+    const int32_t m = e->arrayfind(L"grid");
+    const uint32_t heaped = static_cast<uint32_t>(ExeScr::levelreservemin / sizeof(int32_t)) / 2;
+    const int32_t v0 = e->arraytable(a, 1, 0, 0, 0);
+    const int32_t vlast = e->arraytable(a, 1, heaped - 1, 0, 0);
+    EXPECT_EQ(e->arrays.base[a].reserve, 0u) << "a heap block below the size";
+    const int32_t vfar = e->arraytable(a, 1, heaped, 0, 0);
+    const arrayrec& rec = e->arrays.base[a];
+    ASSERT_NE(rec.reserve, 0u);
+    const void* moved = rec.buf;
+    const memrec* r = findid(*e, slotbufid);
+    ASSERT_NE(r, nullptr);
+    EXPECT_TRUE(r->reserved);
+    EXPECT_EQ(r->size, static_cast<uint64_t>(rec.count) * sizeof(int32_t));
+    EXPECT_EQ(e->arraytable(a, 1, 0, 0, 0), v0) << "slots survive the move";
+    EXPECT_EQ(e->arraytable(a, 1, heaped - 1, 0, 0), vlast);
+    EXPECT_EQ(e->arraytable(a, 1, 8 * heaped, 0, 0), vfar + 1);
+    EXPECT_EQ(rec.buf, moved) << "no copy into a new block";
+    EXPECT_EQ(rec.count, 16 * heaped);
+    EXPECT_EQ(findid(*e, slotbufid)->size, static_cast<uint64_t>(rec.count) * sizeof(int32_t));
+    EXPECT_EQ(e->arraytable(a, 1, heaped, 0, 0), vfar);
+    EXPECT_EQ(e->arraytable(a, 1, 3 * heaped, 0, 0), vfar + 2) << "a new slot between is free";
+    // A large leaf under a node level.
+    const int32_t g = e->arraytable(m, 2, 3, 2 * heaped, 0);
+    const indexnode& leaf = static_cast<const indexnode*>(e->arrays.base[m].buf)[3];
+    EXPECT_NE(leaf.reserve, 0u);
+    EXPECT_EQ(e->arraytable(m, 2, 3, 2 * heaped, 0), g);
+    e->freenametbls();
+    for (const memrec& k : e->allocs)
+        EXPECT_TRUE(k.id != slotbufid && k.id != nodebufid) << "a level left after the release";
+    e->freevartable();
+    EXPECT_TRUE(e->allocs.empty());
+    delete e;
+
+    // A run that did not get to its end: the destructor releases the range.
+    auto* f = new ExeScr();
+    const int32_t b = f->arrayfind(L"big");
+    f->arraytable(b, 1, 4 * heaped, 0, 0);
+    void* range = f->arrays.base[b].buf;
+    MEMORY_BASIC_INFORMATION info{};
+    ASSERT_NE(VirtualQuery(range, &info, sizeof info), 0u);
+    EXPECT_EQ(info.State, static_cast<DWORD>(MEM_COMMIT));
+    std::erase_if(f->allocs, [](const memrec& k) {
+        if (!k.reserved)
+            free(k.ptr);
+        return !k.reserved;
+    });
+    delete f;
+    ASSERT_NE(VirtualQuery(range, &info, sizeof info), 0u);
+    EXPECT_EQ(info.State, static_cast<DWORD>(MEM_FREE));
+}
+
 TEST(Arrays, TwoAndThreeIndexesUseNodeLevels)
 {
     ExeScr e;
@@ -222,7 +280,7 @@ TEST(Globals, ALargeTableGrowsWhereItLiesAndIsRecordedAtItsSize)
     EXPECT_EQ(e.allocs[2].ptr, e.globalnames.base);
     EXPECT_EQ(e.allocs[2].size, static_cast<uint64_t>(e.globals.cap) * sizeof(globalname));
     for (const memrec& r : e.allocs)
-        EXPECT_TRUE(e.isreservedblock(r.ptr));
+        EXPECT_TRUE(r.reserved);
     e.freevartable();
     EXPECT_TRUE(e.allocs.empty());
     EXPECT_EQ(e.globalsreserved, 0u);

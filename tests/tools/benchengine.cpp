@@ -97,10 +97,11 @@ void runonce(const std::wstring& text, bool fuse, bool exits, double& cpu, doubl
     e->runcode(e->unitbase);
     cpu = threadms() - c0;
     wall = wallms() - w0;
-    for (const memrec& r : e->allocs)
-        if (!e->isreservedblock(r.ptr))
+    std::erase_if(e->allocs, [](const memrec& r) {
+        if (!r.reserved)
             free(r.ptr);
-    e->allocs.clear();
+        return !r.reserved;  // address space the destructor gives back
+    });
     delete e;
 }
 

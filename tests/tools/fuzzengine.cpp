@@ -293,10 +293,11 @@ bool contains(const std::wstring& s, const wchar_t* part)
 // Gives back every block the engine still holds: a fatal exit leaves them.
 void releaseblocks(ExeScr& e)
 {
-    for (const memrec& r : e.allocs)
-        if (!e.isreservedblock(r.ptr))  // address space the destructor gives back
+    std::erase_if(e.allocs, [](const memrec& r) {
+        if (!r.reserved)
             free(r.ptr);
-    e.allocs.clear();
+        return !r.reserved;  // address space the destructor gives back
+    });
 }
 
 verdict compileonce(const std::wstring& text)
