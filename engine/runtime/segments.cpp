@@ -418,11 +418,13 @@ const segment* runreturn(ExeScr& e, const segment& s)
 }
 
 constexpr int kk = kinds * kinds;
-constexpr int targets = 3;  // a global, a local, an element (knode)
+// A global, a local, an element (knode), and an element of one index that is
+// a global or a local.
+constexpr int targets = 5;
 
 constexpr int targetkind(int t)
 {
-    return t == 2 ? knode : t;
+    return t == 2 ? knode : t == 3 ? kelemglobal : t == 4 ? kelemlocal : t;
 }
 
 template <size_t... I>
@@ -462,7 +464,8 @@ constexpr auto steps(std::index_sequence<I...>)
                                                      bopeq + int(I / (2 * kinds) % 6), int(I / 2 % kinds), int(I % 2)>...};
 }
 constexpr auto steptable = steps(std::make_index_sequence<3 * 2 * 6 * kinds * 2>{});
-constexpr runfn incdectable[targets] = {&runincdec<kglobal>, &runincdec<klocal>, &runincdec<knode>};
+constexpr runfn incdectable[targets] = {&runincdec<kglobal>, &runincdec<klocal>, &runincdec<knode>,
+                                        &runincdec<kelemglobal>, &runincdec<kelemlocal>};
 constexpr runfn testjumptable[2] = {&runtestjump<0>, &runtestjump<1>};
 constexpr runfn calltable[] = {&runcall<0>, &runcall<1>, &runcall<2>, &runcall<3>, &runcall<4>};
 template <size_t... I>
@@ -478,9 +481,13 @@ constexpr auto pushreturns(std::index_sequence<I...>)
 }
 constexpr auto pushreturntable = pushreturns(std::make_index_sequence<kinds>{});
 
-int targetslot(int k)
+// The row of a segment's target in the tables above.
+int targetslot(const segment& s)
 {
-    return k == knode ? 2 : k;
+    if (s.tkind != knode)
+        return s.tkind;
+    const reffn ref = s.target.n->ref;
+    return ref == elemref(1, kglobal, kconst) ? 3 : ref == elemref(1, klocal, kconst) ? 4 : 2;
 }
 
 // The comparison of the segment after a change of a variable (an
@@ -519,11 +526,11 @@ runfn runner(const segment& s)
     }
     switch (s.what) {
     case tassign:
-        return assigntable[static_cast<size_t>(targetslot(s.tkind) * kinds + s.vkind)];
+        return assigntable[static_cast<size_t>(targetslot(s) * kinds + s.vkind)];
     case tcompound:
-        return compoundtable[static_cast<size_t>(targetslot(s.tkind) * kinds + s.vkind)];
+        return compoundtable[static_cast<size_t>(targetslot(s) * kinds + s.vkind)];
     case tincdec:
-        return incdectable[targetslot(s.tkind)];
+        return incdectable[targetslot(s)];
     case tcjump:
         if (s.vkind == knode && s.value.n->bop >= bopeq && s.value.n->bop <= bopge) {
             const node& n = *s.value.n;

@@ -73,57 +73,6 @@ bool quotienteval(ExeScr& e, const node& n, datdcell& out)
     return true;
 }
 
-// An index as arrayindex_run takes it: an integer's low 32 bits, a double
-// truncated toward zero.
-NUMRULES_INLINE uint32_t indexof(const datdcell& c)
-{
-    return static_cast<uint32_t>(c.isint ? c.i : ExeScr::dbl2i64(c.d));
-}
-
-// The global behind an element of an array used with D indexes, when every
-// level already reaches its index (arrayindex_run grows them, and reports an
-// array used with another count of indexes). An element not used before is
-// made, as arrayindex_run makes it.
-template <int D, int K1, int K2>
-bool elemglobal(ExeScr& e, const node& n, int32_t& g)
-{
-    datdcell x;
-    if (!fetch<K1>(e, n.a, x))
-        return false;
-    const uint32_t i1 = indexof(x);
-    const arrayrec* rec = e.arrays.base + n.arr;
-    if (rec->dims != D || i1 >= rec->count)
-        return false;
-    int32_t* slot;
-    if constexpr (D == 1) {
-        slot = static_cast<int32_t*>(rec->buf) + i1;
-    } else {
-        datdcell y;
-        if (!fetch<K2>(e, n.b, y))
-            return false;
-        const uint32_t i2 = indexof(y);
-        const indexnode* n1 = static_cast<const indexnode*>(rec->buf) + i1;
-        if (i2 >= n1->count)
-            return false;
-        if constexpr (D == 2) {
-            slot = static_cast<int32_t*>(n1->buf) + i2;
-        } else {
-            datdcell z;
-            if (!fetchany(e, n.kc, n.c, z))
-                return false;
-            const uint32_t i3 = indexof(z);
-            const indexnode* n2 = static_cast<const indexnode*>(n1->buf) + i2;
-            if (i3 >= n2->count)
-                return false;
-            slot = static_cast<int32_t*>(n2->buf) + i3;
-        }
-    }
-    if (*slot == -1)
-        e.ip = e.code + n.cell;  // where arrayindex_run would be, should the table fail to grow
-    g = e.slotglobal(slot);
-    return true;
-}
-
 template <int D, int K1, int K2>
 bool elemread(ExeScr& e, const node& n, datdcell& out)
 {

@@ -59,6 +59,57 @@ NUMRULES_INLINE bool fetchany(ExeScr& e, int k, const opnd& o, datdcell& out)
     }
 }
 
+// An index as arrayindex_run takes it: an integer's low 32 bits, a double
+// truncated toward zero.
+NUMRULES_INLINE uint32_t indexof(const datdcell& c)
+{
+    return static_cast<uint32_t>(c.isint ? c.i : ExeScr::dbl2i64(c.d));
+}
+
+// The global behind an element of an array used with D indexes, when every
+// level already reaches its index (arrayindex_run grows them, and reports an
+// array used with another count of indexes). An element not used before is
+// made, as arrayindex_run makes it.
+template <int D, int K1, int K2>
+NUMRULES_INLINE bool elemglobal(ExeScr& e, const node& n, int32_t& g)
+{
+    datdcell x;
+    if (!fetch<K1>(e, n.a, x))
+        return false;
+    const uint32_t i1 = indexof(x);
+    const arrayrec* rec = e.arrays.base + n.arr;
+    if (rec->dims != D || i1 >= rec->count)
+        return false;
+    int32_t* slot;
+    if constexpr (D == 1) {
+        slot = static_cast<int32_t*>(rec->buf) + i1;
+    } else {
+        datdcell y;
+        if (!fetch<K2>(e, n.b, y))
+            return false;
+        const uint32_t i2 = indexof(y);
+        const indexnode* n1 = static_cast<const indexnode*>(rec->buf) + i1;
+        if (i2 >= n1->count)
+            return false;
+        if constexpr (D == 2) {
+            slot = static_cast<int32_t*>(n1->buf) + i2;
+        } else {
+            datdcell z;
+            if (!fetchany(e, n.kc, n.c, z))
+                return false;
+            const uint32_t i3 = indexof(z);
+            const indexnode* n2 = static_cast<const indexnode*>(n1->buf) + i2;
+            if (i3 >= n2->count)
+                return false;
+            slot = static_cast<int32_t*>(n2->buf) + i3;
+        }
+    }
+    if (*slot == -1)
+        e.ip = e.code + n.cell;  // where arrayindex_run would be, should the table fail to grow
+    g = e.slotglobal(slot);
+    return true;
+}
+
 // The truth of an operand: 1, 0, or -1 when the cells must run.
 NUMRULES_INLINE int testany(ExeScr& e, int k, const opnd& o)
 {
@@ -80,17 +131,28 @@ NUMRULES_INLINE varrec* varof(ExeScr& e, int64_t index)
         return e.stackdd.top + index;
 }
 
+// Target kinds of the run functions only: an element of a one-index array
+// whose index is a global or a local (its node's ref elemref(1, k, kconst)),
+// located in place rather than through the node.
+constexpr int kelemglobal = kinds + 2;
+constexpr int kelemlocal = kinds + 3;
+
 // The variable an assignment, increment, compound assignment or text join
 // changes:
 // false when an element's cells must run (they grow the table, or report).
 template <int TK>
 NUMRULES_INLINE bool targetof(ExeScr& e, const segment& s, varrec*& v)
 {
-    if constexpr (TK == knode) {
+    if constexpr (TK == knode || TK == kelemglobal || TK == kelemlocal) {
         int32_t g;
-        if (!s.target.n->ref(e, *s.target.n, g))
+        bool found;
+        if constexpr (TK == knode)
+            found = s.target.n->ref(e, *s.target.n, g);
+        else
+            found = elemglobal<1, TK == kelemglobal ? kglobal : klocal, kconst>(e, *s.target.n, g);
+        if (!found)
             return false;
-        v = e.globals.base + g;  // after ref, which may have moved the table
+        v = e.globals.base + g;  // after locating it, which may have moved the table
     } else {
         v = varof<TK>(e, s.target.i);
     }

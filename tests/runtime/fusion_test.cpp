@@ -559,6 +559,23 @@ TEST(FusedElements, WritesReadsAndSumsOfOneIndexArrays)
                L"\t44850000\n\t299999\n\t300004\n");
 }
 
+// An element target of one index held in a global or a local: assigned,
+// compounded, stepped, made on first use and past the table's end, its index
+// a double or a text.
+TEST(FusedElements, TargetsIndexedByAGlobalOrALocal)
+{
+    const std::wstring body = L"    for (k = 0; k < 100; k++) {\n        a[k] = k\n        a[k] += 2\n        a[k]++\n"
+                              L"        b[k] = k\n        b[k] *= 2\n        c[k] = 0\n        c[k]--\n    }\n"
+                              L"    t = 0\n    for (k = 0; k < 100; k++)\n        t += a[k] + c[k]\n"
+                              L"    k = 2.7\n    a[k] = 50\n    k = \"3\"\n    a[k] += 7\n    t = t + a[2] + a[3]\n";
+    expectboth(L"function f()\n{\n    localvar(k, t)\n" + body + L"    return(t)\n}\nmain\n{\n    x = f()\n    x + 0\n"
+               L"    b[5] + c[99]\n}\n",
+               L"\t5213\n\t9\n");
+    expectboth(L"main\n{\n" + body + L"    t + 0\n    b[5] + c[99]\n}\n", L"\t5213\n\t9\n");
+    expecterror(L"function f(k)\n{\n    a[k] += 1\n}\nmain\n{\n    f(1)\n}\n", L"undefined variable.:a[] at line 3");
+    expecterror(L"k = 0\nwhile (k < 5) {\n    k++\n    a[k]++\n}\n", L"undefined variable.:a[] at line 4");
+}
+
 TEST(FusedElements, ErrorsKeepTheirMessagesAndLines)
 {
     expecterror(L"j = 1\nt = 0\nt += b[j]\n", L"undefined variable.:b[] at line 3");
