@@ -137,7 +137,10 @@ void ExeScr::arglist_comp(wchar_t* step)
     const wchar_t saved = *close;
     *close = 0;
     // The step is compiled where its loop ends; its errors belong to the header's line.
+    // The token that ended the loop's body may be examined again after it (the
+    // one after an if, which decides about else): its values must stay its own.
     wchar_t** outer = srccursor;
+    const tokenvalues pending = lasttoken();
     wchar_t* at = step;
     srccursor = &at;
     wchar_t* text = textscan::skipblank(step);
@@ -147,6 +150,7 @@ void ExeScr::arglist_comp(wchar_t* step)
         discardnum();
     }
     srccursor = outer;
+    restoretoken(pending);
     *close = saved;
 }
 

@@ -49,3 +49,25 @@ for (p = 0; p < 3; p++)
         "p" p "q" q
     }
 "done"
+// A for loop whose body is an if without braces: the statement after it is
+// its own, whatever token it starts with (the step is compiled in between).
+m = 0
+for (p = 0; p < 6; p++)
+    if (p % 2 == 1)
+        m += p
+m + 100
+for (p = 0; p < 4; p++)
+    if (p == 9) m = 0
+printf("%D %D\n", m, p)
+for (p = 0; p < 3; p = idiv(p + 2, 1))
+    if (p == 0)
+        m++
+7 + m
+for (p = 0; p < 2; p++)
+    if (p == 1)
+        r[p] = p
+r[1] + m
+for (p = 0; p < 2; p++)
+    if (p)
+        "odd" p
+"after"

@@ -147,6 +147,9 @@ const wchar_t* const fragments[] = {
     // the side values read after it), and its forms with a flag as cells.
     L"while (n > 0) {\r\n    i += n % 10\r\n    n = idiv(n, 10)\r\n}\r\n", L"n = idiv(i, n - 1) + idivrem() + eflags()\r\n",
     L"n = idiv(LLONG_MIN, i - 2) + idiv(n, 3, i)\r\n",
+    // A for loop whose body is an if without braces, then a statement of
+    // its own (the step is compiled between them).
+    L"for (i = 0; i < 3; i = idiv(i + 2, 1))\r\n    if (i == 1)\r\n        n++\r\nn = strlen(s) + n\r\n",
     // A switch whose cases are segments of their own.
     L"switch (i % 3) {\r\ncase 1:\r\n    n++\r\n    break\r\ncase 2:\r\ndefault:\r\n    n--\r\n}\r\n",
     // Labels and gotos, also in code that "call" (of the script itself, the
