@@ -147,18 +147,24 @@ struct builder {
     }
     bool used[maxpend] = {};
 
+    // A new node of two numeric operands, `a` and `b`.
+    node& pairnode(value a, value b)
+    {
+        a = num(a);
+        b = num(b);
+        node& n = newnode();
+        n.a = a.o;
+        n.ka = a.k;
+        n.b = b.o;
+        n.kb = b.k;
+        return n;
+    }
     value binary(int op, value l, value rr)
     {
-        l = num(l);
-        rr = num(rr);
-        node& n = newnode();
-        n.a = l.o;
-        n.ka = l.k;
-        n.b = rr.o;
-        n.kb = rr.k;
+        node& n = pairnode(l, rr);
         n.bop = static_cast<int8_t>(op);
-        n.eval = seg::binary(op, l.k, rr.k);
-        n.test = binarytest(op, l.k, rr.k);
+        n.eval = seg::binary(op, n.ka, n.kb);
+        n.test = binarytest(op, n.ka, n.kb);
         return ofnode(n);
     }
     value unary(int op, value a)
@@ -173,13 +179,7 @@ struct builder {
     }
     value andor(bool isand, value a, value b)
     {
-        a = num(a);
-        b = num(b);
-        node& n = newnode();
-        n.a = a.o;
-        n.ka = a.k;
-        n.b = b.o;
-        n.kb = b.k;
+        node& n = pairnode(a, b);
         n.eval = isand ? andvalue() : orvalue();
         n.test = isand ? andtest() : ortest();
         return ofnode(n);
@@ -415,14 +415,9 @@ struct builder {
                 // forms take a sign flag and a high half).
                 if (!has(2, floor))
                     break;
-                const value x = num(pop());
-                const value d = num(pop());
-                node& q = newnode();
-                q.a = x.o;
-                q.ka = x.k;
-                q.b = d.o;
-                q.kb = d.k;
-                q.eval = quotient(x.k, d.k);
+                const value x = pop();
+                node& q = pairnode(x, pop());
+                q.eval = quotient(q.ka, q.kb);
                 q.test = truthtest();
                 push(ofnode(q));
                 k += 2;
