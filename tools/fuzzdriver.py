@@ -13,11 +13,9 @@ A finding (a crash or any unexpected status, a hang of an input that cannot
 loop for ever, a leak line in error.log, an internal error text) is saved,
 minimised line by line, and ends the driver with status 1.
 
-One end is run again, loudly: status 1 with nothing printed and no log
-written. The runner has no path that returns 1; Wine's process start ends
-that way now and then without the engine ever loaded (tools/stress
---control shows the same end at the same rate), and a slot that meets it
-runs the same input once more, printing so. A second such end is a finding.
+Nothing is run again: every odd end is a finding. (Wine's loader used to
+end a start now and then with status 1 before the program ran; tools/wine
+starts it with a fixed layout, which removes that end.)
 """
 import concurrent.futures
 import os
@@ -26,7 +24,7 @@ import subprocess
 import sys
 import time
 
-WINE = os.environ.get("WINE", "/usr/lib/wine/wine64")
+WINE = os.environ["WINE"]   # tools/wine, from tools/wineenv
 SLOTS = 8
 RUN_TIMEOUT = 5          # the runner stops a script after this many seconds
 BATCH = 200
@@ -35,7 +33,6 @@ OUT_TAIL = 1 << 20       # bytes of a run's printed log that are looked at
 # An input holding none of these words cannot loop for ever: a time-out is a hang.
 LOOP_WORDS = ("while", "for", "do", "goto", "function", "functstr", "thread", "call", "exeline",
               "sleep", "wait", "queue", "box", "clipboardmon", "kbhit")
-RETRIED = []             # inputs run again after a process that never started
 
 
 def winpath(work, path):
@@ -67,16 +64,6 @@ class Slot:
 
     def run(self, text):
         """Runs one script text; returns (kind, detail) where kind is None for no finding."""
-        kind, detail, unstarted = self.once(text)
-        if unstarted:
-            print("fuzz: !!!! STATUS 1 WITH NOTHING PRINTED (Wine's process start), RUNNING IT AGAIN",
-                  file=sys.stderr, flush=True)
-            RETRIED.append(text)
-            kind, detail, _ = self.once(text)
-        return kind, detail
-
-    def once(self, text):
-        """One run: (kind, detail, whether it ended as a process that never started)."""
         script = os.path.join(self.dir, "s.tst")
         errlog = os.path.join(self.dir, "error.log")
         if os.path.exists(errlog):
@@ -98,22 +85,21 @@ class Slot:
         os.remove(outpath)
         out = tail.decode("utf-8", errors="replace") + p.stderr.decode("utf-8", errors="replace")
         if os.path.exists(errlog) and os.path.getsize(errlog) > 2:
-            return "leak", read_utf16(errlog)[:400], False
+            return "leak", read_utf16(errlog)[:400]
         if "internal" in out.lower():
-            return "internal", out[-400:], False
+            return "internal", out[-400:]
         if p.returncode in (0, 3):
-            return None, "", False
+            return None, ""
         lower = text.lower()
         loops = any(w in lower for w in LOOP_WORDS)
         if p.returncode == 4:
-            return (None, "", False) if loops else ("hang", out[-400:], False)
+            return (None, "") if loops else ("hang", out[-400:])
         # A loop that logs long lines writes gigabytes before the runner's
         # time-out, and the runner then outlasts the outer bound copying the
         # log out: the script's own output, not a hang.
         if p.returncode == 124 and loops and self.logbytes() > HUGE_LOG:
-            return None, "", False
-        unstarted = p.returncode == 1 and not tail and not os.listdir(os.path.join(self.dir, "log"))
-        return "status %d" % p.returncode, out[-400:], unstarted
+            return None, ""
+        return "status %d" % p.returncode, out[-400:]
 
 
 def minimise(slot, text, kind, deadline):
@@ -257,11 +243,6 @@ def main():
         return 1
     runs, ok = wholeruns(max(5, seconds - inseconds), seed, work, bindir, findings)
     print("fuzz: %d in-process inputs, %d whole runs" % (count, runs))
-    if RETRIED:
-        print("fuzz: !!!! %d run(s) ended with status 1 and nothing printed, and were run again"
-              " (inputs kept as retried-*.tst in %s)" % (len(RETRIED), findings))
-        for n, text in enumerate(RETRIED):
-            save(findings, "retried-%d-%d" % (seed, n), text, "status 1, nothing printed, then run again", "input run again")
     return 0 if ok else 1
 
 

@@ -29,7 +29,7 @@ import subprocess
 import sys
 import time
 
-WINE = os.environ.get("WINE", "/usr/lib/wine/wine64")
+WINE = os.environ["WINE"]   # tools/wine, from tools/wineenv
 SLOTS = 8
 RUN_TIMEOUT = 60
 

@@ -6,6 +6,7 @@
 // the loader calls in every thread's detach, after its thread routine returned.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -148,4 +149,67 @@ TEST(ThreadEnd, WithNoRunsTheWaitReturnsAtOnce)
     const ULONGLONG started = GetTickCount64();
     EXPECT_EQ(waitscriptthreads(10000), 1);
     EXPECT_LT(GetTickCount64() - started, 1000u);
+}
+
+namespace {
+
+// The first at most `cap` bytes of a file, empty when it cannot be read.
+std::string readsome(const std::wstring& path, DWORD cap)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return {};
+    std::string text(cap, '\0');
+    DWORD got = 0;
+    if (!ReadFile(h, text.data(), cap, &got, nullptr))
+        got = 0;
+    CloseHandle(h);
+    text.resize(got);
+    return text;
+}
+
+}  // namespace
+
+// The other half of a process's odd ends lay before any of its code ran: Wine's
+// loader, started with a randomised layout, now and then finds its own heap on
+// the page it must map the shared user data at and ends with status 1. The
+// tools start it unrandomised (tools/wine); a program started any other way
+// would meet that end again, so the test process checks how it was started.
+TEST(ProcessStart, UnderWineTheLoaderRunsWithAFixedLayout)
+{
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (!ntdll || !GetProcAddress(ntdll, "wine_get_version"))
+        GTEST_SKIP() << "not under Wine";
+    wchar_t self[MAX_PATH];
+    const DWORD len = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    ASSERT_GT(len, 0u);
+    std::wstring wide(self, len);
+    wide.erase(0, wide.rfind(L'\\') + 1);
+    const std::string image(wide.begin(), wide.end());  // an ASCII file name
+    // Wine's Z: is the Unix root, but "/proc/self" there is the wineserver,
+    // which opens files for its clients: the process is found by its command
+    // line, which Wine's loader sets to the program's path as it was given.
+    // Every process of this program is checked; they are all started alike.
+    int found = 0;
+    WIN32_FIND_DATAW fd;
+    HANDLE dir = FindFirstFileW(L"Z:\\proc\\*", &fd);
+    ASSERT_NE(dir, INVALID_HANDLE_VALUE);
+    do {
+        if (fd.cFileName[0] < L'0' || fd.cFileName[0] > L'9')
+            continue;
+        const std::wstring proc = std::wstring(L"Z:\\proc\\") + fd.cFileName;
+        const std::string cmd = readsome(proc + L"\\cmdline", 4096);
+        std::string first = cmd.substr(0, cmd.find('\0'));
+        first.erase(0, first.find_last_of("/\\") + 1);
+        if (_stricmp(first.c_str(), image.c_str()) != 0)
+            continue;
+        ++found;
+        const std::string personality = readsome(proc + L"\\personality", 31);
+        constexpr unsigned long addr_no_randomize = 0x0040000;
+        EXPECT_NE(strtoul(personality.c_str(), nullptr, 16) & addr_no_randomize, 0u)
+            << image << " runs with personality " << personality;
+    } while (FindNextFileW(dir, &fd));
+    FindClose(dir);
+    EXPECT_GE(found, 1) << "no process runs " << image;
 }
