@@ -29,13 +29,6 @@ inline bool hasaudio()
     return v && v[0] == '1';
 }
 
-// True under Wine, where no storage device can be ejected.
-inline bool underwine()
-{
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
-
 // Whether the log holds this exact line.
 inline bool hasline(const std::wstring& log, const std::wstring& line)
 {

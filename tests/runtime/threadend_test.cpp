@@ -151,26 +151,6 @@ TEST(ThreadEnd, WithNoRunsTheWaitReturnsAtOnce)
     EXPECT_LT(GetTickCount64() - started, 1000u);
 }
 
-namespace {
-
-// The first at most `cap` bytes of a file, empty when it cannot be read.
-std::string readsome(const std::wstring& path, DWORD cap)
-{
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return {};
-    std::string text(cap, '\0');
-    DWORD got = 0;
-    if (!ReadFile(h, text.data(), cap, &got, nullptr))
-        got = 0;
-    CloseHandle(h);
-    text.resize(got);
-    return text;
-}
-
-}  // namespace
-
 // The other half of a process's odd ends lay before any of its code ran: Wine's
 // loader, started with a randomised layout, now and then finds its own heap on
 // the page it must map the shared user data at and ends with status 1. The
@@ -178,8 +158,7 @@ std::string readsome(const std::wstring& path, DWORD cap)
 // would meet that end again, so the test process checks how it was started.
 TEST(ProcessStart, UnderWineTheLoaderRunsWithAFixedLayout)
 {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    if (!ntdll || !GetProcAddress(ntdll, "wine_get_version"))
+    if (!qtest::underwine())
         GTEST_SKIP() << "not under Wine";
     wchar_t self[MAX_PATH];
     const DWORD len = GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -199,13 +178,13 @@ TEST(ProcessStart, UnderWineTheLoaderRunsWithAFixedLayout)
         if (fd.cFileName[0] < L'0' || fd.cFileName[0] > L'9')
             continue;
         const std::wstring proc = std::wstring(L"Z:\\proc\\") + fd.cFileName;
-        const std::string cmd = readsome(proc + L"\\cmdline", 4096);
+        const std::string cmd = qtest::readbytes(proc + L"\\cmdline");
         std::string first = cmd.substr(0, cmd.find('\0'));
         first.erase(0, first.find_last_of("/\\") + 1);
         if (_stricmp(first.c_str(), image.c_str()) != 0)
             continue;
         ++found;
-        const std::string personality = readsome(proc + L"\\personality", 31);
+        const std::string personality = qtest::readbytes(proc + L"\\personality");
         constexpr unsigned long addr_no_randomize = 0x0040000;
         EXPECT_NE(strtoul(personality.c_str(), nullptr, 16) & addr_no_randomize, 0u)
             << image << " runs with personality " << personality;

@@ -198,14 +198,23 @@ void writebytes(const std::wstring& path, const std::string& bytes)
     CloseHandle(h);
 }
 
+bool underwine()
+{
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
 std::string readbytes(const std::wstring& path)
 {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return "<missing>";
-    std::string bytes(GetFileSize(h, nullptr), '\0');
+    // Read to the end: files of /proc (through Z: under Wine) report size 0.
+    std::string bytes;
+    char buf[4096];
     DWORD got = 0;
-    ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0)
+        bytes.append(buf, got);
     CloseHandle(h);
     return bytes;
 }

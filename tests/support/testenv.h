@@ -11,6 +11,9 @@
 
 namespace qtest {
 
+// True under Wine (the test platform).
+bool underwine();
+
 // The scratch program folder (with its final "\"), which holds a "log" folder.
 const std::wstring& scratchdir();
 
