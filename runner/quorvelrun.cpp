@@ -2,10 +2,12 @@
 // window would, runs one script through startMyExec, and prints the script's log
 // as UTF-8 when the run is over.
 //
-//   quorvelrun [--timeout SECONDS] [--nopane] SCRIPT [ARG...]
+//   quorvelrun [--timeout SECONDS] [--nopane] [--nosegments] SCRIPT [ARG...]
 //
 // --nopane keeps log lines out of the log pane (only the file gets them), as
 // a host does when told to; long logs then cost no window updates.
+// --nosegments runs the compiled code without the segment pass, so that the
+// tests can compare a script's log both ways.
 //
 // Exit status: 0 the run ended; 2 bad command line; 3 the script ended in a
 // fatal error (the box text goes to standard error); 4 the time-out stopped it;
@@ -168,7 +170,7 @@ LONG WINAPI crashed(EXCEPTION_POINTERS* info)
 
 int usage()
 {
-    writeall(GetStdHandle(STD_ERROR_HANDLE), "usage: quorvelrun [--timeout SECONDS] [--nopane] SCRIPT [ARG...]\n");
+    writeall(GetStdHandle(STD_ERROR_HANDLE), "usage: quorvelrun [--timeout SECONDS] [--nopane] [--nosegments] SCRIPT [ARG...]\n");
     return 2;
 }
 
@@ -189,6 +191,9 @@ int wmain()
             first += 2;
         } else if (first < argc && wcscmp(argv[first], L"--nopane") == 0) {
             g_suplogmsg = 1;
+            ++first;
+        } else if (first < argc && wcscmp(argv[first], L"--nosegments") == 0) {
+            g_segpassoff = 1;
             ++first;
         } else {
             break;

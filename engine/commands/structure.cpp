@@ -189,7 +189,7 @@ void ExeScr::exeline_exec()
     lexorigin = text.c_str();
     const int32_t kind = compscr(text.data(), 13);
     emitcell(nullptr);
-    fusecode(mark.codeend);
+    segpass(mark.codeend);
     ++calldepth;
     runcode(unitbase);
     --calldepth;

@@ -20,14 +20,15 @@
 #include "runtime/codecell.h"
 #include "runtime/datum.h"
 #include "runtime/filetables.h"
+#include "runtime/quorvelcore.h"
 #include "runtime/scriptobjects.h"
-#include "runtime/segments.h"
 #include "runtime/strpool.h"
 #include "runtime/threads.h"
 #include "runtime/tracked.h"
 #include "runtime/variables.h"
 #include "windows/boxthread.h"
 #include "compiler/symbols.h"
+#include "segments/segments.h"
 
 // The video player's interfaces, declared here so that only its own files
 // need the DirectShow headers.
@@ -157,8 +158,8 @@ public:
 #include "windows/gpbox_ops.inc"
 #include "windows/inputbox_ops.inc"
 #include "windows/dialogbox_ops.inc"
-#include "runtime/fused_ops.inc"
-#include "runtime/segments_ops.inc"
+#include "segments/segments_ops.inc"
+#include "segments/segloop_ops.inc"
 #include "commands/input_ops.inc"
 #include "commands/waits_ops.inc"
 #include "commands/power_ops.inc"

@@ -14,6 +14,7 @@ int exitflag = 0;
 int quitflag = 0;
 volatile LONG g_screxits = 0;
 int g_suplogmsg = 0;
+int g_segpassoff = 0;
 
 int fontheight = 0;
 wchar_t fontname[LF_FACESIZE] = {};

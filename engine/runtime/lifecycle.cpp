@@ -230,7 +230,7 @@ int ExeScr::readscriptfile(const wchar_t* path)
     const int32_t first = codecount();
     loadscript(buf + 1);
     myfree(buf, 20);
-    fusecode(first);
+    segpass(first);
     return 1;
 }
 

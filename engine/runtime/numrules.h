@@ -1,7 +1,9 @@
-// The rules of numbers shared by the numeric opcodes and the fused cell
-// sequences: tags, truth, the packed operand word, and the binary operators.
-// Both evaluate through these, so a fused sequence computes exactly what its
-// cells compute one by one.
+// The rules of numbers: tags, truth, the packed operand word and the binary
+// operators. The numeric opcodes compute through binval and compound (with
+// ExeScr::arith behind them); the segments compute through fastbin, which
+// gives the same results inline and answers false where an opcode would end
+// the script. The tests keep the two equal by running every script with the
+// segment pass and without it.
 #pragma once
 
 #include <cmath>
@@ -35,7 +37,8 @@ enum : uint32_t {
     tokshreq = 302,
 };
 
-// The binary operators, in the order of their opcodes' table in fused.cpp.
+// The binary operators. binopof (segpass.cpp) gives the code of each opcode;
+// its table is checked against this order when it is compiled.
 enum binopcode {
     bopadd,
     bopsub,

@@ -24,6 +24,11 @@ QUORVELCORE_API extern int exitflag;        // a script ran "exit": the run end 
 QUORVELCORE_API extern int quitflag;        // host started with "/quit"
 QUORVELCORE_API extern volatile LONG g_screxits;  // 1 once a fatal error exit has begun
 QUORVELCORE_API extern int g_suplogmsg;     // non-zero: log lines stay out of hEditp
+// Non-zero: compiled code runs as compiled, without the segment pass. Read
+// when each run's engine object is made. For the tests, which run scripts both
+// ways and compare the logs (the console runner's --nosegments); the host
+// never sets it.
+QUORVELCORE_API extern int g_segpassoff;
 
 QUORVELCORE_API extern int fontheight;
 QUORVELCORE_API extern wchar_t fontname[LF_FACESIZE];

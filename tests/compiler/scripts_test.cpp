@@ -1,6 +1,7 @@
 // Runs every script of tests/scripts and compares its log with the .expected
 // file beside it. Scripts are kept as UTF-8 with LF line ends in the repository;
-// the test hands them over as the host would: UTF-16 with CR LF.
+// the test hands them over as the host would: UTF-16 with CR LF. Each runs with
+// the segment pass and without it: both logs must be the expected one.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -47,6 +48,10 @@ TEST_P(Script, LogMatchesExpected)
     const std::string expected = readtext(base + L".expected");
     const std::string log = qtest::narrow(qtest::runscript(qtest::widen(GetParam()), crlf));
     EXPECT_EQ(expected, log) << "script " << GetParam();
+    qtest::segpasson = false;
+    const std::string plain = qtest::narrow(qtest::runscript(qtest::widen(GetParam()), crlf));
+    qtest::segpasson = true;
+    EXPECT_EQ(log, plain) << "script " << GetParam() << ", without the segment pass";
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, Script, testing::ValuesIn(listscripts()),

@@ -17,7 +17,7 @@
 
 namespace qtest {
 
-bool fusion = true;
+bool segpasson = true;
 
 namespace {
 
@@ -63,8 +63,8 @@ void runentry(scriptrun& r)
         openscriptwindow(e);
     InterlockedExchange(&run->started, 1);
     e.loadscript(run->src->text());
-    if (fusion)
-        e.fusecode(0);  // as a run's reading of its file does
+    if (segpasson)
+        e.segpass(0);  // as a run's reading of its file does
     // The entry unit is the last record: "main", or "null" for the top level.
     e.curfunc = static_cast<int32_t>(e.functable.size() - 1);
     e.unitbase = static_cast<uint32_t>(e.functable.back().codestart);

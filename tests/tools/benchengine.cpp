@@ -2,8 +2,8 @@
 // them: a measure that a machine shared with other work disturbs far less
 // than the elapsed time tools/bench reads from the end line. For developing
 // the engine's execution path; not a test.
-//   benchengine [--runs N] [--nofuse] [--exits] FILE.tst...   (UTF-8 text, as in bench/)
-// --exits lists, once per file, the cells where the fused segments hand over
+//   benchengine [--runs N] [--nosegments] [--exits] FILE.tst...   (UTF-8 text, as in bench/)
+// --exits lists, once per file, the cells where the segments hand over
 // to the code loop, with their lines: where a program leaves the fast path.
 // Prints, per file, the least thread time and the least elapsed time of its
 // runs (compile included, as the end line counts it), in milliseconds.
@@ -18,7 +18,7 @@
 
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
-#include "runtime/segments.h"
+#include "segments/segments.h"
 
 namespace {
 
@@ -79,14 +79,14 @@ const char* opname(execfn f)
 
 // One compile and run; the blocks the run keeps are given back by hand (a
 // run's end would do it).
-void runonce(const std::wstring& text, bool fuse, bool exits, double& cpu, double& wall)
+void runonce(const std::wstring& text, bool segments, bool exits, double& cpu, double& wall)
 {
     auto* e = new ExeScr();
-    e->fuseon = fuse ? 1 : 0;
+    e->segon = segments ? 1 : 0;
     std::wstring buf = text;
     const double c0 = threadms(), w0 = wallms();
     e->loadscript(buf.data());
-    e->fusecode(0);
+    e->segpass(0);
     if (exits)
         for (const auto& r : e->segranges)
             for (const seg::segment& s : r->segments)
@@ -110,7 +110,7 @@ void runonce(const std::wstring& text, bool fuse, bool exits, double& cpu, doubl
 int wmain(int argc, wchar_t** argv)
 {
     int runs = 5;
-    bool fuse = true, exits = false;
+    bool segments = true, exits = false;
     g_suplogmsg = 1;
     for (int k = 1; k < argc; ++k) {
         const std::wstring a = argv[k];
@@ -118,8 +118,8 @@ int wmain(int argc, wchar_t** argv)
             runs = _wtoi(argv[++k]);
             continue;
         }
-        if (a == L"--nofuse") {
-            fuse = false;
+        if (a == L"--nosegments") {
+            segments = false;
             continue;
         }
         if (a == L"--exits") {
@@ -132,7 +132,7 @@ int wmain(int argc, wchar_t** argv)
         double bestcpu = 1e18, bestwall = 1e18;
         for (int r = 0; r < runs; ++r) {
             double cpu, wall;
-            runonce(text, fuse, exits && r == 0, cpu, wall);
+            runonce(text, segments, exits && r == 0, cpu, wall);
             bestcpu = cpu < bestcpu ? cpu : bestcpu;
             bestwall = wall < bestwall ? wall : bestwall;
         }

@@ -310,7 +310,7 @@ verdict compileonce(const std::wstring& text)
     verdict v{false, L"ok"};
     try {
         e->loadscript(buf.data() + 1);
-        e->fusecode(0);
+        e->segpass(0);
         if (!e->offsets.empty() || !e->offsets2.empty()) {
             v = {true, L"offset stacks left unbalanced"};
         }

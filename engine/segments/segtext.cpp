@@ -1,4 +1,4 @@
-// The text forms of fused segments (segments.h): strlen, getc, strstr and
+// The text forms of segments (segments.h): strlen, getc, strstr and
 // strcmp read as numbers, and joins of texts and pieces of texts (cutstr)
 // assigned to a string variable or an element (appended in place when the
 // first text is the target). Each reads its texts where they lie (a literal,
@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "runtime/cmdargs.h"
-#include "runtime/segrules.h"
+#include "segments/segrules.h"
 #include "runtime/shorttext.h"
 
 namespace seg {

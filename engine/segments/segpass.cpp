@@ -1,29 +1,59 @@
-// The pass after compilation: it places the superinstruction of fused.cpp
-// (a loop whose body is one compound assignment), then the fused segments of
-// everything else that computes numbers or joins texts (segpass.cpp).
+// The segment pass, run after compilation: it places the loop
+// superinstruction of segloop.cpp (a loop whose body is one compound
+// assignment), then the segments of everything else that computes numbers or
+// joins texts (segbuild.cpp).
 // Nothing moves: code positions, jump operands and the line table stay
 // valid. A sequence is taken only where every cell the pattern reads as an
 // operation was emitted as one, and no jump, case, label or unit start lands
 // inside it.
-#include "compiler/fuseview.h"
+#include <iterator>
+
+#include "segments/segview.h"
 #include "runtime/numrules.h"
 
 using namespace numrules;
 
-void buildsegments(fuseview& v);
+void buildsegments(segview& v);
+
+namespace {
+
+// The opcode of each binary operator, each beside its code.
+struct binopentry {
+    binopcode op;
+    execfn f;
+};
+constexpr binopentry binops[] = {
+    {bopadd, &ExeScr::add_exec},   {bopsub, &ExeScr::subtract_exec}, {bopmul, &ExeScr::mul_exec},
+    {bopdiv, &ExeScr::div_exec},   {bopmod, &ExeScr::mod_exec},      {bopeq, &ExeScr::eq_exec},
+    {bopne, &ExeScr::ne_exec},     {boplt, &ExeScr::lt_exec},        {bopgt, &ExeScr::gt_exec},
+    {bople, &ExeScr::le_exec},     {bopge, &ExeScr::ge_exec},        {bopband, &ExeScr::band_exec},
+    {bopbor, &ExeScr::bor_exec},   {bopbxor, &ExeScr::bxor_exec},    {bopshl, &ExeScr::shl_exec},
+    {bopshr, &ExeScr::shr_exec},
+};
+
+// Every code once, at its own index, and no opcode twice.
+constexpr bool binopsinorder()
+{
+    if (std::size(binops) != bopcount)
+        return false;
+    for (size_t k = 0; k < std::size(binops); ++k) {
+        if (binops[k].op != static_cast<binopcode>(k))
+            return false;
+        for (size_t j = 0; j < k; ++j)
+            if (binops[j].f == binops[k].f)
+                return false;
+    }
+    return true;
+}
+static_assert(binopsinorder(), "the binary opcodes must stand in the order of numrules::binopcode");
+
+}  // namespace
 
 int binopof(execfn f)
 {
-    // The opcode of each binary operator, by numrules::binopcode.
-    static const execfn binops[bopcount] = {
-        &ExeScr::add_exec, &ExeScr::subtract_exec, &ExeScr::mul_exec, &ExeScr::div_exec,
-        &ExeScr::mod_exec, &ExeScr::eq_exec,       &ExeScr::ne_exec,  &ExeScr::lt_exec,
-        &ExeScr::gt_exec,  &ExeScr::le_exec,       &ExeScr::ge_exec,  &ExeScr::band_exec,
-        &ExeScr::bor_exec, &ExeScr::bxor_exec,     &ExeScr::shl_exec, &ExeScr::shr_exec,
-    };
-    for (int k = 0; k < bopcount; ++k)
-        if (binops[k] == f)
-            return k;
+    for (const binopentry& b : binops)
+        if (b.f == f)
+            return b.op;
     return -1;
 }
 
@@ -54,7 +84,7 @@ int condjumpof(execfn f)
 }
 
 struct pass {
-    fuseview& v;
+    segview& v;
 
     // The parameters of a loop head at k (pushvar v; R; compare; conditional
     // jump): false when the cells there are not one.
@@ -80,7 +110,7 @@ struct pass {
             if (v.opat(k + 4) == &E::incdec_exec && packed(v.operand(k + 5)).noresult &&
                 v.opat(k + 6) == &E::jump_exec && loophead(v.baseof(k + 6) + v.operand(k + 7), op, crk, jt)) {
                 len = 8;
-                return E::fusedcompoundstep(rk, op, crk, jt == 1);
+                return E::segloopfn(rk, op, crk, jt == 1);
             }
         }
         return nullptr;
@@ -90,13 +120,13 @@ struct pass {
 
 }  // namespace
 
-void ExeScr::fusecode(int32_t from)
+void ExeScr::segpass(int32_t from)
 {
     const int32_t end = codecount();
     dropsegments(from);
-    if (!fuseon || from < 0 || from >= end)
+    if (!segon || from < 0 || from >= end)
         return;
-    fuseview v(*this, from, end);
+    segview v(*this, from, end);
     v.marklandings();
     pass p{v};
     for (int32_t k = from; k < end;) {

@@ -1,19 +1,29 @@
-// Fused segments: the records of the pass after compilation (segpass.cpp)
-// that the code loop runs in place of straight runs of cells (segments.cpp,
-// segnodes.cpp).
+// Segments: the records of the segment pass. segbuild.cpp reads compiled
+// cells into them; segruns.cpp runs them (with the nodes of segnodes.cpp and
+// the text forms of segtext.cpp, by the operand rules of segrules.h).
 //
 // A segment is a run of cells with no jump landing inside it that computes
-// values without side effects and ends in at most one effect: an assignment,
-// an increment, a compound assignment, a store into an element, a jump or
-// conditional jump, a user-function call, or the values left on the datum
-// stack for the cells after it. The values are trees of expression nodes
-// whose operands are read where they lie (a variable, a constant, an
-// element, another node), so no temporary goes through the datum stack.
-// A segment runs whole or not at all: everything it reads is checked before
-// its effect, and anything out of the common way (a variable that is not a
-// number, a division by zero, an element not made yet, a datum stack that
-// the cells would overflow) runs its cells as compiled instead, from its
-// first cell, so messages and lines stay the cells' own.
+// values and ends in at most one effect: an assignment, an increment, a
+// compound assignment, a store into an element, a jump or conditional jump,
+// a switch, a user-function call, a text joined into a string variable, or
+// the values left on the datum stack for the cells after it. The values are
+// trees of expression nodes whose operands are read where they lie (a
+// variable, a constant, an element, another node), so no temporary goes
+// through the datum stack.
+//
+// A segment reads and checks everything its cells would before its effect
+// (its commit). Anything out of the common way (a variable that is not a
+// number, a division by zero, an index past an array's level, a datum stack
+// that the cells would overflow or grow) runs its cells as compiled instead,
+// from its first cell (segbail), so messages and lines stay the cells' own.
+//
+// The rule a reader must keep: a few checks leave a trace before the commit,
+// and the fallback makes them harmless only because it runs the same cells in
+// the same order. An element used for the first time is made while it is
+// located (as arrayindex_run makes it, so the cells find it made); a two-
+// number idiv sets idivrem and eflags while it evaluates (the cells set them
+// again to the same values). A check that left any other trace, or cells
+// that would not redo it identically, would break the fallback.
 #pragma once
 
 #include <cstdint>

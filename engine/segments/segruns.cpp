@@ -1,4 +1,4 @@
-// Running fused segments (segments.h): the loop that goes from segment to
+// Running segments (segments.h): the loop that goes from segment to
 // segment without coming back to the code loop, and the run function of each
 // kind of segment. A run first reads and checks everything its cells would
 // (datd's room, every operand, the target), and only then commits: pops,
@@ -8,7 +8,7 @@
 #include <array>
 #include <utility>
 
-#include "runtime/segrules.h"
+#include "segments/segrules.h"
 
 using namespace numrules;
 

@@ -1,16 +1,16 @@
-// The pass that places the fused segments: which cells become segments and
-// nodes, only first cells change, and a cell that a jump enters is never
-// inside a fused sequence.
+// The segment pass: which cells become segments and nodes, only first cells
+// change, and a cell that a jump enters is never inside a segment or the loop
+// superinstruction.
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "runtime/fusiontest.h"
+#include "segments/segtest.h"
 #include "runtime/numrules.h"
 #include "support/codelist.h"
 
 using qtest::packword;
-using namespace fusiontest;
+using namespace segtest;
 using namespace numrules;
 
 namespace {
@@ -18,7 +18,7 @@ namespace {
 // getc and strlen of every kind of text are nodes that read the text in
 // place, and cutstr a piece of a join; none of them leaves the work to the
 // cells.
-TEST(FusionPass, TextReadersOfEveryKindAreNodes)
+TEST(SegmentPass, TextReadersOfEveryKindAreNodes)
 {
     compiled c(L"function f(str t)\n{\n    localvar(n, w)\n    n = getc(t, 1) + strlen(t)\n    w = cutstr(t, n, 4)\n"
                L"    return(n)\n}\nmain\n{\n"
@@ -40,7 +40,7 @@ TEST(FusionPass, TextReadersOfEveryKindAreNodes)
 
 // idiv of two numbers of every kind is a node; with a flag or a high half
 // it stays a cell.
-TEST(FusionPass, TwoNumberIdivIsANode)
+TEST(SegmentPass, TwoNumberIdivIsANode)
 {
     compiled c(L"function f(n)\n{\n    localvar(k)\n    k = idiv(n, 3) + idiv(7, n)\n    return(k)\n}\nmain\n{\n"
                L"    x = 50\n    a[1] = 4\n    y = idiv(x, a[1]) + idiv(a[x - 49], x + 1) + idiv(x, 7)\n"
@@ -65,7 +65,7 @@ TEST(FusionPass, TwoNumberIdivIsANode)
 // A loop's step (an increment, a compound assignment, an assignment) runs
 // with the test of the same variable that follows it; a test of another
 // variable does not.
-TEST(FusionPass, AStepRunsWithTheTestOfItsVariable)
+TEST(SegmentPass, AStepRunsWithTheTestOfItsVariable)
 {
     compiled c(L"function f(n)\n{\n    localvar(k)\n    for (k = 0; k < n; k++)\n        g += k\n    return(k)\n}\n"
                L"main\n{\n    g = 0\n    v[0] = 3\n    n = 50\n    for (i = 0; i < strlen(\"abc\"); i++)\n        g += v[0]\n"
@@ -96,7 +96,7 @@ TEST(FusionPass, AStepRunsWithTheTestOfItsVariable)
 }
 
 // A switch ends a segment that goes straight to its cases' segments.
-TEST(FusionPass, ASwitchIsASegmentWhoseCasesAreSegments)
+TEST(SegmentPass, ASwitchIsASegmentWhoseCasesAreSegments)
 {
     compiled c(L"n = 1\nt = 0\nswitch (n % 3) {\ncase 1:\n    t = 5\n    break\ndefault:\n    t = 6\n}\n");
     const seg::segment* sw = nullptr;
@@ -114,7 +114,7 @@ TEST(FusionPass, ASwitchIsASegmentWhoseCasesAreSegments)
     }
 }
 
-TEST(FusionPass, OnlyFirstCellsOfSequencesChange)
+TEST(SegmentPass, OnlyFirstCellsOfSequencesChange)
 {
     compiled c(L"function f(a, b)\n{\n    return(a + b)\n}\nfunction g(n)\n{\n    return(g(n - 1) + g(n - 2))\n}\n"
                L"function h(n)\n{\n    if (n < 2)\n        return(n)\n    return(0)\n}\nmain\n{\n"
@@ -125,7 +125,7 @@ TEST(FusionPass, OnlyFirstCellsOfSequencesChange)
     // Every changed cell is an operation: a segment's first cell (with its
     // segment), or the first cell of a superinstruction.
     int segments = 0;
-    for (int32_t k : c.fusedcells()) {
+    for (int32_t k : c.replacedcells()) {
         EXPECT_EQ(c.e.opmarks[static_cast<size_t>(k)], 1) << "cell " << k << " is an operand";
         if (c.e.code[k].op == &E::segment_exec) {
             ++segments;
@@ -133,8 +133,8 @@ TEST(FusionPass, OnlyFirstCellsOfSequencesChange)
             EXPECT_EQ(c.e.segat[static_cast<size_t>(k)]->cell, k);
         }
     }
-    EXPECT_TRUE(c.has(E::fusedcompoundstep(E::rightvar, boplt, E::rightint, false)));
-    EXPECT_EQ(c.fusedcells().size(), static_cast<size_t>(segments) + 1);
+    EXPECT_TRUE(c.has(E::segloopfn(E::rightvar, boplt, E::rightint, false)));
+    EXPECT_EQ(c.replacedcells().size(), static_cast<size_t>(segments) + 1);
     // A segment of each kind: assignments, compound assignments, increments,
     // conditional jumps, calls, values left for the cells after them, and the
     // append (a join into its own first text).
@@ -150,7 +150,7 @@ TEST(FusionPass, OnlyFirstCellsOfSequencesChange)
 // A call of a function that is "return(expression)" of numeric parameters is
 // read as that expression; a recursion, a function with other statements, or
 // one that leaves an argument unread that could fail, is called.
-TEST(FusionPass, OneExpressionFunctionsAreReadInPlace)
+TEST(SegmentPass, OneExpressionFunctionsAreReadInPlace)
 {
     // The call nodes the segments reach.
     auto inlined = [](const std::wstring& text) {
@@ -185,7 +185,7 @@ TEST(FusionPass, OneExpressionFunctionsAreReadInPlace)
 // Code that "call" or "exeline" loads behind the running code gets segments
 // of its own (here with a call read in place), and gives them back with the
 // code when the load is cut.
-TEST(FusionPass, ALoadCutGivesItsSegmentsBack)
+TEST(SegmentPass, ALoadCutGivesItsSegmentsBack)
 {
     compiled c(L"function k(a)\n{\n    return(a * 2)\n}\nmain\n{\n    x = 1\n    y = x + 2\n}\n");
     const size_t ranges = c.e.segranges.size();
@@ -195,7 +195,7 @@ TEST(FusionPass, ALoadCutGivesItsSegmentsBack)
     c.e.lexorigin = text.c_str();
     c.e.compscr(text.data(), 13);
     c.e.emitcell(nullptr);
-    c.e.fusecode(mark.codeend);
+    c.e.segpass(mark.codeend);
     ASSERT_EQ(c.e.segranges.size(), ranges + 1);
     EXPECT_FALSE(c.e.segranges.back()->nodes.empty());
     EXPECT_NE(c.e.segat[static_cast<size_t>(mark.codeend)], nullptr);
@@ -204,18 +204,18 @@ TEST(FusionPass, ALoadCutGivesItsSegmentsBack)
     EXPECT_LE(c.e.segat.size(), static_cast<size_t>(mark.codeend));
 }
 
-TEST(FusionPass, ElementsOfOneTwoAndThreeIndexes)
+TEST(SegmentPass, ElementsOfOneTwoAndThreeIndexes)
 {
     compiled c(L"i = 1\nj = 2\na[i] = 5\ns = 0\ns += a[i]\nx = a[i] + 1\na[i]++\nm[i][j] = 1\nm[i][j]++\n"
                L"q[i][j][i] = 2\ns += m[i][j]\n");
     // Every statement is one segment, whatever the count of indexes.
     int segments = 0;
-    for (int32_t k : c.fusedcells())
+    for (int32_t k : c.replacedcells())
         segments += c.e.code[k].op == &E::segment_exec;
     EXPECT_EQ(segments, 11);
 }
 
-TEST(FusionPass, TextJoinsAndTextNumbersAreSegments)
+TEST(SegmentPass, TextJoinsAndTextNumbersAreSegments)
 {
     // A join of literals and variables into a variable, strlen and strstr
     // inside a sum, strstr with a start: one segment each, the cells of all
@@ -255,18 +255,18 @@ TEST(FusionPass, TextJoinsAndTextNumbersAreSegments)
     EXPECT_EQ(segs[4]->npend, 1);
 }
 
-TEST(FusionPass, OffLeavesTheCodeAsCompiled)
+TEST(SegmentPass, OffLeavesTheCodeAsCompiled)
 {
     ExeScr& e = *new ExeScr();
     auto& src = *new qtest::scriptsource(crlf(L"i = 0\nwhile (i < 5)\n    i++\n"));
-    e.fuseon = 0;
+    e.segon = 0;
     e.loadscript(src.text());
     const std::vector<codecell> before(e.code, e.codeend);
-    e.fusecode(0);
+    e.segpass(0);
     EXPECT_EQ(memcmp(before.data(), e.code, before.size() * sizeof(codecell)), 0);
 }
 
-TEST(FusionPass, NoSequenceAJumpLandsInside)
+TEST(SegmentPass, NoSequenceAJumpLandsInside)
 {
     // The loop head's right operand is also the target of a jump: the segment
     // that begins before it ends there, and another begins there.
@@ -278,7 +278,7 @@ TEST(FusionPass, NoSequenceAJumpLandsInside)
     // Here a sequence of the same kind no jump enters: one segment.
     const int64_t other = h.here();
     h.op(&E::pushvar_exec).i(0).op(&E::pushint_exec).i(5).op(&E::lt_exec).op(&E::loopexit_exec).i(20);
-    h.fuse();
+    h.pass();
     ASSERT_TRUE(h.cells[0].op == &E::segment_exec);
     EXPECT_EQ(h.e.segat[0]->next->cell, inside);
     EXPECT_EQ(h.e.segat[0]->npend, 1);
@@ -289,7 +289,7 @@ TEST(FusionPass, NoSequenceAJumpLandsInside)
     EXPECT_EQ(h.e.segat[static_cast<size_t>(other)]->npend, 0);
 }
 
-TEST(FusionPass, OperandsThatLookLikeOperationsAreLeft)
+TEST(SegmentPass, OperandsThatLookLikeOperationsAreLeft)
 {
     // An operand cell holding the bits of an operation is never taken for one.
     handcode h;
@@ -298,7 +298,7 @@ TEST(FusionPass, OperandsThatLookLikeOperationsAreLeft)
     h.op(&E::pushint_exec).i(static_cast<int64_t>(fake.ref.fn));
     h.i(0).op(&E::pushint_exec).i(5).op(&E::lt_exec).op(&E::loopexit_exec).i(20);
     h.e.opmarks[1] = 0;
-    h.fuse();
+    h.pass();
     EXPECT_EQ(h.cells[1].ref.fn, fake.ref.fn);
 }
 

@@ -1,4 +1,4 @@
-// The pass that builds fused segments (runtime/segments.h): it reads each
+// Builds the segments (segments.h) of the segment pass: it reads each
 // straight run of cells as the datum stack would see it, a value at a time,
 // making expression nodes where the cells push temporaries, until a cell
 // with an effect ends the segment. It places `segment_exec` in the segment's
@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "compiler/fuseview.h"
+#include "segments/segview.h"
 #include "runtime/numrules.h"
 
 using namespace numrules;
@@ -50,7 +50,7 @@ value ofnode(const node& n)
 }
 
 struct builder {
-    fuseview& v;
+    segview& v;
     range& r;
 
     // The state of the segment being read.
@@ -76,7 +76,7 @@ struct builder {
     int32_t nparams = 0;
     std::vector<int32_t>* inlining = nullptr;  // the functions being read so, outermost first
 
-    builder(fuseview& view, range& rg) : v(view), r(rg) {}
+    builder(segview& view, range& rg) : v(view), r(rg) {}
 
     node& newnode()
     {
@@ -735,7 +735,7 @@ static void callee(ExeScr& e, segment& s)
         s.quickroom = std::max(first->roombytes, s.quick->roombytes);
 }
 
-void buildsegments(fuseview& v)
+void buildsegments(segview& v)
 {
     ExeScr& e = v.e;
     auto rg = std::make_unique<range>();

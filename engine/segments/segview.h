@@ -1,5 +1,5 @@
-// The pass after compilation's view of a range of cells (fusepass.cpp,
-// segpass.cpp): which cells the emitter placed as operations, where control
+// The segment pass's view of a range of cells (segpass.cpp, segbuild.cpp):
+// which cells the emitter placed as operations, where control
 // can arrive other than from the cell before, and the operations as compiled
 // where the pass has already put its own in their place.
 #pragma once
@@ -9,12 +9,12 @@
 
 #include "runtime/exescr.h"
 
-class fuseview {
+class segview {
 public:
     ExeScr& e;
     int32_t from, end;
 
-    fuseview(ExeScr& engine, int32_t first, int32_t last)
+    segview(ExeScr& engine, int32_t first, int32_t last)
         : e(engine), from(first), end(last), landing(static_cast<size_t>(last - first)),
           source(static_cast<size_t>(last - first), nosource), replaced(static_cast<size_t>(last - first)),
           taken(static_cast<size_t>(last - first))
@@ -126,5 +126,5 @@ private:
     }
 };
 
-// The numrules::binopcode of a binary operator's opcode, or -1 (fusepass.cpp).
+// The numrules::binopcode of a binary operator's opcode, or -1 (segpass.cpp).
 int binopof(execfn f);

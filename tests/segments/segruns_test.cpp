@@ -1,4 +1,4 @@
-// The fused segments run as their cells: each form gives what its cells give
+// Segments run as their cells: each form gives what its cells give
 // one by one (results, doubles on overflow, strings read as numbers, messages
 // and their lines), and falls back to the cells at every edge.
 #include <gtest/gtest.h>
@@ -7,13 +7,13 @@
 #include <functional>
 #include <vector>
 
-#include "runtime/fusiontest.h"
+#include "segments/segtest.h"
 #include "runtime/numrules.h"
 #include "support/codelist.h"
 
 using qtest::expectfatal;
 using qtest::packword;
-using namespace fusiontest;
+using namespace segtest;
 using namespace numrules;
 
 namespace {
@@ -22,7 +22,7 @@ namespace {
 
 // A bare "v + 0" statement logs the value: "\t%lld" for an integer, "\t%.8g"
 // for a double.
-TEST(FusedLoops, ConditionsIncrementsAndSums)
+TEST(SegmentLoops, ConditionsIncrementsAndSums)
 {
     expectboth(L"sum = 0\nfor (i = 1; i <= 10; i++)\n    sum += i\nsum + 0\ni + 0\n", L"\t55\n\t11\n");
     expectboth(L"n = 0\nc = 0\nwhile (n < 30) {\n    if (n % 3 == 0)\n        c++\n    n++\n}\nc + 0\n", L"\t10\n");
@@ -52,7 +52,7 @@ TEST(FusedLoops, ConditionsIncrementsAndSums)
 // A change of a variable and the test of that variable after it (a loop's
 // step and head) run together: every change, comparison, bound kind and
 // sense, and a bound that the cells must read.
-TEST(FusedLoops, AChangeAndTheTestAfterItGiveWhatTheirCellsGive)
+TEST(SegmentLoops, AChangeAndTheTestAfterItGiveWhatTheirCellsGive)
 {
     // Bounds: a global, a literal (counting down), a strlen node, an element
     // node; == and >=; a do loop whose test jumps when true.
@@ -79,7 +79,7 @@ TEST(FusedLoops, AChangeAndTheTestAfterItGiveWhatTheirCellsGive)
 
 // The test after a step fails as its cells do, at their line; so does the
 // step itself.
-TEST(FusedLoops, AChangeAndItsTestFailAsTheirCells)
+TEST(SegmentLoops, AChangeAndItsTestFailAsTheirCells)
 {
     expecterror(L"b[0] = 5\nb[1] = 5\nb[2] = 5\nfor (i = 0; i < b[i]; i++)\n    b[0] = 5\n",
                 L"undefined variable.:b[] at line 4");
@@ -87,7 +87,7 @@ TEST(FusedLoops, AChangeAndItsTestFailAsTheirCells)
     expecterror(L"n = 0\nwhile (n < 3)\n    n += q\n", L"undefined variable.:q at line 3");
 }
 
-TEST(FusedLoops, OverflowBecomesADouble)
+TEST(SegmentLoops, OverflowBecomesADouble)
 {
     // var + literal, var += var, and a two-operator test at the largest integer.
     expectboth(L"a = LLONG_MAX\nb = a + 1\nb + 0\nc = a\nc += a\nc + 0\nr = 0\nif (a + 1 > a) r = 1\nr + 0\n",
@@ -100,7 +100,7 @@ TEST(FusedLoops, OverflowBecomesADouble)
 // Loops whose body is one compound assignment run their all-integer rounds
 // in a tight loop inside the cell; every way out of it must leave what the
 // cells leave.
-TEST(FusedLoops, IntegerRoundsLeaveWhatTheCellsLeave)
+TEST(SegmentLoops, IntegerRoundsLeaveWhatTheCellsLeave)
 {
     // Past the message poll's interval; counting down to a variable bound.
     expectboth(L"s = 0\nfor (i = 0; i < 200000; i++)\n    s += i\ns + 0\ni + 0\n"
@@ -127,7 +127,7 @@ TEST(FusedLoops, IntegerRoundsLeaveWhatTheCellsLeave)
                L"\t2449965000\n");
 }
 
-TEST(FusedLoops, StringsReadAsNumbers)
+TEST(SegmentLoops, StringsReadAsNumbers)
 {
     expectboth(L"s = \"12\"\ni = 0\nwhile (i < s)\n    i++\ni + 0\nx = s + 1\nx + 0\ny = 3\ny += s\ny + 0\n"
                L"r = 0\nif (s % 5 == 2) r = 1\nr + 0\n",
@@ -135,7 +135,7 @@ TEST(FusedLoops, StringsReadAsNumbers)
     expectboth(L"lim = \"2.5\"\nk = 0\nfor (i = 0; i < lim; i++)\n    k++\nk + 0\n", L"\t3\n");
 }
 
-TEST(FusedLoops, ErrorsKeepTheirMessagesAndLines)
+TEST(SegmentLoops, ErrorsKeepTheirMessagesAndLines)
 {
     expecterror(L"x = 1\nwhile (q < 3)\n    x++\n", L"undefined variable.:q at line 2");
     expecterror(L"s = 0\nfor (i = 0; i < 3; i++)\n    s += z\n", L"undefined variable.:z at line 3");
@@ -158,7 +158,7 @@ TEST(FusedLoops, ErrorsKeepTheirMessagesAndLines)
 // idiv of two numbers read in place: its quotient, "idivrem" and "eflags" as
 // its cell leaves them, in values, tests and loops; its other forms and its
 // faults stay the cell's.
-TEST(FusedLoops, TwoNumberIdivLeavesWhatItsCellLeaves)
+TEST(SegmentLoops, TwoNumberIdivLeavesWhatItsCellLeaves)
 {
     expectboth(L"s = 0\nx = 987654\nwhile (x > 0) {\n    s += x % 10\n    x = idiv(x, 10)\n}\ns + 0\nidivrem() + 0\n"
                L"eflags() + 0\n",
@@ -181,8 +181,8 @@ TEST(FusedLoops, TwoNumberIdivLeavesWhatItsCellLeaves)
     expecterror(L"x = 5\nwhile (x > 0)\n    x = idiv(x, y)\n", L"undefined variable.:y at line 3");
 }
 
-// An element has no name of its own: messages name its array, fused or not.
-TEST(FusedLoops, ErrorsNameAnElementByItsArray)
+// An element has no name of its own: messages name its array, with the pass or without.
+TEST(SegmentLoops, ErrorsNameAnElementByItsArray)
 {
     expecterror(L"a[1] = 1\nx = a[2] + 1\n", L"undefined variable.:a[] at line 2");
     expecterror(L"a[1] = 1\nfor (i = 0; i < 3; i++)\n    a[i] += 1\n", L"undefined variable.:a[] at line 3");
@@ -193,7 +193,7 @@ TEST(FusedLoops, ErrorsNameAnElementByItsArray)
 
 // ---- calls
 
-TEST(FusedCalls, ArgumentsResultsAndRecursion)
+TEST(SegmentCalls, ArgumentsResultsAndRecursion)
 {
     expectboth(L"function add(a, b)\n{\n    return(a + b)\n}\nfunction fib(n)\n{\n    if (n < 2)\n        return(n)\n"
                L"    return(fib(n - 1) + fib(n - 2))\n}\nmain\n{\n    s = 0\n    for (i = 0; i < 100; i++)\n"
@@ -218,7 +218,7 @@ TEST(FusedCalls, ArgumentsResultsAndRecursion)
 // return(w)" that returns, are answered without running the function: the
 // parameters in their order, globals, literals, doubles and overflow, a
 // guard that does not return, and the depth limit, all as the cells give.
-TEST(FusedCalls, SimpleFunctionsAnsweredWithoutRunningThem)
+TEST(SegmentCalls, SimpleFunctionsAnsweredWithoutRunningThem)
 {
     expectboth(L"function sub(a, b)\n{\n    return(a - b)\n}\nfunction less(a, b, c)\n{\n    return(c - a)\n}\n"
                L"function addg(a)\n{\n    return(a + g)\n}\nfunction half(a)\n{\n    return(a * 0.5)\n}\n"
@@ -252,7 +252,7 @@ TEST(FusedCalls, SimpleFunctionsAnsweredWithoutRunningThem)
     expecterror(depth(chain, L"1998"), L"Function calls nested too deeply.:2000: at line 7");
 }
 
-TEST(FusedCalls, ErrorsKeepTheirMessagesAndLines)
+TEST(SegmentCalls, ErrorsKeepTheirMessagesAndLines)
 {
     expecterror(L"function f(a, b)\n{\n    return(a + b)\n}\nmain\n{\n    x = 1\n    y = f(x, q)\n}\n",
                 L"undefined variable.:q at line 8");
@@ -268,8 +268,8 @@ TEST(FusedCalls, ErrorsKeepTheirMessagesAndLines)
 
 // A call read in place of its function still reads every argument as the
 // cells would: one the function never uses fails as they fail. (The first
-// call makes datd's room, which the later ones need to run fused.)
-TEST(FusedCalls, ArgumentsTheFunctionDoesNotUseStillFail)
+// call makes datd's room, which the later ones need to run as segments.)
+TEST(SegmentCalls, ArgumentsTheFunctionDoesNotUseStillFail)
 {
     const std::wstring k = L"function k(a, b)\n{\n    return(b * 2)\n}\nmain\n{\n    x = 1\n    z = 0\n    y = k(x, 2) + 1\n";
     expecterror(k + L"    y = k(x, 3) + 1\n    y = k(x, q) + 1\n}\n", L"undefined variable.:q at line 11");
@@ -278,7 +278,7 @@ TEST(FusedCalls, ArgumentsTheFunctionDoesNotUseStillFail)
     expectboth(k + L"    y = k(x, 3) + 1\n    y = k(x * z, 4) + 1\n    y + 0\n}\n", L"\t9\n");
 }
 
-TEST(FusedCalls, ExitInsideAFunctionSkipsTheAssignment)
+TEST(SegmentCalls, ExitInsideAFunctionSkipsTheAssignment)
 {
     expectboth(L"function f(a)\n{\n    a + 0\n    exit\n    return(a + 1)\n}\nmain\n{\n    x = 5\n    x = f(x)\n    x + 10\n}\n",
                L"\t5\n");
@@ -286,18 +286,18 @@ TEST(FusedCalls, ExitInsideAFunctionSkipsTheAssignment)
 
 // ---- strings appended in place
 
-TEST(FusedAppend, GrowsAndReadsBack)
+TEST(SegmentAppend, GrowsAndReadsBack)
 {
     expectboth(L"s = \"\"\nfor (i = 0; i < 1000; i++)\n    s = s \"ab\"\nstrlen(s) + 0\ncutstr(s, 1996)\n",
                L"\t2000\n\tabab\n");
     // A long literal; a number variable first becomes its text (its cells run
-    // unfused), and so does a string built by a longer join.
+    // as compiled), and so does a string built by a longer join.
     expectboth(L"n = 12\nn = n \"a\"\n\"\" n\nu = \"\"\nu = u \"0123456789012345678901234567890123456789012345678901234567890123456789\"\n"
                L"strlen(u) + 0\nt = \"xyz\"\nw = \"-\"\nfor (i = 0; i < 3; i++)\n    w = w \"|\" t\n\"\" w\n",
                L"\t12a\n\t70\n\t-|xyz|xyz|xyz\n");
 }
 
-TEST(FusedAppend, OtherChangesOfTheTextAreSeen)
+TEST(SegmentAppend, OtherChangesOfTheTextAreSeen)
 {
     // setc with 0 shortens the text, an assignment replaces it in its block,
     // and the next append must start from there.
@@ -314,7 +314,7 @@ TEST(FusedAppend, OtherChangesOfTheTextAreSeen)
                L"\t83\n\t81\n");
 }
 
-TEST(FusedAppend, ErrorsKeepTheirMessagesAndLines)
+TEST(SegmentAppend, ErrorsKeepTheirMessagesAndLines)
 {
     expecterror(L"x = 0\nfor (i = 0; i < 2; i++)\n    r = r \"a\"\n", L"undefined variable.:r at line 3");
 }
@@ -322,7 +322,7 @@ TEST(FusedAppend, ErrorsKeepTheirMessagesAndLines)
 // A switch goes to its case's segment: integer, double and string values,
 // a value past 32 bits, no default, a case falling through, and a switch
 // in a function, whose targets are relative to its own code.
-TEST(FusedLoops, SwitchesGoToTheirCases)
+TEST(SegmentLoops, SwitchesGoToTheirCases)
 {
     expectboth(L"t = 0\nfor (n = 0; n < 12; n++) {\n    switch (n % 5) {\n    case 0:\n        t += 1\n        break\n"
                L"    case 1:\n        t += 10\n    case 2:\n        t += 100\n        break\n    default:\n        t += 1000\n    }\n}\n"
@@ -339,7 +339,7 @@ TEST(FusedLoops, SwitchesGoToTheirCases)
 
 // ---- texts joined into variables, strlen and strstr read in place
 
-TEST(FusedText, JoinsOfLiteralsNumbersAndTexts)
+TEST(SegmentText, JoinsOfLiteralsNumbersAndTexts)
 {
     expectboth(L"i = -42\ns = \"item\" i \"x\"\n\"\" s\nstrlen(s) + 0\nstrstr(s, \"x\") + 0\n"
                L"d = 2.5\nt = \"<\" d \">\"\n\"\" t\nw = 3.0\nu = w \"\"\n\"\" u\n",
@@ -366,7 +366,7 @@ TEST(FusedText, JoinsOfLiteralsNumbersAndTexts)
 // A join whose first text is its target appends to it in place, past the
 // longest join made apart, and from a short text through its long inline
 // block to the heap.
-TEST(FusedText, JoinsIntoTheirOwnFirstTextAppend)
+TEST(SegmentText, JoinsIntoTheirOwnFirstTextAppend)
 {
     expectboth(L"s = \"x\"\nfor (i = 0; i < 200; i++)\n    s = s \"ab\" i\nstrlen(s) + 0\nstrstr(s, \"ab199\") + 0\n"
                L"cutstr(s, 0, 9)\n",
@@ -388,7 +388,7 @@ TEST(FusedText, JoinsIntoTheirOwnFirstTextAppend)
 // Empty literals in a join add nothing, and a join left with its target and
 // one text appends that text from where it lies: the target's own text, a
 // piece of it, a number, an element, a parameter.
-TEST(FusedText, EmptyLiteralsAndOneTextAppended)
+TEST(SegmentText, EmptyLiteralsAndOneTextAppended)
 {
     expectboth(L"r = 5\nr = \"\" r \"x\"\n\"\" r\ns = \"ab\"\ns = \"\" s\ns = s \"\"\n\"\" s\ns = \"\" \"\"\n"
                L"strlen(s) + 0\nn = 7\nn = n \"\"\nstrlen(n) + 0\n",
@@ -404,7 +404,7 @@ TEST(FusedText, EmptyLiteralsAndOneTextAppended)
 
 // Appends that take turns between texts, with each kind of change in place
 // between two appends: every append joins at the text's true end.
-TEST(FusedText, AppendsTakingTurnsJoinAtEachTextsEnd)
+TEST(SegmentText, AppendsTakingTurnsJoinAtEachTextsEnd)
 {
     // 150 rounds: b grows by all of a each time (2 + 4 + ... + 300).
     expectboth(L"a = \"\"\nb = \"\"\nfor (i = 0; i < 150; i++) {\n    a = a \"ab\"\n    b = b \"\" a\n}\n"
@@ -429,7 +429,7 @@ TEST(FusedText, AppendsTakingTurnsJoinAtEachTextsEnd)
 
 // Lengths of long texts are kept, not measured: each change in place must
 // leave them true for strlen, getc, setc, cutstr and strstr.
-TEST(FusedText, LengthsOfLongTextsFollowEveryChange)
+TEST(SegmentText, LengthsOfLongTextsFollowEveryChange)
 {
     expectboth(L"s = \"\"\nfor (i = 0; i < 100; i++)\n    s = s \"abc\"\nn = 0\nfor (i = 0; i < strlen(s); i++) {\n"
                L"    if (getc(s, i) == 98)\n        n++\n}\nn + 0\nsetc(s, 200, 0)\nstrlen(s) + 0\n"
@@ -443,7 +443,7 @@ TEST(FusedText, LengthsOfLongTextsFollowEveryChange)
 
 // getc read in place: every kind of text and of position, and the edges
 // (before the text, its terminator, past it, doubles cut toward zero).
-TEST(FusedText, CharactersReadInPlace)
+TEST(SegmentText, CharactersReadInPlace)
 {
     expectboth(L"s = \"abc\"\nn = 7\nd = 1.9\nj = 2\nk = -1\nb[1] = \"xyz\"\n"
                L"getc(s, 0) + getc(s, j) * 1000 + 0\ngetc(s, 3) + getc(s, 4) + getc(s, k) + 0\n"
@@ -465,7 +465,7 @@ TEST(FusedText, CharactersReadInPlace)
 
 // strstr and strpbrk from a start: every start up to the text's end is
 // searched in place; a start past it (a negative one too) is the cells'.
-TEST(FusedText, SearchesFromAStart)
+TEST(SegmentText, SearchesFromAStart)
 {
     expectboth(L"s = \"a,b,,c\"\nj = 2\nstrstr(s, \",\", 0) + 0\nstrstr(s, \",\", j) + 0\nstrstr(s, \",\", j + 2) + 0\n"
                L"strstr(s, \"\", 6) + 0\nstrstr(s, \"c\", 6) + 0\nstrpbrk(s, \"cb\", 3) + 0\nstrpbrk(s, \"q\", 1) + 0\n"
@@ -483,7 +483,7 @@ TEST(FusedText, SearchesFromAStart)
 
 // Pieces cut from texts (cutstr) in joins: every kind of text, every edge
 // of start and end, the target's own text, and pieces past the longest join.
-TEST(FusedText, PiecesOfTextsInJoins)
+TEST(SegmentText, PiecesOfTextsInJoins)
 {
     expectboth(L"s = \"abcdef\"\nj = 2\nr = cutstr(s, j)\n\"\" r\nr = \"[\" cutstr(s, 2, 4) \"|\" cutstr(s, 4, 2) \"|\" "
                L"cutstr(s, j, 100) \"]\"\n\"\" r\nm = -3\nr = cutstr(s, m, j) \"|\" cutstr(s, 6) \"|\" cutstr(s, 1, -1) \"|\"\n"
@@ -505,7 +505,7 @@ TEST(FusedText, PiecesOfTextsInJoins)
     expecterror(L"s = \"ab\"\nr = \"<\" cutstr(s, 0, q)\n", L"undefined variable.:q at line 2");
 }
 
-TEST(FusedText, SearchesAndLengths)
+TEST(SegmentText, SearchesAndLengths)
 {
     expectboth(L"s = \"hello world\"\nstrstr(s, \"o\") + 0\nstrstr(s, \"zz\") + 0\nstrstr(s, \"\") + 0\n"
                L"strpbrk(s, \"wr\") + 0\nstrpbrk(s, \"qz\") + 0\nstrstr(s, \"o\", 5) + 0\nn = 12345\nstrlen(n) + strlen(\"abc\") + 0\n"
@@ -517,7 +517,7 @@ TEST(FusedText, SearchesAndLengths)
                L"\t-1\n\t0\n\t9\n\t0\n\t0\n\t102\n");
 }
 
-TEST(FusedText, ElementsAsTextsAndAsTargets)
+TEST(SegmentText, ElementsAsTextsAndAsTargets)
 {
     expectboth(L"for (i = 0; i < 5; i++)\n    names[i] = \"n\" i\nw = 0\nfor (i = 0; i < 5; i++)\n"
                L"    w += strlen(names[i]) + strstr(names[i], \"3\")\nw + 0\n\"\" names[3]\nt = names[1] \"-\" names[2]\n\"\" t\n"
@@ -528,7 +528,7 @@ TEST(FusedText, ElementsAsTextsAndAsTargets)
     expectboth(L"i = 5\ny = strlen(\"p\" i) + 0\ny + 0\ns = \"ap5\"\nstrstr(s, \"p\" i) + 0\n", L"\t2\n\t1\n");
 }
 
-TEST(FusedText, ErrorsKeepTheirMessagesAndLines)
+TEST(SegmentText, ErrorsKeepTheirMessagesAndLines)
 {
     expecterror(L"a = 1\ns = \"x\" q \"y\"\n", L"undefined variable.:q at line 2");
     expecterror(L"a = 1\nn = strlen(q) + 1\n", L"undefined variable.:q at line 2");
@@ -539,7 +539,7 @@ TEST(FusedText, ErrorsKeepTheirMessagesAndLines)
                 L"undefined local variable. at line 4");
 }
 
-TEST(FusedElements, WritesReadsAndSumsOfOneIndexArrays)
+TEST(SegmentElements, WritesReadsAndSumsOfOneIndexArrays)
 {
     // 200 elements: the slot table grows at 64 and 128, where the cells run.
     expectboth(L"for (i = 0; i < 200; i++)\n    a[i] = i * 3\ns = 0\nfor (i = 0; i < 200; i++)\n    s += a[i]\n"
@@ -562,7 +562,7 @@ TEST(FusedElements, WritesReadsAndSumsOfOneIndexArrays)
 // An element target of one index held in a global or a local: assigned,
 // compounded, stepped, made on first use and past the table's end, its index
 // a double or a text.
-TEST(FusedElements, TargetsIndexedByAGlobalOrALocal)
+TEST(SegmentElements, TargetsIndexedByAGlobalOrALocal)
 {
     const std::wstring body = L"    for (k = 0; k < 100; k++) {\n        a[k] = k\n        a[k] += 2\n        a[k]++\n"
                               L"        b[k] = k\n        b[k] *= 2\n        c[k] = 0\n        c[k]--\n    }\n"
@@ -576,7 +576,7 @@ TEST(FusedElements, TargetsIndexedByAGlobalOrALocal)
     expecterror(L"k = 0\nwhile (k < 5) {\n    k++\n    a[k]++\n}\n", L"undefined variable.:a[] at line 4");
 }
 
-TEST(FusedElements, ErrorsKeepTheirMessagesAndLines)
+TEST(SegmentElements, ErrorsKeepTheirMessagesAndLines)
 {
     expecterror(L"j = 1\nt = 0\nt += b[j]\n", L"undefined variable.:b[] at line 3");
     expecterror(L"j = 1\nx = b[j] + 1\n", L"undefined variable.:b[] at line 2");
@@ -589,25 +589,25 @@ TEST(FusedElements, ErrorsKeepTheirMessagesAndLines)
 
 TEST(FusedEdges, UnsignedComparisonsFollowTheSignMode)
 {
-    for (int fused = 0; fused < 2; ++fused) {
+    for (int withpass = 0; withpass < 2; ++withpass) {
         handcode h;
         h.e.declvar(L"a", 0);
         h.e.setvarnum(0, mkint(-1));
         // Cells 0 to 6 the test, 7 and 8 the way on, 9 the end, where it jumps.
         h.op(&E::pushvar_exec).i(0).op(&E::pushint_exec).i(1).op(&E::lt_exec).op(&E::jumpiffalse_exec).i(9);
         h.op(&E::pushint_exec).i(99);
-        h.e.fuseon = static_cast<uint32_t>(fused);
-        h.fuse();
-        EXPECT_EQ(h.cells[0].op == &E::pushvar_exec, fused == 0);
+        h.e.segon = static_cast<uint32_t>(withpass);
+        h.pass();
+        EXPECT_EQ(h.cells[0].op == &E::pushvar_exec, withpass == 0);
         // Unsigned, -1 is the largest: not below 1, so the jump is taken.
         h.e.signmode = 0;
         h.e.unitbase = 0;
         h.e.runcode(0);
-        EXPECT_EQ(h.e.ip - h.e.code, 9) << "fused " << fused;
-        EXPECT_EQ(h.e.datd.count(), 0) << "fused " << fused;
+        EXPECT_EQ(h.e.ip - h.e.code, 9) << "with the pass " << withpass;
+        EXPECT_EQ(h.e.datd.count(), 0) << "with the pass " << withpass;
         h.e.signmode = 1;
         h.e.runcode(0);
-        EXPECT_EQ(h.e.datd.count(), 1) << "fused " << fused;
+        EXPECT_EQ(h.e.datd.count(), 1) << "with the pass " << withpass;
         h.e.freevartable();
         h.e.freedatd();
     }
@@ -642,13 +642,13 @@ TEST(FusedEdges, AndOrOverWholeExpressions)
 
 TEST(FusedEdges, AFullStackRunsTheCellsAndFailsAsThey)
 {
-    for (int fused = 0; fused < 2; ++fused) {
+    for (int withpass = 0; withpass < 2; ++withpass) {
         auto* h = new handcode;  // left behind: the fatal exit never hands it back
         h->e.declvar(L"a", 0);
         h->e.setvarnum(0, mkint(1));
         h->op(&E::pushvar_exec).i(0).op(&E::pushint_exec).i(1).op(&E::lt_exec).op(&E::jumpiffalse_exec).i(0);
-        h->e.fuseon = static_cast<uint32_t>(fused);
-        h->fuse();
+        h->e.segon = static_cast<uint32_t>(withpass);
+        h->pass();
         // 255 entries: the second push of the head is the 257th.
         const std::wstring box = expectfatal(h->e, [](ExeScr& x) {
             for (int k = 0; k < 255; ++k)
@@ -656,14 +656,14 @@ TEST(FusedEdges, AFullStackRunsTheCellsAndFailsAsThey)
             x.unitbase = 0;
             x.runcode(0);
         });
-        EXPECT_EQ(box, L"datdbuff stack overflow") << "fused " << fused;
+        EXPECT_EQ(box, L"datdbuff stack overflow") << "with the pass " << withpass;
     }
 }
 
 // "a[i] = top" on a stack that is full, and on one with room for the index.
 TEST(FusedEdges, AnElementStoreOnAFullStackFailsAsItsCells)
 {
-    for (int fused = 0; fused < 2; ++fused) {
+    for (int withpass = 0; withpass < 2; ++withpass) {
         for (int held = 255; held <= 256; ++held) {
             auto* h = new handcode;  // left behind: the fatal exit never hands it back
             h->e.declvar(L"i", 0);
@@ -672,9 +672,9 @@ TEST(FusedEdges, AnElementStoreOnAFullStackFailsAsItsCells)
             h->e.arraytable(a, 1, 3, 0, 0);  // the slot table reaches the index
             const int64_t word = (static_cast<int64_t>(a) << 32) | (int64_t(1) << 16);
             h->op(&E::pushvar_exec).i(0).op(&E::arrayindex_run).i(word).op(&E::storenum_exec);
-            h->e.fuseon = static_cast<uint32_t>(fused);
-            h->fuse();
-            EXPECT_EQ(h->e.code[0].op == &E::segment_exec, fused == 1);
+            h->e.segon = static_cast<uint32_t>(withpass);
+            h->pass();
+            EXPECT_EQ(h->e.code[0].op == &E::segment_exec, withpass == 1);
             auto run = [held](ExeScr& x) {
                 for (int k = 0; k < held; ++k)
                     x.pushint(k);
@@ -682,25 +682,25 @@ TEST(FusedEdges, AnElementStoreOnAFullStackFailsAsItsCells)
                 x.runcode(0);
             };
             if (held == 256) {
-                EXPECT_EQ(expectfatal(h->e, run), L"datdbuff stack overflow") << "fused " << fused;
+                EXPECT_EQ(expectfatal(h->e, run), L"datdbuff stack overflow") << "with the pass " << withpass;
                 continue;
             }
             run(h->e);
             const varrec* v = h->e.varat(h->e.arraytable(a, 1, 3, 0, 0));
             EXPECT_EQ(v->state, varnum);
-            EXPECT_EQ(v->i, 254) << "fused " << fused;
+            EXPECT_EQ(v->i, 254) << "with the pass " << withpass;
             EXPECT_EQ(h->e.datd.count(), 254);
         }
     }
 }
 
-// A stop set from another thread while a fused loop runs.
+// A stop set from another thread while a loop of segments runs.
 void stopinloop(const wchar_t* text)
 {
     ExeScr& e = *new ExeScr();
     auto& src = *new qtest::scriptsource(crlf(text));
     e.loadscript(src.text());
-    e.fusecode(0);
+    e.segpass(0);
     e.curfunc = static_cast<int32_t>(e.functable.size() - 1);
     e.unitbase = static_cast<uint32_t>(e.functable.back().codestart);
     // The loop below reads i before the script has set it: a fresh record

@@ -1,14 +1,15 @@
-// Superinstructions: each does the work of a short sequence of cells that
-// loops repeat, from the sequence's first cell, reading the operand cells the
-// sequence already has. Their common case never fails; anything else runs the
-// replaced first operation alone, and the cells after it run as compiled.
+// The loop superinstruction of the segment pass: a loop whose body is one
+// compound assignment, run from the loop body's first cell, reading the
+// operand cells the sequence already has. Its common case never fails;
+// anything else runs the replaced first operation alone, and the cells after
+// it run as compiled.
 #include <cwchar>
 #include <type_traits>
 #include <utility>
 
 #include "runtime/exescr.h"
 #include "runtime/numrules.h"
-#include "runtime/segrules.h"
+#include "segments/segrules.h"
 
 using namespace numrules;
 
@@ -69,7 +70,7 @@ execfn pick(int k, F f, std::integer_sequence<int, K...>)
 constexpr auto rights = std::make_integer_sequence<int, ExeScr::rightkinds>{};
 constexpr auto jumps = std::make_integer_sequence<int, 2>{};
 
-// The test of a fused loop head whose first cell is `at` (pushvar v; R;
+// The test of the loop head whose first cell is `at` (pushvar v; R;
 // compare; conditional jump): the cell its jump goes on to, or null when its
 // cells must run instead. ip stays in memory as it is until the caller sets
 // it: a superinstruction keeps its cells' positions in registers.
@@ -139,8 +140,8 @@ NUMRULES_INLINE bool compounded(ExeScr& e, const codecell* at)
     return rightof<RK>(e, at[0], v) && compoundedby(e, at, v);
 }
 
-// The rounds of a fused counting loop while all it reads is an integer
-// ("for (...; i++) sum += i"): the work of fcompoundstep_exec's rounds, with
+// The rounds of the counting loop while all it reads is an integer
+// ("for (...; i++) sum += i"): the work of segloop_exec's rounds, with
 // the variables' places and the operand words read once. True when the loop
 // has left its cell (ip set: the exit, or the cell itself on a stop); false
 // when the general code must run the next round (ip at self + 1, nothing of
@@ -250,7 +251,7 @@ bool ExeScr::againself(const codecell* self)
 }
 
 template <int RK, int OP, int CRK, int JT>
-void ExeScr::fcompoundstep_exec()
+void ExeScr::segloop_exec()
 {
     // ip: [0] R's operand, [1] compoundassign_exec, [2] its packed word,
     // [3] incdec_exec, [4] its packed word, [5] jump_exec, [6] the loop head.
@@ -280,7 +281,7 @@ namespace {
 constexpr auto compares = std::integer_sequence<int, bopeq, bopne, boplt, bopgt, bople, bopge>{};
 }  // namespace
 
-execfn ExeScr::fusedcompoundstep(int rk, int op, int crk, bool jumpiftrue)
+execfn ExeScr::segloopfn(int rk, int op, int crk, bool jumpiftrue)
 {
     return pick(
         rk,
@@ -294,7 +295,7 @@ execfn ExeScr::fusedcompoundstep(int rk, int op, int crk, bool jumpiftrue)
                             return pick(
                                 jumpiftrue ? 1 : 0,
                                 [](auto z) -> execfn {
-                                    return &ExeScr::fcompoundstep_exec<decltype(w)::value, decltype(x)::value,
+                                    return &ExeScr::segloop_exec<decltype(w)::value, decltype(x)::value,
                                                                        decltype(y)::value, decltype(z)::value>;
                                 },
                                 jumps);

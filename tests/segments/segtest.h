@@ -1,5 +1,5 @@
-// Helpers of the fusion tests: scripts run with and without the fused
-// segments, and a script compiled and passed through the fusion pass.
+// Helpers of the segment tests: scripts run with and without the segment
+// pass, and a script compiled and passed through it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,13 +13,13 @@
 #include "support/scriptrun.h"
 #include "support/testenv.h"
 
-namespace fusiontest {
+namespace segtest {
 
 using E = ExeScr;
 
-struct fusionoff {
-    fusionoff() { qtest::fusion = false; }
-    ~fusionoff() { qtest::fusion = true; }
+struct segpassoff {
+    segpassoff() { qtest::segpasson = false; }
+    ~segpassoff() { qtest::segpasson = true; }
 };
 
 inline std::wstring crlf(const std::wstring& text)
@@ -33,18 +33,18 @@ inline std::wstring crlf(const std::wstring& text)
     return out;
 }
 
-// The log of a script run with the superinstructions, checked against the
-// same run without them and against what it must be.
+// The log of a script run with the segment pass, checked against the same
+// run without it and against what it must be.
 inline void expectboth(const std::wstring& text, const std::wstring& want)
 {
-    const std::wstring fused = qtest::runscript(L"fusion", crlf(text));
+    const std::wstring withpass = qtest::runscript(L"segments", crlf(text));
     std::wstring plain;
     {
-        fusionoff off;
-        plain = qtest::runscript(L"fusion", crlf(text));
+        segpassoff off;
+        plain = qtest::runscript(L"segments", crlf(text));
     }
-    EXPECT_EQ(qtest::narrow(plain), qtest::narrow(fused)) << qtest::narrow(text);
-    EXPECT_EQ(qtest::narrow(want), qtest::narrow(fused)) << qtest::narrow(text);
+    EXPECT_EQ(qtest::narrow(plain), qtest::narrow(withpass)) << qtest::narrow(text);
+    EXPECT_EQ(qtest::narrow(want), qtest::narrow(withpass)) << qtest::narrow(text);
 }
 
 // A script that ends in a run-time error: the same "Exiting..." line both ways.
@@ -53,7 +53,7 @@ inline void expecterror(const std::wstring& text, const std::wstring& message)
     expectboth(text, L"Exiting... " + message + L"\n");
 }
 
-// A script compiled and passed through the fusion pass, the cells as
+// A script compiled and passed through the segment pass, the cells as
 // compiled kept beside it.
 struct compiled {
     ExeScr& e = *new ExeScr();
@@ -63,10 +63,10 @@ struct compiled {
     {
         e.loadscript(src.text());
         before.assign(e.code, e.codeend);
-        e.fusecode(0);
+        e.segpass(0);
     }
-    // The superinstructions now in the list, with their cells.
-    std::vector<int32_t> fusedcells() const
+    // The cells whose operation the pass replaced.
+    std::vector<int32_t> replacedcells() const
     {
         std::vector<int32_t> at;
         for (int32_t k = 0; k < e.codecount(); ++k)
@@ -74,11 +74,11 @@ struct compiled {
                 at.push_back(k);
         return at;
     }
-    // The segments that begin at fused cells, in code order.
+    // The segments that begin at replaced cells, in code order.
     std::vector<const seg::segment*> segments() const
     {
         std::vector<const seg::segment*> segs;
-        for (int32_t k : fusedcells())
+        for (int32_t k : replacedcells())
             if (e.code[k].op == &E::segment_exec)
                 segs.push_back(e.segat[static_cast<size_t>(k)]);
         return segs;
@@ -124,14 +124,14 @@ struct handcode {
         return put(c, 0);
     }
     int64_t here() const { return static_cast<int64_t>(cells.size()); }
-    void fuse()
+    void pass()
     {
         op(nullptr);
         e.code = cells.data();
         e.codeend = e.code + cells.size();
-        e.fusecode(0);
+        e.segpass(0);
     }
     ~handcode() { e.code = e.codeend = nullptr; }
 };
 
-}  // namespace fusiontest
+}  // namespace segtest

@@ -1,6 +1,7 @@
-// How fused segments read their operands: variables, constants, nodes,
-// elements. Shared by the node functions (segnodes.cpp) and the segment runs
-// (segments.cpp).
+// How segments read their operands: variables, constants, nodes, elements,
+// and the stack room checks. Shared by the node functions (segnodes.cpp), the
+// text forms (segtext.cpp), the segment runs (segruns.cpp) and the loop
+// superinstruction (segloop.cpp).
 #pragma once
 
 #include "runtime/exescr.h"

@@ -1,4 +1,4 @@
-// The expression nodes of fused segments: one function for each operator and
+// The expression nodes of segments: one function for each operator and
 // each kind of its operands (a global, a local, a constant, another node), so
 // that reading an operand costs no decision at run time. Each computes what
 // its cells compute, by the rules of numrules.h, or answers that the cells
@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "runtime/int128.h"
-#include "runtime/segrules.h"
+#include "segments/segrules.h"
 
 using namespace numrules;
 
