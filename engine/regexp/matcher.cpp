@@ -208,8 +208,7 @@ int RegExp::search(uint32_t start, uint32_t end)
                     return rxnomatch;
                 uint32_t cl = 0;
                 const uint32_t cp = cpat(w, send, cl);
-                // No node accepts a code point from 0x30000 on.
-                for (uint32_t k = cp < cplimit ? shift[cp] : m + 1; k > 0 && p < send; --k)
+                for (uint32_t k = shiftof(cp); k > 0 && p < send; --k)
                     p = stepcp(p, send);
             }
         }

@@ -257,6 +257,8 @@ public:
     uint32_t quickcount = 0;
     uint32_t quicknodes[256] = {};
     rxheap<uint32_t> shift{1880};     // one entry per code point below 0x30000
+    // The quick search's shift for the code point past its window.
+    uint32_t shiftof(uint32_t cp) const { return cp < cplimit ? shift[cp] : quickcount + 1; }
 
     // The backtrack stack and the visited splits of the runs under way: a
     // lookaround's run works above its parent's, so nothing lives on the
