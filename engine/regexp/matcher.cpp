@@ -1,5 +1,6 @@
 // The matcher: compilation on demand and the choice of a search strategy, the
 // driver that tries start positions, and the backtracker with its limits.
+#include <bit>
 #include <cstring>
 
 #include "regexp/regexp.h"
@@ -118,20 +119,19 @@ void RegExp::choosestrategy()
 
 void RegExp::buildshift()
 {
-    grow(shift, cplimit, cplimit);
     const uint32_t m = quickcount;
-    for (uint32_t c = 0; c < cplimit; ++c)
-        shift[c] = m + 1;
+    for (uint32_t c = 0; c < quicklow; ++c)
+        lowshift[c] = uint16_t(m + 1);
     // The entry of a code point is m - k for the last node k that accepts it.
-    // A class used by several nodes is walked once, for its last node.
+    // A class used by several nodes is read once, for its last node.
     int32_t lastk[rxmaxclasses];
     for (uint32_t i = 0; i < classes.count; ++i)
         lastk[i] = -1;
     for (uint32_t k = 0; k < m; ++k) {
         const rxnode& n = nodes[quicknodes[k]];
         if (n.kind == ndliteral) {
-            if (n.a < cplimit && shift[n.a] > m - k)
-                shift[n.a] = m - k;
+            if (n.a < quicklow && lowshift[n.a] > m - k)
+                lowshift[n.a] = uint16_t(m - k);
         } else {
             lastk[n.a] = int32_t(k);
         }
@@ -141,11 +141,11 @@ void RegExp::buildshift()
             continue;
         const uint32_t v = m - uint32_t(lastk[i]);
         const classrec& r = classes[i];
-        for (uint32_t w = 0; w < clswords; ++w) {
+        for (uint32_t w = 0; w < quicklow / 64; ++w) {
             for (uint64_t bits = r.bits[w]; bits; bits &= bits - 1) {
-                const uint32_t c = w * 64 + uint32_t(__builtin_ctzll(bits));
-                if (shift[c] > v)
-                    shift[c] = v;
+                const uint32_t c = w * 64 + uint32_t(std::countr_zero(bits));
+                if (lowshift[c] > v)
+                    lowshift[c] = uint16_t(v);
             }
         }
     }

@@ -31,7 +31,6 @@ void RegExp::regexp_release()
     release(nodes);
     release(subjbuf);
     release(classes);
-    release(shift);
     release(stack);
     release(seen);
     release(result);
@@ -140,7 +139,6 @@ void RegExp::setsubject(const wchar_t* text)
 template void RegExp::grow(rxarray<uint32_t, 256>&, uint32_t);
 template void RegExp::grow(rxarray<rxnode, 256>&, uint32_t);
 template void RegExp::grow(rxheap<classrec>&, uint32_t, uint32_t);
-template void RegExp::grow(rxheap<uint32_t>&, uint32_t, uint32_t);
 template void RegExp::grow(rxheap<wchar_t>&, uint32_t, uint32_t);
 template void RegExp::grow(rxheap<RegExp::rxentry>&, uint32_t, uint32_t);
 template void RegExp::grow(rxheap<RegExp::rxseen>&, uint32_t, uint32_t);

@@ -254,11 +254,30 @@ public:
     const wchar_t* send = nullptr;    // its end (the terminator or the cut)
     uint32_t groupopen[256] = {};     // capture count at a group's latest opening
     uint32_t groupstart[256][256] = {};  // its start offset, by that count
+    // The quick search: its literal and class nodes (program indexes) and the
+    // shift for the code point past its window, count - k for the last listed
+    // node k that accepts it, else count + 1. A table holds the shifts below
+    // quicklow; above it the nodes are asked from the last, which stops after
+    // as many nodes as the shift it finds is long: never more work than the
+    // steps the search then takes. A compile fills nothing of the code space.
+    static constexpr uint32_t quicklow = 0x100;
     uint32_t quickcount = 0;
     uint32_t quicknodes[256] = {};
-    rxheap<uint32_t> shift{1880};     // one entry per code point below 0x30000
-    // The quick search's shift for the code point past its window.
-    uint32_t shiftof(uint32_t cp) const { return cp < cplimit ? shift[cp] : quickcount + 1; }
+    uint16_t lowshift[quicklow] = {};
+    uint32_t shiftof(uint32_t cp) const
+    {
+        if (cp < quicklow)
+            return lowshift[cp];
+        const uint32_t m = quickcount;
+        if (cp < cplimit) {
+            for (uint32_t k = m; k-- > 0;) {
+                const rxnode& n = nodes[quicknodes[k]];
+                if (n.kind == ndliteral ? n.a == cp : classes[n.a].has(cp))
+                    return m - k;
+            }
+        }
+        return m + 1;  // no node accepts a code point from 0x30000 on
+    }
 
     // The backtrack stack and the visited splits of the runs under way: a
     // lookaround's run works above its parent's, so nothing lives on the

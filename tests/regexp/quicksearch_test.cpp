@@ -241,4 +241,16 @@ TEST_F(Quick, AMatchOfTheSamePatternTextAgainFindsWhatANewObjectFinds)
     expectshifts(L"(ab)\\)c");
 }
 
+TEST_F(Quick, ALiteralPatternFillsNothingOfTheCodeSpacesSize)
+{
+    // A match of a pattern compiled in the call would pay for it every time.
+    rx->setsubject(L"job 4711 done in 32 ms, status.");
+    EXPECT_EQ(rx->regexmatch(0, L"done in", 0, 0xFFFFFFFF), 1);
+    EXPECT_EQ(rx->strategy, RegExp::quicksearch);
+    uint64_t held = 0;
+    for (const memrec& r : eng.allocs)
+        held += r.size;
+    EXPECT_LT(held, uint64_t(cplimit));
+}
+
 }  // namespace
