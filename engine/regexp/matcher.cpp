@@ -194,22 +194,27 @@ int RegExp::search(uint32_t start, uint32_t end)
         int r = rxnomatch;
         if (strategy == quicksearch) {
             const uint32_t m = quickcount;
+            // The code point just past the window, m code points on from p,
+            // decides the shift; the window's end moves on with p, so that a
+            // short shift does not walk the whole window again.
+            const wchar_t* w = p;
+            for (uint32_t k = 0; k < m && w < send; ++k)
+                w = stepcp(w, send);
             for (;;) {
                 if (send - p < ptrdiff_t(m))
                     return rxnomatch;
                 r = tryat(p);
                 if (r != rxnomatch)
                     return r;
-                // The code point just past the window decides the shift.
-                const wchar_t* w = p;
-                for (uint32_t k = 0; k < m && w < send; ++k)
-                    w = stepcp(w, send);
                 if (w >= send)
                     return rxnomatch;
                 uint32_t cl = 0;
                 const uint32_t cp = cpat(w, send, cl);
-                for (uint32_t k = shiftof(cp); k > 0 && p < send; --k)
+                for (uint32_t k = shiftof(cp); k > 0 && p < send; --k) {
                     p = stepcp(p, send);
+                    if (w < send)
+                        w = stepcp(w, send);
+                }
             }
         }
         for (;;) {
