@@ -247,6 +247,12 @@ int32_t parser::run()
 
 parseitem& parser::push(int32_t kind, int32_t cls, int32_t priority)
 {
+    // Every reader of the stack passes over finished items: those on top go,
+    // or a long expression's finished operators would be passed over again at
+    // each reduction (a sum of n terms would compile in n * n steps). Items
+    // are only ever named by index below an unfinished one.
+    while (!st.empty() && st.back().done)
+        st.pop_back();
     parseitem it = {};
     it.kind = kind;
     it.cls = cls;
