@@ -189,7 +189,7 @@ void ExeScr::exeline_exec()
     lexorigin = text.c_str();
     const int32_t kind = compscr(text.data(), 13);
     emitcell(nullptr);
-    segpass(mark.codeend);
+    segpass(mark.codeend, true);
     ++calldepth;
     runcode(unitbase);
     --calldepth;
@@ -254,7 +254,7 @@ void ExeScr::call_exec()
     callargs.push_back(path);
     for (std::wstring& a : passed)
         callargs.push_back(std::move(a));
-    if (!readscriptfile(path.c_str()))
+    if (!readscriptfile(path.c_str(), true))
         myerrexit(L"%s:%s", L"File open failed.", path.c_str());
     // What the called script leaves on the datum stacks is its own: drop only
     // what lies above the depths the caller had, never a pending operand.

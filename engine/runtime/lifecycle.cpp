@@ -191,7 +191,7 @@ void ExeScr::runentry()
         --datd.top;  // the unit's result
 }
 
-int ExeScr::readscriptfile(const wchar_t* path)
+int ExeScr::readscriptfile(const wchar_t* path, bool once)
 {
     HANDLE h = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
@@ -230,7 +230,7 @@ int ExeScr::readscriptfile(const wchar_t* path)
     const int32_t first = codecount();
     loadscript(buf + 1);
     myfree(buf, 20);
-    segpass(first);
+    segpass(first, once);
     return 1;
 }
 

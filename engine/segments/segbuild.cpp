@@ -42,11 +42,42 @@ value variable(int64_t index)
     return v;
 }
 
+// The longest chain of nodes below a segment's value: their evaluation
+// recurses, on the script thread's stack, and so does the reading of nested
+// "&&" and "||". Past it the segment ends and the next one takes the value
+// from datd.
+constexpr int maxheight = 200;
+
+// Notes how many levels of nodes a finished node stands on.
+void seal(node& n)
+{
+    int h = 0;
+    if (n.ka == knode)
+        h = std::max(h, int{n.a.n->height});
+    if (n.kb == knode)
+        h = std::max(h, int{n.b.n->height});
+    if (n.kc == knode)
+        h = std::max(h, int{n.c.n->height});
+    n.height = static_cast<uint16_t>(h + 1);
+}
+
 value ofnode(const node& n)
 {
     value v{knode, {}};
     v.o.n = &n;
     return v;
+}
+
+// A node just made, as a value.
+value made(node& n)
+{
+    seal(n);
+    return ofnode(n);
+}
+
+int heightof(const value& x)
+{
+    return x.k == knode || x.k == kref ? x.o.n->height : 0;
 }
 
 struct builder {
@@ -69,17 +100,32 @@ struct builder {
         int32_t pops = 0, depth = 0, maxdepth = 0;
     };
 
+    int32_t nesting = 0;    // walks of "&&" and "||" operands this one lies in
+
     // Reading a function's cells in place of its call: the arguments, the
     // last parameter first (the parameter at local index -k is params[k - 1]);
     // nothing may be popped that its cells did not push.
     const value* params = nullptr;
     int32_t nparams = 0;
-    std::vector<int32_t>* inlining = nullptr;  // the functions being read so, outermost first
+    // What reading one call site in place may cost: a step for every cell
+    // read and every node made, for its callees' callees too. Past it the
+    // call stays a call, so a call site costs the pass at most this much
+    // however its functions call each other, and the pass stays linear in
+    // the code it reads.
+    static constexpr int32_t callbudget = 256;
+    struct reading {
+        std::vector<int32_t> funcs;  // the functions being read so, outermost first
+        int32_t left = callbudget;
+    };
+    reading* calls = nullptr;  // set while a call is read in place
+    bool spent() const { return calls && calls->left < 0; }
 
     builder(segview& view, range& rg) : v(view), r(rg) {}
 
     node& newnode()
     {
+        if (calls)
+            --calls->left;
         r.nodes.emplace_back();
         return r.nodes.back();
     }
@@ -111,7 +157,7 @@ struct builder {
         n = *x.o.n;
         n.eval = elemindex();
         n.test = truthtest();
-        return ofnode(n);
+        return made(n);
     }
     // The values a walk with `floor` may not pop: floor - 1 (0: none, and
     // then the segment's own cells may pop what lay on datd before it).
@@ -165,7 +211,7 @@ struct builder {
         n.bop = static_cast<int8_t>(op);
         n.eval = seg::binary(op, n.ka, n.kb);
         n.test = binarytest(op, n.ka, n.kb);
-        return ofnode(n);
+        return made(n);
     }
     value unary(int op, value a)
     {
@@ -175,14 +221,14 @@ struct builder {
         n.ka = a.k;
         n.eval = seg::unary(op, a.k);
         n.test = truthtest();
-        return ofnode(n);
+        return made(n);
     }
     value andor(bool isand, value a, value b)
     {
         node& n = pairnode(a, b);
         n.eval = isand ? andvalue() : orvalue();
         n.test = isand ? andtest() : ortest();
-        return ofnode(n);
+        return made(n);
     }
     // arrayindex_run at k: pops its indexes and leaves the element's index.
     void element(int32_t k)
@@ -205,6 +251,7 @@ struct builder {
         e.ref = elemref(dims, e.ka, e.kb);
         e.eval = elemeval(dims, e.ka, e.kb);
         e.test = truthtest();
+        seal(e);
         value x{kref, {}};
         x.o.n = &e;
         push(x);
@@ -225,6 +272,11 @@ struct builder {
         const size_t ts0 = ts.size();
         textmark mark;
         while (k < stop && open(k, k0)) {
+            // A value as tall as a chain may be ends the walk: any cell could
+            // stack one more node on it. (A taller value further down was
+            // checked when it stood on top.)
+            if ((!st.empty() && heightof(st.back()) >= maxheight) || (calls && --calls->left < 0))
+                break;
             const execfn f = v.opat(k);
             if (f == &E::pushint_exec) {
                 push(constant(mkint(v.operand(k + 1))));
@@ -255,8 +307,8 @@ struct builder {
                 c.ka = body.k;
                 c.eval = callvalue();
                 c.test = truthtest();
-                c.arr = inlining ? static_cast<int32_t>(inlining->size()) : 0;  // calls it lies inside
-                push(ofnode(c));
+                c.arr = calls ? static_cast<int32_t>(calls->funcs.size()) : 0;  // calls it lies inside
+                push(made(c));
                 k = call + 2;
             } else if (const int op = binopof(f); op >= 0) {
                 if (!has(2, floor))
@@ -287,16 +339,21 @@ struct builder {
                 // "l && r" or "l || r" whose value only the cell after r uses:
                 // a node of both, when r is a value of its own.
                 const int32_t land = static_cast<int32_t>(v.baseof(k) + v.operand(k + 1));
-                if (!has(1, floor) || land <= k + 2 || land > stop || !v.onlyfrom(land, k))
+                if (!has(1, floor) || land <= k + 2 || land > stop || !v.onlyfrom(land, k) || nesting >= maxheight)
                     break;
                 const std::vector<value> keep = st;
                 const int32_t savedpops = pops, saveddepth = depth;
+                const size_t nodes = r.nodes.size();
                 const value a = pop();
                 const size_t base = st.size();
-                if (walk(k + 2, k0, land, base + 1) != land || st.size() != base + 1) {  // (base kept)
+                ++nesting;
+                const int32_t end = walk(k + 2, k0, land, base + 1);
+                --nesting;
+                if (end != land || st.size() != base + 1) {  // (base kept)
                     st = keep;
                     pops = savedpops;
                     depth = saveddepth;
+                    r.nodes.resize(nodes);  // made for the operand alone
                     break;
                 }
                 const value b = pop();
@@ -371,7 +428,7 @@ struct builder {
                     }
                     k += 2;
                 }
-                push(ofnode(q));
+                push(made(q));
             } else if (f == &E::cutstr_exec) {
                 // A piece of a single text, the start pushed after the end
                 // and both before the text: a text that only joins take.
@@ -389,6 +446,7 @@ struct builder {
                 q.c = end.o;
                 q.kc = end.k;
                 q.cell = hasend ? 3 : 2;
+                seal(q);
                 value piece{kcut, {}};
                 piece.o.n = &q;
                 ts.back() = {piece};
@@ -409,7 +467,7 @@ struct builder {
                 q.test = truthtest();
                 q.eval = textchar(text.k);
                 ++k;
-                push(ofnode(q));
+                push(made(q));
             } else if (f == &E::idiv_exec && v.operand(k + 1) == 2) {
                 // idiv of two numbers, the dividend pushed last (its other
                 // forms take a sign flag and a high half).
@@ -419,7 +477,7 @@ struct builder {
                 node& q = pairnode(x, pop());
                 q.eval = quotient(q.ka, q.kb);
                 q.test = truthtest();
-                push(ofnode(q));
+                push(made(q));
                 k += 2;
             } else if (f == &E::noop_exec) {
                 ++k;
@@ -649,7 +707,8 @@ struct builder {
         for (int32_t k = 0; k < n; ++k)
             if (f.localnames.base[k].kind != 1)
                 return nullptr;
-        if (inlining && (inlining->size() >= 8 || std::find(inlining->begin(), inlining->end(), func) != inlining->end()))
+        if (calls && (calls->funcs.size() >= 8 || spent() ||
+                      std::find(calls->funcs.begin(), calls->funcs.end(), func) != calls->funcs.end()))
             return nullptr;
         return &f;
     }
@@ -659,15 +718,16 @@ struct builder {
     // they leave in `out`; `deepest` grows by the datd entries they push.
     int32_t readin(const funcrec& f, int32_t k, const value* args, int32_t n, value& out, int32_t& deepest, bool& one)
     {
-        std::vector<int32_t> stack;
+        reading outermost;
         builder sub(v, r);
         sub.params = args;
         sub.nparams = n;
-        sub.inlining = inlining ? inlining : &stack;
-        sub.inlining->push_back(static_cast<int32_t>(&f - v.e.functable.data()));
+        sub.nesting = nesting;
+        sub.calls = calls ? calls : &outermost;
+        sub.calls->funcs.push_back(static_cast<int32_t>(&f - v.e.functable.data()));
         const int32_t end = sub.walk(k, f.codestart, v.end, 0);
-        sub.inlining->pop_back();
-        one = sub.st.size() == 1 && sub.pops == 0 && sub.allread();
+        sub.calls->funcs.pop_back();
+        one = sub.st.size() == 1 && sub.pops == 0 && sub.allread() && !sub.spent();
         if (one)
             out = sub.num(sub.st[0]);
         deepest = std::max(deepest, sub.maxdepth);
@@ -683,9 +743,14 @@ struct builder {
             return false;
         int32_t deepest = 0;
         bool one;
+        const size_t nodes = r.nodes.size();
         const int32_t end = readin(*f, f->codestart, args, n, out, deepest, one);
-        if (!one || !v.isop(end) || v.opat(end))
-            return false;  // not a value, then the end cell
+        if (!one || !v.isop(end) || v.opat(end)) {
+            // Not a value, then the end cell (or past the budget): what the
+            // reading made goes, so that failed reads cost no memory.
+            r.nodes.resize(nodes);
+            return false;
+        }
         // At the call its arguments are gone; the function's cells push on.
         maxdepth = std::max(maxdepth, depth - n + deepest);
         return true;

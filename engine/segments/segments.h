@@ -86,6 +86,7 @@ struct node {
     int32_t arr = 0;                 // an element's array number; a call's depth inside calls read in place;
                                      // a text node's string datums on dats as its cells run, from the segment's entry
     int32_t cell = 0;                // an element's arrayindex_run operand cell
+    uint16_t height = 1;             // levels of nodes from this one down (the pass bounds it)
 };
 
 // What a segment does at its end.

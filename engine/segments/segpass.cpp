@@ -120,11 +120,29 @@ struct pass {
 
 }  // namespace
 
-void ExeScr::segpass(int32_t from)
+// Whether a jump among the cells from `from` to `end` goes back to one of
+// them: the only way they run more than once. Jump operands count from
+// their unit's first cell, which is `from` or after it: counted from `from`,
+// a target can only come out lower, so no jump back is missed.
+static bool jumpsback(const ExeScr& e, int32_t from, int32_t end)
+{
+    for (int32_t k = from; k + 1 < end; ++k) {
+        if (static_cast<size_t>(k) >= e.opmarks.size() || e.opmarks[static_cast<size_t>(k)] != 1)
+            continue;
+        const execfn f = e.code[k].op;
+        if (f == &ExeScr::switch_exec)
+            continue;  // its cases lie after it
+        if (segview::isjump(f) && from + e.code[k + 1].i <= k)
+            return true;
+    }
+    return false;
+}
+
+void ExeScr::segpass(int32_t from, bool once)
 {
     const int32_t end = codecount();
     dropsegments(from);
-    if (!segon || from < 0 || from >= end)
+    if (!segon || from < 0 || from >= end || (once && !jumpsback(*this, from, end)))
         return;
     segview v(*this, from, end);
     v.marklandings();

@@ -182,6 +182,90 @@ TEST(SegmentPass, OneExpressionFunctionsAreReadInPlace)
     EXPECT_EQ(inlined(L"function k(a)\n{\n    a++\n    return(a)\n}\nmain\n{\n    x = 1\n    y = k(x) + 1\n}\n"), 0);
 }
 
+// Helpers that call helpers: seven functions each the sum of four calls of
+// the next, the last "n + 1". Read in place, one call would be 4^7 leaves;
+// a call site costs the pass a bounded number of nodes however its callees
+// call, so calls past the budget stay calls and the pass stays linear.
+std::wstring helpers(int sites)
+{
+    std::wstring text;
+    for (int k = 1; k < 8; ++k) {
+        const std::wstring next = L"f" + std::to_wstring(k + 1) + L"(n)";
+        text += L"function f" + std::to_wstring(k) + L"(n)\n{\n    return(" + next + L" + " + next + L" + " + next +
+                L" + " + next + L")\n}\n";
+    }
+    text += L"function f8(n)\n{\n    return(n + 1)\n}\nmain\n{\n    t = 0\n    y = 1\n    if (y == 2) {\n";
+    for (int k = 0; k < sites; ++k)
+        text += L"        t = t + f1(y)\n";
+    return text + L"    }\n    t + 0\n}\n";
+}
+
+TEST(SegmentPass, ReadingCallsInPlaceCostsABoundedAmountPerCallSite)
+{
+    size_t nodes[2] = {};
+    const int sites[2] = {10, 160};
+    for (int j = 0; j < 2; ++j) {
+        compiled c(helpers(sites[j]));
+        for (const auto& r : c.e.segranges)
+            nodes[j] += r->nodes.size();
+    }
+    // What 150 more call sites add is a few nodes each, not thousands.
+    EXPECT_LT(nodes[1] - nodes[0], 150u * 8) << nodes[0] << " " << nodes[1];
+    // The small helpers deep down are still read in place where they are
+    // called: f7 is four calls of f8 read as "n + 1".
+    compiled c(L"function f8(n)\n{\n    return(n + 1)\n}\nfunction f7(n)\n{\n    return(f8(n) + f8(n) + f8(n) + f8(n))\n}\n"
+               L"main\n{\n    y = 1\n    t = f7(y) + 1\n}\n");
+    bool readcall = false;
+    for (const auto& r : c.e.segranges)
+        for (const seg::node& n : r->nodes)
+            readcall = readcall || n.eval == seg::callvalue();
+    EXPECT_TRUE(readcall);
+}
+
+// A long chain of operators is cut into segments of bounded height: their
+// nodes evaluate recursively on the script thread's stack. The nodes of a
+// segment never stand on more levels than the bound (plus the few that
+// calls read in place may add), and nested "&&" are read to a bounded depth.
+TEST(SegmentPass, ChainsOfNodesHaveABoundedHeight)
+{
+    std::wstring sum = L"x = 1\nt = x";
+    for (int k = 0; k < 3000; ++k)
+        sum += L" + x";
+    std::wstring ands = L"x = 1\nt = x";
+    for (int k = 0; k < 1000; ++k)
+        ands += L" && (x";
+    ands += std::wstring(1000, L')');
+    for (const std::wstring& text : {sum, ands}) {
+        compiled c(text + L"\n");
+        int tallest = 0;
+        for (const auto& r : c.e.segranges)
+            for (const seg::node& n : r->nodes)
+                tallest = std::max(tallest, int{n.height});
+        EXPECT_GT(tallest, 50);
+        EXPECT_LE(tallest, 210);
+    }
+}
+
+// Cells that exeline or call load run once for each load: without a jump back
+// among them the pass leaves them as compiled; a loop among them is worth
+// its segments.
+TEST(SegmentPass, ALoadWithoutALoopIsLeftAsCompiled)
+{
+    for (const bool loop : {false, true}) {
+        compiled c(L"main\n{\n    x = 1\n    y = x + 2\n}\n");
+        const size_t ranges = c.e.segranges.size();
+        const ExeScr::loadmark mark = c.e.markload();
+        c.e.unitbase = static_cast<uint32_t>(mark.codeend);
+        std::wstring text = loop ? L"for (i = 0; i < 3; i++)\n    z = z + i * 2" : L"z = x * 2 + 1";
+        c.e.lexorigin = text.c_str();
+        c.e.compscr(text.data(), 13);
+        c.e.emitcell(nullptr);
+        c.e.segpass(mark.codeend, true);
+        EXPECT_EQ(c.e.segranges.size(), ranges + (loop ? 1 : 0)) << "loop " << loop;
+        c.e.cutload(mark);
+    }
+}
+
 // Code that "call" or "exeline" loads behind the running code gets segments
 // of its own (here with a call read in place), and gives them back with the
 // code when the load is cut.

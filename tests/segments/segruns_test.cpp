@@ -278,6 +278,32 @@ TEST(SegmentCalls, ArgumentsTheFunctionDoesNotUseStillFail)
     expectboth(k + L"    y = k(x, 3) + 1\n    y = k(x * z, 4) + 1\n    y + 0\n}\n", L"\t9\n");
 }
 
+// Calls past what the pass reads in place stay calls and give what they
+// give as cells: helpers that call helpers four times at each level, and
+// chains of operators and of "&&" longer than a segment's height.
+TEST(SegmentCalls, CallsPastTheReadingBudgetAndLongChainsGiveTheirValues)
+{
+    std::wstring text;
+    for (int k = 1; k < 4; ++k) {
+        const std::wstring next = L"f" + std::to_wstring(k + 1) + L"(n)";
+        text += L"function f" + std::to_wstring(k) + L"(n)\n{\n    return(" + next + L" + " + next + L" + " + next +
+                L" + " + next + L")\n}\n";
+    }
+    text += L"function f4(n)\n{\n    return(n + 1)\n}\nmain\n{\n    t = 0\n    y = 1\n";
+    for (int k = 0; k < 5; ++k)
+        text += L"    t = t + f1(y)\n";
+    expectboth(text + L"    t + 0\n}\n", L"\t640\n");
+    std::wstring sum = L"x = 2\nt = x";
+    for (int k = 0; k < 999; ++k)
+        sum += k % 3 ? L" + x" : L" * 1 + x";
+    expectboth(sum + L"\nt + 0\n", L"\t2000\n");
+    std::wstring ands = L"x = 3\nt = x";
+    for (int k = 0; k < 600; ++k)
+        ands += L" && (x";
+    expectboth(ands + std::wstring(600, L')') + L" || 7\nt + 0\nz = 0\nu = z && (x + 1)\nu + 0\n",
+               L"\t1\n\t0\n");
+}
+
 TEST(SegmentCalls, ExitInsideAFunctionSkipsTheAssignment)
 {
     expectboth(L"function f(a)\n{\n    a + 0\n    exit\n    return(a + 1)\n}\nmain\n{\n    x = 5\n    x = f(x)\n    x + 10\n}\n",
