@@ -182,19 +182,13 @@ TEST(SegmentPass, OneExpressionFunctionsAreReadInPlace)
     EXPECT_EQ(inlined(L"function k(a)\n{\n    a++\n    return(a)\n}\nmain\n{\n    x = 1\n    y = k(x) + 1\n}\n"), 0);
 }
 
-// Helpers that call helpers: seven functions each the sum of four calls of
-// the next, the last "n + 1". Read in place, one call would be 4^7 leaves;
-// a call site costs the pass a bounded number of nodes however its callees
-// call, so calls past the budget stay calls and the pass stays linear.
+// Eight levels of helpers that call helpers: read in place, one call would
+// be 4^7 leaves; a call site costs the pass a bounded number of nodes
+// however its callees call, so calls past the budget stay calls and the
+// pass stays linear.
 std::wstring helpers(int sites)
 {
-    std::wstring text;
-    for (int k = 1; k < 8; ++k) {
-        const std::wstring next = L"f" + std::to_wstring(k + 1) + L"(n)";
-        text += L"function f" + std::to_wstring(k) + L"(n)\n{\n    return(" + next + L" + " + next + L" + " + next +
-                L" + " + next + L")\n}\n";
-    }
-    text += L"function f8(n)\n{\n    return(n + 1)\n}\nmain\n{\n    t = 0\n    y = 1\n    if (y == 2) {\n";
+    std::wstring text = helperchain(8) + L"main\n{\n    t = 0\n    y = 1\n    if (y == 2) {\n";
     for (int k = 0; k < sites; ++k)
         text += L"        t = t + f1(y)\n";
     return text + L"    }\n    t + 0\n}\n";

@@ -283,13 +283,7 @@ TEST(SegmentCalls, ArgumentsTheFunctionDoesNotUseStillFail)
 // chains of operators and of "&&" longer than a segment's height.
 TEST(SegmentCalls, CallsPastTheReadingBudgetAndLongChainsGiveTheirValues)
 {
-    std::wstring text;
-    for (int k = 1; k < 4; ++k) {
-        const std::wstring next = L"f" + std::to_wstring(k + 1) + L"(n)";
-        text += L"function f" + std::to_wstring(k) + L"(n)\n{\n    return(" + next + L" + " + next + L" + " + next +
-                L" + " + next + L")\n}\n";
-    }
-    text += L"function f4(n)\n{\n    return(n + 1)\n}\nmain\n{\n    t = 0\n    y = 1\n";
+    std::wstring text = helperchain(4) + L"main\n{\n    t = 0\n    y = 1\n";
     for (int k = 0; k < 5; ++k)
         text += L"    t = t + f1(y)\n";
     expectboth(text + L"    t + 0\n}\n", L"\t640\n");

@@ -47,6 +47,19 @@ inline void expectboth(const std::wstring& text, const std::wstring& want)
     EXPECT_EQ(qtest::narrow(want), qtest::narrow(withpass)) << qtest::narrow(text);
 }
 
+// Helpers that call helpers: f1 to f{levels - 1} each the sum of four calls
+// of the next, the last "n + 1" (f1(1) is 2 * 4^(levels - 1)).
+inline std::wstring helperchain(int levels)
+{
+    std::wstring text;
+    for (int k = 1; k < levels; ++k) {
+        const std::wstring next = L"f" + std::to_wstring(k + 1) + L"(n)";
+        text += L"function f" + std::to_wstring(k) + L"(n)\n{\n    return(" + next + L" + " + next + L" + " + next +
+                L" + " + next + L")\n}\n";
+    }
+    return text + L"function f" + std::to_wstring(levels) + L"(n)\n{\n    return(n + 1)\n}\n";
+}
+
 // A script that ends in a run-time error: the same "Exiting..." line both ways.
 inline void expecterror(const std::wstring& text, const std::wstring& message)
 {
