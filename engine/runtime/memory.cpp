@@ -6,7 +6,7 @@
 
 void* ExeScr::mymalloc2(uint64_t size, int32_t id)
 {
-    void* p = malloc(size);
+    void* p = refusefrom && size >= refusefrom ? nullptr : malloc(size);
     if (!p)
         mymallocfail(size, id);
     if (id >= untrackedid)

@@ -291,6 +291,10 @@ const segment* runjoin(ExeScr& e, const segment& s)
     if (!targetof<TK>(e, s, v))
         return e.segbail(s);
     e.datd.top -= s.pops;
+    // The store may take a block, and fail for want of memory: its message
+    // names this statement's line, which ip must give (the run of segments
+    // left it where the run was entered or last heard the window queue).
+    e.ip = e.code + s.cell + 1;
     if (append)
         e.appendvartext(v, joined, len);
     else

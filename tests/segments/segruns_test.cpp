@@ -339,6 +339,32 @@ TEST(SegmentAppend, ErrorsKeepTheirMessagesAndLines)
     expecterror(L"x = 0\nfor (i = 0; i < 2; i++)\n    r = r \"a\"\n", L"undefined variable.:r at line 3");
 }
 
+// A join's store can fail for want of memory: its message names the join's
+// line, with the segment pass as without it, not the line where the run of
+// segments was entered or last heard the window queue. (The size and the
+// block's id in the message are each path's own.)
+TEST(SegmentAppend, AFailedAllocationInAJoinNamesTheJoinsLine)
+{
+    const wchar_t* joins[] = {
+        L"s = \"ab\"\nx = 0\nfor (i = 0; i < 400; i++) {\n    x = x + i\n    s = s \"0123456789\"\n}\n",
+        L"s = \"ab\"\nx = 0\nfor (i = 0; i < 400; i++) {\n    x = x + i\n    s = \"0123456789\" s\n}\n",
+        L"s = \"ab\"\nx = 0\nfor (i = 0; i < 400; i++) {\n    x = x + i\n    a[1] = s\n    s = s \"0123456789\"\n}\n",
+    };
+    const wchar_t* lines[] = {L" at line 5\n", L" at line 5\n", L" at line 6\n"};
+    for (size_t k = 0; k < std::size(joins); ++k)
+        for (const bool pass : {true, false}) {
+            qtest::segpasson = pass;
+            ExeScr::refusefrom = 65536;
+            const std::wstring log = qtest::runscript(L"segments", crlf(joins[k]));
+            ExeScr::refusefrom = 0;
+            qtest::segpasson = true;
+            const std::wstring line = lines[k];
+            EXPECT_EQ(log.rfind(L"Exiting... malloc failure in mymalloc2:", 0), 0u) << qtest::narrow(log);
+            EXPECT_TRUE(log.size() > line.size() && log.compare(log.size() - line.size(), line.size(), line) == 0)
+                << "join " << k << " pass " << pass << ": " << qtest::narrow(log);
+        }
+}
+
 // A switch goes to its case's segment: integer, double and string values,
 // a value past 32 bits, no default, a case falling through, and a switch
 // in a function, whose targets are relative to its own code.
