@@ -9,6 +9,7 @@
 #include "core/syslog.h"
 #include "hoststate.h"
 #include "mainwindow.h"
+#include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
 #include "enrollres.h"
 #include "tabs.h"
@@ -53,13 +54,12 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show)
     h.curdir = currentdir();
 
     int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (!argv) {
+    const owners::localmem<LPWSTR*> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
+    if (!argv.valid()) {
         fatalexit(L"CommandLineToArgvW failed.");
         return 0;
     }
-    h.cmd = parsecmdline(std::vector<std::wstring>(argv, argv + argc), h.curdir);
-    LocalFree(argv);
+    h.cmd = parsecmdline(std::vector<std::wstring>(argv.get(), argv.get() + argc), h.curdir);
     argbuffs = h.cmd.args;
     if (h.cmd.quit)
         quitflag = 1;

@@ -12,6 +12,7 @@
 #include "core/syslog.h"
 #include "hoststate.h"
 #include "resource.h"
+#include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
 #include "runtime/version.h"
 #include "enrollhk.h"
@@ -150,16 +151,13 @@ void drawbar(HWND hwnd, splitzone zone, int pos)
     hoststate& h = hs();
     RECT rc;
     GetClientRect(hwnd, &rc);
-    HDC dc = GetDC(hwnd);
+    const owners::windowdc dc(hwnd, GetStockObject(GRAY_BRUSH));
     SetROP2(dc, R2_NOT);
     SetBkMode(dc, TRANSPARENT);
-    HGDIOBJ old = SelectObject(dc, GetStockObject(GRAY_BRUSH));
     if (zone == splitzone::lower)
         Rectangle(dc, 0, pos, rc.right, pos + 2);
     else
         Rectangle(dc, pos, h.lay.tabs.top, pos + 2, h.lay.tabs.top + h.lay.upper);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd, dc);
 }
 
 void onmouse(HWND hwnd, UINT msg, LPARAM lp)
@@ -213,9 +211,8 @@ void drawtab(const DRAWITEMSTRUCT* di)
     SendMessageW(di->hwndItem, TCM_GETITEMW, di->itemID, reinterpret_cast<LPARAM>(&item));
     if (di->itemState & ODS_SELECTED) {
         if (editorfocus()) {
-            HBRUSH cyan = CreateSolidBrush(RGB(0, 255, 255));
-            FillRect(di->hDC, &di->rcItem, cyan);
-            DeleteObject(cyan);
+            const owners::gdiobject<HBRUSH> cyan(CreateSolidBrush(RGB(0, 255, 255)));
+            FillRect(di->hDC, &di->rcItem, cyan.get());
         } else {
             FillRect(di->hDC, &di->rcItem,
                      reinterpret_cast<HBRUSH>(GetClassLongPtrW(hs().main, GCLP_HBRBACKGROUND)));

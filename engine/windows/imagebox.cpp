@@ -9,6 +9,7 @@
 
 #include "runtime/cmdargs.h"
 #include "runtime/exescr.h"
+#include "runtime/owners.h"
 #include "windows/encoders.h"
 #include "windows/imgbox.h"
 
@@ -146,9 +147,7 @@ struct gpimage {
 // A memory DC holding `bmp`, compatible with `w`'s DC (the screen's without one).
 bool holdfor(memimage& m, HWND w, HBITMAP bmp, void* bits, int32_t width, int32_t height)
 {
-    HDC like = GetDC(w);
-    const bool ok = m.hold(like, bmp, bits);
-    ReleaseDC(w, like);
+    const bool ok = m.hold(owners::windowdc(w), bmp, bits);
     m.width = width;
     m.height = height;
     return ok;
@@ -157,24 +156,22 @@ bool holdfor(memimage& m, HWND w, HBITMAP bmp, void* bits, int32_t width, int32_
 int64_t loadbmp(ExeScr& e, imgbox& b, const wchar_t* file)
 {
     b.kind = imgbitmap;
-    auto* bmp = static_cast<HBITMAP>(LoadImageW(nullptr, file, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-    if (!bmp) {
+    owners::gdiobject<HBITMAP> bmp(
+        static_cast<HBITMAP>(LoadImageW(nullptr, file, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)));
+    if (!bmp.valid()) {
         e.imglog(L"bmp open failure:%s", file);
         return 0;
     }
     BITMAP info = {};
-    if (!GetObjectW(bmp, sizeof info, &info)) {
-        DeleteObject(bmp);
+    if (!GetObjectW(bmp.get(), sizeof info, &info))
         return 0;
-    }
     b.bitmapinfo = info;
     if (!b.window && !openwindow(e, b)) {
         e.imglog(L"Window open failure.\n");
-        DeleteObject(bmp);
         return 0;
     }
     memimage fresh;
-    if (!holdfor(fresh, b.window, bmp, nullptr, info.bmWidth, info.bmHeight))
+    if (!holdfor(fresh, b.window, bmp.release(), nullptr, info.bmWidth, info.bmHeight))
         return 0;
     b.replaceimage(fresh);
     fitpicture(b, file);
@@ -187,20 +184,20 @@ int64_t loadimg(ExeScr& e, imgbox& b, const wchar_t* file)
     gdiplussession gdiplus;
     gpimage pic(file);
     void* bits = nullptr;
-    HBITMAP dib = pic.decoded() ? newdib(b, static_cast<int32_t>(pic.width), static_cast<int32_t>(pic.height), &bits)
-                                : nullptr;
-    if (!dib) {
+    owners::gdiobject<HBITMAP> dib(
+        pic.decoded() ? newdib(b, static_cast<int32_t>(pic.width), static_cast<int32_t>(pic.height), &bits)
+                      : nullptr);
+    if (!dib.valid()) {
         e.imglog(L"Lack of memory.\n");
         return 0;
     }
     if (!b.window && !openwindow(e, b)) {
         e.imglog(L"Window open failure.\n");
-        DeleteObject(dib);
         return 0;
     }
     const auto w = static_cast<int32_t>(pic.width), h = static_cast<int32_t>(pic.height);
     memimage fresh;
-    if (!holdfor(fresh, b.window, dib, bits, w, h))
+    if (!holdfor(fresh, b.window, dib.release(), bits, w, h))
         return 0;
     pic.drawinto(fresh.dc, 0, 0, w, h);
     b.replaceimage(fresh);
@@ -225,23 +222,24 @@ int64_t savepicture(ExeScr& e, imgbox& b, const imgargs& a, bool jpeg)
     if (!w || b.kind == imgthumbnail)
         return 0;
     const int32_t width = r.right - r.left, height = r.bottom - r.top;
-    HDC wdc = GetDC(w);
-    HBITMAP bmp = CreateCompatibleBitmap(wdc, width, height);
-    if (!bmp) {
-        ReleaseDC(w, wdc);
-        e.imglog(L"%s\n", L"CreateCompatibleBitmap Failed.");
-        return 0;
+    owners::gdiobject<HBITMAP> bmp;
+    {
+        const owners::windowdc wdc(w);
+        bmp.reset(CreateCompatibleBitmap(wdc, width, height));
+        if (!bmp.valid()) {
+            e.imglog(L"%s\n", L"CreateCompatibleBitmap Failed.");
+            return 0;
+        }
+        HDC mem = CreateCompatibleDC(wdc);
+        HGDIOBJ old = SelectObject(mem, bmp.get());
+        BitBlt(mem, 0, 0, width, height, wdc, r.left, r.top, SRCCOPY | CAPTUREBLT);
+        SelectObject(mem, old);  // GDI+ takes no bitmap still selected
+        DeleteDC(mem);
     }
-    HDC mem = CreateCompatibleDC(wdc);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, width, height, wdc, r.left, r.top, SRCCOPY | CAPTUREBLT);
-    SelectObject(mem, old);  // GDI+ takes no bitmap still selected
-    DeleteDC(mem);
-    ReleaseDC(w, wdc);
 
     gdiplussession gdiplus;
     Gdiplus::GpBitmap* picture = nullptr;
-    Gdiplus::GpStatus status = Gdiplus::DllExports::GdipCreateBitmapFromHBITMAP(bmp, nullptr, &picture);
+    Gdiplus::GpStatus status = Gdiplus::DllExports::GdipCreateBitmapFromHBITMAP(bmp.get(), nullptr, &picture);
     if (status == Gdiplus::Ok) {
         CLSID encoder = {};
         getencoderclsid(&e, jpeg ? L"image/jpeg" : L"image/png", &encoder);
@@ -250,7 +248,6 @@ int64_t savepicture(ExeScr& e, imgbox& b, const imgargs& a, bool jpeg)
                                                            jpeg ? &best.params : nullptr);
         Gdiplus::DllExports::GdipDisposeImage(picture);
     }
-    DeleteObject(bmp);
     if (status != Gdiplus::Ok) {
         e.imglog(L"Attempt to save failed:%d:\n", static_cast<int>(status));
         return 0;
@@ -301,33 +298,34 @@ int64_t snapshotbox(ExeScr& e, imgbox& b, HWND source)
         return 0;
     b.kind = imgsnapshot;
     b.source = source;
-    HDC sdc = GetDC(source);
-    if (!sdc) {
-        e.imglog(L"GetDC error.");
-        return 0;
-    }
     RECT sr = {};
-    GetClientRect(source, &sr);
-    b.sourcerect = sr;
     memimage snap;
-    snap.dc = CreateCompatibleDC(sdc);
-    if (!snap.dc) {
-        ReleaseDC(source, sdc);
-        e.imglog(L"%s\n", L"CreateCompatibleDC has failed.");
-        return 0;
+    BOOL printed = FALSE;
+    {
+        // The source's DC only while the picture is taken.
+        const owners::windowdc sdc(source);
+        if (!sdc) {
+            e.imglog(L"GetDC error.");
+            return 0;
+        }
+        GetClientRect(source, &sr);
+        b.sourcerect = sr;
+        snap.dc = CreateCompatibleDC(sdc);
+        if (!snap.dc) {
+            e.imglog(L"%s\n", L"CreateCompatibleDC has failed.");
+            return 0;
+        }
+        snap.bitmap = CreateCompatibleBitmap(sdc, sr.right, sr.bottom);
+        if (!snap.bitmap) {
+            snap.release();
+            e.imglog(L"%s\n", L"CreateCompatibleBitmap Failed.");
+            return 0;
+        }
+        snap.original = SelectObject(snap.dc, snap.bitmap);
+        snap.width = sr.right;
+        snap.height = sr.bottom;
+        printed = PrintWindow(source, snap.dc, PW_CLIENTONLY | renderfullcontent);
     }
-    snap.bitmap = CreateCompatibleBitmap(sdc, sr.right, sr.bottom);
-    if (!snap.bitmap) {
-        snap.release();
-        ReleaseDC(source, sdc);
-        e.imglog(L"%s\n", L"CreateCompatibleBitmap Failed.");
-        return 0;
-    }
-    snap.original = SelectObject(snap.dc, snap.bitmap);
-    snap.width = sr.right;
-    snap.height = sr.bottom;
-    const BOOL printed = PrintWindow(source, snap.dc, PW_CLIENTONLY | renderfullcontent);
-    ReleaseDC(source, sdc);
     if (!printed) {
         snap.release();
         e.imglog(L"%s\n", L"BitBlt has failed.");
@@ -355,14 +353,13 @@ int64_t drawband(ExeScr& e, imgbox& b, int32_t pos, bool rows)
     HWND w = b.window;
     if (!w)
         return 0;
-    HDC dc = GetDC(w);
+    const owners::windowdc dc(w);
     if (!dc) {
         e.imglog(L"GetDC error\n");
         return 0;
     }
-    HBRUSH brush = CreateSolidBrush(b.bandcolour);
-    if (!brush) {
-        ReleaseDC(w, dc);
+    const owners::gdiobject<HBRUSH> brush(CreateSolidBrush(b.bandcolour));
+    if (!brush.valid()) {
         e.imglog(L"%s\n", L"CreateSolidBrush has failed.");
         return 0;
     }
@@ -375,20 +372,17 @@ int64_t drawband(ExeScr& e, imgbox& b, int32_t pos, bool rows)
     } else if (!SetROP2(dc, R2_COPYPEN)) {
         e.imglog(L"setROP2 error\n");
     } else {
-        HPEN pen = CreatePen(PS_SOLID, 1, 0);
-        HGDIOBJ oldbrush = SelectObject(dc, brush);
-        HGDIOBJ oldpen = SelectObject(dc, pen);
+        const owners::gdiobject<HPEN> pen(CreatePen(PS_SOLID, 1, 0));
+        HGDIOBJ oldbrush = SelectObject(dc, brush.get());
+        HGDIOBJ oldpen = SelectObject(dc, pen.get());
         if (rows)
             Rectangle(dc, 0, pos, cr.right, pos + t);
         else
             Rectangle(dc, pos, 1, pos + t, cr.bottom);
         SelectObject(dc, oldpen);
         SelectObject(dc, oldbrush);
-        DeleteObject(pen);
         result = 1;
     }
-    DeleteObject(brush);
-    ReleaseDC(w, dc);
     return result;
 }
 
@@ -414,7 +408,7 @@ int64_t restoreband(ExeScr& e, imgbox& b, int32_t pos, bool rows)
         e.imglog(L"%s:%d", L"Invalid value.", pos);
         return 0;
     }
-    HDC dc = GetDC(w);
+    const owners::windowdc dc(w);
     if (!dc) {
         e.imglog(L"GetDC error\n");
         return 0;
@@ -429,7 +423,6 @@ int64_t restoreband(ExeScr& e, imgbox& b, int32_t pos, bool rows)
                 BitBlt(dc, pos, 0, t, cr.bottom, pic, pos, 0, SRCCOPY);
         }
     }
-    ReleaseDC(w, dc);
     return 1;
 }
 
