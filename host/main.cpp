@@ -94,7 +94,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show)
         DispatchMessageW(&msg);
     }
     closelogfile();
-    // Runs that left the registry may still be ending on their threads; the
+    // Runs that left the run list may still be ending on their threads; the
     // process must not end under them. A fatal exit's thread never ends, nor
     // does a script that a second instance was told to leave running: then
     // the process ends without its normal exit, which would destroy the

@@ -708,7 +708,7 @@ LRESULT CALLBACK mainwndproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_CLOSE:
         // A script thread that sent this waits for the answer and cannot
-        // leave the registry meanwhile: answer at once and close from the queue.
+        // leave the run list meanwhile: answer at once and close from the queue.
         if (InSendMessage()) {
             PostMessageW(hwnd, WM_CLOSE, 0, 0);
             return 0;
