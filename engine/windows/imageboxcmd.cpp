@@ -11,7 +11,7 @@
 #include "runtime/exescr.h"
 #include "runtime/owners.h"
 #include "windows/encoders.h"
-#include "windows/imgbox.h"
+#include "windows/imagebox.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The image box object, its window thread and procedure, the tiles of a
 // composite box and the DWM thumbnail of a thumbnail box.
-#include "windows/imgbox.h"
+#include "windows/imagebox.h"
 
 #include <algorithm>
 #include <utility>
