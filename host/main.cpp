@@ -11,7 +11,7 @@
 #include "mainwindow.h"
 #include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
-#include "enrollres.h"
+#include "enrolres.h"
 #include "tabs.h"
 
 using namespace host;

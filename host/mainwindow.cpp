@@ -15,9 +15,9 @@
 #include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
 #include "runtime/version.h"
-#include "enrollhk.h"
-#include "enrollres.h"
-#include "enrollscript.h"
+#include "enrolhk.h"
+#include "enrolres.h"
+#include "enrolscript.h"
 #include "hotkeys.h"
 #include "launchmenu.h"
 #include "modal.h"
@@ -372,11 +372,11 @@ void oncommand(HWND hwnd, int id)
     case CMD_QUIT:
         SendMessageW(hwnd, WM_CLOSE, 0, 0);
         break;
-    case CMD_ENROLLSCRIPT:
-    case CMD_ENROLLSCRIPTSHIFT:
+    case CMD_ENROLSCRIPT:
+    case CMD_ENROLSCRIPTSHIFT:
         if (firstonly()) {
-            h.enrolset = id == CMD_ENROLLSCRIPT ? 1 : 2;
-            openenrollscript();
+            h.enrolset = id == CMD_ENROLSCRIPT ? 1 : 2;
+            openenrolscript();
         }
         break;
     case CMD_HIDEOTHERS:
@@ -388,13 +388,13 @@ void oncommand(HWND hwnd, int id)
     case CMD_REFRESHTAB:
         refreshtab();
         break;
-    case CMD_ENROLLHOTKEY:
+    case CMD_ENROLHOTKEY:
         if (firstonly())
-            openenrollhk();
+            openenrolhk();
         break;
-    case CMD_ENROLLRESIDENT:
+    case CMD_ENROLRESIDENT:
         if (firstonly())
-            openenrollres();
+            openenrolres();
         break;
     case CMD_CLEARLOG:
         SetWindowTextW(hEditp, L"");
