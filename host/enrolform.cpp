@@ -60,8 +60,8 @@ void enrolform::build(HWND window, const wchar_t* title, const std::vector<colum
     const TEXTMETRICW tm = fontmetrics(window, hFont1);
     w = tm.tmAveCharWidth;
     h = tm.tmHeight + tm.tmExternalLeading;
-    browsebmp_ = LoadBitmapW(h0.inst, MAKEINTRESOURCEW(IDB_BROWSE));
-    savebmp_ = LoadBitmapW(h0.inst, MAKEINTRESOURCEW(IDB_SAVE));
+    browsebmp_.reset(LoadBitmapW(h0.inst, MAKEINTRESOURCEW(IDB_BROWSE)));
+    savebmp_.reset(LoadBitmapW(h0.inst, MAKEINTRESOURCEW(IDB_SAVE)));
 
     const auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int cw, int ch, int id,
                           HFONT font) {
@@ -111,7 +111,7 @@ void enrolform::build(HWND window, const wchar_t* title, const std::vector<colum
             case cellkind::save:
                 c = make(L"BUTTON", L"", BS_BITMAP, x, y, 18, 18, id, nullptr);
                 SendMessageW(c, BM_SETIMAGE, IMAGE_BITMAP,
-                             reinterpret_cast<LPARAM>(col.kind == cellkind::browse ? browsebmp_ : savebmp_));
+                             reinterpret_cast<LPARAM>((col.kind == cellkind::browse ? browsebmp_ : savebmp_).get()));
                 break;
             case cellkind::active:
                 c = make(L"BUTTON", L"Active", BS_CHECKBOX, x, y, cw, field, id, hFont1);
@@ -154,9 +154,8 @@ void enrolform::release()
 {
     if (wnd)
         RemoveClipboardFormatListener(wnd);
-    DeleteObject(browsebmp_);
-    DeleteObject(savebmp_);
-    browsebmp_ = savebmp_ = nullptr;
+    browsebmp_.reset();
+    savebmp_.reset();
 }
 
 HWND enrolform::at(cellkind k, int row) const

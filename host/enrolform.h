@@ -10,6 +10,7 @@
 
 #include "menuscroll.h"
 #include "modal.h"
+#include "runtime/owners.h"
 
 namespace host {
 
@@ -76,7 +77,7 @@ private:
     std::vector<std::vector<HWND>> cells_;  // per column, per row
     std::vector<sub> subs_;
     int chaincols_ = 0;
-    HBITMAP browsebmp_ = nullptr, savebmp_ = nullptr;
+    owners::gdiobject<HBITMAP> browsebmp_, savebmp_;
 };
 
 // Filters of the browse dialogs.

@@ -9,6 +9,7 @@
 #include "hoststate.h"
 #include "launchmenu.h"
 #include "resource.h"
+#include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
 
 namespace host {
@@ -91,11 +92,8 @@ void regmainhotkey(HWND main)
         h.titlebase = format(L"%s (HotKey:None)", L"QUORVEL");
     const std::wstring errorlog = programdir + L"error.log";
     WIN32_FIND_DATAW fd;
-    HANDLE f = FindFirstFileW(errorlog.c_str(), &fd);
-    if (f != INVALID_HANDLE_VALUE) {
-        FindClose(f);
+    if (owners::findhandle(FindFirstFileW(errorlog.c_str(), &fd)).valid())
         logmsg(L"error.log exists\n");
-    }
     settitle();
     if (!g_launchersdone) {
         g_launchersdone = true;

@@ -11,6 +11,7 @@
 #include "resource.h"
 #include "runtime/quorvelcore.h"
 #include "runtime/scriptname.h"
+#include "runtime/shorttext.h"
 
 namespace host {
 
@@ -24,7 +25,7 @@ struct appsearch {
 
 bool has(const wchar_t* text, const wchar_t* needle)
 {
-    return !needle || !*needle || wcsstr(text, needle);
+    return !needle || hastext(text, needle);
 }
 
 BOOL CALLBACK findappproc(HWND hwnd, LPARAM lp)
@@ -52,7 +53,7 @@ BOOL CALLBACK othersproc(HWND hwnd, LPARAM lp)
     wchar_t text[256] = {}, cls[256] = {};
     GetWindowTextW(hwnd, text, 256);
     GetClassNameW(hwnd, cls, 256);
-    if (hwnd == run->self || !wcsstr(text, L"QUORVEL") || !wcsstr(cls, L"quorvel.main"))
+    if (hwnd == run->self || !hastext(text, L"QUORVEL") || !hastext(cls, L"quorvel.main"))
         return TRUE;
     ShowWindow(hwnd, run->show ? SW_SHOW : SW_HIDE);
     logmsg(run->show ? L"Show:%s\n" : L"Hide:%s\n", text);

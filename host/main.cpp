@@ -9,8 +9,9 @@
 #include "core/syslog.h"
 #include "hoststate.h"
 #include "mainwindow.h"
+#include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
-#include "enrollres.h"
+#include "enrolres.h"
 #include "tabs.h"
 
 using namespace host;
@@ -53,13 +54,12 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show)
     h.curdir = currentdir();
 
     int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (!argv) {
+    const owners::localmem<LPWSTR*> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
+    if (!argv.valid()) {
         fatalexit(L"CommandLineToArgvW failed.");
         return 0;
     }
-    h.cmd = parsecmdline(std::vector<std::wstring>(argv, argv + argc), h.curdir);
-    LocalFree(argv);
+    h.cmd = parsecmdline(std::vector<std::wstring>(argv.get(), argv.get() + argc), h.curdir);
     argbuffs = h.cmd.args;
     if (h.cmd.quit)
         quitflag = 1;
@@ -94,7 +94,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show)
         DispatchMessageW(&msg);
     }
     closelogfile();
-    // Runs that left the registry may still be ending on their threads; the
+    // Runs that left the run list may still be ending on their threads; the
     // process must not end under them. A fatal exit's thread never ends, nor
     // does a script that a second instance was told to leave running: then
     // the process ends without its normal exit, which would destroy the

@@ -12,11 +12,12 @@
 #include "core/syslog.h"
 #include "hoststate.h"
 #include "resource.h"
+#include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
 #include "runtime/version.h"
-#include "enrollhk.h"
-#include "enrollres.h"
-#include "enrollscript.h"
+#include "enrolhk.h"
+#include "enrolres.h"
+#include "enrolscript.h"
 #include "hotkeys.h"
 #include "launchmenu.h"
 #include "modal.h"
@@ -150,16 +151,13 @@ void drawbar(HWND hwnd, splitzone zone, int pos)
     hoststate& h = hs();
     RECT rc;
     GetClientRect(hwnd, &rc);
-    HDC dc = GetDC(hwnd);
+    const owners::windowdc dc(hwnd, GetStockObject(GRAY_BRUSH));
     SetROP2(dc, R2_NOT);
     SetBkMode(dc, TRANSPARENT);
-    HGDIOBJ old = SelectObject(dc, GetStockObject(GRAY_BRUSH));
     if (zone == splitzone::lower)
         Rectangle(dc, 0, pos, rc.right, pos + 2);
     else
         Rectangle(dc, pos, h.lay.tabs.top, pos + 2, h.lay.tabs.top + h.lay.upper);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd, dc);
 }
 
 void onmouse(HWND hwnd, UINT msg, LPARAM lp)
@@ -213,9 +211,8 @@ void drawtab(const DRAWITEMSTRUCT* di)
     SendMessageW(di->hwndItem, TCM_GETITEMW, di->itemID, reinterpret_cast<LPARAM>(&item));
     if (di->itemState & ODS_SELECTED) {
         if (editorfocus()) {
-            HBRUSH cyan = CreateSolidBrush(RGB(0, 255, 255));
-            FillRect(di->hDC, &di->rcItem, cyan);
-            DeleteObject(cyan);
+            const owners::gdiobject<HBRUSH> cyan(CreateSolidBrush(RGB(0, 255, 255)));
+            FillRect(di->hDC, &di->rcItem, cyan.get());
         } else {
             FillRect(di->hDC, &di->rcItem,
                      reinterpret_cast<HBRUSH>(GetClassLongPtrW(hs().main, GCLP_HBRBACKGROUND)));
@@ -375,11 +372,11 @@ void oncommand(HWND hwnd, int id)
     case CMD_QUIT:
         SendMessageW(hwnd, WM_CLOSE, 0, 0);
         break;
-    case CMD_ENROLLSCRIPT:
-    case CMD_ENROLLSCRIPTSHIFT:
+    case CMD_ENROLSCRIPT:
+    case CMD_ENROLSCRIPTSHIFT:
         if (firstonly()) {
-            h.enrolset = id == CMD_ENROLLSCRIPT ? 1 : 2;
-            openenrollscript();
+            h.enrolset = id == CMD_ENROLSCRIPT ? 1 : 2;
+            openenrolscript();
         }
         break;
     case CMD_HIDEOTHERS:
@@ -391,13 +388,13 @@ void oncommand(HWND hwnd, int id)
     case CMD_REFRESHTAB:
         refreshtab();
         break;
-    case CMD_ENROLLHOTKEY:
+    case CMD_ENROLHOTKEY:
         if (firstonly())
-            openenrollhk();
+            openenrolhk();
         break;
-    case CMD_ENROLLRESIDENT:
+    case CMD_ENROLRESIDENT:
         if (firstonly())
-            openenrollres();
+            openenrolres();
         break;
     case CMD_CLEARLOG:
         SetWindowTextW(hEditp, L"");
@@ -711,7 +708,7 @@ LRESULT CALLBACK mainwndproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_CLOSE:
         // A script thread that sent this waits for the answer and cannot
-        // leave the registry meanwhile: answer at once and close from the queue.
+        // leave the run list meanwhile: answer at once and close from the queue.
         if (InSendMessage()) {
             PostMessageW(hwnd, WM_CLOSE, 0, 0);
             return 0;

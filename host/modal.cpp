@@ -1,6 +1,7 @@
 #include "modal.h"
 
 #include "hoststate.h"
+#include "runtime/owners.h"
 
 namespace host {
 
@@ -126,22 +127,14 @@ SIZE framesize(HWND w)
 TEXTMETRICW fontmetrics(HWND w, HFONT font)
 {
     TEXTMETRICW tm = {};
-    HDC dc = GetDC(w);
-    HGDIOBJ old = SelectObject(dc, font);
-    GetTextMetricsW(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(w, dc);
+    GetTextMetricsW(owners::windowdc(w, font), &tm);
     return tm;
 }
 
 int textwidth(HWND w, HFONT font, const wchar_t* text)
 {
     SIZE sz = {};
-    HDC dc = GetDC(w);
-    HGDIOBJ old = SelectObject(dc, font);
-    GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &sz);
-    SelectObject(dc, old);
-    ReleaseDC(w, dc);
+    GetTextExtentPoint32W(owners::windowdc(w, font), text, static_cast<int>(wcslen(text)), &sz);
     return sz.cx;
 }
 

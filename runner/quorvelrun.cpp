@@ -27,7 +27,7 @@ namespace {
 volatile bool g_closed = false;
 
 // How long the end waits for the script threads once the run has left the
-// registry (they need microseconds unless something is wrong).
+// run list (they need microseconds unless something is wrong).
 constexpr unsigned endwaitms = 5000;
 
 LRESULT CALLBACK mainproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
@@ -257,7 +257,7 @@ int wmain()
             EnumChildWindows(box, longeststatic, reinterpret_cast<LPARAM>(&boxmsg));
             PostMessageW(box, WM_COMMAND, IDOK, 0);
             // The fatal exit closes the main window next, then keeps its thread
-            // waiting for ever: the run never leaves the registry.
+            // waiting for ever: the run never leaves the run list.
             const ULONGLONG until = GetTickCount64() + 3000;
             while (!g_closed && GetTickCount64() < until)
                 pump(20);
@@ -267,7 +267,7 @@ int wmain()
         if (!queryexealive(script.c_str()))
             break;
         if (g_closed) {
-            // "exit" closes the main window before its run has left the registry.
+            // "exit" closes the main window before its run has left the run list.
             const ULONGLONG until = GetTickCount64() + 5000;
             while (queryexealive(script.c_str()) && GetTickCount64() < until)
                 pump(20);
@@ -280,7 +280,7 @@ int wmain()
         }
     }
 
-    // The run has left the registry, but its thread may still be destroying
+    // The run has left the run list, but its thread may still be destroying
     // its engine and leaving the runtime: returning now would end the process
     // under it (and destroy the library's globals while it runs them).
     const bool allended = status != 3 && waitscriptthreads(endwaitms) != 0;

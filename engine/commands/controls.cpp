@@ -8,6 +8,7 @@
 #include "runtime/cmdargs.h"
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
+#include "runtime/shorttext.h"
 
 using wintext::windowtexts;
 
@@ -120,7 +121,7 @@ int32_t ExeScr::menuitemcount(HMENU menu, const wchar_t* needle, MENUITEMINFOW& 
     for (int32_t pos = 0; pos < count; ++pos) {
         MENUITEMINFOW q = {};
         menuitem(menu, pos, MIIM_STRING, q, text);
-        if (!wcsstr(text, needle))
+        if (!hastext(text, needle))
             continue;
         menuitem(menu, pos, MIIM_ID, info);
         menuitem(menu, pos, MIIM_SUBMENU, info);
@@ -160,7 +161,7 @@ void ExeScr::menuwalk(HMENU menu)
 BOOL ExeScr::clickbutton_enumproc(HWND hwnd)
 {
     const windowtexts w(hwnd);
-    if (!wcsstr(w.cls, L"Button") || !wcsstr(w.title, clicktarget))
+    if (!hastext(w.cls, L"Button") || !hastext(w.title, clicktarget))
         return TRUE;
     if (clickcounter == clickwanted) {
         SendMessageW(hwnd, BM_CLICK, 0, 0);
@@ -175,7 +176,7 @@ BOOL ExeScr::listitem_enumproc(HWND hwnd)
 {
     wchar_t cls[256] = {};
     GetClassNameW(hwnd, cls, 256);
-    if (!wcsstr(cls, L"ListBox") && !wcsstr(cls, L"ComboLBox"))
+    if (!hastext(cls, L"ListBox") && !hastext(cls, L"ComboLBox"))
         return TRUE;
     // Every list box counts, whatever its items.
     const bool chosen = clickcounter == clickwanted;
@@ -219,7 +220,7 @@ BOOL ExeScr::listitem_enumproc(HWND hwnd)
     }
     for (LRESULT i = 0; i < n && hit < 0; ++i) {
         readitem(i);
-        if (wcsstr(buf, clicktarget)) {
+        if (hastext(buf, clicktarget)) {
             if (winverbose())
                 mylogmsg(L"T-Matched \n");
             hit = i;

@@ -8,6 +8,7 @@
 #include "compiler/textscan.h"
 #include "runtime/cmdargs.h"
 #include "runtime/exescr.h"
+#include "runtime/owners.h"
 
 namespace {
 
@@ -101,8 +102,8 @@ void ExeScr::diropen_exec()
 
     const std::wstring pattern = path + (!path.empty() && path.back() == L'\\' ? L"*" : L"\\*");
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
+    const owners::findhandle find(FindFirstFileW(pattern.c_str(), &data));
+    if (!find.valid()) {
         keepsyserr();
         if (logon == 1)
             mylogmsg(L"%s:%s:%s\n", L"Dir open failed.", path.c_str(), syserrtext.c_str());
@@ -112,13 +113,12 @@ void ExeScr::diropen_exec()
     d->entries.clear();
     do
         d->entries.push_back(entryof(data));
-    while (FindNextFileW(find, &data));
+    while (FindNextFileW(find.get(), &data));
     if (GetLastError() != ERROR_NO_MORE_FILES) {
         keepsyserr();
         if (logon == 1)
             mylogmsgforced(L"FindNextFile failed.:%s:%s: \n", path.c_str(), syserrtext.c_str());
     }
-    FindClose(find);
     dirbuffcnt = static_cast<int32_t>(d->entries.size());
     d->open = 1;
     pushint(1);

@@ -9,6 +9,7 @@
 #include "compiler/textscan.h"
 #include "runtime/cmdargs.h"
 #include "runtime/exescr.h"
+#include "runtime/owners.h"
 
 namespace {
 
@@ -17,24 +18,6 @@ constexpr int32_t curdirid = 2210;
 
 // Results of the size and attribute queries that failed.
 constexpr int64_t nosize = 4294967295;
-
-// An open file or folder, closed on every way out.
-class filehandle {
-public:
-    explicit filehandle(HANDLE h) : h_(h) {}
-    ~filehandle()
-    {
-        if (ok())
-            CloseHandle(h_);
-    }
-    filehandle(const filehandle&) = delete;
-    filehandle& operator=(const filehandle&) = delete;
-    bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return h_; }
-
-private:
-    HANDLE h_;
-};
 
 // Opened for reading the size or the times: folders too, and shared with readers.
 HANDLE openforquery(const wchar_t* path)
@@ -158,9 +141,9 @@ void ExeScr::setfileattributes_exec()
 void ExeScr::getfilesize_exec()
 {
     const std::wstring path = poppath(*this);
-    filehandle f(openforquery(path.c_str()));
+    owners::handle f(openforquery(path.c_str()));
     LARGE_INTEGER size = {};
-    if (!f.ok() || !GetFileSizeEx(f.get(), &size)) {
+    if (!f.valid() || !GetFileSizeEx(f.get(), &size)) {
         keepsyserr();
         pushint(nosize);
         return;
@@ -173,9 +156,9 @@ void ExeScr::getfiletime_exec()
     const int64_t which = ip->i;
     ++ip;
     const std::wstring path = poppath(*this);
-    filehandle f(openforquery(path.c_str()));
+    owners::handle f(openforquery(path.c_str()));
     FILETIME times[3] = {};
-    if (!f.ok() || !GetFileTime(f.get(), &times[0], &times[1], &times[2])) {
+    if (!f.valid() || !GetFileTime(f.get(), &times[0], &times[1], &times[2])) {
         keepsyserr();
         pushdbl(-1.0);
         return;
@@ -198,23 +181,23 @@ void ExeScr::setfiletime_exec()
 
     BOOL ok = FALSE;
     if (word == 1) {
-        filehandle source(openforquery(path.c_str()));
+        owners::handle source(openforquery(path.c_str()));
         FILETIME c, a, w;
-        if (source.ok() && GetFileTime(source.get(), &c, &a, &w)) {
-            filehandle dest(openforsettime(target.c_str()));
-            ok = dest.ok() && SetFileTime(dest.get(), &c, &a, &w);
+        if (source.valid() && GetFileTime(source.get(), &c, &a, &w)) {
+            owners::handle dest(openforsettime(target.c_str()));
+            ok = dest.valid() && SetFileTime(dest.get(), &c, &a, &w);
         }
     } else if (word == 2) {
-        filehandle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+        owners::handle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                  nullptr));
         SYSTEMTIME now;
         GetSystemTime(&now);
         FILETIME w;
-        ok = f.ok() && SystemTimeToFileTime(&now, &w) && SetFileTime(f.get(), nullptr, nullptr, &w);
+        ok = f.valid() && SystemTimeToFileTime(&now, &w) && SetFileTime(f.get(), nullptr, nullptr, &w);
     } else {
-        filehandle f(openforsettime(path.c_str()));
+        owners::handle f(openforsettime(path.c_str()));
         const FILETIME t = filetime::fromsecs1970(secs);
-        ok = f.ok() && SetFileTime(f.get(), word == 3 ? &t : nullptr, word == 4 ? &t : nullptr,
+        ok = f.valid() && SetFileTime(f.get(), word == 3 ? &t : nullptr, word == 4 ? &t : nullptr,
                                    word == 5 ? &t : nullptr);
     }
     if (!ok)
@@ -232,13 +215,11 @@ void ExeScr::fexist_exec()
 {
     const std::wstring path = poppath(*this);
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(path.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
+    if (!owners::findhandle(FindFirstFileW(path.c_str(), &data)).valid()) {
         keepsyserr();
         pushint(0);
         return;
     }
-    FindClose(find);
     pushint(1);
 }
 

@@ -3,25 +3,12 @@
 #include <string>
 
 #include "runtime/exescr.h"
+#include "runtime/owners.h"
 
 namespace {
 
 // Heap id of a value longer than a datum's inline room.
 constexpr int32_t regvalueid = 2230;
-
-// An open key, closed on every way out.
-class regkey {
-public:
-    regkey() = default;
-    ~regkey()
-    {
-        if (key)
-            RegCloseKey(key);
-    }
-    regkey(const regkey&) = delete;
-    regkey& operator=(const regkey&) = delete;
-    HKEY key = nullptr;
-};
 
 // The popped arguments of one registry command.
 struct regargs {
@@ -71,12 +58,12 @@ void ExeScr::regaddstr_exec()
     if (logheard())
         mylogmsg(L"regaddstr: root:%s path:%s: key:%s: str:%s:", a.root.c_str(), a.path.c_str(), a.name.c_str(),
                  a.text.c_str());
-    regkey k;
+    owners::regkey k;
     DWORD disposition = 0;
     bool ok = RegCreateKeyExW(root, a.path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                              &k.key, &disposition) == ERROR_SUCCESS;
+                              k.put(), &disposition) == ERROR_SUCCESS;
     // The characters alone, without a terminating NUL; "reggetstr" ends them itself.
-    ok = ok && RegSetValueExW(k.key, a.name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(a.text.c_str()),
+    ok = ok && RegSetValueExW(k.get(), a.name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(a.text.c_str()),
                               static_cast<DWORD>(a.text.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
     regoutcome(ok);
 }
@@ -88,8 +75,8 @@ void ExeScr::reggetstr_exec()
     if (logheard())
         mylogmsg(L"reggetstr: root:%s path:%s: key:%s:", a.root.c_str(), a.path.c_str(), a.name.c_str());
     datscell* result = pushs();
-    regkey k;
-    if (RegOpenKeyExW(root, a.path.c_str(), 0, KEY_READ, &k.key) != ERROR_SUCCESS) {
+    owners::regkey k;
+    if (RegOpenKeyExW(root, a.path.c_str(), 0, KEY_READ, k.put()) != ERROR_SUCCESS) {
         regoutcome(false);
         return;
     }
@@ -99,7 +86,7 @@ void ExeScr::reggetstr_exec()
     DWORD room = datsinline * sizeof(wchar_t);
     DWORD size = room;
     DWORD type = 0;
-    LSTATUS r = RegQueryValueExW(k.key, a.name.c_str(), nullptr, &type, buf, &size);
+    LSTATUS r = RegQueryValueExW(k.get(), a.name.c_str(), nullptr, &type, buf, &size);
     for (int tries = 0; r == ERROR_MORE_DATA && tries < 8; ++tries) {
         const uint64_t chars = (static_cast<uint64_t>(size) + 2) / 2 + 1;
         if (result->heap)
@@ -110,7 +97,7 @@ void ExeScr::reggetstr_exec()
         buf = reinterpret_cast<BYTE*>(result->heap);
         room = static_cast<DWORD>((chars - 1) * sizeof(wchar_t));
         size = room;
-        r = RegQueryValueExW(k.key, a.name.c_str(), nullptr, &type, buf, &size);
+        r = RegQueryValueExW(k.get(), a.name.c_str(), nullptr, &type, buf, &size);
     }
     if (r != ERROR_SUCCESS) {
         if (result->heap)
@@ -136,9 +123,9 @@ void ExeScr::regdel_exec()
     HKEY root = regroot(a.root.c_str());
     if (logheard())
         mylogmsg(L"regdel: root:%s path:%s: key:%s:", a.root.c_str(), a.path.c_str(), a.name.c_str());
-    regkey k;
-    const bool ok = RegOpenKeyExW(root, a.path.c_str(), 0, KEY_ALL_ACCESS, &k.key) == ERROR_SUCCESS &&
-                    RegDeleteValueW(k.key, a.name.c_str()) == ERROR_SUCCESS;
+    owners::regkey k;
+    const bool ok = RegOpenKeyExW(root, a.path.c_str(), 0, KEY_ALL_ACCESS, k.put()) == ERROR_SUCCESS &&
+                    RegDeleteValueW(k.get(), a.name.c_str()) == ERROR_SUCCESS;
     regoutcome(ok);
 }
 

@@ -12,7 +12,7 @@
 #include "runtime/exescr.h"
 #include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
-#include "runtime/registry.h"
+#include "runtime/runlist.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "compiler/textscan.h"
 #include "runtime/cmdargs.h"
 #include "runtime/exescr.h"
+#include "runtime/shorttext.h"
 
 using wintext::hex32;
 using wintext::isword;
@@ -59,9 +60,9 @@ BOOL ExeScr::winmatch2_enumproc(HWND hwnd)
     }
     if (!s.title && !s.cls)
         return TRUE;
-    if (s.title && !wcsstr(w.title, s.title))
+    if (s.title && !hastext(w.title, s.title))
         return TRUE;
-    if (s.cls && !wcsstr(w.cls, s.cls))
+    if (s.cls && !hastext(w.cls, s.cls))
         return TRUE;
     if (s.wanted == -1) {
         if (winverbose()) {
@@ -98,13 +99,13 @@ void ExeScr::winmatch_enumproc(HWND hwnd)
         return;
     }
     if (s.title) {
-        if (!wcsstr(w.title, s.title))
+        if (!hastext(w.title, s.title))
             return;
         if (winverbose())
             mylogmsg(L" Title Match hWnd %x:%s:..............\n", hex32(hwnd), w.title);
     }
     if (s.cls) {
-        if (!wcsstr(w.cls, s.cls))
+        if (!hastext(w.cls, s.cls))
             return;
         if (winverbose())
             mylogmsg(L" Class Match hWnd %x:%s:..............\n", hex32(hwnd), w.cls);

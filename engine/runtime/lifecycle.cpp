@@ -8,7 +8,7 @@
 
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
-#include "runtime/registry.h"
+#include "runtime/runlist.h"
 #include "runtime/version.h"
 
 void ExeScr::runscriptchk()
@@ -96,7 +96,7 @@ int ExeScr::execscript(const wchar_t* path)
     bool haschildren = false;
     {
         std::lock_guard<std::mutex> lock(g_scriptmutex);
-        for (const regentry& r : scriptregistry)
+        for (const listedrun& r : runlist)
             haschildren = haschildren || r.parent == this;
     }
     if (haschildren)

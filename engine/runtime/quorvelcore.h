@@ -54,12 +54,12 @@ QUORVELCORE_API int setfocusto_m(const wchar_t* name);
 QUORVELCORE_API int queryexeflag();
 // 1 if a run was started with exactly this path.
 QUORVELCORE_API int queryexealive(const wchar_t* path);
-// Stops every run and waits for the registry to empty (at most 50 waits of
+// Stops every run and waits for the run list to empty (at most 50 waits of
 // 100 ms), dispatching messages; returns 1.
 QUORVELCORE_API int mythreadclosure();
 // Waits, dispatching messages, until every script thread the engine started
 // (main runs and script threads) has ended, or `ms` milliseconds have passed;
-// 1 when all have ended. A run leaves the registry before its thread has
+// 1 when all have ended. A run leaves the run list before its thread has
 // finished its end: a host calls this once no run is left, before it returns
 // from its entry point, and ends the process with TerminateProcess when it
 // gives 0 (a fatal exit keeps its thread for good), so that no global of the

@@ -5,6 +5,7 @@
 
 #include "runtime/exescr.h"
 #include "runtime/logline.h"
+#include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
 #include "runtime/utf16.h"
 
@@ -218,14 +219,12 @@ void ExeScr::mylogverbose(const wchar_t* fmt, ...)
 
 std::wstring lasterrortext(DWORD err)
 {
-    wchar_t* sys = nullptr;
+    owners::localmem<wchar_t*> sys;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                        FORMAT_MESSAGE_IGNORE_INSERTS,
                    nullptr, err, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                   reinterpret_cast<LPWSTR>(&sys), 0, nullptr);
-    std::wstring text = sys ? sys : L"";
-    if (sys)
-        LocalFree(sys);
+                   reinterpret_cast<LPWSTR>(sys.put()), 0, nullptr);
+    std::wstring text = sys.valid() ? sys.get() : L"";
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n'))
         text.pop_back();
     return text;

@@ -2,7 +2,7 @@
 // timers, the script's hotkey, clipboard notices and notices from other code.
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
-#include "runtime/registry.h"
+#include "runtime/runlist.h"
 
 namespace {
 

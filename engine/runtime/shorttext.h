@@ -15,6 +15,12 @@ inline const wchar_t* findtext(const wchar_t* text, const wchar_t* set, bool pbr
     return pbrk ? wcspbrk(text, set) : *set == 0 ? text : wcsstr(text, set);
 }
 
+// Whether `needle` is a substring of `text`; the empty needle is in every
+// text, the empty one too, as Windows' wcsstr has it (Wine's finds it in no
+// empty text). Every title, class and item test of the window commands asks
+// this, so that an empty target means the same on both.
+inline bool hastext(const wchar_t* text, const wchar_t* needle) { return findtext(text, needle, false) != nullptr; }
+
 inline size_t shortlen(const wchar_t* t)
 {
     size_t n = 0;

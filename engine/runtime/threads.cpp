@@ -8,7 +8,7 @@
 #include "runtime/cmdargs.h"
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
-#include "runtime/registry.h"
+#include "runtime/runlist.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ unsigned __stdcall scriptthreadproc(void* arg)
     const std::wstring path = parent->scriptpath;
     {
         std::lock_guard<std::mutex> lock(g_scriptmutex);
-        scriptregistry.push_back(regentry{path, runname(path), &engine, parent});
+        runlist.push_back(listedrun{path, runname(path), &engine, parent});
     }
     engine.scriptpath = path;
     engine.args = argbuffs;
@@ -50,10 +50,10 @@ unsigned __stdcall scriptthreadproc(void* arg)
     return 0;
 }
 
-// The entry of `value` in the registry, or null; the caller holds the lock.
-regentry* findrun(int64_t value)
+// The entry of `value` in the run list, or null; the caller holds the lock.
+listedrun* findrun(int64_t value)
 {
-    for (regentry& r : scriptregistry)
+    for (listedrun& r : runlist)
         if (reinterpret_cast<intptr_t>(r.exe) == value)
             return &r;
     return nullptr;
@@ -84,7 +84,7 @@ ExeScr* ExeScr::joinwait(std::unique_lock<std::mutex>& lock, const std::vector<E
     ExeScr* ended = nullptr;
     for (ExeScr* c : children) {
         bool registered = false;
-        for (const regentry& r : scriptregistry)
+        for (const listedrun& r : runlist)
             registered = registered || r.exe == c;
         if (!registered) {
             if (!ended)
@@ -163,7 +163,7 @@ void ExeScr::threadctl_exec()
     case 0: {  // join
         const int64_t value = cmdargs::toi64(popd());
         std::unique_lock<std::mutex> lock(g_scriptmutex);
-        if (regentry* r = findrun(value))
+        if (listedrun* r = findrun(value))
             joinwait(lock, {r->exe});
         break;
     }
@@ -173,7 +173,7 @@ void ExeScr::threadctl_exec()
         HWND wnd = nullptr;
         {
             std::lock_guard<std::mutex> lock(g_scriptmutex);
-            if (regentry* r = findrun(value))
+            if (listedrun* r = findrun(value))
                 wnd = r->exe->scriptwnd;
         }
         if (wnd)
@@ -189,7 +189,7 @@ void ExeScr::threadctl_exec()
     case 3: {  // eachjoin: the first of this run's threads to end
         std::unique_lock<std::mutex> lock(g_scriptmutex);
         std::vector<ExeScr*> children;
-        for (const regentry& r : scriptregistry)
+        for (const listedrun& r : runlist)
             if (r.parent == this)
                 children.push_back(r.exe);
         if (children.empty())
@@ -201,7 +201,7 @@ void ExeScr::threadctl_exec()
         for (;;) {
             std::unique_lock<std::mutex> lock(g_scriptmutex);
             ExeScr* child = nullptr;
-            for (const regentry& r : scriptregistry)
+            for (const listedrun& r : runlist)
                 if (r.parent == this) {
                     child = r.exe;
                     break;
@@ -216,7 +216,7 @@ void ExeScr::threadctl_exec()
     case 5: {  // count
         const ExeScr* key = threadmode == 1 && threadparent ? threadparent : this;
         std::lock_guard<std::mutex> lock(g_scriptmutex);
-        for (const regentry& r : scriptregistry)
+        for (const listedrun& r : runlist)
             result += r.parent == key ? 1 : 0;
         break;
     }

@@ -195,14 +195,14 @@ int32_t boxopenflags(const wchar_t* text)
 int32_t boxdc::lineheight(int32_t extra) const
 {
     TEXTMETRICW tm = {};
-    GetTextMetricsW(dc, &tm);
+    GetTextMetricsW(get(), &tm);
     return tm.tmHeight + tm.tmExternalLeading + extra;
 }
 
 int32_t boxdc::width(const wchar_t* text, size_t len) const
 {
     SIZE sz = {};
-    return GetTextExtentPoint32W(dc, text, static_cast<int>(len), &sz) ? sz.cx : 0;
+    return GetTextExtentPoint32W(get(), text, static_cast<int>(len), &sz) ? sz.cx : 0;
 }
 
 int32_t boxlineheight(HWND hwnd, HFONT font, int32_t extra)

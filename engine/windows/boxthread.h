@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <new>
 
+#include "runtime/owners.h"
+
 class ExeScr;
 
 // The event of one wait on a box: a fresh unnamed manual-reset event per wait.
@@ -126,24 +128,10 @@ SIZE boxframe(HWND hwnd);
 
 // A window's device context with a font selected (none when null), for
 // measuring; both are given back when it goes.
-class boxdc {
+class boxdc : public owners::windowdc {
 public:
-    boxdc(HWND hwnd, HFONT font) : w(hwnd), dc(GetDC(hwnd)), old(font ? SelectObject(dc, font) : nullptr) {}
-    ~boxdc()
-    {
-        if (old)
-            SelectObject(dc, old);
-        ReleaseDC(w, dc);
-    }
-    boxdc(const boxdc&) = delete;
-    boxdc& operator=(const boxdc&) = delete;
-    operator HDC() const { return dc; }
+    boxdc(HWND hwnd, HFONT font) : windowdc(hwnd, font) {}
     // tmHeight + tmExternalLeading + `extra`.
     int32_t lineheight(int32_t extra) const;
     int32_t width(const wchar_t* text, size_t len) const;
-
-private:
-    HWND w;
-    HDC dc;
-    HGDIOBJ old;
 };

@@ -1,631 +1,412 @@
-// "imagebox": image boxes made, filled (bitmap and image files, live
-// thumbnails, window snapshots, scaled tiles), saved as JPEG or PNG, marked
-// with bands and captioned. Every sub-command yields a number.
+// The image box object, its window thread and procedure, the tiles of a
+// composite box and the DWM thumbnail of a thumbnail box.
+#include "windows/imagebox.h"
+
 #include <algorithm>
-#include <cstdarg>
-#include <cstring>
-#include <new>
-#include <string>
+#include <utility>
 
-#include "runtime/cmdargs.h"
 #include "runtime/exescr.h"
-#include "windows/encoders.h"
-#include "windows/imgbox.h"
+#include "runtime/quorvelcore.h"
 
-namespace {
+std::atomic<int32_t> bandthickness{3};
 
-// Windows 8.1 and later render the whole content (also DirectX windows).
-constexpr UINT renderfullcontent = 0x2;  // PW_RENDERFULLCONTENT
-
-enum : int32_t {
-    ibwidth = 1, ibheight, ibgethwnd, ibnew, ibdtm, ibbmp, ibimg, ibsavj, ibsavp, ibwin, ibclose, ibhd, ibhb, ibvd,
-    ibvb, ibcl, iblh, ibupd, ibcaps, ibcapu, ibbackc, ibalpha, ibkeyc, ibthumbpar, ibthumbparclr, ibthumbchif,
-    ibthumbchip, iblast = ibthumbchip
-};
-
-const ExeScr::subword imgwords[] = {
-    {L"width", ibwidth},         {L"height", ibheight},       {L"gethwnd", ibgethwnd},
-    {L"new", ibnew},             {L"dtm", ibdtm},             {L"bmp", ibbmp},
-    {L"img", ibimg},             {L"savj", ibsavj},           {L"savp", ibsavp},
-    {L"win", ibwin},             {L"close", ibclose},         {L"hd", ibhd},
-    {L"hb", ibhb},               {L"vd", ibvd},               {L"vb", ibvb},
-    {L"cl", ibcl},               {L"lh", iblh},               {L"upd", ibupd},
-    {L"caps", ibcaps},           {L"capu", ibcapu},           {L"backc", ibbackc},
-    {L"alpha", ibalpha},         {L"keyc", ibkeyc},           {L"thumb_par", ibthumbpar},
-    {L"thumb_par_clr", ibthumbparclr}, {L"thumb_chi_f", ibthumbchif}, {L"thumb_chi_p", ibthumbchip},
-    {nullptr, 0}};
-
-// The arguments after the word, by code: 'n' a number, 'h' a window handle
-// (its raw value), 's' a string; the first `least` are required, the rest
-// come all together or not at all.
-struct imgshape {
-    const char* kinds;
-    int32_t least;
-};
-const imgshape shapes[iblast + 1] = {
-    {"", 0},       {"n", 1},      {"n", 1},     {"n", 1},    {"", 0},       {"nh", 2},    {"ns", 2},
-    {"ns", 2},     {"nsnnnn", 2}, {"nsnnnn", 2}, {"nh", 2},  {"n", 1},      {"nn", 2},    {"nn", 2},
-    {"nn", 2},     {"nn", 2},     {"nn", 2},    {"nn", 2},   {"n", 1},      {"nnnn", 3},  {"nsn", 2},
-    {"nn", 2},     {"nn", 2},     {"nn", 2},    {"n", 1},    {"n", 1},      {"nnsnn", 5}, {"nnn", 3}};
-
-int32_t shapemost(int32_t code) { return static_cast<int32_t>(strlen(shapes[code].kinds)); }
-
-// The popped arguments, numbers and strings each in their order.
-struct imgargs {
-    int64_t num[6] = {};
-    int32_t count = 0;  // arguments after the word
-    std::wstring text;
-    int32_t n(int k) const { return static_cast<int32_t>(num[k]); }
-};
-
-imgargs popargs(ExeScr& e, int32_t code, int32_t count)
+void memimage::release()
 {
-    imgargs a;
-    a.count = count;
-    int32_t k = 0;
-    for (int32_t i = 0; i < count; ++i) {
-        switch (shapes[code].kinds[i]) {
-        case 's': a.text = e.popstr(); break;
-        case 'h': a.num[k++] = e.popd().i; break;
-        default: a.num[k++] = cmdargs::toi32(e.popd()); break;
-        }
+    if (dc) {
+        if (original)
+            SelectObject(dc, original);
+        DeleteDC(dc);
     }
-    return a;
+    if (bitmap)
+        DeleteObject(bitmap);
+    *this = memimage();
 }
 
-bool openwindow(ExeScr& e, imgbox& b)
+bool memimage::hold(HDC like, HBITMAP bmp, void* pixels)
 {
-    e.boxopen(b.readyevent, b.thread, imgbox::imagebox_threadentry, &b);
-    return b.window != nullptr;
-}
-
-// Sizes a picture box to its picture plus the frame (at most its monitor) and
-// centres it on that monitor; the title becomes the file name.
-void fitpicture(imgbox& b, const wchar_t* title)
-{
-    HWND w = b.window;
-    const SIZE frame = boxframe(w);
-    const int32_t mw = b.monitor.right, mh = b.monitor.bottom;
-    const int32_t width = b.imagewidth <= mw + 10 ? b.imagewidth + frame.cx : mw;
-    const int32_t height = b.imageheight <= mh + 10 ? b.imageheight + frame.cy : mh;
-    SetWindowPos(w, nullptr, b.monitor.left - (width >> 1), b.monitor.top - (height >> 1), width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowTextW(w, title);
-    InvalidateRect(w, nullptr, TRUE);
-    ShowWindow(w, SW_SHOW);
-}
-
-// A bottom-up 32-bit DIB section described by the box's header, zero-filled.
-HBITMAP newdib(imgbox& b, int32_t width, int32_t height, void** bits)
-{
-    BITMAPINFOHEADER& h = b.header;
-    h = BITMAPINFOHEADER{};
-    h.biSize = sizeof h;
-    h.biWidth = width;
-    h.biHeight = height;
-    h.biPlanes = 1;
-    h.biBitCount = 32;
-    h.biCompression = BI_RGB;
-    *bits = nullptr;
-    if (width <= 0 || height <= 0)
-        return nullptr;
-    return CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&h), DIB_RGB_COLORS, bits, nullptr, 0);
-}
-
-// A picture file decoded by GDI+ (which must be started), with its size.
-struct gpimage {
-    Gdiplus::GpBitmap* bitmap = nullptr;
-    UINT width = 0, height = 0;
-    explicit gpimage(const wchar_t* file)
-    {
-        if (Gdiplus::DllExports::GdipCreateBitmapFromFile(file, &bitmap) != Gdiplus::Ok) {
-            bitmap = nullptr;
-            return;
-        }
-        Gdiplus::DllExports::GdipGetImageWidth(bitmap, &width);
-        Gdiplus::DllExports::GdipGetImageHeight(bitmap, &height);
-    }
-    ~gpimage()
-    {
-        if (bitmap)
-            Gdiplus::DllExports::GdipDisposeImage(bitmap);
-    }
-    gpimage(const gpimage&) = delete;
-    gpimage& operator=(const gpimage&) = delete;
-    bool decoded() const { return bitmap && width > 0 && height > 0; }
-    void drawinto(HDC dc, int32_t x, int32_t y, int32_t w, int32_t h) const
-    {
-        Gdiplus::GpGraphics* g = nullptr;
-        if (Gdiplus::DllExports::GdipCreateFromHDC(dc, &g) != Gdiplus::Ok)
-            return;
-        Gdiplus::DllExports::GdipDrawImageRectI(g, bitmap, x, y, w, h);
-        Gdiplus::DllExports::GdipDeleteGraphics(g);
-    }
-};
-
-// A memory DC holding `bmp`, compatible with `w`'s DC (the screen's without one).
-bool holdfor(memimage& m, HWND w, HBITMAP bmp, void* bits, int32_t width, int32_t height)
-{
-    HDC like = GetDC(w);
-    const bool ok = m.hold(like, bmp, bits);
-    ReleaseDC(w, like);
-    m.width = width;
-    m.height = height;
-    return ok;
-}
-
-int64_t loadbmp(ExeScr& e, imgbox& b, const wchar_t* file)
-{
-    b.kind = imgbitmap;
-    auto* bmp = static_cast<HBITMAP>(LoadImageW(nullptr, file, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-    if (!bmp) {
-        e.imglog(L"bmp open failure:%s", file);
-        return 0;
-    }
-    BITMAP info = {};
-    if (!GetObjectW(bmp, sizeof info, &info)) {
+    release();
+    HDC mem = CreateCompatibleDC(like);
+    if (!mem) {
         DeleteObject(bmp);
-        return 0;
-    }
-    b.bitmapinfo = info;
-    if (!b.window && !openwindow(e, b)) {
-        e.imglog(L"Window open failure.\n");
-        DeleteObject(bmp);
-        return 0;
-    }
-    memimage fresh;
-    if (!holdfor(fresh, b.window, bmp, nullptr, info.bmWidth, info.bmHeight))
-        return 0;
-    b.replaceimage(fresh);
-    fitpicture(b, file);
-    return 1;
-}
-
-int64_t loadimg(ExeScr& e, imgbox& b, const wchar_t* file)
-{
-    b.kind = imgfile;
-    gdiplussession gdiplus;
-    gpimage pic(file);
-    void* bits = nullptr;
-    HBITMAP dib = pic.decoded() ? newdib(b, static_cast<int32_t>(pic.width), static_cast<int32_t>(pic.height), &bits)
-                                : nullptr;
-    if (!dib) {
-        e.imglog(L"Lack of memory.\n");
-        return 0;
-    }
-    if (!b.window && !openwindow(e, b)) {
-        e.imglog(L"Window open failure.\n");
-        DeleteObject(dib);
-        return 0;
-    }
-    const auto w = static_cast<int32_t>(pic.width), h = static_cast<int32_t>(pic.height);
-    memimage fresh;
-    if (!holdfor(fresh, b.window, dib, bits, w, h))
-        return 0;
-    pic.drawinto(fresh.dc, 0, 0, w, h);
-    b.replaceimage(fresh);
-    fitpicture(b, file);
-    return 1;
-}
-
-int64_t savepicture(ExeScr& e, imgbox& b, const imgargs& a, bool jpeg)
-{
-    HWND w = b.window;
-    RECT client = {};
-    GetClientRect(w, &client);
-    RECT r = client;
-    if (a.count == 6) {
-        r = RECT{a.n(1), a.n(2), a.n(3), a.n(4)};
-        if (!(r.left >= 0 && r.left < r.right && r.right <= client.right && r.top >= 0 && r.top < r.bottom &&
-              r.bottom <= client.bottom)) {
-            e.imglog(L"Invalid rectangle error...\n");
-            return 0;
-        }
-    }
-    if (!w || b.kind == imgthumbnail)
-        return 0;
-    const int32_t width = r.right - r.left, height = r.bottom - r.top;
-    HDC wdc = GetDC(w);
-    HBITMAP bmp = CreateCompatibleBitmap(wdc, width, height);
-    if (!bmp) {
-        ReleaseDC(w, wdc);
-        e.imglog(L"%s\n", L"CreateCompatibleBitmap Failed.");
-        return 0;
-    }
-    HDC mem = CreateCompatibleDC(wdc);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, width, height, wdc, r.left, r.top, SRCCOPY | CAPTUREBLT);
-    SelectObject(mem, old);  // GDI+ takes no bitmap still selected
-    DeleteDC(mem);
-    ReleaseDC(w, wdc);
-
-    gdiplussession gdiplus;
-    Gdiplus::GpBitmap* picture = nullptr;
-    Gdiplus::GpStatus status = Gdiplus::DllExports::GdipCreateBitmapFromHBITMAP(bmp, nullptr, &picture);
-    if (status == Gdiplus::Ok) {
-        CLSID encoder = {};
-        getencoderclsid(&e, jpeg ? L"image/jpeg" : L"image/png", &encoder);
-        jpegbest best;
-        status = Gdiplus::DllExports::GdipSaveImageToFile(picture, a.text.c_str(), &encoder,
-                                                           jpeg ? &best.params : nullptr);
-        Gdiplus::DllExports::GdipDisposeImage(picture);
-    }
-    DeleteObject(bmp);
-    if (status != Gdiplus::Ok) {
-        e.imglog(L"Attempt to save failed:%d:\n", static_cast<int>(status));
-        return 0;
-    }
-    return 1;
-}
-
-// The window checks of "dtm" and "win": 0 when refused (and logged).
-bool takesource(ExeScr& e, imgbox& b, HWND source)
-{
-    if (!IsWindow(source)) {
-        e.imglog(L"IsWindow failure.\n");
         return false;
     }
-    if (b.kind != 0) {
-        e.imglog(L"Already opened error.\n");
-        return false;
-    }
+    dc = mem;
+    bitmap = bmp;
+    bits = pixels;
+    original = SelectObject(mem, bmp);
     return true;
 }
 
-int64_t thumbnailbox(ExeScr& e, imgbox& b, HWND source)
+dwmthumbapi& dwmthumbs()
 {
-    if (!takesource(e, b, source))
-        return 0;
-    b.source = source;
-    b.kind = imgthumbnail;
-    if (!openwindow(e, b)) {
-        e.imglog(L"Window open failure.\n");
-        return 0;
-    }
-    b.bandcolour = 0xFFFF00;
-    b.thumbshown = 0;
-    const HRESULT hr = b.imgbox_thumbnail(1, 1);
-    ShowWindow(b.window, SW_SHOW);
-    // A system that shows no thumbnail has not done what was asked: the
-    // script learns it, and why, from getlasterror.
-    if (FAILED(hr)) {
-        e.syserrtext = lasterrortext(static_cast<DWORD>(hr));
-        return 0;
-    }
-    return 1;
+    // Resolved once; where the calls are missing (or are stubs that would
+    // crash when imported) the entries stay null.
+    static dwmthumbapi api = [] {
+        dwmthumbapi a = {};
+        if (HMODULE m = LoadLibraryW(L"dwmapi.dll")) {
+            a.registerthumb = reinterpret_cast<decltype(a.registerthumb)>(
+                reinterpret_cast<void*>(GetProcAddress(m, "DwmRegisterThumbnail")));
+            a.unregisterthumb = reinterpret_cast<decltype(a.unregisterthumb)>(
+                reinterpret_cast<void*>(GetProcAddress(m, "DwmUnregisterThumbnail")));
+            a.update = reinterpret_cast<decltype(a.update)>(
+                reinterpret_cast<void*>(GetProcAddress(m, "DwmUpdateThumbnailProperties")));
+            a.querysize = reinterpret_cast<decltype(a.querysize)>(
+                reinterpret_cast<void*>(GetProcAddress(m, "DwmQueryThumbnailSourceSize")));
+        }
+        return a;
+    }();
+    return api;
 }
 
-int64_t snapshotbox(ExeScr& e, imgbox& b, HWND source)
+imgbox::~imgbox()
 {
-    if (!takesource(e, b, source))
-        return 0;
-    b.kind = imgsnapshot;
-    b.source = source;
-    HDC sdc = GetDC(source);
-    if (!sdc) {
-        e.imglog(L"GetDC error.");
-        return 0;
+    if (HWND w = window)
+        SendMessageW(w, WM_CLOSE, 0, 0);
+    thread.join();
+    std::lock_guard<std::recursive_mutex> guard(lock);
+    image.release();
+    capture.release();
+    if (captionfont)
+        DeleteObject(captionfont);
+    if (brush)
+        DeleteObject(brush);
+}
+
+void imgbox::dropmemdc()
+{
+    std::lock_guard<std::recursive_mutex> guard(lock);
+    image.release();
+}
+
+unsigned __stdcall imgbox::imagebox_threadentry(void* self)
+{
+    static_cast<imgbox*>(self)->imagebox_wndthread();
+    return 0;
+}
+
+void imgbox::imagebox_wndthread()
+{
+    if (!brush) {
+        brush = CreateSolidBrush(0);
+        backcolour = 0;
     }
-    RECT sr = {};
-    GetClientRect(source, &sr);
-    b.sourcerect = sr;
-    memimage snap;
-    snap.dc = CreateCompatibleDC(sdc);
-    if (!snap.dc) {
-        ReleaseDC(source, sdc);
-        e.imglog(L"%s\n", L"CreateCompatibleDC has failed.");
-        return 0;
+    // The class outlives any one box's brush; each box erases with its own.
+    registerboxclass(L"quorvel.imagebox", boxthunk<imgbox, &imgbox::imagebox_proc>,
+                     static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    const DWORD style = kind == imgthumbnail ? WS_CAPTION | WS_THICKFRAME : WS_CAPTION;
+    HWND w = CreateWindowExW(WS_EX_LAYERED | WS_EX_STATICEDGE, L"quorvel.imagebox", L"Quorvel - ImageBox", style,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hWndp, nullptr,
+                             GetModuleHandleW(nullptr), this);
+    window = w;
+    if (!w) {
+        readyevent.set();
+        return;
     }
-    snap.bitmap = CreateCompatibleBitmap(sdc, sr.right, sr.bottom);
-    if (!snap.bitmap) {
-        snap.release();
-        ReleaseDC(source, sdc);
-        e.imglog(L"%s\n", L"CreateCompatibleBitmap Failed.");
-        return 0;
-    }
-    snap.original = SelectObject(snap.dc, snap.bitmap);
-    snap.width = sr.right;
-    snap.height = sr.bottom;
-    const BOOL printed = PrintWindow(source, snap.dc, PW_CLIENTONLY | renderfullcontent);
-    ReleaseDC(source, sdc);
-    if (!printed) {
-        snap.release();
-        e.imglog(L"%s\n", L"BitBlt has failed.");
-        return 0;
-    }
-    b.replaceimage(snap, true);
-    if (!openwindow(e, b)) {
-        e.imglog(L"Window open failure.\n");
-        return 0;
-    }
-    HWND w = b.window;
-    const SIZE frame = boxframe(w);
-    RECT at = {};
-    GetWindowRect(source, &at);
-    SetWindowPos(w, nullptr, at.left, at.top, sr.right + frame.cx, sr.bottom + frame.cy,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    boxtofront(w);
     UpdateWindow(w);
     ShowWindow(w, SW_SHOW);
-    return 1;
+    // The first paint sets the event; a window with nothing to paint must
+    // not keep the script waiting either.
+    UpdateWindow(w);
+    readyevent.set();
+    boxmessageloop();
 }
 
-// "hd" and "vd": a band of the band colour, drawn on the window only.
-int64_t drawband(ExeScr& e, imgbox& b, int32_t pos, bool rows)
+void imgbox::paint(HDC dc)
 {
-    HWND w = b.window;
-    if (!w)
-        return 0;
-    HDC dc = GetDC(w);
-    if (!dc) {
-        e.imglog(L"GetDC error\n");
-        return 0;
-    }
-    HBRUSH brush = CreateSolidBrush(b.bandcolour);
-    if (!brush) {
-        ReleaseDC(w, dc);
-        e.imglog(L"%s\n", L"CreateSolidBrush has failed.");
-        return 0;
-    }
-    RECT cr = {};
-    GetClientRect(w, &cr);
-    const int32_t t = bandthickness;
-    int64_t result = 0;
-    if (pos < 0 || pos + t >= (rows ? cr.bottom : cr.right)) {
-        e.imglog(L"%s:%d", L"Invalid value.", pos);
-    } else if (!SetROP2(dc, R2_COPYPEN)) {
-        e.imglog(L"setROP2 error\n");
-    } else {
-        HPEN pen = CreatePen(PS_SOLID, 1, 0);
-        HGDIOBJ oldbrush = SelectObject(dc, brush);
-        HGDIOBJ oldpen = SelectObject(dc, pen);
-        if (rows)
-            Rectangle(dc, 0, pos, cr.right, pos + t);
-        else
-            Rectangle(dc, pos, 1, pos + t, cr.bottom);
-        SelectObject(dc, oldpen);
-        SelectObject(dc, oldbrush);
-        DeleteObject(pen);
-        result = 1;
-    }
-    DeleteObject(brush);
-    ReleaseDC(w, dc);
-    return result;
-}
-
-// "hb" and "vb": the band's rows or columns copied back from the picture.
-int64_t restoreband(ExeScr& e, imgbox& b, int32_t pos, bool rows)
-{
-    const bool snap = b.kind == imgthumbnail || b.kind == imgsnapshot;
-    const bool haspicture = b.kind == imgthumbnail || b.kind == imgbitmap || b.kind == imgfile || snap;
-    {
-        std::lock_guard<std::recursive_mutex> guard(b.lock);
-        if (haspicture && !(snap ? b.capture.dc : b.image.dc)) {
-            e.imglog(L"%s\n", L"No device context error.");
-            return 0;
-        }
-    }
-    HWND w = b.window;
-    if (!w)
-        return 0;
-    RECT cr = {};
-    GetClientRect(w, &cr);
-    const int32_t t = bandthickness;
-    if (pos < 0 || pos + t >= (rows ? cr.bottom : cr.right)) {
-        e.imglog(L"%s:%d", L"Invalid value.", pos);
-        return 0;
-    }
-    HDC dc = GetDC(w);
-    if (!dc) {
-        e.imglog(L"GetDC error\n");
-        return 0;
-    }
-    {
-        std::lock_guard<std::recursive_mutex> guard(b.lock);
-        if (HDC pic = snap ? b.capture.dc : b.image.dc) {
-            // The band is `t` rows (or columns) wide wherever it lies.
-            if (rows)
-                BitBlt(dc, 0, pos, cr.right, t, pic, 0, pos, SRCCOPY);
-            else
-                BitBlt(dc, pos, 0, t, cr.bottom, pic, pos, 0, SRCCOPY);
-        }
-    }
-    ReleaseDC(w, dc);
-    return 1;
-}
-
-int64_t tilefile(ExeScr& e, imgbox& tile, imgbox& parent, const imgargs& a)
-{
-    tile.parent = &parent;
-    if (parent.kind != imgparent) {
-        e.imglog(L"Invalid class type error.\n");
-        return 0;
-    }
-    tile.kind = imgtile;
-    const int32_t width = a.n(2), height = a.n(3);
-    gdiplussession gdiplus;
-    gpimage pic(a.text.c_str());
-    // A file that does not decode leaves the tile as it was.
-    if (!pic.decoded())
-        return 0;
-    void* bits = nullptr;
-    HBITMAP dib = newdib(tile, width, height, &bits);
-    if (!dib) {
-        e.imglog(L"Lack of memory.\n");
-        return 0;
-    }
-    memimage fresh;
-    if (!holdfor(fresh, parent.window, dib, bits, width, height))
-        return 0;
-    // Scaled to fit, keeping the aspect ratio, centred; the rest stays black.
-    const int64_t iw = pic.width, ih = pic.height;
-    const auto fith = static_cast<int32_t>(width * ih / iw);
-    if (height < fith) {
-        const auto fitw = static_cast<int32_t>(iw * height / ih);
-        pic.drawinto(fresh.dc, width / 2 - fitw / 2, 0, fitw, height);
-    } else {
-        pic.drawinto(fresh.dc, 0, height / 2 - fith / 2, width, fith);
-    }
-    tile.replaceimage(fresh);
-    return 1;
-}
-
-}  // namespace
-
-void ExeScr::imglog(const wchar_t* fmt, ...)
-{
-    const uint32_t save = logsupfile;
-    logsupfile = 0;
-    va_list ap;
-    va_start(ap, fmt);
-    vmylogmsg(fmt, ap);
-    va_end(ap);
-    logsupfile = save;
-}
-
-void ExeScr::imagebox_comp(wchar_t* args)
-{
-    std::vector<wchar_t*> a = boxargs(args);
-    const auto n = static_cast<int32_t>(a.size());
-    const int32_t code = subcommand(a[0], imgwords);
-    const int32_t further = n - 1;
-    if (further != shapes[code].least && further != shapemost(code))
-        comperr(L"the number of argument mismatch.");
-    for (int32_t k = n - 1; k >= 1; --k) {
-        if (shapes[code].kinds[k - 1] == 's')
-            argstr(a[static_cast<size_t>(k)]);
-        else
-            argnum(a[static_cast<size_t>(k)]);
-    }
-    emitcell(&ExeScr::imagebox_exec);
-    emitu64((static_cast<uint64_t>(n) << 32) | (static_cast<uint64_t>(code) << 16));
-}
-
-void ExeScr::imagebox_exec()
-{
-    const uint64_t word = ip->u;
-    ++ip;
-    const auto code = static_cast<int32_t>((word >> 16) & 0xFFFF);
-    const auto n = static_cast<int32_t>(word >> 32);
-    const imgargs a = popargs(*this, code, n - 1);
-    if (code == ibnew) {
-        void* block = mymalloc2(sizeof(imgbox), imgboxid);
-        imgboxes.push_back(new (block) imgbox(this));
-        pushint(static_cast<int64_t>(imgboxes.size()) - 1);
-        return;
-    }
-    const auto valid = [&](int32_t k) { return k >= 0 && static_cast<size_t>(k) < imgboxes.size(); };
-    if (!valid(a.n(0)) || (code == ibthumbchif && !valid(a.n(1)))) {
-        imglog(L"invlaid class index failure.\n");
-        pushint(0);
-        return;
-    }
-    imgbox& b = *static_cast<imgbox*>(imgboxes[static_cast<size_t>(a.n(0))]);
-    HWND w = b.window;
-    int64_t result = 0;
-    switch (code) {
-    case ibwidth: result = b.imagewidth; break;
-    case ibheight: result = b.imageheight; break;
-    case ibgethwnd: result = reinterpret_cast<intptr_t>(w); break;
-    case ibdtm: result = thumbnailbox(*this, b, reinterpret_cast<HWND>(a.num[1])); break;
-    case ibbmp: result = loadbmp(*this, b, a.text.c_str()); break;
-    case ibimg: result = loadimg(*this, b, a.text.c_str()); break;
-    case ibsavj:
-    case ibsavp: result = savepicture(*this, b, a, code == ibsavj); break;
-    case ibwin: result = snapshotbox(*this, b, reinterpret_cast<HWND>(a.num[1])); break;
-    case ibclose:
-        if (b.kind == imgtile) {
-            b.dropmemdc();
-        } else if (w) {
-            ShowWindow(w, SW_HIDE);
-            SendMessageW(w, WM_CLOSE, 0, 0);
-        }
-        result = 1;
+    RECT rc = {};
+    GetClientRect(WindowFromDC(dc), &rc);
+    std::lock_guard<std::recursive_mutex> guard(lock);
+    switch (kind) {
+    case imgthumbnail:
+    case imgsnapshot:
+        if (capture.dc)
+            BitBlt(dc, 0, 0, sourcerect.right, sourcerect.bottom, capture.dc, 0, 0, SRCCOPY);
         break;
-    case ibhd:
-    case ibvd: result = drawband(*this, b, a.n(1), code == ibhd); break;
-    case ibhb:
-    case ibvb: result = restoreband(*this, b, a.n(1), code == ibhb); break;
-    case ibcl: b.bandcolour = static_cast<COLORREF>(a.n(1)); break;
-    case iblh: bandthickness = std::clamp(a.n(1), 3, 10); break;
-    case ibupd:
-        if (w && b.kind == imgthumbnail) {
-            b.thumbshown = b.thumbshown ? 0 : 1;
-            b.imgbox_thumbnail(3, b.thumbshown);
-            result = 1;
-        } else if (w && b.kind == imgparent) {
-            InvalidateRect(w, nullptr, TRUE);
-            result = 1;
-        }
-        break;
-    case ibcaps:
-        b.captionwidth = a.n(1);
-        b.captionheight = a.n(2);
-        b.captionfontheight = a.count == 4 ? a.n(3) : 40;
-        if (w)
-            PostMessageW(w, WM_USER, imgmakecaption, 0);
-        break;
-    case ibcapu: {
-        {
-            std::lock_guard<std::mutex> guard(imgcaptionlock);
-            imgcaptiontext = a.text;
-        }
-        b.captionseconds = a.count == 3 && a.n(1) > 0 ? a.n(1) : 3;
-        if (w)
-            PostMessageW(w, WM_USER, imgshowcaption, 0);
-        break;
-    }
-    case ibbackc:
-        b.backcolour = static_cast<COLORREF>(a.n(1));
-        if (w) {
-            b.replacebrush(CreateSolidBrush(b.backcolour));
-            InvalidateRect(w, nullptr, TRUE);
-        }
-        break;
-    case ibalpha:
-        b.alpha = a.n(1);
-        if (w)
-            SetLayeredWindowAttributes(w, 0, static_cast<BYTE>(b.alpha), LWA_ALPHA);
-        break;
-    case ibkeyc:
-        b.keycolour = static_cast<COLORREF>(a.n(1));
-        if (w) {
-            SetLayeredWindowAttributes(w, b.keycolour, 0, LWA_COLORKEY);
-            InvalidateRect(w, nullptr, TRUE);
-        }
-        break;
-    case ibthumbpar:
-        if (b.kind != 0) {
-            imglog(L"Already opened error.\n");
+    case imgbitmap:
+    case imgfile: {
+        if (!image.dc)
+            break;
+        const int32_t w = rc.right, h = rc.bottom;
+        if (w >= imagewidth && h >= imageheight) {
+            BitBlt(dc, (w >> 1) - (imagewidth >> 1), (h >> 1) - (imageheight >> 1), imagewidth, imageheight,
+                   image.dc, 0, 0, SRCCOPY);
         } else {
-            b.kind = imgparent;
-            if (openwindow(*this, b))
-                result = 1;
-            else
-                imglog(L"Window open failure.\n");
+            SetStretchBltMode(dc, HALFTONE);
+            SetBrushOrgEx(dc, 0, 0, nullptr);
+            StretchBlt(dc, 0, 0, w, h, image.dc, 0, 0, imagewidth, imageheight, SRCCOPY);
         }
         break;
-    case ibthumbparclr:
-        if (b.kind != imgparent) {
-            imglog(L"invlaid class index failure.\n");
-        } else {
-            std::lock_guard<std::recursive_mutex> guard(b.lock);
-            b.children.clear();
-            result = 1;
-        }
-        break;
-    case ibthumbchif:
-        result = tilefile(*this, b, *static_cast<imgbox*>(imgboxes[static_cast<size_t>(a.n(1))]), a);
-        break;
-    case ibthumbchip:
-        if (b.kind != imgtile) {
-            imglog(L"invlaid class index failure.\n");
-        } else {
-            imgbox_setchildpos(&b, a.n(1), a.n(2));
-            result = 1;
+    }
+    case imgparent:
+        for (const imgchild& c : children) {
+            std::lock_guard<std::recursive_mutex> tileguard(c.tile->lock);
+            if (c.tile->image.dc)
+                BitBlt(dc, c.x, c.y, c.tile->imagewidth, c.tile->imageheight, c.tile->image.dc, 0, 0, SRCCOPY);
         }
         break;
     default:
         break;
     }
-    pushint(result);
+}
+
+LRESULT imgbox::imagebox_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (boxforward(owner->scriptwnd, msg, wp, lp))
+        return 0;
+    switch (msg) {
+    case WM_CREATE:
+        SetLayeredWindowAttributes(w, 0, 255, LWA_ALPHA);
+        // The script thread waits for this window meanwhile: the engine's
+        // monitor table is free to fill.
+        owner->cursormonitorrect(&monitor);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_SIZE:
+        if (kind == imgthumbnail && thumbnail)
+            imgbox_thumbnail(2, 0);
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(w, &ps);
+        paint(dc);
+        EndPaint(w, &ps);
+        readyevent.set();
+        return 0;
+    }
+    case WM_ERASEBKGND: {
+        RECT rc;
+        GetClientRect(w, &rc);
+        std::lock_guard<std::recursive_mutex> guard(lock);
+        if (brush)
+            FillRect(reinterpret_cast<HDC>(wp), &rc, brush);
+        return 1;
+    }
+    case WM_CLOSE: {
+        imgbox_thumbnail(0, 0);
+        {
+            std::lock_guard<std::recursive_mutex> guard(lock);
+            if (kind == imgthumbnail || kind == imgsnapshot)
+                capture.release();
+            else if (kind == imgbitmap || kind == imgfile)
+                image.release();
+        }
+        DestroyWindow(w);  // the caption goes with it, and its timer
+        captionwindow = nullptr;
+        captiontimer = 0;
+        if (captionfont)
+            DeleteObject(captionfont);
+        captionfont = nullptr;
+        {
+            std::lock_guard<std::recursive_mutex> guard(lock);
+            if (brush)
+                DeleteObject(brush);
+            brush = nullptr;
+        }
+        window = nullptr;
+        return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+        if (captionwindow && reinterpret_cast<HWND>(lp) == captionwindow) {
+            SetTextColor(reinterpret_cast<HDC>(wp), 0xFFFFFF);
+            SetBkColor(reinterpret_cast<HDC>(wp), backcolour);
+        }
+        return reinterpret_cast<LRESULT>(brush);
+    case WM_TIMER:
+        if (wp == imgcaptiontimer) {
+            KillTimer(w, imgcaptiontimer);
+            captiontimer = 0;
+            if (captionwindow)
+                ShowWindow(captionwindow, SW_HIDE);
+            return 0;
+        }
+        break;
+    case WM_USER:
+        break;
+    default:
+        return DefWindowProcW(w, msg, wp, lp);
+    }
+    if (msg != WM_USER)
+        return DefWindowProcW(w, msg, wp, lp);
+
+    switch (wp) {
+    case imgmakecaption: {
+        // A new caption replaces the one before.
+        if (captionwindow)
+            DestroyWindow(captionwindow);
+        if (captionfont)
+            DeleteObject(captionfont);
+        captionfont = nullptr;
+        captionwindow = CreateWindowExW(WS_EX_LAYERED, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 10,
+                                        10, captionwidth, captionheight, w, nullptr, GetModuleHandleW(nullptr),
+                                        nullptr);
+        if (!captionwindow) {
+            if (owner->logon == 1)
+                owner->boxlog(L"CreateWindow error.\n");
+            return 0;
+        }
+        captionfont = boxfont(nullptr, captionfontheight, 700);
+        SendMessageW(captionwindow, WM_SETFONT, reinterpret_cast<WPARAM>(captionfont), TRUE);
+        SetLayeredWindowAttributes(captionwindow, 0, 0, LWA_COLORKEY);
+        return 0;
+    }
+    case imgshowcaption: {
+        if (!captionwindow)
+            return 0;
+        std::wstring text;
+        {
+            std::lock_guard<std::mutex> guard(owner->imgcaptionlock);
+            text = owner->imgcaptiontext;
+        }
+        SetWindowTextW(captionwindow, text.c_str());
+        UpdateWindow(captionwindow);
+        ShowWindow(captionwindow, SW_SHOW);
+        if (captiontimer)
+            KillTimer(w, imgcaptiontimer);
+        SetTimer(w, imgcaptiontimer, captionms(captionseconds), nullptr);
+        captiontimer = 1;
+        return 0;
+    }
+    case imgreplace:
+    case imgreplacesnap: {
+        memimage& fresh = *reinterpret_cast<memimage*>(lp);
+        swapin(fresh, wp == imgreplacesnap);
+        return 1;
+    }
+    case imgnewbrush: {
+        HBRUSH old;
+        {
+            std::lock_guard<std::recursive_mutex> guard(lock);
+            old = std::exchange(brush, reinterpret_cast<HBRUSH>(lp));
+        }
+        if (old)
+            DeleteObject(old);
+        return 1;
+    }
+    default:
+        return 0;
+    }
+}
+
+namespace {
+
+// A request the box's window thread carries out, when the box has a window of
+// another thread; false when it has none (or it went meanwhile).
+bool onwindowthread(HWND w, WPARAM what, LPARAM lp)
+{
+    if (!w || GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId())
+        return false;
+    return SendMessageW(w, WM_USER, what, lp) == 1;
+}
+
+}  // namespace
+
+void imgbox::replaceimage(memimage& fresh, bool snapshot)
+{
+    if (onwindowthread(window, snapshot ? imgreplacesnap : imgreplace, reinterpret_cast<LPARAM>(&fresh)))
+        return;
+    // No window paints it (a tile is painted by its parent's, under this lock).
+    swapin(fresh, snapshot);
+}
+
+void imgbox::swapin(memimage& fresh, bool snapshot)
+{
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock);
+        std::swap(snapshot ? capture : image, fresh);
+        if (!snapshot) {
+            imagewidth = image.width;
+            imageheight = image.height;
+        }
+    }
+    fresh.release();
+}
+
+void imgbox::replacebrush(HBRUSH fresh)
+{
+    if (onwindowthread(window, imgnewbrush, reinterpret_cast<LPARAM>(fresh)))
+        return;
+    HBRUSH old;
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock);
+        old = std::exchange(brush, fresh);
+    }
+    if (old)
+        DeleteObject(old);
+}
+
+HRESULT imgbox::imgbox_thumbnail(int32_t op, int32_t arg)
+{
+    const dwmthumbapi& api = dwmthumbs();
+    HWND w = window;
+    const auto fit = [&](HTHUMBNAIL t) -> HRESULT {
+        if (!api.update)
+            return E_NOTIMPL;
+        DWM_THUMBNAIL_PROPERTIES p = {};
+        p.dwFlags = DWM_TNP_RECTDESTINATION | DWM_TNP_VISIBLE | DWM_TNP_SOURCECLIENTAREAONLY;
+        GetClientRect(w, &p.rcDestination);
+        p.opacity = 255;
+        p.fVisible = TRUE;
+        p.fSourceClientAreaOnly = FALSE;
+        return api.update(t, &p);
+    };
+    switch (op) {
+    case 1: {
+        if (!api.registerthumb)
+            return E_NOTIMPL;
+        HTHUMBNAIL t = nullptr;
+        const HRESULT hr = api.registerthumb(w, source, &t);
+        if (FAILED(hr))
+            return hr;
+        if (HTHUMBNAIL old = thumbnail.exchange(t); old && api.unregisterthumb)
+            api.unregisterthumb(old);
+        SIZE size = {};
+        if (api.querysize)
+            api.querysize(t, &size);
+        const SIZE frame = boxframe(w);
+        RECT at = {};
+        GetWindowRect(source, &at);
+        SetWindowPos(w, nullptr, at.left, at.top, size.cx + frame.cx, size.cy + frame.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE | (arg != 1 ? SWP_NOMOVE : 0));
+        return fit(t);
+    }
+    case 2:
+        if (HTHUMBNAIL t = thumbnail)
+            return fit(t);
+        return S_FALSE;
+    case 3:
+        if (HTHUMBNAIL t = thumbnail) {
+            if (!api.update)
+                return E_NOTIMPL;
+            DWM_THUMBNAIL_PROPERTIES p = {};
+            p.dwFlags = DWM_TNP_VISIBLE;
+            p.fVisible = arg ? TRUE : FALSE;
+            return api.update(t, &p);
+        }
+        return S_FALSE;
+    default:
+        if (HTHUMBNAIL t = thumbnail.exchange(nullptr); t && api.unregisterthumb)
+            return api.unregisterthumb(t);
+        return S_FALSE;
+    }
+}
+
+void imgbox_setchildpos(imgbox* tile, int32_t x, int32_t y)
+{
+    imgbox* parent = tile->parent;
+    if (!parent)
+        return;
+    std::lock_guard<std::recursive_mutex> guard(parent->lock);
+    auto& list = parent->children;
+    const auto at = std::find_if(list.begin(), list.end(), [&](const imgchild& c) { return c.tile == tile; });
+    if (at != list.end()) {
+        at->x = x;
+        at->y = y;
+        return;
+    }
+    if (list.size() == list.capacity())
+        list.reserve(list.empty() ? 1 : list.size() * 2);
+    list.push_back(imgchild{tile, x, y});
 }

@@ -372,15 +372,7 @@ int32_t infobox::textwidth(size_t index)
     if (index >= msgs.size() || msgs[index].text.empty())
         return 0;
     const infomsg& m = msgs[index];
-    HDC dc = GetDC(hwnd);
-    HFONT font = m.font ? m.font : hFont1;
-    HGDIOBJ oldfont = font ? SelectObject(dc, font) : nullptr;
-    SIZE sz = {};
-    const int32_t w = GetTextExtentPoint32W(dc, m.text.c_str(), static_cast<int>(m.text.size()), &sz) ? sz.cx : 0;
-    if (oldfont)
-        SelectObject(dc, oldfont);
-    ReleaseDC(hwnd, dc);
-    return w;
+    return boxdc(hwnd, m.font ? m.font : hFont1).width(m.text.c_str(), m.text.size());
 }
 
 // ---- the script thread's side

@@ -1,6 +1,5 @@
 #include "core/iniimage.h"
 
-#include "core/handles.h"
 #include "core/syslog.h"
 #include "core/textfile.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "core/handles.h"
+#include "runtime/owners.h"
 #include "runtime/quorvelcore.h"
 
 namespace host {
@@ -11,9 +11,9 @@ HWND hEditSys = nullptr;
 
 namespace {
 
-uniquehandle g_syslog;
+owners::handle g_syslog;
 std::wstring g_syslogpath;
-uniquehandle g_errlog;
+owners::handle g_errlog;
 
 const wchar_t bom[1] = {0xFEFF};
 
@@ -80,13 +80,11 @@ void crlfend(std::wstring& line)
 
 std::wstring syserrtext(DWORD err)
 {
-    wchar_t* sys = nullptr;
+    owners::localmem<wchar_t*> sys;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, err, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&sys), 0,
+                   nullptr, err, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(sys.put()), 0,
                    nullptr);
-    std::wstring text = sys ? sys : L"";
-    if (sys)
-        LocalFree(sys);
+    std::wstring text = sys.valid() ? sys.get() : L"";
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r'))
         text.pop_back();
     return text;

@@ -3,14 +3,14 @@
 #include <cstring>
 #include <string>
 
-#include "core/handles.h"
+#include "runtime/owners.h"
 #include "runtime/scriptname.h"
 
 namespace host {
 
 readfail readwhole(const std::wstring& path, uint32_t id, hostblock& block, uint64_t& bytes, DWORD& syserr)
 {
-    uniquehandle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    owners::handle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.valid()) {
         syserr = GetLastError();
@@ -112,7 +112,7 @@ bool retried(F step, DWORD& syserr)
 
 DWORD linkcount(const std::wstring& path)
 {
-    uniquehandle h(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+    owners::handle h(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     BY_HANDLE_FILE_INFORMATION fi;
@@ -139,7 +139,7 @@ bool writewhole(HANDLE h, const void* data, DWORD bytes)
 writefail overwrite(const std::wstring& path, const void* data, DWORD bytes, DWORD& syserr, bool& restored)
 {
     restored = true;
-    uniquehandle h;
+    owners::handle h;
     if (!retried(
             [&] {
                 h.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -204,7 +204,7 @@ writefail writefileatomic(const std::wstring& path, const void* data, size_t byt
     const DWORD n = static_cast<DWORD>(bytes);
     writefail fail = writefail::none;
     {
-        uniquehandle h(CreateFileW(tmp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        owners::handle h(CreateFileW(tmp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD done = 0;
         if (!h.valid()) {
             syserr = GetLastError();
@@ -240,7 +240,7 @@ writefail writefileatomic(const std::wstring& path, const void* data, size_t byt
             [&] {
                 // Asked first with the access the replacement needs: a refused
                 // ReplaceFileW may leave a stray file of its own beside the target.
-                if (!uniquehandle(CreateFileW(path.c_str(), GENERIC_READ | DELETE,
+                if (!owners::handle(CreateFileW(path.c_str(), GENERIC_READ | DELETE,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
                          .valid())

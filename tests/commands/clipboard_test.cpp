@@ -18,7 +18,7 @@
 #include "commands/syscommon.h"
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
-#include "runtime/registry.h"
+#include "runtime/runlist.h"
 #include "support/scriptrun.h"
 #include "support/testenv.h"
 #include "support/windowedengine.h"
@@ -452,7 +452,7 @@ TEST(Clipboard, MonitorEndsWhenTheScriptIsStopped)
     windowed w;
     {
         std::lock_guard<std::mutex> lock(g_scriptmutex);
-        scriptregistry.push_back(regentry{L"monitor.tst", L"monitor", &w, nullptr});
+        runlist.push_back(listedrun{L"monitor.tst", L"monitor", &w, nullptr});
     }
     struct stopper {
         static DWORD WINAPI run(void*)

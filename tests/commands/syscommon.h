@@ -8,7 +8,7 @@
 
 #include "runtime/quorvelcore.h"
 #include "runtime/exescr.h"
-#include "runtime/registry.h"
+#include "runtime/runlist.h"
 #include "support/testenv.h"
 
 namespace qtest {
@@ -53,7 +53,7 @@ std::wstring runfile(const std::wstring& name, const wchar_t* text, F meanwhile)
         meanwhile();
         if (!tid) {
             std::lock_guard<std::mutex> lock(g_scriptmutex);
-            for (const regentry& r : scriptregistry)
+            for (const listedrun& r : runlist)
                 if (r.path == path && r.exe->scriptwnd)
                     tid = GetWindowThreadProcessId(r.exe->scriptwnd, nullptr);
         }

@@ -9,7 +9,7 @@
 
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
-#include "runtime/registry.h"
+#include "runtime/runlist.h"
 #include "support/codelist.h"
 #include "support/inputdriver.h"
 #include "support/powerstandin.h"

@@ -17,8 +17,8 @@ using namespace htest;
 
 namespace {
 
-constexpr int CMD_RECENT = 113, CMD_RUN = 115, CMD_SETTING = 116, CMD_ENROLLSCRIPT = 123, CMD_ENROLLHOTKEY = 134,
-              CMD_ENROLLRESIDENT = 135, HOTKEY_MAIN = 122, HOTKEY_LAUNCHFIRST = 140;
+constexpr int CMD_RECENT = 113, CMD_RUN = 115, CMD_SETTING = 116, CMD_ENROLSCRIPT = 123, CMD_ENROLHOTKEY = 134,
+              CMD_ENROLRESIDENT = 135, HOTKEY_MAIN = 122, HOTKEY_LAUNCHFIRST = 140;
 // Control ids of the Setting window and of the enrolment rows (base + row).
 constexpr int SET_HOTOK = 103, SET_HOTMOD = 104, SET_HOTENABLE = 105, SET_TRAY = 106, SET_HOTKEY = 107,
               SET_RUNMOD = 108, SET_RUNKEY = 109, SET_RUNOK = 110;
@@ -146,7 +146,7 @@ TEST(HostUi, EnrolledHotkeyLauncherRunsItsScriptInAChildHost)
     HWND w = startfirst(h, L"");
     ASSERT_TRUE(w);
 
-    post(w, WM_COMMAND, CMD_ENROLLHOTKEY);
+    post(w, WM_COMMAND, CMD_ENROLHOTKEY);
     HWND eh = h.window(L"quorvel.eh");
     ASSERT_TRUE(eh) << "no Enroll Hotkey Launcher window";
     EXPECT_EQ(hostrun::text(eh), L"Enroll Hotkey Launcher");
@@ -242,7 +242,7 @@ TEST(HostUi, EnrolmentWindowsWriteTheirKeysAndTheClipboardGivesOnlyFiles)
     HWND w = startfirst(h, L"");
     ASSERT_TRUE(w);
 
-    post(w, WM_COMMAND, CMD_ENROLLSCRIPT);
+    post(w, WM_COMMAND, CMD_ENROLSCRIPT);
     HWND es = h.window(L"quorvel.es");
     ASSERT_TRUE(es) << "no Enroll Script window";
     settext(es, ROW_TITLE + 11, L"Bee");
@@ -269,7 +269,7 @@ TEST(HostUi, EnrolmentWindowsWriteTheirKeysAndTheClipboardGivesOnlyFiles)
     post(menu, WM_KEYDOWN, VK_ESCAPE);
     EXPECT_TRUE(waitfor([&] { return !IsWindow(menu) && IsWindowEnabled(w); }));
 
-    post(w, WM_COMMAND, CMD_ENROLLRESIDENT);
+    post(w, WM_COMMAND, CMD_ENROLRESIDENT);
     HWND res = h.window(L"quorvel.res");
     ASSERT_TRUE(res) << "no Enroll Resident Script window";
     settext(res, ROW_TITLE + 2, L"Res");
@@ -433,7 +433,7 @@ TEST(HostUi, RecentlyOpenedMenuOpensTheChosenFile)
 
 TEST(HostUi, ClosingUnderAModalWindowEndsTheProcess)
 {
-    for (int cmd : {CMD_SETTING, CMD_ENROLLHOTKEY}) {
+    for (int cmd : {CMD_SETTING, CMD_ENROLHOTKEY}) {
         hostrun h;
         HWND w = startfirst(h, L"");
         ASSERT_TRUE(w);

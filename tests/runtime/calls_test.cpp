@@ -1,12 +1,12 @@
 // User-function calls on hand-built code, script arguments, and script threads
-// started, probed and joined through the registry.
+// started, probed and joined through the run list.
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
-#include "runtime/registry.h"
+#include "runtime/runlist.h"
 #include "support/codelist.h"
 #include "support/testenv.h"
 
@@ -114,7 +114,7 @@ TEST(ScriptThreads, StartHandsOverArgumentsAndTheParentKeepsTheRecord)
     qtest::writescript(parent.scriptpath, L"main\r\n{\r\n}\r\nthread worker(str name, n)\r\n{\r\n}\r\n");
     {
         std::lock_guard<std::mutex> lock(g_scriptmutex);
-        scriptregistry.push_back(regentry{parent.scriptpath, L"threads", &parent, nullptr});
+        runlist.push_back(listedrun{parent.scriptpath, L"threads", &parent, nullptr});
     }
     parent.blocktable.resize(1);
     blockrec& block = parent.blocktable[0];
@@ -137,7 +137,7 @@ TEST(ScriptThreads, StartHandsOverArgumentsAndTheParentKeepsTheRecord)
     for (const memrec& m : parent.allocs)
         EXPECT_TRUE(m.id != threadrecid && m.id != threadtextid) << "the record and its texts are back: " << m.id;
 
-    // Join returns once the child has left the registry; joining again or
+    // Join returns once the child has left the run list; joining again or
     // probing a thread that ended returns 0 at once.
     parent.pushint(child);
     runop(parent, &ExeScr::threadctl_exec, 0);
@@ -162,7 +162,7 @@ TEST(ScriptThreads, StartHandsOverArgumentsAndTheParentKeepsTheRecord)
     EXPECT_EQ(popint(parent), 0) << "unknown codes push 0";
 
     std::lock_guard<std::mutex> lock(g_scriptmutex);
-    scriptregistry.clear();
+    runlist.clear();
     parent.freeblocktbl();
     parent.freedatd();
     parent.freedats();
@@ -175,10 +175,10 @@ TEST(ScriptThreads, CountIsOfTheParentsChildrenFromEitherSide)
     a.threadparent = b.threadparent = &parent;
     {
         std::lock_guard<std::mutex> lock(g_scriptmutex);
-        scriptregistry.push_back(regentry{L"p", L"p", &parent, nullptr});
-        scriptregistry.push_back(regentry{L"p", L"p", &a, &parent});
-        scriptregistry.push_back(regentry{L"p", L"p", &b, &parent});
-        scriptregistry.push_back(regentry{L"s", L"s", &stranger, &a});
+        runlist.push_back(listedrun{L"p", L"p", &parent, nullptr});
+        runlist.push_back(listedrun{L"p", L"p", &a, &parent});
+        runlist.push_back(listedrun{L"p", L"p", &b, &parent});
+        runlist.push_back(listedrun{L"s", L"s", &stranger, &a});
     }
     for (ExeScr* e : {&parent, &a, &b}) {
         runop(*e, &ExeScr::threadctl_exec, 5);
@@ -189,7 +189,7 @@ TEST(ScriptThreads, CountIsOfTheParentsChildrenFromEitherSide)
         e->freedatd();
     }
     std::lock_guard<std::mutex> lock(g_scriptmutex);
-    scriptregistry.clear();
+    runlist.clear();
 }
 
 namespace {
@@ -241,7 +241,7 @@ struct ctlthread {
 void registerrun(ExeScr& e, ExeScr* parent)
 {
     std::lock_guard<std::mutex> lock(g_scriptmutex);
-    scriptregistry.push_back(regentry{L"p", L"p", &e, parent});
+    runlist.push_back(listedrun{L"p", L"p", &e, parent});
 }
 
 void endrun(ExeScr& e)
@@ -271,7 +271,7 @@ TEST(ScriptThreads, EveryJoinerOfAThreadWakesWhenItEnds)
         EXPECT_TRUE(b.finished(2000));
     }
     std::lock_guard<std::mutex> lock(g_scriptmutex);
-    scriptregistry.clear();
+    runlist.clear();
 }
 
 // More than 63 children once made the wait fail at once, so eachjoin returned
@@ -296,7 +296,7 @@ TEST(ScriptThreads, EachjoinWaitsForTheFirstOfManyChildren)
     for (const auto& c : children)
         EXPECT_TRUE(c->joiners.empty()) << "no child keeps the finished wait's event";
     std::lock_guard<std::mutex> lock(g_scriptmutex);
-    scriptregistry.clear();
+    runlist.clear();
 }
 
 // The close wakes joiners while their child is still registered; the joiner
@@ -337,5 +337,5 @@ TEST(Closure, WakesJoinersAndIsBoundedInTimeUnderAStreamOfMessages)
     EXPECT_TRUE(child.joiners.empty());
     endrun(child);  // sets nothing: its list is empty
     std::lock_guard<std::mutex> lock(g_scriptmutex);
-    scriptregistry.clear();
+    runlist.clear();
 }

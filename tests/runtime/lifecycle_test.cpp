@@ -1,5 +1,5 @@
 // Whole runs through the exported entry points: banners, unreadable files, the
-// registry of runs and its queries, stopping every run, and the split of a
+// run list and its queries, stopping every run, and the split of a
 // script path and the log a run reports.
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
-#include "runtime/registry.h"
+#include "runtime/runlist.h"
 #include "support/scriptrun.h"
 #include "support/testenv.h"
 
@@ -38,7 +38,7 @@ std::vector<std::wstring> loglines(const std::wstring& name)
     return lines;
 }
 
-// Waits, dispatching, until the run of `path` has left the registry.
+// Waits, dispatching, until the run of `path` has left the run list.
 bool waitgone(const std::wstring& path, DWORD ms = 10000)
 {
     const ULONGLONG end = GetTickCount64() + ms;
@@ -127,7 +127,7 @@ TEST(Run, TheEndBannerGivesMillisecondsInThreeDigits)
     EXPECT_GE(minutes * 60000 + seconds * 1000 + ms, 20) << qtest::narrow(field);
 }
 
-TEST(Registry, QueriesOnAnEmptyRegistry)
+TEST(RunList, QueriesOnAnEmptyRunList)
 {
     EXPECT_EQ(queryexeflag(), 0);
     EXPECT_EQ(setfocusto(), 0);
@@ -154,7 +154,7 @@ struct endless {
         engine.running = 1;
         {
             std::lock_guard<std::mutex> lock(g_scriptmutex);
-            scriptregistry.push_back(regentry{self->path, runname(self->path), &engine, nullptr});
+            runlist.push_back(listedrun{self->path, runname(self->path), &engine, nullptr});
             rebuildrunlist();
         }
         InterlockedExchange(&self->registered, 1);
@@ -181,7 +181,7 @@ struct endless {
 
 }  // namespace
 
-TEST(Registry, QueriesAndClosureWithRunningScripts)
+TEST(RunList, QueriesAndClosureWithRunningScripts)
 {
     endless a(L"C:\\scripts\\first.tst");
     endless b(L"C:\\scripts\\second.tst");
@@ -197,19 +197,19 @@ TEST(Registry, QueriesAndClosureWithRunningScripts)
 
     const ULONGLONG started = GetTickCount64();
     EXPECT_EQ(mythreadclosure(), 1);
-    EXPECT_LT(GetTickCount64() - started, 3000u) << "returns once the registry is empty";
+    EXPECT_LT(GetTickCount64() - started, 3000u) << "returns once the run list is empty";
     std::lock_guard<std::mutex> lock(g_scriptmutex);
-    EXPECT_TRUE(scriptregistry.empty());
+    EXPECT_TRUE(runlist.empty());
 }
 
-TEST(Registry, StopScriptReachesOnlyTheChildrenOfItsKey)
+TEST(RunList, StopScriptReachesOnlyTheChildrenOfItsKey)
 {
     ExeScr parent, child, other;
     {
         std::lock_guard<std::mutex> lock(g_scriptmutex);
-        scriptregistry.push_back(regentry{L"p", L"p", &parent, nullptr});
-        scriptregistry.push_back(regentry{L"p", L"p", &child, &parent});
-        scriptregistry.push_back(regentry{L"o", L"o", &other, nullptr});
+        runlist.push_back(listedrun{L"p", L"p", &parent, nullptr});
+        runlist.push_back(listedrun{L"p", L"p", &child, &parent});
+        runlist.push_back(listedrun{L"o", L"o", &other, nullptr});
     }
     stopscript(&parent, 0);
     EXPECT_EQ(parent.stopflag, 0u);
@@ -219,10 +219,10 @@ TEST(Registry, StopScriptReachesOnlyTheChildrenOfItsKey)
     EXPECT_EQ(parent.stopflag, 1u);
     EXPECT_EQ(other.stopflag, 1u);
     std::lock_guard<std::mutex> lock(g_scriptmutex);
-    scriptregistry.clear();
+    runlist.clear();
 }
 
-TEST(Registry, RunNamesDropTheFolderAndTheLastExtension)
+TEST(RunList, RunNamesDropTheFolderAndTheLastExtension)
 {
     EXPECT_EQ(runname(L"C:\\a.b\\job.v2.tst"), L"job.v2");
     EXPECT_EQ(runname(L"C:\\a.b\\job"), L"job");
@@ -359,7 +359,7 @@ namespace {
 HWND windowof(const std::wstring& path)
 {
     std::lock_guard<std::mutex> lock(g_scriptmutex);
-    for (const regentry& r : scriptregistry)
+    for (const listedrun& r : runlist)
         if (r.path == path)
             return r.exe->scriptwnd;
     return nullptr;
@@ -586,7 +586,7 @@ TEST(StopLatency, LoopsThatRunInsideOneCellStillPollAndStop)
         ExeScr* exe = nullptr;
         {
             std::lock_guard<std::mutex> lock(g_scriptmutex);
-            for (const regentry& r : scriptregistry)
+            for (const listedrun& r : runlist)
                 if (r.path == path)
                     exe = r.exe;
         }
@@ -610,7 +610,7 @@ TEST(StopLatency, LoopsThatRunInsideOneCellStillPollAndStop)
 }
 
 // How soon a stop takes effect: ESC in the script window and mythreadclosure
-// each end a busy loop, and ESC a sleep, the run leaving the registry within
+// each end a busy loop, and ESC a sleep, the run leaving the run list within
 // 100 ms.
 TEST(StopLatency, EscapeAndClosureEndABusyLoopAndEscapeASleepWithin100ms)
 {

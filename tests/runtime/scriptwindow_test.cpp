@@ -4,7 +4,7 @@
 
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
-#include "runtime/registry.h"
+#include "runtime/runlist.h"
 #include "support/codelist.h"
 #include "support/testenv.h"
 #include "support/windowedengine.h"

@@ -1,4 +1,4 @@
-// The end of a run's thread: a run leaves the registry before its thread has
+// The end of a run's thread: a run leaves the run list before its thread has
 // ended (it still destroys its engine, leaves the C runtime and passes the
 // system's thread detach), and a host must not end the process under it.
 // waitscriptthreads is how a host waits for that end. The tests make the
@@ -13,7 +13,7 @@
 
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
-#include "runtime/registry.h"
+#include "runtime/runlist.h"
 #include "support/testenv.h"
 
 using qtest::pump;
@@ -50,7 +50,7 @@ namespace {
 DWORD runthread(const std::wstring& path, bool child)
 {
     std::lock_guard<std::mutex> lock(g_scriptmutex);
-    for (const regentry& r : scriptregistry)
+    for (const listedrun& r : runlist)
         if (r.path == path && (r.parent != nullptr) == child && r.exe->scriptwnd)
             return GetWindowThreadProcessId(r.exe->scriptwnd, nullptr);
     return 0;
@@ -98,12 +98,12 @@ struct disarm {
 
 }  // namespace
 
-TEST(ThreadEnd, AHostWaitsForTheMainRunsThreadAfterItLeftTheRegistry)
+TEST(ThreadEnd, AHostWaitsForTheMainRunsThreadAfterItLeftTheRunList)
 {
     disarm guard;
     ASSERT_NE(startslow(L"slowmain", L"main\r\n{\r\n    sleepm(200)\r\n}\r\n", false, 400), 0u);
     ASSERT_TRUE(left(L"slowmain"));
-    EXPECT_EQ(g_detachdone, 0) << "the run has left the registry; its thread still runs its end";
+    EXPECT_EQ(g_detachdone, 0) << "the run has left the run list; its thread still runs its end";
     const ULONGLONG started = GetTickCount64();
     EXPECT_EQ(waitscriptthreads(5000), 1);
     EXPECT_EQ(g_detachdone, 1) << "returned only once the thread had ended";
@@ -115,7 +115,7 @@ TEST(ThreadEnd, AHostWaitsForAScriptThreadToo)
     disarm guard;
     // The main run ends with "exit" (which does not wait for its script
     // thread) while the thread waits for a process that no stop ends: the
-    // thread is the last to leave the registry, long after the main run's
+    // thread is the last to leave the run list, long after the main run's
     // thread has ended.
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -125,7 +125,7 @@ TEST(ThreadEnd, AHostWaitsForAScriptThreadToo)
     ASSERT_NE(startslow(L"slowchild", text.c_str(), true, 400), 0u);
     ASSERT_TRUE(left(L"slowchild"));
     exitflag = 0;  // for the runs of later tests
-    EXPECT_EQ(g_detachdone, 0) << "the script thread has left the registry; it still runs its end";
+    EXPECT_EQ(g_detachdone, 0) << "the script thread has left the run list; it still runs its end";
     EXPECT_EQ(waitscriptthreads(5000), 1);
     EXPECT_EQ(g_detachdone, 1) << "returned only once the script thread had ended";
 }

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/quorvelcore.h"
-#include "runtime/registry.h"
+#include "runtime/runlist.h"
 
 namespace qtest {
 

@@ -33,7 +33,7 @@
 
 #include "regexp/regexp.h"
 #include "runtime/exescr.h"
-#include "runtime/registry.h"
+#include "runtime/runlist.h"
 #include "support/rxgen.h"
 
 namespace {

@@ -23,7 +23,7 @@
 
 namespace {
 
-std::mutex g_lock;  // stands for the registry lock
+std::mutex g_lock;  // stands for the run list's lock
 bool g_alive = false;
 HWND g_main = nullptr;
 wchar_t g_logpath[MAX_PATH];

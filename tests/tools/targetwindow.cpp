@@ -21,6 +21,7 @@ enum : int {
     idlater = 302,
     idcancel = 303,
     idcheck = 304,
+    idblank = 305,
     idlist1 = 401,
     idlist2 = 402,
     idcombo = 403,
@@ -164,6 +165,8 @@ private:
             SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
         child(w, L"Edit", L"hello", WS_BORDER | ES_AUTOHSCROLL, 10, 170, 240, 22, idedit);
         child(w, L"Static", L"starting", SS_LEFT, 10, 200, 380, 20, idreport);
+        // Made last, so that the other children keep their order and numbers.
+        child(w, L"Button", L"", BS_PUSHBUTTON, 310, 10, 24, 24, idblank);
     }
 
     void oncommand(WPARAM wp, LPARAM lp)
@@ -183,8 +186,11 @@ private:
         case idapply:
         case idlater:
         case idcancel:
-            if (code == BN_CLICKED)
-                report(L"button " + textof(control));
+        case idblank:
+            if (code == BN_CLICKED) {
+                const std::wstring text = textof(control);
+                report(L"button " + (text.empty() ? std::wstring(L"(untitled)") : text));
+            }
             break;
         case idcheck:
             if (code == BN_CLICKED)

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "runtime/quorvelcore.h"
-#include "runtime/registry.h"
+#include "runtime/runlist.h"
 #include "support/scriptrun.h"
 #include "support/testenv.h"
 
@@ -123,7 +123,7 @@ boxscript::~boxscript()
 ExeScr* boxscript::engine() const
 {
     std::lock_guard<std::mutex> lock(g_scriptmutex);
-    for (const regentry& r : scriptregistry)
+    for (const listedrun& r : runlist)
         if (r.path == path)
             return r.exe;
     return nullptr;
@@ -190,7 +190,7 @@ bool boxscript::inboxwait(const std::function<bool(const ExeScr&)>& which, DWORD
     return pumpuntil(
         [&] {
             std::lock_guard<std::mutex> lock(g_scriptmutex);
-            for (const regentry& r : scriptregistry)
+            for (const listedrun& r : runlist)
                 if (r.path == path)
                     return r.exe->boxwaiting != nullptr && (!which || which(*r.exe));
             return false;

@@ -35,7 +35,7 @@ public:
     // The run's engine while it is registered, else null.
     ExeScr* engine() const;
     bool alive() const;
-    // Waits until the run has left the registry.
+    // Waits until the run has left the run list.
     bool ended(DWORD ms = 15000) const;
     // The lines written between the start and the end banners.
     std::vector<std::wstring> lines() const;

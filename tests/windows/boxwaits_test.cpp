@@ -12,7 +12,7 @@
 #include <string>
 
 #include "runtime/quorvelcore.h"
-#include "runtime/registry.h"
+#include "runtime/runlist.h"
 #include "support/testenv.h"
 #include "windows/boxdriver.h"
 
@@ -52,7 +52,7 @@ struct waiter {
 };
 
 // Watches the run of `path` from another thread: the moment its box wait
-// ended (the wait left, or the run left the registry). A stop must end the
+// ended (the wait left, or the run left the run list). A stop must end the
 // wait within 100 ms; the run's end that follows (closing its boxes, joining
 // their threads) takes what the machine gives it.
 struct waitend {
@@ -74,7 +74,7 @@ struct waitend {
     bool waiting()
     {
         std::lock_guard<std::mutex> lock(g_scriptmutex);
-        for (const regentry& r : scriptregistry)
+        for (const listedrun& r : runlist)
             if (r.path == path && r.parent == nullptr)
                 return r.exe->boxwaiting != nullptr;
         return false;
@@ -182,7 +182,7 @@ TEST(BoxWait, TheHostsClosingWakesEveryBoxWait)
     ASSERT_TRUE(gp.inboxwait(qtest::incomp));
     const ULONGLONG started = GetTickCount64();
     EXPECT_EQ(mythreadclosure(), 1);
-    EXPECT_LT(GetTickCount64() - started, 4000u) << "the registry emptied";
+    EXPECT_LT(GetTickCount64() - started, 4000u) << "the run list emptied";
     EXPECT_FALSE(tv.alive());
     EXPECT_FALSE(gp.alive());
     EXPECT_EQ(qtest::findwindow(L"quorvel.treeview"), nullptr);

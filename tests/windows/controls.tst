@@ -21,6 +21,12 @@ main
     printf("%s\n", geteditstr(r))
     clkitem(h, button, "Apply", 2)
     printf("%s\n", geteditstr(r))
+    // The empty text is in every title, the empty one too: an empty target
+    // counts every button, and the fifth is the one without a text.
+    clkitem(h, button, "")
+    printf("%s\n", geteditstr(r))
+    clkitem(h, button, "", 4)
+    printf("%s\n", geteditstr(r))
 
     getchildhwnd(c, h, "Remember", "Button")
     printf("check %d\n", bm_getstate(c))

@@ -13,7 +13,7 @@
 #include "support/frontend.h"
 #include "support/testenv.h"
 #include "windows/boxdriver.h"
-#include "windows/imgbox.h"
+#include "windows/imagebox.h"
 #include "windows/pixels.h"
 
 using qtest::boxscript;

@@ -4,6 +4,6 @@
 namespace host {
 
 // Edits the set `hs().enrolset`.
-void openenrollscript();
+void openenrolscript();
 
 }  // namespace host

@@ -4,7 +4,7 @@
 
 namespace host {
 
-void openenrollres();
+void openenrolres();
 // Starts every present and active resident script, one after another.
 void startresidents();
 

@@ -1,5 +1,6 @@
-// The registry of running scripts and the entry points the host calls.
-#include "runtime/registry.h"
+// The run list (the scripts running in the process) and the entry points the
+// host calls.
+#include "runtime/runlist.h"
 
 #include <process.h>
 
@@ -7,12 +8,12 @@
 #include "runtime/quorvelcore.h"
 
 std::mutex g_scriptmutex;
-std::vector<regentry> scriptregistry;
+std::vector<listedrun> runlist;
 std::wstring g_runlisttext;
 
-// Set whenever a run leaves the registry, so that mythreadclosure wakes at
+// Set whenever a run leaves the run list, so that mythreadclosure wakes at
 // once instead of at its next poll. Made with the first start.
-static HANDLE registrychanged()
+static HANDLE runlistchanged()
 {
     static HANDLE ev = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     return ev;
@@ -20,12 +21,12 @@ static HANDLE registrychanged()
 
 void unregister(ExeScr* exe)
 {
-    if (HANDLE ev = registrychanged())
+    if (HANDLE ev = runlistchanged())
         SetEvent(ev);
     exe->wakejoiners();
-    for (auto it = scriptregistry.begin(); it != scriptregistry.end(); ++it) {
+    for (auto it = runlist.begin(); it != runlist.end(); ++it) {
         if (it->exe == exe) {
-            scriptregistry.erase(it);
+            runlist.erase(it);
             return;
         }
     }
@@ -34,10 +35,10 @@ void unregister(ExeScr* exe)
 void rebuildrunlist()
 {
     g_runlisttext = L" ";
-    for (size_t k = 0; k < scriptregistry.size(); ++k) {
+    for (size_t k = 0; k < runlist.size(); ++k) {
         if (k)
             g_runlisttext += L'|';
-        g_runlisttext += scriptregistry[k].name;
+        g_runlisttext += runlist[k].name;
     }
 }
 
@@ -57,7 +58,7 @@ void runlistmark(bool focused)
 void stopscript(ExeScr* key, uint32_t all)
 {
     std::lock_guard<std::mutex> lock(g_scriptmutex);
-    for (regentry& r : scriptregistry) {
+    for (listedrun& r : runlist) {
         if (!all && r.parent != key)
             continue;
         r.exe->stopflag = 1;
@@ -73,7 +74,7 @@ void stopscript(ExeScr* key, uint32_t all)
 
 namespace {
 
-// Every script thread not yet seen ended: a run leaves the registry before its
+// Every script thread not yet seen ended: a run leaves the run list before its
 // thread has destroyed its engine and left the C runtime and the system's
 // thread detach, and the process must not end (and destroy this library's
 // globals) while that is under way.
@@ -148,7 +149,7 @@ void mainthreadproc(startrec* rec)
     const std::wstring name = runname(path);
     {
         std::lock_guard<std::mutex> lock(g_scriptmutex);
-        scriptregistry.push_back(regentry{path, name, &engine, nullptr});
+        runlist.push_back(listedrun{path, name, &engine, nullptr});
         engine.scriptpath = path;
         engine.args = argbuffs;
         rebuildrunlist();
@@ -157,7 +158,7 @@ void mainthreadproc(startrec* rec)
     engine.runscriptchk();
     std::unique_lock<std::mutex> lock(g_scriptmutex);
     if (engine.stopflag != 1) {
-        for (const regentry& r : scriptregistry) {
+        for (const listedrun& r : runlist) {
             if (r.parent == &engine) {
                 lock.unlock();
                 engine.myerrexit(L" Child thread is still running error.");
@@ -220,9 +221,9 @@ int setfocusto()
     HWND wnd = nullptr;
     {
         std::lock_guard<std::mutex> lock(g_scriptmutex);
-        if (scriptregistry.empty())
+        if (runlist.empty())
             return 0;
-        wnd = scriptregistry.back().exe->scriptwnd;
+        wnd = runlist.back().exe->scriptwnd;
     }
     if (!wnd)
         return 0;
@@ -238,7 +239,7 @@ int setfocusto_m(const wchar_t* name)
     std::vector<HWND> windows;
     {
         std::lock_guard<std::mutex> lock(g_scriptmutex);
-        for (const regentry& r : scriptregistry)
+        for (const listedrun& r : runlist)
             if (r.name == want && r.exe->scriptwnd)
                 windows.push_back(r.exe->scriptwnd);
     }
@@ -252,13 +253,13 @@ int setfocusto_m(const wchar_t* name)
 int queryexeflag()
 {
     std::lock_guard<std::mutex> lock(g_scriptmutex);
-    return scriptregistry.empty() ? 0 : static_cast<int>(scriptregistry.back().exe->running);
+    return runlist.empty() ? 0 : static_cast<int>(runlist.back().exe->running);
 }
 
 int queryexealive(const wchar_t* path)
 {
     std::lock_guard<std::mutex> lock(g_scriptmutex);
-    for (const regentry& r : scriptregistry)
+    for (const listedrun& r : runlist)
         if (r.path == path)
             return 1;
     return 0;
@@ -268,7 +269,7 @@ int mythreadclosure()
 {
     {
         std::lock_guard<std::mutex> lock(g_scriptmutex);
-        for (regentry& r : scriptregistry) {
+        for (listedrun& r : runlist) {
             ExeScr& e = *r.exe;
             e.stopflag = 1;
             if (e.waitevent)
@@ -287,9 +288,9 @@ int mythreadclosure()
     pumpbefore(
         [] {
             std::lock_guard<std::mutex> lock(g_scriptmutex);
-            return scriptregistry.empty();
+            return runlist.empty();
         },
-        registrychanged(), GetTickCount64() + closurewaitms, 100);
+        runlistchanged(), GetTickCount64() + closurewaitms, 100);
     return 1;
 }
 

@@ -1,4 +1,4 @@
-// The process-wide registry of running scripts and the running-scripts line.
+// The run list: the scripts running in the process, and the running-scripts line.
 #pragma once
 
 #include <mutex>
@@ -11,27 +11,27 @@
 
 class ExeScr;
 
-// One running script or script thread. A registered engine is always alive:
+// One running script or script thread. A listed engine is always alive:
 // its thread removes the entry, under the lock, before destroying it.
-struct regentry {
+struct listedrun {
     std::wstring path;  // exactly as the run was started with
     std::wstring name;  // the file name without folder, cut at its last "."
     ExeScr* exe;
     ExeScr* parent;     // the engine that started this script thread, else null
 };
 
-// Every access to scriptregistry and g_runlisttext holds g_scriptmutex. The
+// Every access to runlist and g_runlisttext holds g_scriptmutex. The
 // lock is never held while a message is sent to another thread's window, a
 // box is shown or a fatal error is raised.
 extern std::mutex g_scriptmutex;
-extern std::vector<regentry> scriptregistry;
+extern std::vector<listedrun> runlist;
 // One marker (" ", or "*" while a script window has the focus), then the
 // names of every entry joined by "|".
 extern std::wstring g_runlisttext;
 // Script threads reserve this much stack: the compiler's nesting bound and
 // the call depth bound both fit in it with room to spare.
 constexpr unsigned scriptstacksize = 16u << 20;
-// How long mythreadclosure waits at most for the registry to empty.
+// How long mythreadclosure waits at most for the run list to empty.
 constexpr unsigned closurewaitms = 5000;
 
 // Starts a main script or a script thread on a thread of its own; false when
@@ -40,7 +40,7 @@ bool startscriptthread(unsigned(__stdcall* entry)(void*), void* arg);
 
 // Removes the entry of `exe`; the caller holds the lock.
 void unregister(ExeScr* exe);
-// Rebuilds g_runlisttext from the registry; the caller holds the lock.
+// Rebuilds g_runlisttext from the run list; the caller holds the lock.
 void rebuildrunlist();
 // Sets the running-scripts line's marker and shows the line in hWndRunEdit.
 void runlistmark(bool focused);

@@ -1,4 +1,4 @@
-#include "enrollhk.h"
+#include "enrolhk.h"
 
 #include "core/enrolrows.h"
 #include "core/iniimage.h"
@@ -133,7 +133,7 @@ LRESULT CALLBACK ehwndproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 
 }  // namespace
 
-void openenrollhk()
+void openenrolhk()
 {
     if (g_run.wnd)
         return;

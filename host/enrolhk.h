@@ -3,6 +3,6 @@
 
 namespace host {
 
-void openenrollhk();
+void openenrolhk();
 
 }  // namespace host

@@ -1,4 +1,4 @@
-#include "enrollres.h"
+#include "enrolres.h"
 
 #include "core/enrolrows.h"
 #include "core/iniimage.h"
@@ -112,7 +112,7 @@ LRESULT CALLBACK reswndproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 
 }  // namespace
 
-void openenrollres()
+void openenrolres()
 {
     if (g_run.wnd)
         return;

@@ -1,4 +1,4 @@
-#include "enrollscript.h"
+#include "enrolscript.h"
 
 #include "core/enrolrows.h"
 #include "core/iniimage.h"
@@ -75,7 +75,7 @@ LRESULT CALLBACK eswndproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 
 }  // namespace
 
-void openenrollscript()
+void openenrolscript()
 {
     if (g_run.wnd)
         return;
