@@ -17,10 +17,6 @@ namespace {
 using E = ExeScr;
 using namespace seg;
 
-// A kind the pass alone uses: an element's index as arrayindex_run leaves it
-// on datd, its node at hand for what takes it.
-constexpr uint8_t kref = kinds;
-
 // A value on the datum stack as the pass sees it.
 struct value {
     uint8_t k;
@@ -240,8 +236,8 @@ struct builder {
         for (int32_t j = dims - 1; j >= 0; --j)
             idx[j] = num(pop());
         node& e = newnode();
-        e.arr = static_cast<int32_t>(word >> 32);
-        e.cell = k + 2;
+        e.array = static_cast<int32_t>(word >> 32);
+        e.indexcell = k + 2;
         e.a = idx[0].o;
         e.ka = idx[0].k;
         e.b = idx[1].o;
@@ -307,7 +303,7 @@ struct builder {
                 c.ka = body.k;
                 c.eval = callvalue();
                 c.test = truthtest();
-                c.arr = calls ? static_cast<int32_t>(calls->funcs.size()) : 0;  // calls it lies inside
+                c.incalls = calls ? static_cast<int32_t>(calls->funcs.size()) : 0;
                 push(made(c));
                 k = call + 2;
             } else if (const int op = binopof(f); op >= 0) {
@@ -408,7 +404,7 @@ struct builder {
                 const value first = ts[ts.size() - n][0];
                 ts.resize(ts.size() - n);
                 node& q = newnode();
-                q.arr = static_cast<int32_t>(ts.size() + n);  // string datums on dats at this cell
+                q.texts = static_cast<int32_t>(ts.size() + n);  // string datums on dats at this cell
                 q.a = last.o;
                 q.ka = last.k;
                 q.test = truthtest();
@@ -418,7 +414,7 @@ struct builder {
                 } else {
                     q.b = first.o;
                     q.kb = first.k;
-                    q.cell = static_cast<int32_t>(word >> 32) != 0 ? 1 : 0;  // strpbrk
+                    q.pbrk = static_cast<int32_t>(word >> 32) != 0 ? 1 : 0;
                     q.eval = f == &E::strstr_exec ? textfind(last.k, first.k) : textcompare(last.k, first.k);
                     if (from) {
                         const value start = num(pop());
@@ -445,7 +441,7 @@ struct builder {
                 q.kb = start.k;
                 q.c = end.o;
                 q.kc = end.k;
-                q.cell = hasend ? 3 : 2;
+                q.hasend = hasend ? 1 : 0;
                 seal(q);
                 value piece{kcut, {}};
                 piece.o.n = &q;
@@ -459,7 +455,7 @@ struct builder {
                 const value text = ts.back()[0];
                 ts.pop_back();
                 node& q = newnode();
-                q.arr = static_cast<int32_t>(ts.size() + 1);
+                q.texts = static_cast<int32_t>(ts.size() + 1);
                 q.a = text.o;
                 q.ka = text.k;
                 q.b = at.o;
@@ -556,6 +552,15 @@ struct builder {
         return made;
     }
 
+    // The packed word's operation, where the segment's term reads one.
+    static void operation(segment& s, uint32_t sub)
+    {
+        if (s.what == tincdec)
+            s.mode = sub;
+        else if (s.what == tcompound)
+            s.op = sub;
+    }
+
     // The effect at k that ends a segment, taken into `s`: returns the cell
     // after it, or k when it is not one a segment takes.
     int32_t effect(int32_t k, segment& s, int32_t& jumpcell)
@@ -588,7 +593,7 @@ struct builder {
                 s.pend[j] = texts[j].o;
                 s.pendk[j] = texts[j].k;
             }
-            s.sub = static_cast<uint32_t>(tsmax);
+            s.texts = static_cast<uint32_t>(tsmax);
             // strassign_exec and its word, or strassignx_exec and datsdrop.
             target(f == &E::strassign_exec ? variable(packed(v.operand(k + 1)).index) : pop());
             return k + 2;
@@ -598,7 +603,7 @@ struct builder {
             if (!w.noresult)
                 return k;
             s.what = f == &E::assignnum_exec ? tassign : f == &E::incdec_exec ? tincdec : tcompound;
-            s.sub = w.sub;
+            operation(s, w.sub);
             if (f != &E::incdec_exec)
                 val(pop());
             target(variable(w.index));
@@ -623,7 +628,7 @@ struct builder {
                 return k;
             const value t = pop();
             s.what = f == &E::storenum_exec ? tassign : f == &E::incdecx_exec ? tincdec : tcompound;
-            s.sub = w.sub;
+            operation(s, w.sub);
             if (f != &E::incdecx_exec)
                 val(pop());
             target(t);
@@ -631,7 +636,7 @@ struct builder {
         }
         if (f == &E::jumpiffalse_exec || f == &E::loopexit_exec || f == &E::jumpiftrue_exec) {
             s.what = tcjump;
-            s.sub = f == &E::jumpiftrue_exec ? 1 : 0;
+            s.ontrue = f == &E::jumpiftrue_exec ? 1 : 0;
             val(pop());
             jumpcell = static_cast<int32_t>(v.baseof(k) + v.operand(k + 1));
             return k + 2;
@@ -642,8 +647,8 @@ struct builder {
                 return k;
             s.what = tswitch;
             val(pop());
-            s.sub = static_cast<uint32_t>(v.operand(k + 1));
-            s.target.i = v.baseof(k);
+            s.casetable = static_cast<uint32_t>(v.operand(k + 1));
+            s.unitbase = static_cast<int32_t>(v.baseof(k));
             return k + 2;
         }
         if (f == &E::jump_exec) {

@@ -24,7 +24,7 @@ NUMRULES_INLINE bool numof(ExeScr& e, int64_t index, datdcell& out)
 }
 
 template <int RK>
-NUMRULES_INLINE bool rightof(ExeScr& e, const codecell& operand, datdcell& out)
+NUMRULES_INLINE bool rightvalue(ExeScr& e, const codecell& operand, datdcell& out)
 {
     if constexpr (RK == ExeScr::rightint) {
         out = mkint(operand.i);
@@ -37,12 +37,10 @@ NUMRULES_INLINE bool rightof(ExeScr& e, const codecell& operand, datdcell& out)
     }
 }
 
-// Room for `n` more entries on datd, as the cells' own pushes need: without
-// it they grow the stack or end the script, so the cells must run. (No block
-// yet: base, top and capacity are all 0.)
-NUMRULES_INLINE bool room(const ExeScr& e, int32_t n)
+// Room for `n` more entries on datd, as the cells' own pushes need.
+NUMRULES_INLINE bool room(const ExeScr& e, uint32_t n)
 {
-    return (e.datd.base + e.datd.cap) - e.datd.top >= n;
+    return seg::stackroom(e.datd, 0, sizeof(datdcell) * n);
 }
 
 // The operation that pushes a right operand of kind RK.
@@ -78,7 +76,7 @@ template <int OP, int RK, int JT>
 NUMRULES_INLINE codecell* condjump(ExeScr& e, const codecell* at)
 {
     datdcell l, r;
-    if (!room(e, 2) || !numof(e, at[1].i, l) || !rightof<RK>(e, at[3], r))
+    if (!room(e, 2) || !numof(e, at[1].i, l) || !rightvalue<RK>(e, at[3], r))
         return nullptr;
     const bool t = binval<OP>(e, l, r).i != 0;
     return t == (JT != 0) ? e.code + e.unitbase + at[6].i : const_cast<codecell*>(at) + 7;
@@ -86,7 +84,7 @@ NUMRULES_INLINE codecell* condjump(ExeScr& e, const codecell* at)
 
 // The increment of "incdec_exec; jump_exec", `at` its packed word: false
 // when it is not a plain numeric one without a result.
-NUMRULES_INLINE bool stepped(ExeScr& e, const codecell* at)
+NUMRULES_INLINE bool stepinplace(ExeScr& e, const codecell* at)
 {
     const packed w(at[0].i);
     varrec* v = e.varat(w.index);
@@ -101,7 +99,7 @@ NUMRULES_INLINE bool stepped(ExeScr& e, const codecell* at)
 
 // The same with the right operand's value `v` at hand; `at[2]` is the packed
 // word of compoundassign_exec, `at + 3` the cell after it.
-NUMRULES_INLINE bool compoundedby(ExeScr& e, const codecell* at, const datdcell& v)
+NUMRULES_INLINE bool compoundwith(ExeScr& e, const codecell* at, const datdcell& v)
 {
     const packed w(at[2].i);
     if (!room(e, 1))
@@ -134,10 +132,10 @@ NUMRULES_INLINE bool compoundedby(ExeScr& e, const codecell* at, const datdcell&
 // cells must run. ip must be at `at` for the general operators (they read it
 // for nothing, but a later change might).
 template <int RK>
-NUMRULES_INLINE bool compounded(ExeScr& e, const codecell* at)
+NUMRULES_INLINE bool compoundinplace(ExeScr& e, const codecell* at)
 {
     datdcell v;
-    return rightof<RK>(e, at[0], v) && compoundedby(e, at, v);
+    return rightvalue<RK>(e, at[0], v) && compoundwith(e, at, v);
 }
 
 // The rounds of the counting loop while all it reads is an integer
@@ -260,11 +258,11 @@ void ExeScr::segloop_exec()
         if (introunds<RK, OP, CRK, JT>(*this, self))
             return;
         codecell* const at = ip;
-        if (!compounded<RK>(*this, at)) {
+        if (!compoundinplace<RK>(*this, at)) {
             pushright<RK>(*this);
             return;
         }
-        if (!stepped(*this, at + 4)) {
+        if (!stepinplace(*this, at + 4)) {
             ip = at + 4;  // as the loop would have it for the increment
             incdec_exec();
             return;

@@ -38,20 +38,58 @@ class ExeScr;
 
 namespace seg {
 
-// Where an operand's number comes from.
+// Where an operand comes from: every kind is numbered here, once. The node
+// and run functions are made for each of the first `kinds` (their tables are
+// indexed by them); the kinds after those belong to one part alone.
 enum kind : uint8_t {
     kglobal,  // a global variable: its index
     klocal,   // a local: its index, negative from the top of stackdd
     kconst,   // a constant: the operand holds it as a datum
     knode,    // the value of a node
     kpop,     // a datum that lay on datd when the segment began: its depth (1: the top)
-    kinds
+    kinds,    // how many kinds the tables are made for
+    // The pass only: an element's index as arrayindex_run leaves it on datd,
+    // its node at hand for what takes it.
+    kref = kinds,
+    // A join's texts only: a piece cut from a text (cutstr), its node's `a`
+    // the text (`ka` its kind), `b` the start and, with `hasend`, `c` the end.
+    kcut,
+    // The run functions' targets only: an element of one index that is a
+    // global or a local, located in place rather than through its node.
+    kelemglobal,
+    kelemlocal,
 };
 
-// A kind of a join's texts only: a piece cut from a text (cutstr), its node's
-// `a` the text (`ka` its kind), `b` the start and, when `cell` is 3, `c` the
-// end.
-constexpr uint8_t kcut = kinds + 1;
+// Text operands are of the kinds kglobal, klocal, kconst and knode (an
+// element): the text forms' tables are made for the first `textkinds`.
+constexpr int textkinds = knode + 1;
+static_assert(kglobal < textkinds && klocal < textkinds && kconst < textkinds && kpop >= textkinds);
+
+// A table of instantiations over several parameters, parameter d taking the
+// values 0 to N[d] - 1. The index of a combination (`at`) and the value of
+// each parameter at an index (`digit`) both come from the one list of
+// sizes, so a table and the lookups into it cannot disagree.
+template <int... N>
+struct grid {
+    static constexpr int rank = sizeof...(N);
+    static constexpr int sizes[rank] = {N...};
+    static constexpr size_t size = (size_t{1} * ... * static_cast<size_t>(N));
+    template <class... V>
+    static constexpr size_t at(V... v)
+    {
+        static_assert(sizeof...(V) == rank, "one value for each parameter");
+        size_t r = 0;
+        int d = 0;
+        ((r = r * static_cast<size_t>(sizes[d++]) + static_cast<size_t>(v)), ...);
+        return r;
+    }
+    static constexpr int digit(size_t i, int d)
+    {
+        for (int k = rank - 1; k > d; --k)
+            i /= static_cast<size_t>(sizes[k]);
+        return static_cast<int>(i % static_cast<size_t>(sizes[d]));
+    }
+};
 
 struct node;
 
@@ -76,6 +114,8 @@ using reffn = bool (*)(ExeScr& e, const node& n, int32_t& global);
 // An expression node: `eval` gives its number and `test` its truth (false,
 // or -1, when the cells must run instead); an element's `ref` gives the
 // index of the global behind it, made on first use.
+// What a node holds beyond its operands depends on what it is; each such
+// field is named for the one kind of node that sets and reads it.
 struct node {
     evalfn eval = nullptr;
     testfn test = nullptr;
@@ -83,10 +123,17 @@ struct node {
     opnd a{}, b{}, c{};
     uint8_t ka = 0, kb = 0, kc = 0;  // the operands' kinds
     int8_t bop = -1;                 // a binary node's operator (numrules::binopcode)
-    int32_t arr = 0;                 // an element's array number; a call's depth inside calls read in place;
-                                     // a text node's string datums on dats as its cells run, from the segment's entry
-    int32_t cell = 0;                // an element's arrayindex_run operand cell
-    uint16_t height = 1;             // levels of nodes from this one down (the pass bounds it)
+    union {
+        int32_t array = 0;  // an element: its array's number
+        int32_t incalls;    // a call read in place: the calls read in place it lies inside
+        int32_t texts;      // a text number: the string datums on dats (from the segment's entry) as its cell runs
+    };
+    union {
+        int32_t indexcell = 0;  // an element: its arrayindex_run operand cell
+        int32_t pbrk;           // a text search: 1 for strpbrk, 0 for strstr
+        int32_t hasend;         // a piece of a text: 1 when cutstr has an end
+    };
+    uint16_t height = 1;  // levels of nodes from this one down (the pass bounds it)
 };
 
 // What a segment does at its end.
@@ -95,12 +142,12 @@ enum term : uint8_t {
     tassign,    // number into a variable or an element
     tcompound,  // x op= v
     tincdec,    // ++ / --
-    tcjump,     // a conditional jump (sub: 1 when it jumps on true)
+    tcjump,     // a conditional jump
     tjump,      // a jump
     tcall,      // a user-function call
     tdrop,      // the value is dropped
     ttext,      // texts joined into a string variable or an element (`pend`: the texts)
-    tswitch,    // a switch on the value: `sub` its case table, `target.i` the unit base of its targets
+    tswitch,    // a switch on the value
 };
 
 struct segment;
@@ -125,9 +172,20 @@ struct segment {
     uint8_t tkind = 0, vkind = 0;
     uint8_t what = tnone;
     uint8_t npend = 0, nargs = 0;
-    uint32_t sub = 0;   // the operator, the increment mode, the jump's sense; a join's string datums
-    int32_t callcell = 0;  // the usercall_exec cell of a call
-    int32_t func = 0;      // the function it calls
+    // What the effect needs besides; each named for the one term that sets
+    // and reads it.
+    union {
+        uint32_t op = 0;    // tcompound: the operator's token (numrules::tokpluseq ...)
+        uint32_t mode;      // tincdec: 0 and 1 increment, 2 and 3 decrement
+        uint32_t ontrue;    // tcjump: 1 when it jumps on true
+        uint32_t texts;     // ttext: the most string datums its cells have on dats at once
+        uint32_t casetable; // tswitch: its case table
+    };
+    union {
+        int32_t callcell = 0;  // tcall: the usercall_exec cell
+        int32_t unitbase;      // tswitch: the first cell of its unit, from which its cases count
+    };
+    int32_t func = 0;      // tcall: the function it calls
     // The callee's first segment (null: the call is made as usercall_exec
     // makes it), its first cell, and its records (parameters, then locals).
     const segment* callee = nullptr;
@@ -167,8 +225,8 @@ testfn andtest();
 evalfn orvalue();
 testfn ortest();
 testfn truthtest();  // the truth of `eval`
-// Numbers of texts: strlen of a text operand, getc, strstr (variant 0) or strpbrk
-// (1, in the node's `cell`) of a haystack `a` and a needle `b`, strcmp.
+// Numbers of texts: strlen of a text operand, getc, strstr or strpbrk (the
+// node's `pbrk`) of a haystack `a` and a needle `b`, strcmp.
 evalfn textlength(int k);
 evalfn textchar(int k);  // getc: the character of text `a` at the number `b`
 evalfn textfind(int hk, int nk);

@@ -56,7 +56,9 @@ bool uneval(ExeScr& e, const node& n, datdcell& out)
 
 // idiv of two numbers, the dividend `a` (pushed last) and the divisor `b`:
 // the quotient, with the remainder and status word its cell leaves. A zero
-// divisor or a quotient past 64 bits is the cell's to report.
+// divisor or a quotient past 64 bits is the cell's to report. idivrem and
+// eflags are set while the segment is still checking: should it fall back,
+// its cells run the idiv again and set them to the same values (segments.h).
 template <int AK, int BK>
 bool quotienteval(ExeScr& e, const node& n, datdcell& out)
 {
@@ -91,11 +93,11 @@ bool elemindexeval(ExeScr& e, const node& n, datdcell& out)
 
 // A call whose function is "return(expression)" of its parameters: the
 // expression, read from the arguments; a call past the depth limit (counting
-// the calls read in place around it, node.arr) must fail as the function's
+// the calls read in place around it, `incalls`) must fail as the function's
 // own would.
 bool calleval(ExeScr& e, const node& n, datdcell& out)
 {
-    return e.calldepth + n.arr < ExeScr::maxcalldepth && fetchany(e, n.ka, n.a, out);
+    return e.calldepth + n.incalls < ExeScr::maxcalldepth && fetchany(e, n.ka, n.a, out);
 }
 
 // "&&": a false left operand is the value itself; "||": a true one makes 1.
@@ -143,82 +145,92 @@ int evaltruth(ExeScr& e, const node& n)
     return truth(v) ? 1 : 0;
 }
 
-// Tables of the instantiations, indexed by operator and kinds.
-constexpr int kk = kinds * kinds;
+// Tables of the instantiations, each by its parameters in its template's
+// order: the operator, then the operands' kinds.
+using binarygrid = grid<bopcount, kinds, kinds>;
+using unarygrid = grid<4, kinds>;
+using quotientgrid = grid<kinds, kinds>;
+using elementgrid = grid<3, kinds, kinds>;  // indexes less one, the first two indexes' kinds
 
 template <size_t... I>
 constexpr auto binevals(std::index_sequence<I...>)
 {
-    return std::array<evalfn, sizeof...(I)>{&bineval<int(I / kk), int(I / kinds % kinds), int(I % kinds)>...};
+    using g = binarygrid;
+    return std::array<evalfn, sizeof...(I)>{&bineval<g::digit(I, 0), g::digit(I, 1), g::digit(I, 2)>...};
 }
 
 template <size_t... I>
 constexpr auto bintests(std::index_sequence<I...>)
 {
-    return std::array<testfn, sizeof...(I)>{&bintest<int(I / kk), int(I / kinds % kinds), int(I % kinds)>...};
+    using g = binarygrid;
+    return std::array<testfn, sizeof...(I)>{&bintest<g::digit(I, 0), g::digit(I, 1), g::digit(I, 2)>...};
 }
 
 template <size_t... I>
 constexpr auto unevals(std::index_sequence<I...>)
 {
-    return std::array<evalfn, sizeof...(I)>{&uneval<int(I / kinds), int(I % kinds)>...};
+    using g = unarygrid;
+    return std::array<evalfn, sizeof...(I)>{&uneval<g::digit(I, 0), g::digit(I, 1)>...};
 }
 
 template <size_t... I>
 constexpr auto quotients(std::index_sequence<I...>)
 {
-    return std::array<evalfn, sizeof...(I)>{&quotienteval<int(I / kinds), int(I % kinds)>...};
+    using g = quotientgrid;
+    return std::array<evalfn, sizeof...(I)>{&quotienteval<g::digit(I, 0), g::digit(I, 1)>...};
 }
 
 template <size_t... I>
 constexpr auto elemreads(std::index_sequence<I...>)
 {
-    return std::array<evalfn, sizeof...(I)>{&elemread<int(I / kk) + 1, int(I / kinds % kinds), int(I % kinds)>...};
+    using g = elementgrid;
+    return std::array<evalfn, sizeof...(I)>{&elemread<g::digit(I, 0) + 1, g::digit(I, 1), g::digit(I, 2)>...};
 }
 
 template <size_t... I>
 constexpr auto elemrefs(std::index_sequence<I...>)
 {
-    return std::array<reffn, sizeof...(I)>{&elemglobal<int(I / kk) + 1, int(I / kinds % kinds), int(I % kinds)>...};
+    using g = elementgrid;
+    return std::array<reffn, sizeof...(I)>{&elemglobal<g::digit(I, 0) + 1, g::digit(I, 1), g::digit(I, 2)>...};
 }
 
-constexpr auto binevaltable = binevals(std::make_index_sequence<bopcount * kk>{});
-constexpr auto bintesttable = bintests(std::make_index_sequence<bopcount * kk>{});
-constexpr auto unevaltable = unevals(std::make_index_sequence<4 * kinds>{});
-constexpr auto quotienttable = quotients(std::make_index_sequence<kk>{});
-constexpr auto elemreadtable = elemreads(std::make_index_sequence<3 * kk>{});
-constexpr auto elemreftable = elemrefs(std::make_index_sequence<3 * kk>{});
+constexpr auto binevaltable = binevals(std::make_index_sequence<binarygrid::size>{});
+constexpr auto bintesttable = bintests(std::make_index_sequence<binarygrid::size>{});
+constexpr auto unevaltable = unevals(std::make_index_sequence<unarygrid::size>{});
+constexpr auto quotienttable = quotients(std::make_index_sequence<quotientgrid::size>{});
+constexpr auto elemreadtable = elemreads(std::make_index_sequence<elementgrid::size>{});
+constexpr auto elemreftable = elemrefs(std::make_index_sequence<elementgrid::size>{});
 
 }  // namespace
 
 evalfn binary(int op, int lk, int rk)
 {
-    return binevaltable[static_cast<size_t>(op * kk + lk * kinds + rk)];
+    return binevaltable[binarygrid::at(op, lk, rk)];
 }
 
 testfn binarytest(int op, int lk, int rk)
 {
-    return bintesttable[static_cast<size_t>(op * kk + lk * kinds + rk)];
+    return bintesttable[binarygrid::at(op, lk, rk)];
 }
 
 evalfn unary(int op, int k)
 {
-    return unevaltable[static_cast<size_t>(op * kinds + k)];
+    return unevaltable[unarygrid::at(op, k)];
 }
 
 evalfn quotient(int ak, int bk)
 {
-    return quotienttable[static_cast<size_t>(ak * kinds + bk)];
+    return quotienttable[quotientgrid::at(ak, bk)];
 }
 
 evalfn elemeval(int dims, int k1, int k2)
 {
-    return elemreadtable[static_cast<size_t>((dims - 1) * kk + k1 * kinds + k2)];
+    return elemreadtable[elementgrid::at(dims - 1, k1, k2)];
 }
 
 reffn elemref(int dims, int k1, int k2)
 {
-    return elemreftable[static_cast<size_t>((dims - 1) * kk + k1 * kinds + k2)];
+    return elemreftable[elementgrid::at(dims - 1, k1, k2)];
 }
 
 evalfn elemindex() { return &elemindexeval; }

@@ -62,7 +62,7 @@ namespace {
 using E = ExeScr;
 
 // The kind of a right-operand push, or -1.
-int rightof(execfn f)
+int rightkind(execfn f)
 {
     if (f == &E::pushint_exec)
         return E::rightint;
@@ -93,7 +93,7 @@ struct pass {
         if (k < v.from || k >= v.end || v.opat(static_cast<int32_t>(k)) != &E::pushvar_exec)
             return false;
         const auto at = static_cast<int32_t>(k);
-        rk = rightof(v.opat(at + 2));
+        rk = rightkind(v.opat(at + 2));
         op = rk < 0 ? -1 : binopof(v.opat(at + 4));
         jt = op < 0 ? -1 : condjumpof(v.opat(at + 5));
         return jt >= 0 && op >= bopeq && op <= bopge && v.closed(at, 7);
@@ -105,7 +105,7 @@ struct pass {
     {
         const execfn f = v.opat(k);
         // R; compound assignment; the step of a loop to its head.
-        if (const int rk = rightof(f); rk >= 0 && v.opat(k + 2) == &E::compoundassign_exec) {
+        if (const int rk = rightkind(f); rk >= 0 && v.opat(k + 2) == &E::compoundassign_exec) {
             int op, crk, jt;
             if (v.opat(k + 4) == &E::incdec_exec && packed(v.operand(k + 5)).noresult &&
                 v.opat(k + 6) == &E::jump_exec && loophead(v.baseof(k + 6) + v.operand(k + 7), op, crk, jt)) {

@@ -70,7 +70,9 @@ NUMRULES_INLINE uint32_t indexof(const datdcell& c)
 // The global behind an element of an array used with D indexes, when every
 // level already reaches its index (arrayindex_run grows them, and reports an
 // array used with another count of indexes). An element not used before is
-// made, as arrayindex_run makes it.
+// made, as arrayindex_run makes it: a trace left before the segment commits,
+// harmless only because a fallback's cells find it made and go on as they
+// would have (segments.h).
 template <int D, int K1, int K2>
 NUMRULES_INLINE bool elemglobal(ExeScr& e, const node& n, int32_t& g)
 {
@@ -78,7 +80,7 @@ NUMRULES_INLINE bool elemglobal(ExeScr& e, const node& n, int32_t& g)
     if (!fetch<K1>(e, n.a, x))
         return false;
     const uint32_t i1 = indexof(x);
-    const arrayrec* rec = e.arrays.base + n.arr;
+    const arrayrec* rec = e.arrays.base + n.array;
     if (rec->dims != D || i1 >= rec->count)
         return false;
     int32_t* slot;
@@ -106,7 +108,7 @@ NUMRULES_INLINE bool elemglobal(ExeScr& e, const node& n, int32_t& g)
         }
     }
     if (*slot == -1)
-        e.ip = e.code + n.cell;  // where arrayindex_run would be, should the table fail to grow
+        e.ip = e.code + n.indexcell;  // where arrayindex_run would be, should the table fail to grow
     g = e.slotglobal(slot);
     return true;
 }
@@ -131,12 +133,6 @@ NUMRULES_INLINE varrec* varof(ExeScr& e, int64_t index)
     else
         return e.stackdd.top + index;
 }
-
-// Target kinds of the run functions only: an element of a one-index array
-// whose index is a global or a local (its node's ref elemref(1, k, kconst)),
-// located in place rather than through the node.
-constexpr int kelemglobal = kinds + 2;
-constexpr int kelemlocal = kinds + 3;
 
 // The variable an assignment, increment, compound assignment or text join
 // changes:
@@ -173,18 +169,24 @@ NUMRULES_INLINE void storevar(varrec* v, const datdcell& x)
     }
 }
 
-// Whether the cells of a segment would find what they pop, and room for
-// what they push, on datd.
-NUMRULES_INLINE bool stackfits(const ExeScr& e, uintptr_t popbytes, uintptr_t roombytes)
+// Whether datum stack `st` (datd or dats) holds `popbytes` of entries to pop
+// and has room for `roombytes` more, as the cells' pops and pushes need:
+// without it they report an underflow, grow the stack or end the script, so
+// the cells must run. The one room check of the segments and the loop
+// superinstruction. (A stack without a block yet has base, top and capacity
+// 0.)
+template <class S>
+NUMRULES_INLINE bool stackroom(const S& st, uintptr_t popbytes, uintptr_t roombytes)
 {
-    const auto top = reinterpret_cast<uintptr_t>(e.datd.top);
-    const auto base = reinterpret_cast<uintptr_t>(e.datd.base);
-    return top - base >= popbytes && top + roombytes <= base + sizeof(datdcell) * static_cast<uint32_t>(e.datd.cap);
+    const auto top = reinterpret_cast<uintptr_t>(st.top);
+    const auto base = reinterpret_cast<uintptr_t>(st.base);
+    return top - base >= popbytes && top + roombytes <= base + sizeof(*st.base) * static_cast<uint32_t>(st.cap);
 }
 
+// The same for a segment's cells on datd.
 NUMRULES_INLINE bool stackfits(const ExeScr& e, const segment& s)
 {
-    return stackfits(e, s.popbytes, s.roombytes);
+    return stackroom(e.datd, s.popbytes, s.roombytes);
 }
 
 }  // namespace seg

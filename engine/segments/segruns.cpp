@@ -64,12 +64,12 @@ NUMRULES_INLINE const seg::segment* ExeScr::callfast(const seg::segment& s)
     if (s.calleelocals > s.calleeparams)
         pushframe(functable[static_cast<size_t>(s.func)], s.calleeparams, true);
     ++calldepth;  // the callee's own calls are one deeper
-    if (s.quick && seg::stackfits(*this, 0, s.quickroom)) {
+    if (s.quick && seg::stackroom(datd, 0, s.quickroom)) {
         // The test at the start of the callee, made here; where it returns
         // at once, its value is the call's.
         const int t = seg::testany(*this, go->vkind, go->value);
         if (t >= 0) {
-            if ((t == static_cast<int>(go->sub)) == (s.quick == go->jump)) {
+            if ((t == static_cast<int>(go->ontrue)) == (s.quick == go->jump)) {
                 datdcell v;
                 if (seg::fetchany(*this, s.quick->pendk[0], s.quick->pend[0], v)) {
                     stackdd.top -= s.calleelocals;  // numbers and undefined records: no texts
@@ -222,8 +222,8 @@ const segment* rungeneric(ExeScr& e, const segment& s)
             if (!readvar(target, x))
                 return e.segbail(s);
             if (s.what == tincdec)
-                v = stepped(x, s.sub);
-            else if (!compounded(e, s.sub, x, v, v))
+                v = stepped(x, s.mode);
+            else if (!compounded(e, s.op, x, v, v))
                 return e.segbail(s);
         }
     }
@@ -237,7 +237,7 @@ const segment* rungeneric(ExeScr& e, const segment& s)
         storevar(target, v);
         return s.next;
     case tcjump:
-        return t == static_cast<int>(s.sub) ? s.jump : s.next;
+        return t == static_cast<int>(s.ontrue) ? s.jump : s.next;
     case tjump:
         return s.jump;
     case tcall:
@@ -267,7 +267,7 @@ const segment* runcompound(ExeScr& e, const segment& s)
     datdcell v, x, r;
     varrec* t;
     if (!stackfits(e, s) || !fetch<VK>(e, s.value, v) || !targetof<TK>(e, s, t) || !readvar(t, x) ||
-        !compounded(e, s.sub, x, v, r))
+        !compounded(e, s.op, x, v, r))
         return e.segbail(s);
     e.datd.top -= s.pops;
     storevar(t, r);
@@ -282,7 +282,7 @@ const segment* runincdec(ExeScr& e, const segment& s)
     if (!stackfits(e, s) || !targetof<TK>(e, s, t) || !readvar(t, x))
         return e.segbail(s);
     e.datd.top -= s.pops;
-    storevar(t, stepped(x, s.sub));
+    storevar(t, stepped(x, s.mode));
     return s.next;
 }
 
@@ -314,12 +314,12 @@ const segment* runstep(ExeScr& e, const segment& s)
             return e.segbail(s);
     } else if constexpr (W == tcompound) {
         if (!fetchany(e, s.vkind, s.value, y) || !targetof<TK>(e, s, t) || !readvar(t, x) ||
-            !compounded(e, s.sub, x, y, v))
+            !compounded(e, s.op, x, y, v))
             return e.segbail(s);
     } else {
         if (!targetof<TK>(e, s, t) || !readvar(t, x))
             return e.segbail(s);
-        v = stepped(x, s.sub);
+        v = stepped(x, s.mode);
     }
     e.datd.top -= s.pops;
     storevar(t, v);
@@ -349,7 +349,7 @@ const segment* runswitch(ExeScr& e, const segment& s)
     if (!stackfits(e, s) || !fetchany(e, s.vkind, s.value, v))
         return e.segbail(s);
     e.datd.top -= s.pops;
-    const size_t cell = static_cast<size_t>(s.target.i + e.casetarget(s.sub, intof(v)));
+    const size_t cell = static_cast<size_t>(s.unitbase + e.casetarget(s.casetable, intof(v)));
     if (cell < e.segat.size() && e.segat[cell])
         return e.segat[cell];
     e.ip = e.code + cell;
@@ -417,77 +417,105 @@ const segment* runreturn(ExeScr& e, const segment& s)
     return nullptr;
 }
 
-constexpr int kk = kinds * kinds;
-// A global, a local, an element (knode), and an element of one index that is
-// a global or a local.
-constexpr int targets = 5;
+// The kinds of target the tables are made for, by their row: a global, a
+// local, an element, and an element of one index that is a global or a
+// local.
+constexpr int targetkinds[] = {kglobal, klocal, knode, kelemglobal, kelemlocal};
+constexpr int targets = static_cast<int>(std::size(targetkinds));
 
-constexpr int targetkind(int t)
+// The row of a target kind.
+constexpr int targetrow(int tk)
 {
-    return t == 2 ? knode : t == 3 ? kelemglobal : t == 4 ? kelemlocal : t;
+    for (int t = 0; t < targets; ++t)
+        if (targetkinds[t] == tk)
+            return t;
+    return -1;
 }
+static_assert(targetrow(kglobal) == kglobal && targetrow(klocal) == klocal, "globals and locals are rows of their own kind");
+
+// The six comparisons, from bopeq on.
+constexpr int comparisons = bopge - bopeq + 1;
+// The changes runstep makes, by their row.
+constexpr int stepterms[] = {tassign, tcompound, tincdec};
+
+// Each table's parameters, in the order of its template's.
+using targetvalue = grid<targets, kinds>;                            // target, value kind
+using cmpjumpgrid = grid<comparisons, kinds, kinds, 2>;              // comparison, left, right, sense
+constexpr int changes = static_cast<int>(std::size(stepterms));
+using stepgrid = grid<changes, 2, comparisons, kinds, 2>;  // change, global or local, comparison, bound, sense
 
 template <size_t... I>
 constexpr auto assigns(std::index_sequence<I...>)
 {
-    return std::array<runfn, sizeof...(I)>{&runassign<targetkind(int(I / kinds)), int(I % kinds)>...};
+    return std::array<runfn, sizeof...(I)>{
+        &runassign<targetkinds[targetvalue::digit(I, 0)], targetvalue::digit(I, 1)>...};
 }
 
 template <size_t... I>
 constexpr auto compounds(std::index_sequence<I...>)
 {
-    return std::array<runfn, sizeof...(I)>{&runcompound<targetkind(int(I / kinds)), int(I % kinds)>...};
+    return std::array<runfn, sizeof...(I)>{
+        &runcompound<targetkinds[targetvalue::digit(I, 0)], targetvalue::digit(I, 1)>...};
+}
+
+template <size_t... I>
+constexpr auto incdecs(std::index_sequence<I...>)
+{
+    return std::array<runfn, sizeof...(I)>{&runincdec<targetkinds[I]>...};
 }
 
 template <size_t... I>
 constexpr auto cmpjumps(std::index_sequence<I...>)
 {
-    // The six comparisons from bopeq on, the kinds, the sense.
+    using g = cmpjumpgrid;
     return std::array<runfn, sizeof...(I)>{
-        &runcmpjump<bopeq + int(I / (2 * kk)), int(I / (2 * kinds) % kinds), int(I / 2 % kinds), int(I % 2)>...};
-}
-
-constexpr auto assigntable = assigns(std::make_index_sequence<targets * kinds>{});
-constexpr auto compoundtable = compounds(std::make_index_sequence<targets * kinds>{});
-constexpr auto cmpjumptable = cmpjumps(std::make_index_sequence<6 * kk * 2>{});
-// The changes runstep makes, by their term.
-constexpr int stepterm(int w)
-{
-    return w == 0 ? tassign : w == 1 ? tcompound : tincdec;
+        &runcmpjump<bopeq + g::digit(I, 0), g::digit(I, 1), g::digit(I, 2), g::digit(I, 3)>...};
 }
 
 template <size_t... I>
 constexpr auto steps(std::index_sequence<I...>)
 {
-    // The change, a global or a local, the six comparisons, the bound's kind, the sense.
-    return std::array<runfn, sizeof...(I)>{&runstep<stepterm(int(I / (24 * kinds))), int(I / (12 * kinds) % 2),
-                                                     bopeq + int(I / (2 * kinds) % 6), int(I / 2 % kinds), int(I % 2)>...};
+    using g = stepgrid;
+    return std::array<runfn, sizeof...(I)>{&runstep<stepterms[g::digit(I, 0)], g::digit(I, 1), bopeq + g::digit(I, 2),
+                                                     g::digit(I, 3), g::digit(I, 4)>...};
 }
-constexpr auto steptable = steps(std::make_index_sequence<3 * 2 * 6 * kinds * 2>{});
-constexpr runfn incdectable[targets] = {&runincdec<kglobal>, &runincdec<klocal>, &runincdec<knode>,
-                                        &runincdec<kelemglobal>, &runincdec<kelemlocal>};
-constexpr runfn testjumptable[2] = {&runtestjump<0>, &runtestjump<1>};
-constexpr runfn calltable[] = {&runcall<0>, &runcall<1>, &runcall<2>, &runcall<3>, &runcall<4>};
+
+template <size_t... I>
+constexpr auto calls(std::index_sequence<I...>)
+{
+    return std::array<runfn, sizeof...(I)>{&runcall<int(I)>...};
+}
+
 template <size_t... I>
 constexpr auto pushes(std::index_sequence<I...>)
 {
     return std::array<runfn, sizeof...(I)>{&runpush<int(I)>...};
 }
-constexpr auto pushtable = pushes(std::make_index_sequence<kinds>{});
+
 template <size_t... I>
 constexpr auto pushreturns(std::index_sequence<I...>)
 {
     return std::array<runfn, sizeof...(I)>{&runpushreturn<int(I)>...};
 }
+
+constexpr auto assigntable = assigns(std::make_index_sequence<targetvalue::size>{});
+constexpr auto compoundtable = compounds(std::make_index_sequence<targetvalue::size>{});
+constexpr auto incdectable = incdecs(std::make_index_sequence<targets>{});
+constexpr auto cmpjumptable = cmpjumps(std::make_index_sequence<cmpjumpgrid::size>{});
+constexpr auto steptable = steps(std::make_index_sequence<stepgrid::size>{});
+constexpr runfn testjumptable[2] = {&runtestjump<0>, &runtestjump<1>};
+// Calls of up to four arguments have a run function each; more take the generic one.
+constexpr auto calltable = calls(std::make_index_sequence<5>{});
+constexpr auto pushtable = pushes(std::make_index_sequence<kinds>{});
 constexpr auto pushreturntable = pushreturns(std::make_index_sequence<kinds>{});
 
 // The row of a segment's target in the tables above.
 int targetslot(const segment& s)
 {
     if (s.tkind != knode)
-        return s.tkind;
+        return targetrow(s.tkind);
     const reffn ref = s.target.n->ref;
-    return ref == elemref(1, kglobal, kconst) ? 3 : ref == elemref(1, klocal, kconst) ? 4 : 2;
+    return targetrow(ref == elemref(1, kglobal, kconst) ? kelemglobal : ref == elemref(1, klocal, kconst) ? kelemlocal : knode);
 }
 
 // The comparison of the segment after a change of a variable (an
@@ -517,26 +545,25 @@ runfn runner(const segment& s)
         return s.next && s.next->run == &runreturn ? pushreturntable[s.pendk[0]] : pushtable[s.pendk[0]];
     if (s.npend)
         return &rungeneric;
-    if (s.what == tcall && s.nargs < 5)
+    if (s.what == tcall && s.nargs < calltable.size())
         return calltable[s.nargs];
     if (const node* n = steptest(s)) {
-        const int w = s.what == tassign ? 0 : s.what == tcompound ? 1 : 2;
-        return steptable[static_cast<size_t>(((w * 2 + s.tkind) * 6 + (n->bop - bopeq)) * 2 * kinds + n->kb * 2 +
-                                             (s.next->sub ? 1 : 0))];
+        const auto w = std::find(std::begin(stepterms), std::end(stepterms), s.what) - std::begin(stepterms);
+        return steptable[stepgrid::at(w, targetrow(s.tkind), n->bop - bopeq, n->kb, s.next->ontrue ? 1 : 0)];
     }
     switch (s.what) {
     case tassign:
-        return assigntable[static_cast<size_t>(targetslot(s) * kinds + s.vkind)];
+        return assigntable[targetvalue::at(targetslot(s), s.vkind)];
     case tcompound:
-        return compoundtable[static_cast<size_t>(targetslot(s) * kinds + s.vkind)];
+        return compoundtable[targetvalue::at(targetslot(s), s.vkind)];
     case tincdec:
-        return incdectable[targetslot(s)];
+        return incdectable[static_cast<size_t>(targetslot(s))];
     case tcjump:
         if (s.vkind == knode && s.value.n->bop >= bopeq && s.value.n->bop <= bopge) {
             const node& n = *s.value.n;
-            return cmpjumptable[static_cast<size_t>((n.bop - bopeq) * 2 * kk + n.ka * 2 * kinds + n.kb * 2 + (s.sub ? 1 : 0))];
+            return cmpjumptable[cmpjumpgrid::at(n.bop - bopeq, n.ka, n.kb, s.ontrue ? 1 : 0)];
         }
-        return testjumptable[s.sub ? 1 : 0];
+        return testjumptable[s.ontrue ? 1 : 0];
     default:
         return &rungeneric;
     }

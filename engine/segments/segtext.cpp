@@ -22,7 +22,7 @@ namespace {
 // Room on dats for the `n` string datums the cells would push.
 NUMRULES_INLINE bool textroom(const ExeScr& e, uint32_t n)
 {
-    return static_cast<uint32_t>((e.dats.base + e.dats.cap) - e.dats.top) >= n;
+    return stackroom(e.dats, 0, sizeof(datscell) * n);
 }
 
 // Where the text of a text operand lies: the index of its variable (varat),
@@ -111,7 +111,7 @@ bool lengtheval(ExeScr& e, const node& n, datdcell& out)
     const wchar_t* t;
     int32_t index;
     size_t len;
-    if (!textroom(e, static_cast<uint32_t>(n.arr)) || !locate<K>(e, n.a, index) ||
+    if (!textroom(e, static_cast<uint32_t>(n.texts)) || !locate<K>(e, n.a, index) ||
         !textlen<K>(e, n.a, index, buf, t, len))
         return false;
     out.i = static_cast<int64_t>(len);
@@ -131,7 +131,7 @@ bool chareval(ExeScr& e, const node& n, datdcell& out)
     datdcell pos;
     // The text is read last: a position's element made on first use may
     // move the global table.
-    if (!textroom(e, static_cast<uint32_t>(n.arr)) || !locate<K>(e, n.a, index) || !fetchany(e, n.kb, n.b, pos) ||
+    if (!textroom(e, static_cast<uint32_t>(n.texts)) || !locate<K>(e, n.a, index) || !fetchany(e, n.kb, n.b, pos) ||
         !textlen<K>(e, n.a, index, buf, t, len))
         return false;
     const int32_t p = cmdargs::toi32(pos);
@@ -149,7 +149,7 @@ struct twotexts {
     NUMRULES_INLINE bool read(ExeScr& e, const node& n)
     {
         int32_t ia, ib;
-        return textroom(e, static_cast<uint32_t>(n.arr)) && locate<BK>(e, n.b, ib) && locate<AK>(e, n.a, ia) &&
+        return textroom(e, static_cast<uint32_t>(n.texts)) && locate<BK>(e, n.b, ib) && locate<AK>(e, n.a, ia) &&
                textat<BK>(e, n.b, ib, bbuf, b) && textat<AK>(e, n.a, ia, abuf, a);
     }
 };
@@ -165,7 +165,7 @@ bool findeval(ExeScr& e, const node& n, datdcell& out)
     int32_t ia, ib;
     size_t alen = 0;
     datdcell from{};
-    if (!textroom(e, static_cast<uint32_t>(n.arr)) || !locate<NK>(e, n.b, ib) || !locate<HK>(e, n.a, ia) ||
+    if (!textroom(e, static_cast<uint32_t>(n.texts)) || !locate<NK>(e, n.b, ib) || !locate<HK>(e, n.a, ia) ||
         (FROM && !fetchany(e, n.kc, n.c, from)) || !textat<NK>(e, n.b, ib, bbuf, b) ||
         !textlen<HK>(e, n.a, ia, abuf, a, alen))
         return false;
@@ -175,7 +175,7 @@ bool findeval(ExeScr& e, const node& n, datdcell& out)
         if (start > alen)
             return false;
     }
-    const wchar_t* m = findtext(a + start, b, n.cell != 0);
+    const wchar_t* m = findtext(a + start, b, n.pbrk != 0);
     out.i = m ? m - a : -1;
     out.isint = 1;
     return true;
@@ -200,7 +200,7 @@ bool compareeval(ExeScr& e, const node& n, datdcell& out)
 template <int K>
 bool cutread(ExeScr& e, const node& n, wchar_t* buf, const wchar_t*& t, size_t& count)
 {
-    const bool hasend = n.cell == 3;
+    const bool hasend = n.hasend != 0;
     int32_t index;
     size_t len;
     datdcell from, to{};
@@ -248,7 +248,7 @@ NUMRULES_INLINE size_t boundedlen(const wchar_t* t, size_t room)
 template <int TK>
 const segment* runjoin(ExeScr& e, const segment& s)
 {
-    if (!textroom(e, s.sub) || !stackfits(e, s))
+    if (!textroom(e, s.texts) || !stackfits(e, s))
         return e.segbail(s);
     // A join whose first text is its own target, a text already, appends the
     // others to it in place: built up in a loop, the text grows in linear
@@ -302,54 +302,63 @@ const segment* runjoin(ExeScr& e, const segment& s)
     return s.next;
 }
 
-constexpr evalfn lengthtable[] = {&lengtheval<0>, &lengtheval<1>, &lengtheval<2>, &lengtheval<3>};
-constexpr evalfn chartable[] = {&chareval<0>, &chareval<1>, &chareval<2>, &chareval<3>};
+using textgrid = grid<textkinds, textkinds>;  // the two texts' kinds
 
-// Text operands are of kinds kglobal, klocal, kconst and knode (an element).
-constexpr int textkinds = 4;
-static_assert(kglobal < textkinds && klocal < textkinds && kconst < textkinds && knode < textkinds);
+template <size_t... I>
+constexpr auto lengths(std::index_sequence<I...>)
+{
+    return std::array<evalfn, sizeof...(I)>{&lengtheval<int(I)>...};
+}
+
+template <size_t... I>
+constexpr auto chars(std::index_sequence<I...>)
+{
+    return std::array<evalfn, sizeof...(I)>{&chareval<int(I)>...};
+}
 
 template <bool FROM, size_t... I>
 constexpr auto finds(std::index_sequence<I...>)
 {
-    return std::array<evalfn, sizeof...(I)>{&findeval<int(I / textkinds), int(I % textkinds), FROM>...};
+    return std::array<evalfn, sizeof...(I)>{&findeval<textgrid::digit(I, 0), textgrid::digit(I, 1), FROM>...};
 }
 
 template <size_t... I>
 constexpr auto compares(std::index_sequence<I...>)
 {
-    return std::array<evalfn, sizeof...(I)>{&compareeval<int(I / textkinds), int(I % textkinds)>...};
+    return std::array<evalfn, sizeof...(I)>{&compareeval<textgrid::digit(I, 0), textgrid::digit(I, 1)>...};
 }
 
-constexpr auto findtable = finds<false>(std::make_index_sequence<textkinds * textkinds>{});
-constexpr auto findfromtable = finds<true>(std::make_index_sequence<textkinds * textkinds>{});
-constexpr auto comparetable = compares(std::make_index_sequence<textkinds * textkinds>{});
+constexpr auto lengthtable = lengths(std::make_index_sequence<textkinds>{});
+constexpr auto chartable = chars(std::make_index_sequence<textkinds>{});
+constexpr auto findtable = finds<false>(std::make_index_sequence<textgrid::size>{});
+constexpr auto findfromtable = finds<true>(std::make_index_sequence<textgrid::size>{});
+constexpr auto comparetable = compares(std::make_index_sequence<textgrid::size>{});
 
 }  // namespace
 
 evalfn textcompare(int ak, int bk)
 {
-    return comparetable[static_cast<size_t>(ak * textkinds + bk)];
+    return comparetable[textgrid::at(ak, bk)];
 }
 
 evalfn textlength(int k)
 {
-    return lengthtable[k];
+    return lengthtable[static_cast<size_t>(k)];
 }
 
 evalfn textchar(int k)
 {
-    return chartable[k];
+    return chartable[static_cast<size_t>(k)];
 }
 
 evalfn textfind(int hk, int nk)
 {
-    return findtable[static_cast<size_t>(hk * textkinds + nk)];
+    return findtable[textgrid::at(hk, nk)];
 }
 
 evalfn textfindfrom(int hk, int nk)
 {
-    return findfromtable[static_cast<size_t>(hk * textkinds + nk)];
+    return findfromtable[textgrid::at(hk, nk)];
 }
 
 runfn textjoin(int tk)

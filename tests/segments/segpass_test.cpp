@@ -76,7 +76,7 @@ TEST(SegmentPass, AStepRunsWithTheTestOfItsVariable)
     for (const auto& r : c.e.segranges)
         for (const seg::segment& s : r->segments) {
             // n-- is followed by k++, not by a test.
-            if (s.what == seg::tincdec && s.sub >= 2) {
+            if (s.what == seg::tincdec && s.mode >= 2) {
                 down = true;
                 EXPECT_FALSE(seg::runswithtest(s));
             }
@@ -107,7 +107,7 @@ TEST(SegmentPass, ASwitchIsASegmentWhoseCasesAreSegments)
     ASSERT_NE(sw, nullptr);
     EXPECT_EQ(sw->vkind, seg::knode);
     for (int64_t value : {1, 0}) {
-        const size_t cell = static_cast<size_t>(sw->target.i + c.e.casetarget(sw->sub, value));
+        const size_t cell = static_cast<size_t>(sw->unitbase + c.e.casetarget(sw->casetable, value));
         ASSERT_LT(cell, c.e.segat.size());
         ASSERT_NE(c.e.segat[cell], nullptr) << "case " << value;
         EXPECT_EQ(c.e.segat[cell]->what, seg::tassign);
