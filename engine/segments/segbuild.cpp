@@ -103,6 +103,7 @@ struct builder {
     // nothing may be popped that its cells did not push.
     const value* params = nullptr;
     int32_t nparams = 0;
+    int32_t nlocals = 0;  // the function's locals besides its parameters
     // What reading one call site in place may cost: a step for every cell
     // read and every node made, for its callees' callees too. Past it the
     // call stays a call, so a call site costs the pass at most this much
@@ -170,10 +171,14 @@ struct builder {
             out = variable(index);
             return true;
         }
-        if (-index > nparams)
+        // Locals lie above the parameters: index -1 is the last local. One
+        // is read only to fail (it is undefined at the call): such a function
+        // is called instead.
+        const int64_t k = -index - nlocals;
+        if (k <= 0 || k > nparams)
             return false;
-        out = params[-index - 1];
-        bool& seen = used[-index - 1];
+        out = params[k - 1];
+        bool& seen = used[k - 1];
         const bool first = !seen;
         seen = true;
         return first || out.k != knode;
@@ -546,9 +551,10 @@ struct builder {
         s.popbytes = sizeof(datdcell) * static_cast<uint32_t>(pops);
         s.roombytes = sizeof(datdcell) * static_cast<uint32_t>(maxdepth);
         s.orig = v.opat(k0);
-        r.segments.push_back(s);
-        segment* made = &r.segments.back();
-        ends.push_back({made, k, jumpcell});
+        size_t ordinal;
+        segment* made = &r.segments.make(ordinal);
+        *made = s;
+        ends.push_back({made, k, jumpcell, ordinal});
         return made;
     }
 
@@ -698,15 +704,16 @@ struct builder {
     }
 
     // A function whose calls the pass may read in place: numeric parameters
-    // alone, no file pointers or directory handles, its cells in this range,
-    // and not being read already (a recursion).
+    // (and locals it never reads, which cost nothing there), no file pointers
+    // or directory handles, its cells in this range, and not being read
+    // already (a recursion).
     const funcrec* readable(int32_t func, int32_t n) const
     {
         const ExeScr& e = v.e;
         if (func < 0 || static_cast<size_t>(func) >= e.functable.size())
             return nullptr;
         const funcrec& f = e.functable[static_cast<size_t>(func)];
-        if (f.functstr || f.paramcount != static_cast<uint32_t>(n) || f.localnames.count() != n || f.fpnames.base ||
+        if (f.functstr || f.paramcount != static_cast<uint32_t>(n) || f.localnames.count() < n || f.fpnames.base ||
             f.dirnames.base || !v.isop(f.codestart))
             return nullptr;
         for (int32_t k = 0; k < n; ++k)
@@ -727,6 +734,7 @@ struct builder {
         builder sub(v, r);
         sub.params = args;
         sub.nparams = n;
+        sub.nlocals = f.localnames.count() - n;
         sub.nesting = nesting;
         sub.calls = calls ? calls : &outermost;
         sub.calls->funcs.push_back(static_cast<int32_t>(&f - v.e.functable.data()));
@@ -765,6 +773,7 @@ struct builder {
     struct pending {
         segment* s;
         int32_t next, jump;
+        size_t ordinal;  // its place in the range's order of making
     };
     std::vector<pending> ends;
 };
@@ -847,22 +856,41 @@ void buildsegments(segview& v)
             return e.segat[static_cast<size_t>(c)];
         segment*& x = exits[c];
         if (!x) {
-            rg->segments.emplace_back();
-            x = &rg->segments.back();
+            x = &rg->segments.make();
             x->cell = c;
             x->run = v.isop(c) && !v.opat(c) ? returnrun() : exitrun();
         }
         return x;
     };
-    for (const builder::pending& p : b.ends) {
+    for (size_t j = 0; j < b.ends.size(); ++j) {
+        const builder::pending& p = b.ends[j];
         p.s->next = at(p.next);
         if (p.jump >= 0)
             p.s->jump = at(p.jump);
+        p.s->adjacent = j + 1 < b.ends.size() && p.s->next == b.ends[j + 1].s &&
+                        range::segments_type::adjacent(p.ordinal, b.ends[j + 1].ordinal);
     }
     // Once every segment knows where it goes: a run may look at the next.
     for (const builder::pending& p : b.ends) {
         p.s->run = runner(*p.s);
         v.replace(p.s->cell, &E::segment_exec);
+    }
+    for (const builder::pending& p : b.ends) {
+        if (!runswithtest(*p.s))
+            continue;
+        // Its test's ways back into the loop (to a cell before the change),
+        // whose rounds runstep runs on itself; no such change begins them.
+        const segment& test = *p.s->next;
+        auto back = [&](const segment* to) {
+            return to && to->cell <= p.s->cell && (to == p.s || !runswithtest(*to));
+        };
+        p.s->chained = static_cast<uint8_t>((back(test.jump) ? 1 : 0) | (back(test.next) ? 2 : 0));
+        // One room check for both, which the change makes: what both pop,
+        // and the room of either. Stricter than each alone, it only sends
+        // their cells to run a little more often, and they do the same.
+        p.s->popbytes += test.popbytes;
+        p.s->roombytes = std::max(p.s->roombytes, test.roombytes);
+        p.s->bound = test.value.n->b;
     }
     for (const builder::pending& p : b.ends)
         if (p.s->what == tcall)

@@ -169,9 +169,18 @@ struct segment {
     const segment* jump = nullptr;  // where a taken jump goes
     opnd target{};      // the variable's index, or the element node
     opnd value{};       // the value; the test of a conditional jump
+    opnd bound{};       // a change run with the test after it: what the test compares with
     uint8_t tkind = 0, vkind = 0;
     uint8_t what = tnone;
     uint8_t npend = 0, nargs = 0;
+    // A change run with the test after it (runswithtest): bit 0 when the
+    // test's jump, bit 1 when its next, goes back into the loop (to a cell
+    // before the change: this change, or no other such change), whose rounds
+    // the change's run then runs on.
+    uint8_t chained = 0;
+    // 1 when `next` was made right after this one (blockstore::adjacent): it
+    // lies at this + 1.
+    uint8_t adjacent = 0;
     // What the effect needs besides; each named for the one term that sets
     // and reads it.
     union {
@@ -201,11 +210,61 @@ struct segment {
     uint8_t argk[maxpend]{};
 };
 
+// Records that never move once made, kept N to a block in the order they are
+// made, so that a segment made right after another lies right after it in
+// memory: a run then finds the next one by its address, without a load that
+// the next segment's own loads would have to wait for.
+template <class T, size_t N>
+class blockstore {
+public:
+    // A new record, and its place in the order of making.
+    T& make(size_t& ordinal)
+    {
+        if (store.empty() || used == N) {
+            store.push_back(std::make_unique<T[]>(N));
+            used = 0;
+        }
+        ordinal = size();
+        return store.back()[used++];
+    }
+    T& make()
+    {
+        size_t ignored;
+        return make(ignored);
+    }
+    size_t size() const { return store.empty() ? 0 : (store.size() - 1) * N + used; }
+    // Whether the records made as `a` and `b` lie side by side in one block.
+    static bool adjacent(size_t a, size_t b) { return b == a + 1 && a / N == b / N; }
+
+    class iterator {
+    public:
+        iterator(const blockstore& s, size_t k) : s_(&s), k_(k) {}
+        const T& operator*() const { return s_->store[k_ / N][k_ % N]; }
+        iterator& operator++()
+        {
+            ++k_;
+            return *this;
+        }
+        bool operator!=(const iterator& o) const { return k_ != o.k_; }
+
+    private:
+        const blockstore* s_;
+        size_t k_;
+    };
+    iterator begin() const { return iterator(*this, 0); }
+    iterator end() const { return iterator(*this, size()); }
+
+private:
+    std::vector<std::unique_ptr<T[]>> store;
+    size_t used = 0;
+};
+
 // The segments and nodes built for the cells from `from` on; they go when
 // those cells are compiled again (exeline reuses the end of the code list).
 struct range {
+    using segments_type = blockstore<segment, 32>;
     int32_t from = 0;
-    std::deque<segment> segments;
+    segments_type segments;
     std::deque<node> nodes;
 };
 

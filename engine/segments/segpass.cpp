@@ -87,8 +87,11 @@ struct pass {
     segview& v;
 
     // The parameters of a loop head at k (pushvar v; R; compare; conditional
-    // jump): false when the cells there are not one.
-    bool loophead(int64_t k, int& op, int& rk, int& jt) const
+    // jump) whose outcome that stays in the loop goes to `body`: false when
+    // the cells there are not one. A head that goes on to other statements
+    // first leaves the loop's rounds to the segments: run here, each round
+    // would go through the code loop between the two.
+    bool loophead(int64_t k, int32_t body, int& op, int& rk, int& jt) const
     {
         if (k < v.from || k >= v.end || v.opat(static_cast<int32_t>(k)) != &E::pushvar_exec)
             return false;
@@ -96,7 +99,9 @@ struct pass {
         rk = rightkind(v.opat(at + 2));
         op = rk < 0 ? -1 : binopof(v.opat(at + 4));
         jt = op < 0 ? -1 : condjumpof(v.opat(at + 5));
-        return jt >= 0 && op >= bopeq && op <= bopge && v.closed(at, 7);
+        if (jt < 0 || op < bopeq || op > bopge || !v.closed(at, 7))
+            return false;
+        return v.baseof(at + 5) + v.operand(at + 6) == body || at + 7 == body;
     }
 
     // The superinstruction for the sequence at k and its length in cells, or
@@ -108,7 +113,7 @@ struct pass {
         if (const int rk = rightkind(f); rk >= 0 && v.opat(k + 2) == &E::compoundassign_exec) {
             int op, crk, jt;
             if (v.opat(k + 4) == &E::incdec_exec && packed(v.operand(k + 5)).noresult &&
-                v.opat(k + 6) == &E::jump_exec && loophead(v.baseof(k + 6) + v.operand(k + 7), op, crk, jt)) {
+                v.opat(k + 6) == &E::jump_exec && loophead(v.baseof(k + 6) + v.operand(k + 7), k, op, crk, jt)) {
                 len = 8;
                 return E::segloopfn(rk, op, crk, jt == 1);
             }

@@ -189,4 +189,31 @@ NUMRULES_INLINE bool stackfits(const ExeScr& e, const segment& s)
     return stackroom(e.datd, s.popbytes, s.roombytes);
 }
 
+// The segment that comes after `s`: one made right after it is found by its
+// address, so that the next segment's loads need not wait for a load of
+// `next`. A branch, not a choice of values: the way it goes is foreseen.
+NUMRULES_INLINE const segment* nextof(const segment& s)
+{
+    if (s.adjacent) [[likely]]
+        return &s + 1;
+    return s.next;
+}
+
+// Where a conditional segment goes: by a branch the processor foresees, so
+// that the next segment does not wait for the test's outcome to be known.
+NUMRULES_INLINE const segment* branchto(const segment& s, bool jumps)
+{
+    if (jumps)
+        return s.jump;
+    return nextof(s);
+}
+
+// What a segment's cells pop below its entry top, popped as they would at
+// its commit (most pop nothing).
+NUMRULES_INLINE void popcells(ExeScr& e, const segment& s)
+{
+    if (s.pops)
+        e.datd.top -= s.pops;
+}
+
 }  // namespace seg

@@ -59,10 +59,22 @@ NUMRULES_INLINE const seg::segment* ExeScr::callfast(const seg::segment& s)
     const seg::segment* go = s.callee;
     if (!go || calldepth >= maxcalldepth) {
         calluser();  // or its error, as its own call reports it
-        return s.next;
+        return seg::nextof(s);
     }
-    if (s.calleelocals > s.calleeparams)
-        pushframe(functable[static_cast<size_t>(s.func)], s.calleeparams, true);
+    if (const int32_t extra = s.calleelocals - s.calleeparams; extra > 0) {
+        if (stackdd.cap - stackdd.count() >= extra) {
+            // The locals as pushframe makes them, here: undefined records (a
+            // free slot holds no heap text), as cheap as the parameters.
+            for (varrec *v = stackdd.top, *end = v + extra; v < end; ++v) {
+                v->state = varundef;
+                v->isint = 1;
+                v->i = 0;
+            }
+            stackdd.top += extra;
+        } else {
+            pushframe(functable[static_cast<size_t>(s.func)], s.calleeparams, true);
+        }
+    }
     ++calldepth;  // the callee's own calls are one deeper
     if (s.quick && seg::stackroom(datd, 0, s.quickroom)) {
         // The test at the start of the callee, made here; where it returns
@@ -75,7 +87,7 @@ NUMRULES_INLINE const seg::segment* ExeScr::callfast(const seg::segment& s)
                     stackdd.top -= s.calleelocals;  // numbers and undefined records: no texts
                     --calldepth;
                     putcell(*datd.top++, v);
-                    return s.next;
+                    return seg::nextof(s);
                 }
             } else {
                 go = s.past;
@@ -227,7 +239,7 @@ const segment* rungeneric(ExeScr& e, const segment& s)
                 return e.segbail(s);
         }
     }
-    e.datd.top -= s.pops;
+    popcells(e, s);
     for (int k = 0; k < s.npend; ++k)
         putcell(*e.datd.top++, pv[k]);
     switch (s.what) {
@@ -235,15 +247,15 @@ const segment* rungeneric(ExeScr& e, const segment& s)
     case tcompound:
     case tincdec:
         storevar(target, v);
-        return s.next;
+        return nextof(s);
     case tcjump:
-        return t == static_cast<int>(s.ontrue) ? s.jump : s.next;
+        return branchto(s, t == static_cast<int>(s.ontrue));
     case tjump:
         return s.jump;
     case tcall:
         return callnow<-1>(e, s, av);
     default:
-        return s.next;
+        return nextof(s);
     }
 }
 
@@ -256,9 +268,26 @@ const segment* runassign(ExeScr& e, const segment& s)
     varrec* t;
     if (!stackfits(e, s) || !fetch<VK>(e, s.value, v) || !targetof<TK>(e, s, t))
         return e.segbail(s);
-    e.datd.top -= s.pops;
+    popcells(e, s);
     storevar(t, v);
-    return s.next;
+    return nextof(s);
+}
+
+// An assignment of a binary operator's value whose operands are variables or
+// constants ("x = k + 1"): the operator inline, by its operands' kinds,
+// where runassign would call the node. Read in the node's order.
+template <int TK, int OP, int LK, int RK>
+const segment* runassignbin(ExeScr& e, const segment& s)
+{
+    const node& n = *s.value.n;
+    datdcell l, r, v;
+    varrec* t;
+    if (!stackfits(e, s) || !fetch<LK>(e, n.a, l) || !fetch<RK>(e, n.b, r) || !fastbin<OP>(e, l, r, v) ||
+        !targetof<TK>(e, s, t))
+        return e.segbail(s);
+    popcells(e, s);
+    storevar(t, v);
+    return nextof(s);
 }
 
 template <int TK, int VK>
@@ -269,9 +298,9 @@ const segment* runcompound(ExeScr& e, const segment& s)
     if (!stackfits(e, s) || !fetch<VK>(e, s.value, v) || !targetof<TK>(e, s, t) || !readvar(t, x) ||
         !compounded(e, s.op, x, v, r))
         return e.segbail(s);
-    e.datd.top -= s.pops;
+    popcells(e, s);
     storevar(t, r);
-    return s.next;
+    return nextof(s);
 }
 
 template <int TK>
@@ -281,9 +310,9 @@ const segment* runincdec(ExeScr& e, const segment& s)
     varrec* t;
     if (!stackfits(e, s) || !targetof<TK>(e, s, t) || !readvar(t, x))
         return e.segbail(s);
-    e.datd.top -= s.pops;
+    popcells(e, s);
     storevar(t, stepped(x, s.mode));
-    return s.next;
+    return nextof(s);
 }
 
 template <int OP, int LK, int RK, int JT>
@@ -293,8 +322,8 @@ const segment* runcmpjump(ExeScr& e, const segment& s)
     datdcell l, r;
     if (!stackfits(e, s) || !fetch<LK>(e, n.a, l) || !fetch<RK>(e, n.b, r))
         return e.segbail(s);
-    e.datd.top -= s.pops;
-    return compare<OP>(e, l, r) == (JT != 0) ? s.jump : s.next;
+    popcells(e, s);
+    return branchto(s, compare<OP>(e, l, r) == (JT != 0));
 }
 
 // A change of a variable (W: tassign, tcompound or tincdec) whose next
@@ -302,32 +331,63 @@ const segment* runcmpjump(ExeScr& e, const segment& s)
 // step and its head do: both in one run, the change as runassign,
 // runcompound or runincdec makes it. When the test cannot be made here, its
 // own segment runs it.
+//
+// Where the test goes back into its loop (`chained`), the loop's rounds go
+// on here: the segments of each round run from here, with the checks the
+// segment loop makes between two segments, up to this change again. What
+// those checks or the segments ask for besides (a stop, a message poll, the
+// cells, a way out of the loop) is handed to the segment loop as it would
+// have found it. Only a way back chains, so runs nest here no deeper than
+// the script nests its loops.
 template <int W, int TK, int OP, int RK, int JT>
 const segment* runstep(ExeScr& e, const segment& s)
 {
-    datdcell v, x, y;
-    varrec* t;
-    if (!stackfits(e, s))
-        return e.segbail(s);
-    if constexpr (W == tassign) {
-        if (!fetchany(e, s.vkind, s.value, v) || !targetof<TK>(e, s, t))
+    // The change's room check covers the test's, and the change holds what
+    // the test compares with (segbuild.cpp).
+    const segment& test = *nextof(s);
+    for (;;) {
+        datdcell v, x, y;
+        varrec* t;
+        if (!stackfits(e, s))
             return e.segbail(s);
-    } else if constexpr (W == tcompound) {
-        if (!fetchany(e, s.vkind, s.value, y) || !targetof<TK>(e, s, t) || !readvar(t, x) ||
-            !compounded(e, s.op, x, y, v))
-            return e.segbail(s);
-    } else {
-        if (!targetof<TK>(e, s, t) || !readvar(t, x))
-            return e.segbail(s);
-        v = stepped(x, s.mode);
+        if constexpr (W == tassign) {
+            if (!fetchany(e, s.vkind, s.value, v) || !targetof<TK>(e, s, t))
+                return e.segbail(s);
+        } else if constexpr (W == tcompound) {
+            if (!fetchany(e, s.vkind, s.value, y) || !targetof<TK>(e, s, t) || !readvar(t, x) ||
+                !compounded(e, s.op, x, y, v))
+                return e.segbail(s);
+        } else {
+            if (!targetof<TK>(e, s, t) || !readvar(t, x))
+                return e.segbail(s);
+            v = stepped(x, s.mode);
+        }
+        popcells(e, s);
+        storevar(t, v);
+        datdcell r;
+        if (!fetch<RK>(e, s.bound, r))
+            return &test;
+        const bool jumps = compare<OP>(e, v, r) == (JT != 0);
+        const segment* go = branchto(test, jumps);
+        if (!(s.chained & (jumps ? 1 : 2)))
+            return go;
+        // The round's segments up to this change again, with the checks the
+        // segment loop makes between two: the change and its test make no
+        // call and cannot stop the run, so none is missed before the first.
+        // What they find is the segment loop's to see to (and to count down).
+        if (go == &s) {  // the change is the loop's one statement
+            if (e.stopflag == 1 || e.pollcountdown <= 1)
+                return go;
+            --e.pollcountdown;
+            continue;
+        }
+        do {
+            go = go->run(e, *go);
+            if (!go || e.stopflag == 1 || e.pollcountdown <= 1)
+                return go;
+            --e.pollcountdown;
+        } while (go != &s);
     }
-    e.datd.top -= s.pops;
-    storevar(t, v);
-    const segment& test = *s.next;
-    datdcell r;
-    if (!stackfits(e, test) || !fetch<RK>(e, test.value.n->b, r))
-        return &test;
-    return compare<OP>(e, v, r) == (JT != 0) ? test.jump : test.next;
 }
 
 template <int JT>
@@ -338,8 +398,8 @@ const segment* runtestjump(ExeScr& e, const segment& s)
     const int t = testany(e, s.vkind, s.value);
     if (t < 0)
         return e.segbail(s);
-    e.datd.top -= s.pops;
-    return t == JT ? s.jump : s.next;
+    popcells(e, s);
+    return branchto(s, t == JT);
 }
 
 // A switch goes to the segment at its case's cell, or to the cells there.
@@ -348,7 +408,7 @@ const segment* runswitch(ExeScr& e, const segment& s)
     datdcell v;
     if (!stackfits(e, s) || !fetchany(e, s.vkind, s.value, v))
         return e.segbail(s);
-    e.datd.top -= s.pops;
+    popcells(e, s);
     const size_t cell = static_cast<size_t>(s.unitbase + e.casetarget(s.casetable, intof(v)));
     if (cell < e.segat.size() && e.segat[cell])
         return e.segat[cell];
@@ -367,7 +427,7 @@ const segment* runcall(ExeScr& e, const segment& s)
     for (int k = 0; k < N; ++k)
         if (!fetchany(e, s.argk[k], s.args[k], x[k]))
             return e.segbail(s);
-    e.datd.top -= s.pops;
+    popcells(e, s);
     return callnow<N>(e, s, x);
 }
 
@@ -378,7 +438,7 @@ NUMRULES_INLINE bool pushone(ExeScr& e, const segment& s)
     datdcell v;
     if (!stackfits(e, s) || !fetch<K>(e, s.pend[0], v))
         return false;
-    e.datd.top -= s.pops;
+    popcells(e, s);
     putcell(*e.datd.top++, v);
     return true;
 }
@@ -387,7 +447,9 @@ NUMRULES_INLINE bool pushone(ExeScr& e, const segment& s)
 template <int K>
 const segment* runpush(ExeScr& e, const segment& s)
 {
-    return pushone<K>(e, s) ? s.next : e.segbail(s);
+    if (pushone<K>(e, s))
+        return nextof(s);
+    return e.segbail(s);
 }
 
 // The same, where the end cell comes next: "return(x)".
@@ -438,8 +500,13 @@ constexpr int comparisons = bopge - bopeq + 1;
 // The changes runstep makes, by their row.
 constexpr int stepterms[] = {tassign, tcompound, tincdec};
 
+// Operands read without a node: a variable or a constant.
+constexpr int simplekinds = kconst + 1;
+static_assert(kglobal < simplekinds && klocal < simplekinds && knode >= simplekinds);
+
 // Each table's parameters, in the order of its template's.
 using targetvalue = grid<targets, kinds>;                            // target, value kind
+using assignbingrid = grid<2, bopcount, simplekinds, simplekinds>;  // global or local, operator, operands
 using cmpjumpgrid = grid<comparisons, kinds, kinds, 2>;              // comparison, left, right, sense
 constexpr int changes = static_cast<int>(std::size(stepterms));
 using stepgrid = grid<changes, 2, comparisons, kinds, 2>;  // change, global or local, comparison, bound, sense
@@ -449,6 +516,14 @@ constexpr auto assigns(std::index_sequence<I...>)
 {
     return std::array<runfn, sizeof...(I)>{
         &runassign<targetkinds[targetvalue::digit(I, 0)], targetvalue::digit(I, 1)>...};
+}
+
+template <size_t... I>
+constexpr auto assignbins(std::index_sequence<I...>)
+{
+    using g = assignbingrid;
+    return std::array<runfn, sizeof...(I)>{
+        &runassignbin<g::digit(I, 0), g::digit(I, 1), g::digit(I, 2), g::digit(I, 3)>...};
 }
 
 template <size_t... I>
@@ -499,6 +574,7 @@ constexpr auto pushreturns(std::index_sequence<I...>)
 }
 
 constexpr auto assigntable = assigns(std::make_index_sequence<targetvalue::size>{});
+constexpr auto assignbintable = assignbins(std::make_index_sequence<assignbingrid::size>{});
 constexpr auto compoundtable = compounds(std::make_index_sequence<targetvalue::size>{});
 constexpr auto incdectable = incdecs(std::make_index_sequence<targets>{});
 constexpr auto cmpjumptable = cmpjumps(std::make_index_sequence<cmpjumpgrid::size>{});
@@ -553,6 +629,9 @@ runfn runner(const segment& s)
     }
     switch (s.what) {
     case tassign:
+        if (const node* n = s.value.n; (s.tkind == kglobal || s.tkind == klocal) && s.vkind == knode && n->bop >= 0 &&
+                                       n->ka < simplekinds && n->kb < simplekinds)
+            return assignbintable[assignbingrid::at(s.tkind, n->bop, n->ka, n->kb)];
         return assigntable[targetvalue::at(targetslot(s), s.vkind)];
     case tcompound:
         return compoundtable[targetvalue::at(targetslot(s), s.vkind)];

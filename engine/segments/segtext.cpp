@@ -290,7 +290,7 @@ const segment* runjoin(ExeScr& e, const segment& s)
     varrec* v;
     if (!targetof<TK>(e, s, v))
         return e.segbail(s);
-    e.datd.top -= s.pops;
+    popcells(e, s);
     // The store may take a block, and fail for want of memory: its message
     // names this statement's line, which ip must give (the run of segments
     // left it where the run was entered or last heard the window queue).
@@ -299,7 +299,7 @@ const segment* runjoin(ExeScr& e, const segment& s)
         e.appendvartext(v, joined, len);
     else
         e.assignvartext(v, out, len);
-    return s.next;
+    return nextof(s);
 }
 
 using textgrid = grid<textkinds, textkinds>;  // the two texts' kinds

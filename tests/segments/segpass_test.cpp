@@ -95,6 +95,41 @@ TEST(SegmentPass, AStepRunsWithTheTestOfItsVariable)
     EXPECT_EQ(with[2], 1);
 }
 
+// The loop superinstruction takes a loop whose body is its one compound
+// assignment; a loop with more statements is left to the segments (each round
+// would otherwise go through the code loop between them). A loop's change and
+// test know which of their ways go back into the loop, and a segment made
+// right after the one before it is marked so.
+TEST(SegmentPass, LoopsOfSeveralStatementsAreSegmentsAndTheirWaysBackAreMarked)
+{
+    const execfn loop = E::segloopfn(E::rightvar, boplt, E::rightint, false);
+    EXPECT_TRUE(compiled(L"s = 0\nfor (k = 0; k < 9; k++)\n    s += k\n").has(loop));
+    compiled c(L"s = 0\nfor (k = 0; k < 9; k++) {\n    x = k % 4\n    s += k\n}\ny = 0\nwhile (y < 10)\n    y++\n");
+    EXPECT_FALSE(c.has(loop));
+    int steps = 0, loops = 0, adjacent = 0;
+    for (const auto& r : c.e.segranges)
+        for (const seg::segment& s : r->segments) {
+            adjacent += s.adjacent;
+            if (s.adjacent)
+                EXPECT_EQ(&s + 1, s.next);
+            if (!seg::runswithtest(s))
+                continue;
+            // k = 0, k++, y = 0, y++: each with the test after it. Only a
+            // way back into the loop (to the loop's body, or to the change
+            // itself) chains; a loop's first test goes on forward.
+            ++steps;
+            const seg::segment& t = *s.next;
+            if (s.chained & 1)
+                EXPECT_LE(t.jump->cell, s.cell);
+            if (s.chained & 2)
+                EXPECT_LE(t.next->cell, s.cell);
+            loops += s.chained != 0;
+        }
+    EXPECT_EQ(steps, 4);
+    EXPECT_EQ(loops, 2);
+    EXPECT_GT(adjacent, 2);
+}
+
 // A switch ends a segment that goes straight to its cases' segments.
 TEST(SegmentPass, ASwitchIsASegmentWhoseCasesAreSegments)
 {
@@ -180,6 +215,10 @@ TEST(SegmentPass, OneExpressionFunctionsAreReadInPlace)
     EXPECT_EQ(inlined(L"function k(a, b)\n{\n    return(a * 2)\n}\nmain\n{\n    x = 1\n    y = k(x, 7) + 1\n}\n"), 1);
     EXPECT_EQ(inlined(L"function k(a)\n{\n    return(k(a - 1))\n}\nmain\n{\n    x = 1\n    y = k(x) + 1\n}\n"), 0);
     EXPECT_EQ(inlined(L"function k(a)\n{\n    a++\n    return(a)\n}\nmain\n{\n    x = 1\n    y = k(x) + 1\n}\n"), 0);
+    // Locals it never reads cost nothing in place; one it reads is undefined
+    // at the call, so the call is made and fails as its cells fail.
+    EXPECT_EQ(inlined(L"function k(a, b)\n{\n    localvar(u, w)\n    return(a * 2 + b)\n}\nmain\n{\n    x = 1\n    y = k(x, 3) + 1\n}\n"), 1);
+    EXPECT_EQ(inlined(L"function k(a)\n{\n    localvar(u)\n    return(a + u)\n}\nmain\n{\n    x = 1\n    y = k(x) + 1\n}\n"), 0);
 }
 
 // Eight levels of helpers that call helpers: read in place, one call would

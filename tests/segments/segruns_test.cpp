@@ -212,6 +212,35 @@ TEST(SegmentCalls, ArgumentsResultsAndRecursion)
     expectboth(L"function f(a)\n{\n    localvar(k)\n    k = a * 10\n    return(k + a)\n}\nmain\n{\n"
                L"    r = 0\n    for (i = 1; i <= 3; i++)\n        r += f(i)\n    r + 0\n}\n",
                L"\t66\n");
+    // Unread locals beside a function read in place; a local read before it
+    // is set fails as its cells fail; locals of a deep recursion, past the
+    // local stack's first block, are each the call's own.
+    expectboth(L"function f(a, b)\n{\n    localvar(u, w)\n    return(a * b - 1)\n}\nmain\n{\n    r = 0\n"
+               L"    for (i = 1; i <= 4; i++)\n        r += f(i, i + 1)\n    r + 0\n}\n",
+               L"\t36\n");
+    expecterror(L"function f(a)\n{\n    localvar(u)\n    return(a + u)\n}\nmain\n{\n    x = 1\n    y = f(x) + 1\n}\n",
+                L"undefined local variable. at line 4");
+    expectboth(L"function d(n)\n{\n    localvar(p, q, r)\n    p = n * 2\n    if (n == 0)\n        return(0)\n"
+               L"    q = d(n - 1)\n    r = p + q\n    return(r)\n}\nmain\n{\n    d(150) + 0\n}\n",
+               L"\t22650\n");
+}
+
+// A loop's change and test run its rounds themselves where the test goes
+// back into the loop: bodies of one segment and of several, nested loops (a
+// change inside the rounds of another), a call and a loop in a called
+// function inside the rounds, breaks, continues and a goto out of them.
+TEST(SegmentLoops, RoundsRunByTheirChangeGiveWhatTheirCellsGive)
+{
+    expectboth(L"x = 0\nfor (k = 0; k < 50; k++)\n    x = k * 3 + 1\nx + 0\ns = 0\nfor (k = 0; k < 64; k++) {\n"
+               L"    x = k % 16\n    s += x\n}\ns + 0\nt = 0\nfor (i = 0; i < 7; i++)\n    for (j = i; j < 9; j += 2)\n"
+               L"        t += i * j\nt + 0\n",
+               L"\t148\n\t480\n\t317\n");
+    expectboth(L"function h(n)\n{\n    localvar(k, s)\n    s = 0\n    for (k = 0; k < n; k++)\n        s = s + k\n    return(s)\n}\n"
+               L"main\n{\n    u = 0\n    for (i = 0; i < 20; i++) {\n        if (i % 5 == 3)\n            continue\n"
+               L"        u = u + h(i)\n        if (u > 700)\n            break\n    }\n    u + 0\n    i + 0\n"
+               L"    v = 0\n    for (i = 0; i < 100; i++) {\n        v = v + i\n        if (v > 50)\n            goto(out)\n    }\n"
+               L":out\n    v + 0\n    i + 0\n    w = 10\n    while (w > 0)\n        w = w - 3\n    w + 0\n}\n",
+               L"\t707\n\t17\n\t55\n\t10\n\t-2\n");
 }
 
 // Calls of "return(p op R)" functions, and of a first "if (p cmp R)
