@@ -20,8 +20,9 @@
 //       logs, variables and fatal exits. A difference, or a program that
 //       runs past its time bound (every one ends by construction), is a
 //       finding: saved as OUTDIR\bothways-N.tst, minimised into
-//       bothways-N-min.tst with both logs in bothways-N-min.txt; up to ten
-//       are saved, all are counted. Exit 0: no finding; 1: findings.
+//       bothways-N-min.tst with both logs in bothways-N-min.txt (for at most
+//       30 s each and SECONDS in all); up to ten are saved, all are
+//       counted. Exit 0: no finding; 1: findings.
 //   fuzzengine programs COUNT SEED OUTDIR
 //       writes COUNT generated programs (p00000.tst ...) for whole runs.
 //   fuzzengine bothcheck FILE
@@ -700,8 +701,12 @@ int bothways(long seconds, uint32_t seed, const std::wstring& outdir)
                 return q.with.stopped == wayswith && q.without.stopped == wayswithout;
             return !q.stopped() && !qtest::difference(q.with, q.without).empty();
         };
+        // Minimising takes at most as long as the programs had, in all.
         const ULONGLONG cut = GetTickCount64();
-        const std::wstring small = qtest::minimise(text, still, cut + 30000);
+        const ULONGLONG left = static_cast<ULONGLONG>(seconds) * 1000 > minimising
+                                   ? static_cast<ULONGLONG>(seconds) * 1000 - minimising
+                                   : 0;
+        const std::wstring small = qtest::minimise(text, still, cut + std::min<ULONGLONG>(30000, left));
         const bothrun q = bothonce(runner, small, hang ? runbound : trialbound);
         writescript(name + L"-min.tst", small);
         writeutf8(name + L"-min.txt", hang ? past : qtest::difference(q.with, q.without));
