@@ -175,6 +175,8 @@ private:
                 return c->name + L" + 1";
             return c->name + L" & " + num(size - 1);
         }
+        if (chance(5))
+            return chance(50) ? L"1.5" : L"0.5 + " + num(static_cast<long long>(pick(static_cast<size_t>(size - 1))));
         if (chance(40))
             return num(static_cast<long long>(pick(static_cast<size_t>(size))));
         return L"(" + expr(s, 1) + L") & " + num((wide ? 2 * size : size) - 1);
@@ -295,7 +297,10 @@ private:
         case 0:
         case 1:
         case 2:
+            return literal();
         case 3:
+            if (chance(8))
+                return deep(s);
             return literal();
         case 4:
         case 5:
@@ -317,6 +322,21 @@ private:
         default:
             return numvar(s);
         }
+    }
+
+    // A chain nested to the right, each operand waiting on the datum stack
+    // for the one after it: past the stack's first block, and now and then
+    // past its limit (256).
+    std::wstring deep(const scope& s)
+    {
+        static const wchar_t* const ops[] = {L"+", L"-", L"*", L"^", L"|"};
+        const size_t n = chance(90) ? 8 + pick(40) : 250 + pick(20);
+        std::wstring t, close;
+        for (size_t k = 0; k < n; ++k) {
+            t += (k % 3 ? number(s) : literal()) + L" " + oneof(ops) + L" (";
+            close += L")";
+        }
+        return L"(" + t + number(s) + close + L")";
     }
 
     std::wstring expr(const scope& s, int depth)
@@ -367,8 +387,10 @@ private:
                                               L"\"42\"",    L"\"-7\"",  L"\"3.5\"",    L"\" \"",   L"\"12abc\"",
                                               L"\"b,c\"",   L"'q'",     L"\"hello\"",  L"\"\\t\"", L"\"ba\""};
         if (s.mult <= 8 && chance(12)) {
-            // Lengths where a variable's text moves: 23, 24, 128, 129.
-            static const size_t lens[] = {23, 24, 60, 128, 129, 200};
+            // Lengths where a variable's text moves (23, 24, 128, 129), where
+            // a datum's does (64, 65), and joins of two near the longest a
+            // segment makes (256).
+            static const size_t lens[] = {23, 24, 60, 64, 65, 127, 128, 129, 200, 256, 257};
             const size_t n = lens[pick(std::size(lens))];
             std::wstring t(n, L'a');
             for (size_t k = 0; k < n; ++k)
@@ -599,30 +621,31 @@ private:
             const std::wstring c = countername(s, L'i', elem);
             // Counters stay at 0 and above: "signmode(0)" compares them unsigned.
             const long long lo = chance(70) ? 0 : 1;
+            const std::wstring from = chance(10) ? num(lo) + L".5" : num(lo);  // a double counter now and then
             if (count == 0)
                 count = 1;
             std::wstring head;
             long long hi = lo + count;
             switch (pick(6)) {
             case 0:
-                head = c + L" = " + num(lo) + L"; " + c + L" < " + num(hi) + L"; " + c + L"++";
+                head = c + L" = " + from + L"; " + c + L" < " + num(hi) + L"; " + c + L"++";
                 break;
             case 1:
-                head = c + L" = " + num(lo) + L"; " + c + L" <= " + num(hi - 1) + L"; ++" + c;
+                head = c + L" = " + from + L"; " + c + L" <= " + num(hi - 1) + L"; ++" + c;
                 break;
             case 2:
-                head = c + L" = " + num(lo) + L"; " + c + L" < " + num(lo + 2 * count) + L"; " + c + L" += 2";
+                head = c + L" = " + from + L"; " + c + L" < " + num(lo + 2 * count) + L"; " + c + L" += 2";
                 hi = lo + 2 * count;
                 break;
             case 3:
                 head = c + L" = " + num(hi) + L"; " + c + L" > " + num(lo) + L"; " + c + L"--";
                 break;
             case 4:
-                head = c + L" = " + num(lo) + L"; " + c + L" < " + num(hi) + L"; " + c + L" = " + c + L" + 1";
+                head = c + L" = " + from + L"; " + c + L" < " + num(hi) + L"; " + c + L" = " + c + L" + 1";
                 break;
             default:
                 // A bound that is a variable's, and a test with more in it.
-                head = c + L" = " + num(lo) + L"; " + c + L" < " + num(hi) + L" && (" + cond(s, 0) + L"); " + c + L"++";
+                head = c + L" = " + from + L"; " + c + L" < " + num(hi) + L" && (" + cond(s, 0) + L"); " + c + L"++";
                 break;
             }
             if (!elem)
@@ -631,7 +654,11 @@ private:
                 // One compound assignment as the body: the loop superinstruction.
                 static const wchar_t* const ops[] = {L"+=", L"-=", L"*=", L"|=", L"^="};
                 const std::wstring r = chance(40) ? c : chance(50) ? literal() : s.nums[pick(s.nums.size())];
-                const std::wstring t = s.nums[pick(s.nums.size())];
+                std::wstring t = s.nums[pick(s.nums.size())];
+                if (errors && !errordone && chance(10)) {
+                    errordone = true;
+                    t = textvar(s);  // a text's compound assignment: the run ends there
+                }
                 spend(in, 2);
                 if (chance(50))
                     line(L"for (" + head + L") " + t + L" " + oneof(ops) + L" " + r);
@@ -871,7 +898,8 @@ private:
             line(n + L" = " + (n == L"n0" && chance(40) ? L"3" : literal()));
         }
         static const wchar_t* const texts[] = {L"\"abc\"", L"\"hello world\"", L"\"\"", L"\"12\"", L"\"b,a,c\"",
-                                               L"\"0123456789012345678901234\"", L"\"-3.5x\""};
+                                               L"\"0123456789012345678901234\"", L"\"-3.5x\"", L"\"0x1f\"", L"\" 42\"",
+                                               L"\"1e3\""};
         for (const std::wstring& t : s.strs)
             line(t + L" = " + oneof(texts));
         line(L"e0 = 0");
