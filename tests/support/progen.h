@@ -47,9 +47,7 @@ public:
         s.strs = {L"s0", L"s1", L"s2", L"s3"};
         body.clear();
         ind = toplevel ? 0 : 1;
-        std::vector<std::wstring> mainlocals;
         if (!toplevel && chance(20)) {
-            mainlocals = {L"m0", L"m1"};
             line(L"localvar(m0, m1)");
             line(L"m0 = " + literal());
             line(L"m1 = " + literal());
@@ -112,7 +110,8 @@ private:
     int names = 0;
     bool exelines = false;
     int qcs = 0;
-    std::wstring body;
+    std::wstring body;   // the unit being written
+    std::wstring saved;  // the outer unit's, while a function is written
     int ind = 0;
 
     void line(const std::wstring& t)
@@ -1074,7 +1073,6 @@ private:
         funcs.push_back(f);
         return text;
     }
-    std::wstring saved;
 };
 
 }  // namespace qtest
