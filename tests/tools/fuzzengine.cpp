@@ -14,6 +14,20 @@
 //   fuzzengine gen COUNT SEED OUTDIR CORPUSDIR...
 //       writes COUNT mutants as script files (g00000.tst ...) for whole runs,
 //       leaving out any that names a command acting outside the run.
+//   fuzzengine bothways SECONDS SEED OUTDIR
+//       runs generated programs (support/progen.h) in this process, each
+//       with the segment pass and without it, for SECONDS, and compares their
+//       logs, variables and fatal exits. A difference, or a program that
+//       runs past its time bound (every one ends by construction), is a
+//       finding: saved as OUTDIR\bothways-N.tst, minimised into
+//       bothways-N-min.tst with both logs in bothways-N-min.txt (for at most
+//       30 s each and SECONDS in all); up to ten are saved, all are
+//       counted. Exit 0: no finding; 1: findings.
+//   fuzzengine programs COUNT SEED OUTDIR
+//       writes COUNT generated programs (p00000.tst ...) for whole runs.
+//   fuzzengine bothcheck FILE
+//       runs one script file both ways the same way and prints what differs;
+//       exit 0 when nothing does, 1 when something does.
 //
 // A finding is an internal error text, a compile that leaves the offset
 // stacks unbalanced, a crash (the process dies: OUTDIR\current.tst holds the
@@ -34,6 +48,8 @@
 #include "regexp/regexp.h"
 #include "runtime/exescr.h"
 #include "runtime/runlist.h"
+#include "support/bothways.h"
+#include "support/progen.h"
 #include "support/rxgen.h"
 
 namespace {
@@ -515,8 +531,11 @@ DWORD WINAPI watchdog(void*)
     }
 }
 
+void recordrunning();
+
 LONG WINAPI crashed(EXCEPTION_POINTERS* info)
 {
+    recordrunning();
     fprintf(stderr, "fuzzengine: crash 0x%08lx; see current.tst\n", info->ExceptionRecord->ExceptionCode);
     fflush(stderr);
     TerminateProcess(GetCurrentProcess(), 70);
@@ -565,9 +584,141 @@ bool actsoutside(const std::wstring& text)
 
 int usage()
 {
-    fputs("usage: fuzzengine inproc SECONDS SEED OUTDIR CORPUSDIR... | check FILE | gen COUNT SEED OUTDIR CORPUSDIR...\n",
+    fputs("usage: fuzzengine inproc SECONDS SEED OUTDIR CORPUSDIR... | check FILE | gen COUNT SEED OUTDIR CORPUSDIR...\n"
+          "       | bothways SECONDS SEED OUTDIR | programs COUNT SEED OUTDIR | bothcheck FILE\n",
           stderr);
     return 2;
+}
+
+// ---- both ways
+
+// A generated program runs in milliseconds: past this it runs for ever.
+constexpr DWORD runbound = 2000;
+// What minimising waits for a run: a program cut down runs less.
+constexpr DWORD trialbound = 500;
+constexpr int savedmost = 10;
+
+std::wstring readscript(const std::wstring& path)
+{
+    const std::string bytes = readbytes(path);
+    std::wstring text(bytes.size() / 2, L'\0');
+    memcpy(text.data(), bytes.data(), text.size() * 2);
+    if (!text.empty() && text[0] == 0xFEFF)
+        text.erase(0, 1);
+    return text;
+}
+
+bool writeutf8(const std::wstring& path, const std::wstring& text)
+{
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD done = 0;
+    const BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    CloseHandle(h);
+    return ok && done == bytes.size();
+}
+
+struct bothrun {
+    qtest::runresult with, without;
+    bool stopped() const { return with.stopped || without.stopped; }
+};
+
+// The program being run both ways, written to current.tst only when the
+// process is about to end under it: a file write per program would cost
+// more than its runs.
+const std::wstring* g_running = nullptr;
+
+void recordrunning()
+{
+    if (g_running)
+        recordcurrent(*g_running);
+}
+
+bothrun bothonce(qtest::inprocess& runner, const std::wstring& text, DWORD bound)
+{
+    g_running = &text;
+    bothrun r{runner.run(text, true, bound), runner.run(text, false, bound)};
+    g_running = nullptr;
+    return r;
+}
+
+// A compile error ends the run before it starts: its one line names no cell's
+// line at its end ("... at line N" is a run's).
+bool compilefailed(const qtest::runresult& r)
+{
+    if (!r.fatal || r.log.find(L'\n') + 1 != r.log.size())
+        return false;
+    const size_t at = r.log.rfind(L" at line ");
+    return at == std::wstring::npos || r.log.find_first_not_of(L"0123456789", at + 9) != r.log.size() - 1;
+}
+
+int bothways(long seconds, uint32_t seed, const std::wstring& outdir)
+{
+    if (!opencurrent(outdir)) {
+        fputs("fuzzengine: cannot write in the output folder\n", stderr);
+        return 2;
+    }
+    qtest::inprocess runner(outdir + L"\\bothways.log", recordrunning);
+    qtest::progen gen(seed);
+    const ULONGLONG started = GetTickCount64();
+    const ULONGLONG end = started + static_cast<ULONGLONG>(seconds) * 1000;
+    long count = 0, fatal = 0, compile = 0, differed = 0, stopped = 0;
+    int saved = 0;
+    ULONGLONG minimising = 0;  // left out of the rate
+    while (GetTickCount64() < end) {
+        const std::wstring text = gen.program();
+        const bothrun r = bothonce(runner, text, runbound);
+        ++count;
+        if (compilefailed(r.without))
+            ++compile;  // the generator's fault: its programs are meant to compile
+        else if (r.without.fatal)
+            ++fatal;
+        const std::wstring diff = qtest::difference(r.with, r.without);
+        if (diff.empty() && !r.stopped())
+            continue;
+        ++(r.stopped() ? stopped : differed);
+        if (saved >= savedmost)
+            continue;
+        const std::wstring name = outdir + L"\\bothways-" + std::to_wstring(++saved);
+        writescript(name + L".tst", text);
+        const bool hang = r.stopped(), wayswith = r.with.stopped, wayswithout = r.without.stopped;
+        const std::wstring past = std::wstring(L"ran past the time bound ") +
+                                  (wayswith && wayswithout ? L"both ways" : wayswith ? L"with the segment pass only"
+                                                                                     : L"without the segment pass only") +
+                                  L"\n";
+        writeutf8(name + L".txt", hang ? past : diff);
+        // Cut down while the same kind of finding stays. A cut can take a
+        // loop's step or a recursion's end away: a run past its bound one way
+        // only must stay so, and one past it both ways (which is most likely
+        // the generator's) may end up cut to another such program.
+        const auto still = [&](const std::wstring& t) {
+            const bothrun q = bothonce(runner, t, trialbound);
+            if (hang)
+                return q.with.stopped == wayswith && q.without.stopped == wayswithout;
+            return !q.stopped() && !qtest::difference(q.with, q.without).empty();
+        };
+        // Minimising takes at most as long as the programs had, in all.
+        const ULONGLONG cut = GetTickCount64();
+        const ULONGLONG left = static_cast<ULONGLONG>(seconds) * 1000 > minimising
+                                   ? static_cast<ULONGLONG>(seconds) * 1000 - minimising
+                                   : 0;
+        const std::wstring small = qtest::minimise(text, still, cut + std::min<ULONGLONG>(30000, left));
+        const bothrun q = bothonce(runner, small, hang ? runbound : trialbound);
+        writescript(name + L"-min.tst", small);
+        writeutf8(name + L"-min.txt", hang ? past : qtest::difference(q.with, q.without));
+        fwprintf(stderr, L"fuzzengine: finding %d after %ld programs: %ls\n", saved, count,
+                 (hang ? past.substr(0, past.size() - 1) : diff.substr(0, diff.find(L'\n'))).c_str());
+        minimising += GetTickCount64() - cut;
+    }
+    const double secs = static_cast<double>(GetTickCount64() - started - minimising) / 1000.0;
+    printf("fuzzengine: %ld programs run both ways (%.0f a second), %ld ended in a run-time error, %ld in a compile "
+           "error, %ld differed, %ld ran past the time bound\n",
+           count, secs > 0 ? static_cast<double>(count) / secs : 0.0, fatal, compile, differed, stopped);
+    return differed || stopped ? 1 : 0;
 }
 
 }  // namespace
@@ -589,6 +740,36 @@ int work(int argc, wchar_t** argv)
         const verdict v = attempt(text);
         fwprintf(stdout, L"%ls\n", v.what.c_str());
         return v.finding ? 1 : 0;
+    }
+
+    if (mode == L"bothcheck") {
+        qtest::inprocess runner(std::wstring(argv[2]) + L".log", recordrunning);
+        g_current = CreateFileW(L"NUL", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        const bothrun r = bothonce(runner, readscript(argv[2]), runbound);
+        const std::wstring diff = qtest::difference(r.with, r.without);
+        if (r.stopped())
+            fwprintf(stdout, L"ran past the time bound\n");
+        fwprintf(stdout, L"%ls\n", diff.empty() ? L"the same both ways" : diff.c_str());
+        return diff.empty() && !r.stopped() ? 0 : 1;
+    }
+
+    if ((mode == L"bothways" || mode == L"programs") && argc == 5) {
+        const long amount = wcstol(argv[2], nullptr, 10);
+        const uint32_t seed = static_cast<uint32_t>(wcstoul(argv[3], nullptr, 10));
+        const std::wstring outdir = argv[4];
+        if (mode == L"bothways")
+            return bothways(amount, seed, outdir);
+        qtest::progen gen(seed);
+        int written = 0;
+        for (long k = 0; k < amount; ++k) {
+            wchar_t name[32];
+            _snwprintf(name, 32, L"\\p%05ld.tst", k);
+            name[31] = 0;
+            if (writescript(outdir + name, gen.program()))
+                ++written;
+        }
+        printf("fuzzengine: %d programs written\n", written);
+        return 0;
     }
 
     if (argc < 6)
