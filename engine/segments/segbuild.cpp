@@ -4,7 +4,9 @@
 // with an effect ends the segment. It places `segment_exec` in the segment's
 // first cell; nothing else changes, so a jump to any cell, the line table
 // and the cells themselves keep their meaning.
+#include <initializer_list>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "segments/segview.h"
@@ -44,16 +46,16 @@ value variable(int64_t index)
 // from datd.
 constexpr int maxheight = 200;
 
-// Notes how many levels of nodes a finished node stands on.
+// Notes how many levels of nodes a finished node stands on, and whether one
+// of them sets idivrem.
 void seal(node& n)
 {
     int h = 0;
-    if (n.ka == knode)
-        h = std::max(h, int{n.a.n->height});
-    if (n.kb == knode)
-        h = std::max(h, int{n.b.n->height});
-    if (n.kc == knode)
-        h = std::max(h, int{n.c.n->height});
+    for (const auto& [k, o] : {std::pair{n.ka, n.a}, std::pair{n.kb, n.b}, std::pair{n.kc, n.c}})
+        if (k == knode) {
+            h = std::max(h, int{o.n->height});
+            n.sets |= o.n->sets;
+        }
     n.height = static_cast<uint16_t>(h + 1);
 }
 
@@ -178,13 +180,17 @@ struct builder {
         if (k <= 0 || k > nparams)
             return false;
         out = params[k - 1];
-        bool& seen = used[k - 1];
-        const bool first = !seen;
-        seen = true;
+        const bool first = !seen[k - 1];
+        seen[k - 1] = true;
+        // A read behind the function's own "&&" or "||" may not happen,
+        // where the cells always evaluate the argument.
+        if (nesting == entrynesting)
+            used[k - 1] = true;
         return first || out.k != knode;
     }
-    // Whether every argument that could fail was read: one left unread would
-    // not fail where the cells fail.
+    // Whether every argument that could fail was read, whatever the
+    // function's "&&" and "||" give: one left unread would not fail where
+    // the cells fail.
     bool allread() const
     {
         for (int32_t j = 0; j < nparams; ++j)
@@ -192,7 +198,9 @@ struct builder {
                 return false;
         return true;
     }
-    bool used[maxpend] = {};
+    bool seen[maxpend] = {};  // read at all
+    bool used[maxpend] = {};  // read where the function always reads it
+    int32_t entrynesting = 0;
 
     // A new node of two numeric operands, `a` and `b`.
     node& pairnode(value a, value b)
@@ -478,6 +486,7 @@ struct builder {
                 node& q = pairnode(x, pop());
                 q.eval = quotient(q.ka, q.kb);
                 q.test = truthtest();
+                q.sets = 1;
                 push(made(q));
                 k += 2;
             } else if (f == &E::noop_exec) {
@@ -736,6 +745,7 @@ struct builder {
         sub.nparams = n;
         sub.nlocals = f.localnames.count() - n;
         sub.nesting = nesting;
+        sub.entrynesting = nesting;
         sub.calls = calls ? calls : &outermost;
         sub.calls->funcs.push_back(static_cast<int32_t>(&f - v.e.functable.data()));
         const int32_t end = sub.walk(k, f.codestart, v.end, 0);
@@ -754,6 +764,12 @@ struct builder {
         const funcrec* f = readable(func, n);
         if (!f)
             return false;
+        // The cells evaluate every argument before the function: one that
+        // sets idivrem must keep its place before the function's own idivs
+        // and after the other arguments, which reading in place would not.
+        for (int32_t j = 0; j < n; ++j)
+            if (args[j].k == knode && args[j].o.n->sets)
+                return false;
         int32_t deepest = 0;
         bool one;
         const size_t nodes = r.nodes.size();

@@ -134,6 +134,9 @@ struct node {
         int32_t hasend;         // a piece of a text: 1 when cutstr has an end
     };
     uint16_t height = 1;  // levels of nodes from this one down (the pass bounds it)
+    // 1 when it or a node below it sets idivrem and eflags (an idiv): a
+    // value whose order among others the cells' order fixes.
+    uint8_t sets = 0;
 };
 
 // What a segment does at its end.
