@@ -23,7 +23,9 @@
 // located (as arrayindex_run makes it, so the cells find it made); a two-
 // number idiv sets idivrem and eflags while it evaluates (the cells set them
 // again to the same values). A check that left any other trace, or cells
-// that would not redo it identically, would break the fallback.
+// that would not redo it identically, would break the fallback. For the same
+// reason a call read in place evaluates every argument the cells evaluate,
+// and none whose idiv would then run out of the cells' order (segbuild.cpp).
 #pragma once
 
 #include <cstdint>

@@ -557,7 +557,7 @@ TEST(RunPath, TheMainRunReportsItsOwnLogNotItsThreads)
     EXPECT_EQ(small[0], L'x');
 }
 
-// Loops whose body is one statement run on inside their fused cell, and a
+// Loops whose body is one statement run on inside their superinstruction cell, and a
 // loop of segments never returns to the code loop; the message poll and the
 // stop test still come between two of their rounds: a
 // message posted to the script window is dispatched there (its value is

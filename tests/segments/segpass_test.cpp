@@ -110,8 +110,9 @@ TEST(SegmentPass, LoopsOfSeveralStatementsAreSegmentsAndTheirWaysBackAreMarked)
     for (const auto& r : c.e.segranges)
         for (const seg::segment& s : r->segments) {
             adjacent += s.adjacent;
-            if (s.adjacent)
+            if (s.adjacent) {
                 EXPECT_EQ(&s + 1, s.next);
+            }
             if (!seg::runswithtest(s))
                 continue;
             // k = 0, k++, y = 0, y++: each with the test after it. Only a
@@ -119,10 +120,12 @@ TEST(SegmentPass, LoopsOfSeveralStatementsAreSegmentsAndTheirWaysBackAreMarked)
             // itself) chains; a loop's first test goes on forward.
             ++steps;
             const seg::segment& t = *s.next;
-            if (s.chained & 1)
+            if (s.chained & 1) {
                 EXPECT_LE(t.jump->cell, s.cell);
-            if (s.chained & 2)
+            }
+            if (s.chained & 2) {
                 EXPECT_LE(t.next->cell, s.cell);
+            }
             loops += s.chained != 0;
         }
     EXPECT_EQ(steps, 4);

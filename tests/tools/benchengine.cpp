@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -27,10 +28,18 @@ std::wstring readsource(const char* path)
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
-    const std::string utf8 = ss.str();
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    const std::string bytes = ss.str();
+    std::wstring wide;
+    if (bytes.size() >= 2 && bytes[0] == '\xff' && bytes[1] == '\xfe') {
+        // A script file as the host saves it: UTF-16LE after its mark. Read
+        // as UTF-8 it would not compile, and the fatal box would hang the run.
+        wide.resize((bytes.size() - 2) / 2);
+        std::memcpy(wide.data(), bytes.data() + 2, wide.size() * sizeof(wchar_t));
+    } else {
+        const int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+        wide.assign(static_cast<size_t>(n), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
+    }
     std::wstring text;
     for (wchar_t c : wide) {
         if (c == L'\n')
