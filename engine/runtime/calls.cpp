@@ -10,19 +10,13 @@ void ExeScr::usercall_exec()
 
 void ExeScr::pushframe(const funcrec& f, int32_t first, bool undefined)
 {
-    for (int32_t k = first; k < f.localnames.count(); ++k) {
-        if (stackdd.full()) {
-            pushlocal(0.0, 0, nullptr, localint);
-        } else {
-            // As pushlocal makes an integer record (a free slot has no heap text).
-            varrec* v = stackdd.top++;
-            v->state = varnum;
-            v->isint = 1;
-            v->i = 0;
+    const int32_t n = f.localnames.count() - first;
+    if (n > 0 && !pushblanklocals(n, undefined))
+        for (int32_t k = 0; k < n; ++k) {
+            pushlocal(0.0, 0, nullptr, localint);  // grows the stack
+            if (undefined)
+                stackdd.top[-1].state = varundef;
         }
-        if (undefined)
-            stackdd.top[-1].state = varundef;
-    }
     // Most functions have no local file pointers or directory handles.
     if (f.fpnames.base)
         for (int32_t k = 0; k < f.fpnames.count(); ++k)

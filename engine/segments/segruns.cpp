@@ -61,20 +61,10 @@ NUMRULES_INLINE const seg::segment* ExeScr::callfast(const seg::segment& s)
         calluser();  // or its error, as its own call reports it
         return seg::nextof(s);
     }
-    if (const int32_t extra = s.calleelocals - s.calleeparams; extra > 0) {
-        if (stackdd.cap - stackdd.count() >= extra) {
-            // The locals as pushframe makes them, here: undefined records (a
-            // free slot holds no heap text), as cheap as the parameters.
-            for (varrec *v = stackdd.top, *end = v + extra; v < end; ++v) {
-                v->state = varundef;
-                v->isint = 1;
-                v->i = 0;
-            }
-            stackdd.top += extra;
-        } else {
-            pushframe(functable[static_cast<size_t>(s.func)], s.calleeparams, true);
-        }
-    }
+    // The locals made inline, as cheap as the parameters; pushframe where the
+    // stack must grow first.
+    if (const int32_t extra = s.calleelocals - s.calleeparams; extra > 0 && !pushblanklocals(extra, true))
+        pushframe(functable[static_cast<size_t>(s.func)], s.calleeparams, true);
     ++calldepth;  // the callee's own calls are one deeper
     if (s.quick && seg::stackroom(datd, 0, s.quickroom)) {
         // The test at the start of the callee, made here; where it returns

@@ -702,9 +702,7 @@ private:
             return;
         }
         }
-        ++ind;
-        block(in, 1 + pick(3));
-        --ind;
+        inner(in, 1 + pick(3));
         line(L"}");
     }
 
@@ -717,20 +715,14 @@ private:
             return;
         }
         line(L"if (" + cond(s, 2) + L") {");
-        ++ind;
-        block(in, 1 + pick(3));
-        --ind;
+        inner(in, 1 + pick(3));
         while (chance(30)) {
             line(L"} else if (" + cond(s, 1) + L") {");
-            ++ind;
-            block(in, 1 + pick(2));
-            --ind;
+            inner(in, 1 + pick(2));
         }
         if (chance(40)) {
             line(L"} else {");
-            ++ind;
-            block(in, 1 + pick(2));
-            --ind;
+            inner(in, 1 + pick(2));
         }
         line(L"}");
     }
@@ -771,9 +763,7 @@ private:
         }
         if (chance(50)) {
             line(L"default:");
-            ++ind;
-            block(in, 1 + pick(2));
-            --ind;
+            inner(in, 1 + pick(2));
         }
         line(L"}");
     }
@@ -872,6 +862,14 @@ private:
         } else {
             assignment(s);
         }
+    }
+
+    // n statements one level in, as the body of what the last line opened.
+    void inner(scope& s, size_t n)
+    {
+        ++ind;
+        block(s, n);
+        --ind;
     }
 
     void block(scope& s, size_t n)
