@@ -124,17 +124,27 @@ inline int64_t wrapsub(int64_t a, int64_t b)
     return static_cast<int64_t>(static_cast<uint64_t>(a) - static_cast<uint64_t>(b));
 }
 
-// Whether a + b, and a - b, fit in 64 bits; `s` is the wrapped result.
+// Whether a + b, and a - b, fit in 64 bits; `s` is the wrapped result. (The
+// compilers that have it test the processor's overflow flag: one
+// instruction where the sign arithmetic takes four and three registers.)
 inline bool addfits(int64_t a, int64_t b, int64_t& s)
 {
+#if defined(__GNUC__)
+    return !__builtin_add_overflow(a, b, &s);
+#else
     s = wrapadd(a, b);
     return ((a ^ s) & (b ^ s)) >= 0;
+#endif
 }
 
 inline bool subfits(int64_t a, int64_t b, int64_t& s)
 {
+#if defined(__GNUC__)
+    return !__builtin_sub_overflow(a, b, &s);
+#else
     s = wrapsub(a, b);
     return ((a ^ b) & (a ^ s)) >= 0;
+#endif
 }
 
 inline int64_t shiftright(int64_t v, int64_t count, uint32_t signmode)
@@ -151,6 +161,9 @@ inline int64_t shiftleft(int64_t v, int64_t count)
 // Whether a * b fits in 64 bits; `p` is the product when it does.
 inline bool mulfits(int64_t a, int64_t b, int64_t& p)
 {
+#if defined(__GNUC__)
+    return !__builtin_mul_overflow(a, b, &p);
+#else
     // Two factors of 32 bits (the common case) cannot overflow.
     if (((static_cast<uint64_t>(a) + 0x80000000u) | (static_cast<uint64_t>(b) + 0x80000000u)) >> 32 == 0) {
         p = a * b;
@@ -160,6 +173,7 @@ inline bool mulfits(int64_t a, int64_t b, int64_t& p)
     const uint64_t lo = muls128(a, b, &hi);
     p = static_cast<int64_t>(lo);
     return hi == (static_cast<int64_t>(lo) >> 63);
+#endif
 }
 
 // Integer ordering follows the sign mode; mixed operands compare as doubles.
