@@ -4,6 +4,7 @@
 // with an effect ends the segment. It places `segment_exec` in the segment's
 // first cell; nothing else changes, so a jump to any cell, the line table
 // and the cells themselves keep their meaning.
+#include <algorithm>
 #include <initializer_list>
 #include <map>
 #include <utility>
@@ -27,7 +28,7 @@ struct value {
 
 value constant(const datdcell& c)
 {
-    value v{kconst, {}};
+    value v{c.isint ? kint : kconst, {}};
     v.o.i = c.i;
     v.o.isint = c.isint;
     return v;
@@ -194,7 +195,7 @@ struct builder {
     bool allread() const
     {
         for (int32_t j = 0; j < nparams; ++j)
-            if (params[j].k != kconst && !used[j])
+            if (params[j].k != kconst && params[j].k != kint && !used[j])
                 return false;
         return true;
     }
@@ -830,6 +831,81 @@ static void callee(ExeScr& e, segment& s)
         s.quickroom = std::max(first->roombytes, s.quick->roombytes);
 }
 
+// Whether a segment leaves datd as it found it, once its room is checked:
+// it pushes and pops nothing there and hands control to segments of this
+// range only (a call or a switch goes where the build does not follow).
+static bool keepsdatd(const segment& s)
+{
+    switch (s.what) {
+    case tnone:  // an exit, or a segment whose cells leave nothing
+    case tassign:
+    case tcompound:
+    case tincdec:
+    case tcjump:
+    case tjump:
+    case tdrop:
+        return s.pops == 0 && s.npend == 0;
+    case ttext:  // its pending values are texts, on dats
+        return s.pops == 0;
+    default:
+        return false;
+    }
+}
+
+// The most segments a chained change's round is followed through: a longer
+// round is not steady.
+constexpr size_t steadymax = 64;
+
+// Follows the ways a chained change's round can go, from its test's ways
+// back into the loop up to the change again.
+struct roundwalk {
+    const segment& change;
+    std::vector<const segment*> open, done;  // on the way being followed; followed to its end
+    uintptr_t room = 0;
+
+    static bool in(const std::vector<const segment*>& list, const segment* x)
+    {
+        return std::find(list.begin(), list.end(), x) != list.end();
+    }
+    // False where a segment does not keep datd, or a way comes round again
+    // without passing the change (an inner loop: its rounds would go by
+    // without the checks the change makes once a round), or there are too
+    // many.
+    bool follow(const segment* x)
+    {
+        if (!x || x == &change || in(done, x))
+            return true;
+        if (in(open, x) || open.size() + done.size() >= steadymax || !keepsdatd(*x))
+            return false;
+        room = std::max(room, x->roombytes);
+        open.push_back(x);
+        bool ok = true;
+        if (x->what == tcjump || x->what == tjump)
+            ok = follow(x->jump);
+        if (ok && x->what != tjump)
+            ok = follow(x->next);
+        open.pop_back();
+        done.push_back(x);
+        return ok;
+    }
+};
+
+// Marks a chained change steady when no segment its rounds can run calls,
+// moves datd or comes twice in a round: its rounds then need datd's room
+// found once (`roundroom`, the most any of them needs), and the segment
+// loop's checks once a round.
+static void steadyround(segment& s)
+{
+    const segment& test = *s.next;
+    if (!keepsdatd(s) || !keepsdatd(test))
+        return;
+    roundwalk w{s, {}, {}, std::max(s.roombytes, test.roombytes)};
+    if (((s.chained & 1) && !w.follow(test.jump)) || ((s.chained & 2) && !w.follow(test.next)))
+        return;
+    s.steady = 1;
+    s.roundroom = w.room;
+}
+
 void buildsegments(segview& v)
 {
     ExeScr& e = v.e;
@@ -907,6 +983,8 @@ void buildsegments(segview& v)
         p.s->popbytes += test.popbytes;
         p.s->roombytes = std::max(p.s->roombytes, test.roombytes);
         p.s->bound = test.value.n->b;
+        if (p.s->chained)
+            steadyround(*p.s);
     }
     for (const builder::pending& p : b.ends)
         if (p.s->what == tcall)

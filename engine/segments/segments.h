@@ -16,6 +16,9 @@
 // number, a division by zero, an index past an array's level, a datum stack
 // that the cells would overflow or grow) runs its cells as compiled instead,
 // from its first cell (segbail), so messages and lines stay the cells' own.
+// The datum stack's room is checked by whatever runs a segment, before its
+// run function (runsegments, a chained change's rounds): the run functions
+// take it as given.
 //
 // The rule a reader must keep: a few checks leave a trace before the commit,
 // and the fallback makes them harmless only because it runs the same cells in
@@ -46,8 +49,11 @@ namespace seg {
 enum kind : uint8_t {
     kglobal,  // a global variable: its index
     klocal,   // a local: its index, negative from the top of stackdd
-    kconst,   // a constant: the operand holds it as a datum
+    kconst,   // a constant: the operand holds it as a datum (a literal text: below)
     knode,    // the value of a node
+    // An integer constant, its value `i`: known to be an integer where the
+    // run is made, so the double paths beside it fall away.
+    kint,
     kpop,     // a datum that lay on datd when the segment began: its depth (1: the top)
     kinds,    // how many kinds the tables are made for
     // The pass only: an element's index as arrayindex_run leaves it on datd,
@@ -65,7 +71,7 @@ enum kind : uint8_t {
 // Text operands are of the kinds kglobal, klocal, kconst and knode (an
 // element): the text forms' tables are made for the first `textkinds`.
 constexpr int textkinds = knode + 1;
-static_assert(kglobal < textkinds && klocal < textkinds && kconst < textkinds && kpop >= textkinds);
+static_assert(kglobal < textkinds && klocal < textkinds && kconst < textkinds && kint >= textkinds && kpop >= textkinds);
 
 // A table of instantiations over several parameters, parameter d taking the
 // values 0 to N[d] - 1. The index of a combination (`at`) and the value of
@@ -175,6 +181,7 @@ struct segment {
     opnd target{};      // the variable's index, or the element node
     opnd value{};       // the value; the test of a conditional jump
     opnd bound{};       // a change run with the test after it: what the test compares with
+    uintptr_t roundroom = 0;  // a steady change: the most datd room its rounds' segments need, in bytes
     uint8_t tkind = 0, vkind = 0;
     uint8_t what = tnone;
     uint8_t npend = 0, nargs = 0;
@@ -183,6 +190,10 @@ struct segment {
     // before the change: this change, or no other such change), whose rounds
     // the change's run then runs on.
     uint8_t chained = 0;
+    // A chained change whose rounds leave datd as they found it (no segment
+    // of theirs pushes, pops or calls): `roundroom` covers every one of
+    // them, so a room found once holds for all its rounds.
+    uint8_t steady = 0;
     // 1 when `next` was made right after this one (blockstore::adjacent): it
     // lies at this + 1.
     uint8_t adjacent = 0;

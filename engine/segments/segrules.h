@@ -32,6 +32,10 @@ NUMRULES_INLINE bool fetch(ExeScr& e, const opnd& o, datdcell& out)
         out.i = o.i;
         out.isint = o.isint;
         return true;
+    } else if constexpr (K == kint) {
+        out.i = o.i;
+        out.isint = 1;
+        return true;
     } else if constexpr (K == knode) {
         return o.n->eval(e, *o.n, out);
     } else if constexpr (K == kpop) {
@@ -53,6 +57,8 @@ NUMRULES_INLINE bool fetchany(ExeScr& e, int k, const opnd& o, datdcell& out)
         return fetch<klocal>(e, o, out);
     case kconst:
         return fetch<kconst>(e, o, out);
+    case kint:
+        return fetch<kint>(e, o, out);
     case kpop:
         return fetch<kpop>(e, o, out);
     default:
@@ -183,7 +189,8 @@ NUMRULES_INLINE bool stackroom(const S& st, uintptr_t popbytes, uintptr_t roomby
     return top - base >= popbytes && top + roombytes <= base + sizeof(*st.base) * static_cast<uint32_t>(st.cap);
 }
 
-// The same for a segment's cells on datd.
+// The same for a segment's cells on datd: checked before its run by what
+// runs it (runsegments, or a loop's change for its rounds), never by the run.
 NUMRULES_INLINE bool stackfits(const ExeScr& e, const segment& s)
 {
     return stackroom(e.datd, s.popbytes, s.roombytes);

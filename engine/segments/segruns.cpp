@@ -22,7 +22,7 @@ void ExeScr::runsegments(const seg::segment* s)
     const int32_t floor = framefloor;
     framefloor = nframes;
     for (;;) {
-        s = s->run(*this, *s);
+        s = seg::stackfits(*this, *s) ? s->run(*this, *s) : segbail(*s);
         if (!s) {
             // The cells go on at ip. In a function called by a segment they
             // run in a nested code loop up to its end, and the call ends.
@@ -188,8 +188,6 @@ NUMRULES_INLINE const segment* callnow(ExeScr& e, const segment& s, const datdce
 // Any segment: every operand's kind read at run time, values left on datd.
 const segment* rungeneric(ExeScr& e, const segment& s)
 {
-    if (!stackfits(e, s))
-        return e.segbail(s);
     datdcell pv[maxpend], av[maxpend], v{};
     for (int k = 0; k < s.npend; ++k)
         if (!fetchany(e, s.pendk[k], s.pend[k], pv[k]))
@@ -256,7 +254,7 @@ const segment* runassign(ExeScr& e, const segment& s)
 {
     datdcell v;
     varrec* t;
-    if (!stackfits(e, s) || !fetch<VK>(e, s.value, v) || !targetof<TK>(e, s, t))
+    if (!fetch<VK>(e, s.value, v) || !targetof<TK>(e, s, t))
         return e.segbail(s);
     popcells(e, s);
     storevar(t, v);
@@ -272,7 +270,7 @@ const segment* runassignbin(ExeScr& e, const segment& s)
     const node& n = *s.value.n;
     datdcell l, r, v;
     varrec* t;
-    if (!stackfits(e, s) || !fetch<LK>(e, n.a, l) || !fetch<RK>(e, n.b, r) || !fastbin<OP>(e, l, r, v) ||
+    if (!fetch<LK>(e, n.a, l) || !fetch<RK>(e, n.b, r) || !fastbin<OP>(e, l, r, v) ||
         !targetof<TK>(e, s, t))
         return e.segbail(s);
     popcells(e, s);
@@ -285,7 +283,7 @@ const segment* runcompound(ExeScr& e, const segment& s)
 {
     datdcell v, x, r;
     varrec* t;
-    if (!stackfits(e, s) || !fetch<VK>(e, s.value, v) || !targetof<TK>(e, s, t) || !readvar(t, x) ||
+    if (!fetch<VK>(e, s.value, v) || !targetof<TK>(e, s, t) || !readvar(t, x) ||
         !compounded(e, s.op, x, v, r))
         return e.segbail(s);
     popcells(e, s);
@@ -298,7 +296,7 @@ const segment* runincdec(ExeScr& e, const segment& s)
 {
     datdcell x;
     varrec* t;
-    if (!stackfits(e, s) || !targetof<TK>(e, s, t) || !readvar(t, x))
+    if (!targetof<TK>(e, s, t) || !readvar(t, x))
         return e.segbail(s);
     popcells(e, s);
     storevar(t, stepped(x, s.mode));
@@ -310,7 +308,7 @@ const segment* runcmpjump(ExeScr& e, const segment& s)
 {
     const node& n = *s.value.n;
     datdcell l, r;
-    if (!stackfits(e, s) || !fetch<LK>(e, n.a, l) || !fetch<RK>(e, n.b, r))
+    if (!fetch<LK>(e, n.a, l) || !fetch<RK>(e, n.b, r))
         return e.segbail(s);
     popcells(e, s);
     return branchto(s, compare<OP>(e, l, r) == (JT != 0));
@@ -328,17 +326,20 @@ const segment* runcmpjump(ExeScr& e, const segment& s)
 // those checks or the segments ask for besides (a stop, a message poll, the
 // cells, a way out of the loop) is handed to the segment loop as it would
 // have found it. Only a way back chains, so runs nest here no deeper than
-// the script nests its loops.
+// the script nests its loops. Steady rounds (segbuild.cpp) have datd's room
+// checked once, for all their segments.
 template <int W, int TK, int OP, int RK, int JT>
 const segment* runstep(ExeScr& e, const segment& s)
 {
     // The change's room check covers the test's, and the change holds what
-    // the test compares with (segbuild.cpp).
+    // the test compares with (segbuild.cpp). The first round's room was
+    // checked by the caller.
     const segment& test = *nextof(s);
-    for (;;) {
+    const bool steady = s.steady && stackroom(e.datd, 0, s.roundroom);
+    for (bool checked = true;; checked = steady) {
         datdcell v, x, y;
         varrec* t;
-        if (!stackfits(e, s))
+        if (!checked && !stackfits(e, s))
             return e.segbail(s);
         if constexpr (W == tassign) {
             if (!fetchany(e, s.vkind, s.value, v) || !targetof<TK>(e, s, t))
@@ -371,8 +372,20 @@ const segment* runstep(ExeScr& e, const segment& s)
             --e.pollcountdown;
             continue;
         }
+        if (steady) {
+            // Segments that make no call and none of which comes twice in a
+            // round: the checks are made once a round, as between the loop
+            // superinstruction's rounds.
+            do
+                go = go->run(e, *go);
+            while (go && go != &s);
+            if (!go || e.stopflag == 1 || e.pollcountdown <= 1)
+                return go;
+            --e.pollcountdown;
+            continue;
+        }
         do {
-            go = go->run(e, *go);
+            go = stackfits(e, *go) ? go->run(e, *go) : e.segbail(*go);
             if (!go || e.stopflag == 1 || e.pollcountdown <= 1)
                 return go;
             --e.pollcountdown;
@@ -383,8 +396,6 @@ const segment* runstep(ExeScr& e, const segment& s)
 template <int JT>
 const segment* runtestjump(ExeScr& e, const segment& s)
 {
-    if (!stackfits(e, s))
-        return e.segbail(s);
     const int t = testany(e, s.vkind, s.value);
     if (t < 0)
         return e.segbail(s);
@@ -396,7 +407,7 @@ const segment* runtestjump(ExeScr& e, const segment& s)
 const segment* runswitch(ExeScr& e, const segment& s)
 {
     datdcell v;
-    if (!stackfits(e, s) || !fetchany(e, s.vkind, s.value, v))
+    if (!fetchany(e, s.vkind, s.value, v))
         return e.segbail(s);
     popcells(e, s);
     const size_t cell = static_cast<size_t>(s.unitbase + e.casetarget(s.casetable, intof(v)));
@@ -412,8 +423,6 @@ const segment* runcall(ExeScr& e, const segment& s)
     datdcell x[N > 0 ? N : 1];
     if constexpr (N == 0)
         x[0] = datdcell{};
-    if (!stackfits(e, s))
-        return e.segbail(s);
     for (int k = 0; k < N; ++k)
         if (!fetchany(e, s.argk[k], s.args[k], x[k]))
             return e.segbail(s);
@@ -426,7 +435,7 @@ template <int K>
 NUMRULES_INLINE bool pushone(ExeScr& e, const segment& s)
 {
     datdcell v;
-    if (!stackfits(e, s) || !fetch<K>(e, s.pend[0], v))
+    if (!fetch<K>(e, s.pend[0], v))
         return false;
     popcells(e, s);
     putcell(*e.datd.top++, v);
@@ -469,20 +478,22 @@ const segment* runreturn(ExeScr& e, const segment& s)
     return nullptr;
 }
 
+// The row of `k` in a table's list of the values it is made for, or -1.
+template <size_t N>
+constexpr int rowin(const int (&list)[N], int k)
+{
+    for (size_t t = 0; t < N; ++t)
+        if (list[t] == k)
+            return static_cast<int>(t);
+    return -1;
+}
+
 // The kinds of target the tables are made for, by their row: a global, a
 // local, an element, and an element of one index that is a global or a
 // local.
 constexpr int targetkinds[] = {kglobal, klocal, knode, kelemglobal, kelemlocal};
 constexpr int targets = static_cast<int>(std::size(targetkinds));
-
-// The row of a target kind.
-constexpr int targetrow(int tk)
-{
-    for (int t = 0; t < targets; ++t)
-        if (targetkinds[t] == tk)
-            return t;
-    return -1;
-}
+constexpr int targetrow(int tk) { return rowin(targetkinds, tk); }
 static_assert(targetrow(kglobal) == kglobal && targetrow(klocal) == klocal, "globals and locals are rows of their own kind");
 
 // The six comparisons, from bopeq on.
@@ -490,13 +501,14 @@ constexpr int comparisons = bopge - bopeq + 1;
 // The changes runstep makes, by their row.
 constexpr int stepterms[] = {tassign, tcompound, tincdec};
 
-// Operands read without a node: a variable or a constant.
-constexpr int simplekinds = kconst + 1;
-static_assert(kglobal < simplekinds && klocal < simplekinds && knode >= simplekinds);
+// Operands read without a node: a variable or a constant, by their row.
+constexpr int simplekinds[] = {kglobal, klocal, kconst, kint};
+constexpr int simples = static_cast<int>(std::size(simplekinds));
+constexpr int simplerow(int k) { return rowin(simplekinds, k); }
 
 // Each table's parameters, in the order of its template's.
 using targetvalue = grid<targets, kinds>;                            // target, value kind
-using assignbingrid = grid<2, bopcount, simplekinds, simplekinds>;  // global or local, operator, operands
+using assignbingrid = grid<2, bopcount, simples, simples>;  // global or local, operator, operands' rows
 using cmpjumpgrid = grid<comparisons, kinds, kinds, 2>;              // comparison, left, right, sense
 constexpr int changes = static_cast<int>(std::size(stepterms));
 using stepgrid = grid<changes, 2, comparisons, kinds, 2>;  // change, global or local, comparison, bound, sense
@@ -513,7 +525,7 @@ constexpr auto assignbins(std::index_sequence<I...>)
 {
     using g = assignbingrid;
     return std::array<runfn, sizeof...(I)>{
-        &runassignbin<g::digit(I, 0), g::digit(I, 1), g::digit(I, 2), g::digit(I, 3)>...};
+        &runassignbin<g::digit(I, 0), g::digit(I, 1), simplekinds[g::digit(I, 2)], simplekinds[g::digit(I, 3)]>...};
 }
 
 template <size_t... I>
@@ -614,14 +626,14 @@ runfn runner(const segment& s)
     if (s.what == tcall && s.nargs < calltable.size())
         return calltable[s.nargs];
     if (const node* n = steptest(s)) {
-        const auto w = std::find(std::begin(stepterms), std::end(stepterms), s.what) - std::begin(stepterms);
+        const int w = rowin(stepterms, s.what);
         return steptable[stepgrid::at(w, targetrow(s.tkind), n->bop - bopeq, n->kb, s.next->ontrue ? 1 : 0)];
     }
     switch (s.what) {
     case tassign:
         if (const node* n = s.value.n; (s.tkind == kglobal || s.tkind == klocal) && s.vkind == knode && n->bop >= 0 &&
-                                       n->ka < simplekinds && n->kb < simplekinds)
-            return assignbintable[assignbingrid::at(s.tkind, n->bop, n->ka, n->kb)];
+                                       simplerow(n->ka) >= 0 && simplerow(n->kb) >= 0)
+            return assignbintable[assignbingrid::at(s.tkind, n->bop, simplerow(n->ka), simplerow(n->kb))];
         return assigntable[targetvalue::at(targetslot(s), s.vkind)];
     case tcompound:
         return compoundtable[targetvalue::at(targetslot(s), s.vkind)];

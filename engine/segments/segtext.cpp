@@ -248,7 +248,7 @@ NUMRULES_INLINE size_t boundedlen(const wchar_t* t, size_t room)
 template <int TK>
 const segment* runjoin(ExeScr& e, const segment& s)
 {
-    if (!textroom(e, s.texts) || !stackfits(e, s))
+    if (!textroom(e, s.texts))
         return e.segbail(s);
     // A join whose first text is its own target, a text already, appends the
     // others to it in place: built up in a loop, the text grows in linear

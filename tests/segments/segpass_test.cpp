@@ -3,6 +3,7 @@
 // superinstruction.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "segments/segtest.h"
@@ -47,9 +48,9 @@ TEST(SegmentPass, TwoNumberIdivIsANode)
                L"    f(x)\n}\n");
     EXPECT_TRUE(c.hasnode(seg::quotient(seg::kglobal, seg::knode)));
     EXPECT_TRUE(c.hasnode(seg::quotient(seg::knode, seg::knode)));
-    EXPECT_TRUE(c.hasnode(seg::quotient(seg::kglobal, seg::kconst)));
-    EXPECT_TRUE(c.hasnode(seg::quotient(seg::klocal, seg::kconst)));
-    EXPECT_TRUE(c.hasnode(seg::quotient(seg::kconst, seg::klocal)));
+    EXPECT_TRUE(c.hasnode(seg::quotient(seg::kglobal, seg::kint)));
+    EXPECT_TRUE(c.hasnode(seg::quotient(seg::klocal, seg::kint)));
+    EXPECT_TRUE(c.hasnode(seg::quotient(seg::kint, seg::klocal)));
 
     // The cell of the form with a flag takes the three values a segment
     // leaves, and the assignment after it the quotient the cell leaves.
@@ -131,6 +132,71 @@ TEST(SegmentPass, LoopsOfSeveralStatementsAreSegmentsAndTheirWaysBackAreMarked)
     EXPECT_EQ(steps, 4);
     EXPECT_EQ(loops, 2);
     EXPECT_GT(adjacent, 2);
+}
+
+// A loop's rounds are steady when none of their segments calls, moves datd
+// or comes round again without the change: their room is found once, for
+// the most any of them needs, and the checks between segments are made once
+// a round. A call, values left for a command, or an inner loop that does
+// not pass the change keep the checks segment by segment.
+TEST(SegmentPass, SteadyRoundsAreThoseThatCannotCallMoveDatdOrComeRoundInside)
+{
+    // The chained changes of a script, in code order: steady or not.
+    auto steadiness = [](const wchar_t* text) {
+        compiled c(text);
+        std::vector<int> marks;
+        for (const seg::segment* s : c.segments())
+            if (s->chained) {
+                marks.push_back(s->steady);
+                if (s->steady) {
+                    EXPECT_GE(s->roundroom, s->roombytes);
+                }
+            }
+        return marks;
+    };
+    using v = std::vector<int>;
+    EXPECT_EQ(steadiness(L"s = 0\nfor (k = 0; k < 9; k++) {\n    x = k % 16\n    s += x\n}\n"), v{1});
+    EXPECT_EQ(steadiness(L"s = 0\nfor (k = 0; k < 9; k++)\n    if (k % 3 == 0)\n        s++\n    else\n        s = s + 2\n"),
+              v{1});
+    EXPECT_EQ(steadiness(L"function g(n)\n{\n    x = n\n    return(x)\n}\n"
+                         L"main\n{\n    s = 0\n    for (k = 0; k < 9; k++)\n        s += g(k)\n}\n"),
+              v{0});
+    EXPECT_EQ(steadiness(L"s = 0\nfor (k = 0; k < 9; k++)\n    printf(\"%d\", k)\n"), v{0});
+    // An inner loop of one compound assignment is the loop superinstruction,
+    // cells to the outer round, which leaves the segments there.
+    EXPECT_EQ(steadiness(L"t = 0\nfor (i = 0; i < 7; i++)\n    for (j = i; j < 9; j++)\n        t += i * j\n"), v{1});
+    // An inner loop of segments is a way round that does not pass the
+    // outer change.
+    EXPECT_EQ(steadiness(L"i = 0\nfor (j = 0; j < 5; j++)\n    while (i < j * 3) {\n        i = i + 1\n        x = 1\n    }\n"), v{0});
+
+    // The room found once covers the deepest branch of a round.
+    compiled deep(L"s = 0\nfor (k = 0; k < 4; k++)\n    if (k == 2)\n        s = ((k + 1) * (k + 2)) * ((k + 3) * (k + 4))\n"
+                  L"    else\n        s = k\n");
+    uintptr_t most = 0;
+    const seg::segment* change = nullptr;
+    for (const seg::segment* s : deep.segments()) {
+        most = std::max(most, s->roombytes);
+        if (s->chained)
+            change = s;
+    }
+    ASSERT_TRUE(change);
+    EXPECT_EQ(change->steady, 1);
+    EXPECT_EQ(change->roundroom, most);
+    EXPECT_GT(most, change->roombytes) << "the deep branch needs more than the change";
+}
+
+// An integer literal is an operand of its own kind, a double literal a
+// constant datum.
+TEST(SegmentPass, IntegerLiteralsAreOperandsOfTheirOwnKind)
+{
+    compiled c(L"k = 3\nx = k + 1\ny = k + 0.5\n");
+    const std::vector<const seg::segment*> segs = c.segments();
+    ASSERT_EQ(segs.size(), 3u);
+    EXPECT_EQ(segs[0]->vkind, seg::kint);
+    ASSERT_EQ(segs[1]->vkind, seg::knode);
+    EXPECT_EQ(segs[1]->value.n->kb, seg::kint);
+    ASSERT_EQ(segs[2]->vkind, seg::knode);
+    EXPECT_EQ(segs[2]->value.n->kb, seg::kconst);
 }
 
 // A switch ends a segment that goes straight to its cases' segments.
@@ -352,7 +418,7 @@ TEST(SegmentPass, TextJoinsAndTextNumbersAreSegments)
     EXPECT_EQ(segs[3]->pops, 0);
     ASSERT_EQ(segs[3]->vkind, seg::knode);
     EXPECT_EQ(segs[3]->value.n->eval, seg::textfindfrom(seg::kglobal, seg::kconst));
-    EXPECT_EQ(segs[3]->value.n->kc, seg::kconst);
+    EXPECT_EQ(segs[3]->value.n->kc, seg::kint) << "an integer start";
 
     // Elements as texts and as the target of a join.
     compiled d(L"i = 1\nnames[i] = \"n\" i\nw = 0\nw += strlen(names[i])\nt = names[i] \"-\"\n");
