@@ -833,9 +833,12 @@ static void callee(ExeScr& e, segment& s)
 
 // Whether a segment leaves datd as it found it, once its room is checked:
 // it pushes and pops nothing there and hands control to segments of this
-// range only (a call or a switch goes where the build does not follow).
+// range and frame only (a call, a switch or an end cell goes where the build
+// does not follow).
 static bool keepsdatd(const segment& s)
 {
+    if (s.run == returnrun())
+        return false;  // an end cell: it may leave the frame for the caller's segments
     switch (s.what) {
     case tnone:  // an exit, or a segment whose cells leave nothing
     case tassign:

@@ -165,6 +165,11 @@ TEST(SegmentPass, SteadyRoundsAreThoseThatCannotCallMoveDatdOrComeRoundInside)
     // An inner loop of one compound assignment is the loop superinstruction,
     // cells to the outer round, which leaves the segments there.
     EXPECT_EQ(steadiness(L"t = 0\nfor (i = 0; i < 7; i++)\n    for (j = i; j < 9; j++)\n        t += i * j\n"), v{1});
+    // A way to the function's end cell, which leaves the function's frame
+    // for its caller's segments.
+    EXPECT_EQ(steadiness(L"function f(n)\n{\n    for (k = 0; k < n; k++) {\n        x = k\n        if (k == 3)\n            goto(out)\n"
+                         L"    }\n:out\n}\nmain\n{\n    f(5)\n}\n"),
+              v{0});
     // An inner loop of segments is a way round that does not pass the
     // outer change.
     EXPECT_EQ(steadiness(L"i = 0\nfor (j = 0; j < 5; j++)\n    while (i < j * 3) {\n        i = i + 1\n        x = 1\n    }\n"), v{0});
