@@ -986,9 +986,12 @@ void buildsegments(segview& v)
         p.s->popbytes += test.popbytes;
         p.s->roombytes = std::max(p.s->roombytes, test.roombytes);
         p.s->bound = test.value.n->b;
+    }
+    // Once every change's room covers its test's, so that a round's room is
+    // read from rooms that are final.
+    for (const builder::pending& p : b.ends)
         if (p.s->chained)
             steadyround(*p.s);
-    }
     for (const builder::pending& p : b.ends)
         if (p.s->what == tcall)
             callee(e, *p.s);

@@ -314,6 +314,17 @@ const segment* runcmpjump(ExeScr& e, const segment& s)
     return branchto(s, compare<OP>(e, l, r) == (JT != 0));
 }
 
+// The checks the segment loop makes between two segments, made by a loop's
+// change between its own: true where a stop or the next message poll is the
+// segment loop's to see to, else one step counted.
+NUMRULES_INLINE bool handback(ExeScr& e)
+{
+    if (e.stopflag == 1 || e.pollcountdown <= 1)
+        return true;
+    --e.pollcountdown;
+    return false;
+}
+
 // A change of a variable (W: tassign, tcompound or tincdec) whose next
 // segment tests that variable against an operand of kind RK, as a loop's
 // step and its head do: both in one run, the change as runassign,
@@ -367,9 +378,8 @@ const segment* runstep(ExeScr& e, const segment& s)
         // call and cannot stop the run, so none is missed before the first.
         // What they find is the segment loop's to see to (and to count down).
         if (go == &s) {  // the change is the loop's one statement
-            if (e.stopflag == 1 || e.pollcountdown <= 1)
+            if (handback(e))
                 return go;
-            --e.pollcountdown;
             continue;
         }
         if (steady) {
@@ -379,16 +389,14 @@ const segment* runstep(ExeScr& e, const segment& s)
             do
                 go = go->run(e, *go);
             while (go && go != &s);
-            if (!go || e.stopflag == 1 || e.pollcountdown <= 1)
+            if (!go || handback(e))
                 return go;
-            --e.pollcountdown;
             continue;
         }
         do {
             go = stackfits(e, *go) ? go->run(e, *go) : e.segbail(*go);
-            if (!go || e.stopflag == 1 || e.pollcountdown <= 1)
+            if (!go || handback(e))
                 return go;
-            --e.pollcountdown;
         } while (go != &s);
     }
 }
