@@ -291,6 +291,21 @@ const segment* runcompound(ExeScr& e, const segment& s)
     return nextof(s);
 }
 
+// A compound assignment that compounded() computes inline (+=, -=, *=),
+// its operator OP inline by the value's kind, where runcompound would choose
+// it at run time and call out for the others. Read as runcompound reads.
+template <int TK, int OP, int VK>
+const segment* runcompoundbin(ExeScr& e, const segment& s)
+{
+    datdcell v, x, r;
+    varrec* t;
+    if (!fetch<VK>(e, s.value, v) || !targetof<TK>(e, s, t) || !readvar(t, x) || !fastbin<OP>(e, x, v, r))
+        return e.segbail(s);
+    popcells(e, s);
+    storevar(t, r);
+    return nextof(s);
+}
+
 template <int TK>
 const segment* runincdec(ExeScr& e, const segment& s)
 {
@@ -514,9 +529,17 @@ constexpr int simplekinds[] = {kglobal, klocal, kconst, kint};
 constexpr int simples = static_cast<int>(std::size(simplekinds));
 constexpr int simplerow(int k) { return rowin(simplekinds, k); }
 
+// The compound assignments compounded() computes inline, by their row: the
+// token and the binary operator it applies.
+constexpr int inlinetokens[] = {tokpluseq, tokminuseq, tokmuleq};
+constexpr int inlineops[] = {bopadd, bopsub, bopmul};
+static_assert(std::size(inlinetokens) == std::size(inlineops));
+constexpr int inlinecompounds = static_cast<int>(std::size(inlinetokens));
+
 // Each table's parameters, in the order of its template's.
 using targetvalue = grid<targets, kinds>;                            // target, value kind
 using assignbingrid = grid<2, bopcount, simples, simples>;  // global or local, operator, operands' rows
+using compoundbingrid = grid<2, inlinecompounds, simples>;  // global or local, operator's row, value's row
 using cmpjumpgrid = grid<comparisons, kinds, kinds, 2>;              // comparison, left, right, sense
 constexpr int changes = static_cast<int>(std::size(stepterms));
 using stepgrid = grid<changes, 2, comparisons, kinds, 2>;  // change, global or local, comparison, bound, sense
@@ -541,6 +564,14 @@ constexpr auto compounds(std::index_sequence<I...>)
 {
     return std::array<runfn, sizeof...(I)>{
         &runcompound<targetkinds[targetvalue::digit(I, 0)], targetvalue::digit(I, 1)>...};
+}
+
+template <size_t... I>
+constexpr auto compoundbins(std::index_sequence<I...>)
+{
+    using g = compoundbingrid;
+    return std::array<runfn, sizeof...(I)>{
+        &runcompoundbin<g::digit(I, 0), inlineops[g::digit(I, 1)], simplekinds[g::digit(I, 2)]>...};
 }
 
 template <size_t... I>
@@ -586,6 +617,7 @@ constexpr auto pushreturns(std::index_sequence<I...>)
 constexpr auto assigntable = assigns(std::make_index_sequence<targetvalue::size>{});
 constexpr auto assignbintable = assignbins(std::make_index_sequence<assignbingrid::size>{});
 constexpr auto compoundtable = compounds(std::make_index_sequence<targetvalue::size>{});
+constexpr auto compoundbintable = compoundbins(std::make_index_sequence<compoundbingrid::size>{});
 constexpr auto incdectable = incdecs(std::make_index_sequence<targets>{});
 constexpr auto cmpjumptable = cmpjumps(std::make_index_sequence<cmpjumpgrid::size>{});
 constexpr auto steptable = steps(std::make_index_sequence<stepgrid::size>{});
@@ -644,6 +676,9 @@ runfn runner(const segment& s)
             return assignbintable[assignbingrid::at(s.tkind, n->bop, simplerow(n->ka), simplerow(n->kb))];
         return assigntable[targetvalue::at(targetslot(s), s.vkind)];
     case tcompound:
+        if (const int op = rowin(inlinetokens, static_cast<int>(s.op));
+            (s.tkind == kglobal || s.tkind == klocal) && op >= 0 && simplerow(s.vkind) >= 0)
+            return compoundbintable[compoundbingrid::at(s.tkind, op, simplerow(s.vkind))];
         return compoundtable[targetvalue::at(targetslot(s), s.vkind)];
     case tincdec:
         return incdectable[static_cast<size_t>(targetslot(s))];

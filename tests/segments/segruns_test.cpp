@@ -127,6 +127,20 @@ TEST(SegmentLoops, IntegerRoundsLeaveWhatTheCellsLeave)
                L"\t2449965000\n");
 }
 
+// The compound assignments computed inline (+=, -=, *=) into a global or a
+// local, by a global, a local, an integer and a double literal: integers
+// stay exact, a double stays a double, an overflow becomes a double.
+TEST(SegmentLoops, InlineCompoundAssignmentsGiveWhatTheirCellsGive)
+{
+    expectboth(L"a = 10\nb = 2\nfor (k = 0; k < 4; k++) {\n    a += b\n    a -= k\n    a *= 2\n    b += 1\n}\na + 0\nb + 0\n"
+               L"m = LLONG_MAX - 2\nd = 0.5\nfor (k = 0; k < 3; k++) {\n    m += 1\n    d *= 3\n    d -= 0.25\n}\nm + 0\nd + 0\n"
+               L"p = 4294967296\np *= p\np + 0\n",
+               L"\t220\n\t6\n\t9.223372e+018\n\t10.25\n\t1.8446744e+019\n");
+    expectboth(L"function f(n)\n{\n    localvar(t)\n    t = 1\n    for (i = 0; i < n; i++) {\n        t *= n\n        t -= i\n"
+               L"        t += 0.5\n    }\n    return(t)\n}\nmain\n{\n    f(3) + 0\n}\n",
+               L"\t28.5\n");
+}
+
 TEST(SegmentLoops, StringsReadAsNumbers)
 {
     expectboth(L"s = \"12\"\ni = 0\nwhile (i < s)\n    i++\ni + 0\nx = s + 1\nx + 0\ny = 3\ny += s\ny + 0\n"
