@@ -351,9 +351,11 @@ NUMRULES_INLINE bool handback(ExeScr& e)
 // segment loop makes between two segments, up to this change again. What
 // those checks or the segments ask for besides (a stop, a message poll, the
 // cells, a way out of the loop) is handed to the segment loop as it would
-// have found it. Only a way back chains, so runs nest here no deeper than
-// the script nests its loops. Steady rounds (segbuild.cpp) have datd's room
-// checked once, for all their segments.
+// have found it. A round that comes to another chained change (an inner
+// loop's, or an outer one's after a break or a return) ends there and hands
+// it to the segment loop, so these runs never nest: only the segment loop
+// calls a chained change's run. Steady rounds (segbuild.cpp) have datd's
+// room checked once, for all their segments.
 template <int W, int TK, int OP, int RK, int JT>
 const segment* runstep(ExeScr& e, const segment& s)
 {
@@ -361,6 +363,12 @@ const segment* runstep(ExeScr& e, const segment& s)
     // the test compares with (segbuild.cpp). The first round's room was
     // checked by the caller.
     const segment& test = *nextof(s);
+    if (e.roundstacklow) [[unlikely]] {
+        const char here = 0;
+        const auto at = reinterpret_cast<uintptr_t>(&here);
+        e.roundstacklow = std::min(e.roundstacklow, at);
+        e.roundstackhigh = std::max(e.roundstackhigh, at);
+    }
     const bool steady = s.steady && stackroom(e.datd, 0, s.roundroom);
     for (bool checked = true;; checked = steady) {
         datdcell v, x, y;
@@ -397,14 +405,16 @@ const segment* runstep(ExeScr& e, const segment& s)
                 return go;
             continue;
         }
+        // Another loop's change ends the round as well: it goes back to the
+        // segment loop, which runs its rounds at the depth of this one.
         if (steady) {
             // Segments that make no call and none of which comes twice in a
             // round: the checks are made once a round, as between the loop
             // superinstruction's rounds.
             do
                 go = go->run(e, *go);
-            while (go && go != &s);
-            if (!go || handback(e))
+            while (go && !go->chained);
+            if (go != &s || handback(e))
                 return go;
             continue;
         }
@@ -412,7 +422,9 @@ const segment* runstep(ExeScr& e, const segment& s)
             go = stackfits(e, *go) ? go->run(e, *go) : e.segbail(*go);
             if (!go || handback(e))
                 return go;
-        } while (go != &s);
+        } while (!go->chained);
+        if (go != &s)
+            return go;
     }
 }
 
