@@ -49,6 +49,7 @@
 #include "runtime/exescr.h"
 #include "runtime/runlist.h"
 #include "support/bothways.h"
+#include "support/lineends.h"
 #include "support/progen.h"
 #include "support/rxgen.h"
 
@@ -116,15 +117,7 @@ std::vector<std::wstring> loadcorpus(int argc, wchar_t** argv, int first)
         if (h == INVALID_HANDLE_VALUE)
             continue;
         do {
-            const std::wstring lf = widen(readbytes(dir + fd.cFileName));
-            std::wstring crlf;
-            for (wchar_t c : lf) {
-                if (c == L'\n')
-                    crlf += L'\r';
-                if (c != L'\r')
-                    crlf += c;
-            }
-            corpus.push_back(crlf);
+            corpus.push_back(qtest::crlf(widen(readbytes(dir + fd.cFileName))));
         } while (FindNextFileW(h, &fd));
         FindClose(h);
     }
