@@ -18,7 +18,8 @@ parts, one after the other:
 
 A finding (a crash or any unexpected status, a hang of an input that cannot
 loop for ever, a leak line in error.log, an internal error text, a program
-whose two ways differ) is saved, minimised line by line, and makes the driver
+whose two ways differ) is saved, minimised (by fuzzengine's minimiser, which
+asks the driver about each candidate), and makes the driver
 end with status 1 once every part has had its time; whole runs stop at their
 first finding.
 
@@ -148,30 +149,35 @@ def logbody(log):
     return "\n".join(lines)
 
 
-def cutlines(text, still, deadline):
-    """Drops runs of lines of a CR LF text while still(candidate) holds."""
-    lines = text.split("\r\n")
-    chunk = max(1, len(lines) // 2)
-    while chunk >= 1 and time.time() < deadline:
-        k = 0
-        changed = False
-        while k < len(lines) and time.time() < deadline:
-            trial = lines[:k] + lines[k + chunk:]
-            if trial and still("\r\n".join(trial)):
-                lines = trial
-                changed = True
-            else:
-                k += chunk
-        if not changed:
-            chunk //= 2
-    return "\r\n".join(lines)
+def cutlines(work, text, still, deadline):
+    """Cuts a CR LF text down while still(candidate) holds, until the
+    deadline (time.time()): fuzzengine's minimiser, the one the in-process
+    findings get (runs of lines, halving, and a block's braces without what
+    they hold), asks each candidate of still() here. Gives the text back as
+    it was when the minimiser cannot run."""
+    path = os.path.join(work, "minimise.tst")
+    write_utf16(path, text)
+    seconds = max(1, int(deadline - time.time()))
+    # A candidate's check may take a whole run's bound after the deadline.
+    cmd = ["timeout", "-k", "5", str(seconds + RUN_TIMEOUT + 90), WINE,
+           winpath(work, os.path.join(work, "fuzzengine.exe")), "minimise", winpath(work, path), str(seconds)]
+    with subprocess.Popen(cmd, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL) as p:
+        try:
+            for line in p.stdout:
+                if line.strip() == b"try":
+                    held = still(read_utf16(path + ".try"))
+                    p.stdin.write(b"1\n" if held else b"0\n")
+                    p.stdin.flush()
+        except BrokenPipeError:
+            pass  # it ended: its status says how
+    return read_utf16(path) if p.returncode == 0 else text
 
 
 def minimise(slot, text, kind, deadline, generated=False):
-    """Drops runs of lines while the same kind of finding remains."""
+    """Cuts lines while the same kind of finding remains."""
     if generated:
-        return cutlines(text, lambda t: slot.bothways(t)[0] == kind, deadline)
-    return cutlines(text, lambda t: slot.run(t)[0] == kind, deadline)
+        return cutlines(slot.work, text, lambda t: slot.bothways(t)[0] == kind, deadline)
+    return cutlines(slot.work, text, lambda t: slot.run(t)[0] == kind, deadline)
 
 
 def save(findings, name, text, detail, what="finding"):
@@ -209,7 +215,7 @@ def inprocess(seconds, seed, work, findings):
         src = os.path.join(work, "inproc", "current.tst")
     text = read_utf16(src)
     save(findings, "inproc-%d" % seed, text, out[-600:])
-    small = cutlines(text, lambda t: checks(work, "check", t, status), time.time() + 120)
+    small = cutlines(work, text, lambda t: checks(work, "check", t, status), time.time() + 120)
     save(findings, "inproc-%d-min" % seed, small, out[-600:])
     return count, False
 
@@ -247,7 +253,7 @@ def bothinprocess(seconds, seed, work, findings):
     # The process died or hung under a program: it is in current.tst.
     text = read_utf16(os.path.join(out_dir, "current.tst"))
     save(findings, "bothways-%d-crash" % seed, text, out[-600:])
-    small = cutlines(text, lambda t: checks(work, "bothcheck", t, status), time.time() + 120)
+    small = cutlines(work, text, lambda t: checks(work, "bothcheck", t, status), time.time() + 120)
     save(findings, "bothways-%d-crash-min" % seed, small, out[-600:])
     return count, False
 

@@ -164,7 +164,7 @@ public:
 #include "commands/waits_ops.inc"
 #include "commands/power_ops.inc"
 #include "regexp/regexpcmds_ops.inc"
-#include "windows/dshow_ops.inc"
+#include "windows/videoplayer_ops.inc"
 #include "windows/imagebox_ops.inc"
 #include "windows/drawbox_ops.inc"
 #include "windows/viewbox_ops.inc"

@@ -249,15 +249,15 @@ void ExeScr::freeboxes()
     freebuf(boxtable);
     // Every window closes before any box goes: a composite parent still open
     // would paint tiles listed before it that are already deleted.
-    for (imgboxobject* box : imgboxes)
+    for (imageboxobject* box : imageboxes)
         if (box->imgkind() != imgmemorykind)
             if (HWND w = box->objectwindow())
                 SendMessageW(w, WM_CLOSE, 0, 0);
-    for (imgboxobject* box : imgboxes) {
+    for (imageboxobject* box : imageboxes) {
         if (box->imgkind() == imgmemorykind)
             box->dropmemdc();
-        memunreg(box, imgboxid);
+        memunreg(box, imageboxid);
         delete box;
     }
-    imgboxes.clear();
+    imageboxes.clear();
 }

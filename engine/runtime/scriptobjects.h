@@ -30,7 +30,7 @@ struct objrec {
 };
 
 // An image box: a memory device context (kind 26) or a window.
-class imgboxobject : public scriptobject {
+class imageboxobject : public scriptobject {
 public:
     virtual int32_t imgkind() const = 0;
     virtual HDC memdc() const = 0;
@@ -43,4 +43,4 @@ public:
 };
 
 constexpr int32_t imgmemorykind = 26;
-constexpr int32_t imgboxid = 1403;
+constexpr int32_t imageboxid = 1403;

@@ -58,7 +58,7 @@ dwmthumbapi& dwmthumbs()
     return api;
 }
 
-imgbox::~imgbox()
+imagebox::~imagebox()
 {
     if (HWND w = window)
         SendMessageW(w, WM_CLOSE, 0, 0);
@@ -72,26 +72,26 @@ imgbox::~imgbox()
         DeleteObject(brush);
 }
 
-void imgbox::dropmemdc()
+void imagebox::dropmemdc()
 {
     std::lock_guard<std::recursive_mutex> guard(lock);
     image.release();
 }
 
-unsigned __stdcall imgbox::imagebox_threadentry(void* self)
+unsigned __stdcall imagebox::imagebox_threadentry(void* self)
 {
-    static_cast<imgbox*>(self)->imagebox_wndthread();
+    static_cast<imagebox*>(self)->imagebox_wndthread();
     return 0;
 }
 
-void imgbox::imagebox_wndthread()
+void imagebox::imagebox_wndthread()
 {
     if (!brush) {
         brush = CreateSolidBrush(0);
         backcolour = 0;
     }
     // The class outlives any one box's brush; each box erases with its own.
-    registerboxclass(L"quorvel.imagebox", boxthunk<imgbox, &imgbox::imagebox_proc>,
+    registerboxclass(L"quorvel.imagebox", boxthunk<imagebox, &imagebox::imagebox_proc>,
                      static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     const DWORD style = kind == imgthumbnail ? WS_CAPTION | WS_THICKFRAME : WS_CAPTION;
     HWND w = CreateWindowExW(WS_EX_LAYERED | WS_EX_STATICEDGE, L"quorvel.imagebox", L"Quorvel - ImageBox", style,
@@ -112,7 +112,7 @@ void imgbox::imagebox_wndthread()
     boxmessageloop();
 }
 
-void imgbox::paint(HDC dc)
+void imagebox::paint(HDC dc)
 {
     RECT rc = {};
     GetClientRect(WindowFromDC(dc), &rc);
@@ -150,7 +150,7 @@ void imgbox::paint(HDC dc)
     }
 }
 
-LRESULT imgbox::imagebox_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+LRESULT imagebox::imagebox_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (boxforward(owner->scriptwnd, msg, wp, lp))
         return 0;
@@ -166,7 +166,7 @@ LRESULT imgbox::imagebox_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_SIZE:
         if (kind == imgthumbnail && thumbnail)
-            imgbox_thumbnail(2, 0);
+            imagebox_thumbnail(2, 0);
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT ps;
@@ -185,7 +185,7 @@ LRESULT imgbox::imagebox_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
         return 1;
     }
     case WM_CLOSE: {
-        imgbox_thumbnail(0, 0);
+        imagebox_thumbnail(0, 0);
         {
             std::lock_guard<std::recursive_mutex> guard(lock);
             if (kind == imgthumbnail || kind == imgsnapshot)
@@ -303,7 +303,7 @@ bool onwindowthread(HWND w, WPARAM what, LPARAM lp)
 
 }  // namespace
 
-void imgbox::replaceimage(memimage& fresh, bool snapshot)
+void imagebox::replaceimage(memimage& fresh, bool snapshot)
 {
     if (onwindowthread(window, snapshot ? imgreplacesnap : imgreplace, reinterpret_cast<LPARAM>(&fresh)))
         return;
@@ -311,7 +311,7 @@ void imgbox::replaceimage(memimage& fresh, bool snapshot)
     swapin(fresh, snapshot);
 }
 
-void imgbox::swapin(memimage& fresh, bool snapshot)
+void imagebox::swapin(memimage& fresh, bool snapshot)
 {
     {
         std::lock_guard<std::recursive_mutex> guard(lock);
@@ -324,7 +324,7 @@ void imgbox::swapin(memimage& fresh, bool snapshot)
     fresh.release();
 }
 
-void imgbox::replacebrush(HBRUSH fresh)
+void imagebox::replacebrush(HBRUSH fresh)
 {
     if (onwindowthread(window, imgnewbrush, reinterpret_cast<LPARAM>(fresh)))
         return;
@@ -337,7 +337,7 @@ void imgbox::replacebrush(HBRUSH fresh)
         DeleteObject(old);
 }
 
-HRESULT imgbox::imgbox_thumbnail(int32_t op, int32_t arg)
+HRESULT imagebox::imagebox_thumbnail(int32_t op, int32_t arg)
 {
     const dwmthumbapi& api = dwmthumbs();
     HWND w = window;
@@ -393,9 +393,9 @@ HRESULT imgbox::imgbox_thumbnail(int32_t op, int32_t arg)
     }
 }
 
-void imgbox_setchildpos(imgbox* tile, int32_t x, int32_t y)
+void imagebox_setchildpos(imagebox* tile, int32_t x, int32_t y)
 {
-    imgbox* parent = tile->parent;
+    imagebox* parent = tile->parent;
     if (!parent)
         return;
     std::lock_guard<std::recursive_mutex> guard(parent->lock);

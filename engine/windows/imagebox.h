@@ -16,7 +16,7 @@
 #include "windows/boxthread.h"
 
 class ExeScr;
-class imgbox;
+class imagebox;
 
 // Kinds of image boxes (0: new, nothing shown yet).
 enum : int32_t {
@@ -44,16 +44,16 @@ struct memimage {
 
 // A tile of a composite parent, where it is shown.
 struct imgchild {
-    imgbox* tile;
+    imagebox* tile;
     int32_t x, y;
 };
 
-class imgbox : public imgboxobject {
+class imagebox : public imageboxobject {
 public:
-    explicit imgbox(ExeScr* e) : owner(e) {}
+    explicit imagebox(ExeScr* e) : owner(e) {}
     // Closes a window still open, waits for its thread and gives back the
     // GDI objects it still holds.
-    ~imgbox() override;
+    ~imagebox() override;
     HWND objectwindow() const override { return window; }
     int32_t imgkind() const override { return kind; }
     HDC memdc() const override { return image.dc; }
@@ -84,7 +84,7 @@ public:
     int32_t alpha = 0;
     int32_t imagewidth = 0, imageheight = 0;
     std::vector<imgchild> children;
-    imgbox* parent = nullptr;
+    imagebox* parent = nullptr;
     // Guards the pictures, the brush and the children: the script thread
     // changes them while a window thread paints. Never held across a send.
     std::recursive_mutex lock;
@@ -95,7 +95,7 @@ public:
     void paint(HDC dc);
     // DWM thumbnail operations: 1 register and fit, 2 follow the client area,
     // 3 show (arg 1) or hide, other: unregister. The HRESULT of the call.
-    HRESULT imgbox_thumbnail(int32_t op, int32_t arg);
+    HRESULT imagebox_thumbnail(int32_t op, int32_t arg);
     // Puts `fresh` in place of the picture (or of the snapshot with
     // `snapshot`) and gives back the old one. Done on the thread that paints
     // the box: its window thread, through a sent message, when it has one.
@@ -107,7 +107,7 @@ public:
 };
 
 // In the tile's parent: moves the tile, or appends it when not yet listed.
-void imgbox_setchildpos(imgbox* tile, int32_t x, int32_t y);
+void imagebox_setchildpos(imagebox* tile, int32_t x, int32_t y);
 
 // Band thickness of "hd", "hb", "vd" and "vb", shared by every box; "lh" keeps
 // it within 3..10.

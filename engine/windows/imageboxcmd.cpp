@@ -74,15 +74,15 @@ imgargs popargs(ExeScr& e, int32_t code, int32_t count)
     return a;
 }
 
-bool openwindow(ExeScr& e, imgbox& b)
+bool openwindow(ExeScr& e, imagebox& b)
 {
-    e.boxopen(b.readyevent, b.thread, imgbox::imagebox_threadentry, &b);
+    e.boxopen(b.readyevent, b.thread, imagebox::imagebox_threadentry, &b);
     return b.window != nullptr;
 }
 
 // Sizes a picture box to its picture plus the frame (at most its monitor) and
 // centres it on that monitor; the title becomes the file name.
-void fitpicture(imgbox& b, const wchar_t* title)
+void fitpicture(imagebox& b, const wchar_t* title)
 {
     HWND w = b.window;
     const SIZE frame = boxframe(w);
@@ -97,7 +97,7 @@ void fitpicture(imgbox& b, const wchar_t* title)
 }
 
 // A bottom-up 32-bit DIB section described by the box's header, zero-filled.
-HBITMAP newdib(imgbox& b, int32_t width, int32_t height, void** bits)
+HBITMAP newdib(imagebox& b, int32_t width, int32_t height, void** bits)
 {
     BITMAPINFOHEADER& h = b.header;
     h = BITMAPINFOHEADER{};
@@ -153,7 +153,7 @@ bool holdfor(memimage& m, HWND w, HBITMAP bmp, void* bits, int32_t width, int32_
     return ok;
 }
 
-int64_t loadbmp(ExeScr& e, imgbox& b, const wchar_t* file)
+int64_t loadbmp(ExeScr& e, imagebox& b, const wchar_t* file)
 {
     b.kind = imgbitmap;
     owners::gdiobject<HBITMAP> bmp(
@@ -178,7 +178,7 @@ int64_t loadbmp(ExeScr& e, imgbox& b, const wchar_t* file)
     return 1;
 }
 
-int64_t loadimg(ExeScr& e, imgbox& b, const wchar_t* file)
+int64_t loadimg(ExeScr& e, imagebox& b, const wchar_t* file)
 {
     b.kind = imgfile;
     gdiplussession gdiplus;
@@ -205,7 +205,7 @@ int64_t loadimg(ExeScr& e, imgbox& b, const wchar_t* file)
     return 1;
 }
 
-int64_t savepicture(ExeScr& e, imgbox& b, const imgargs& a, bool jpeg)
+int64_t savepicture(ExeScr& e, imagebox& b, const imgargs& a, bool jpeg)
 {
     HWND w = b.window;
     RECT client = {};
@@ -256,7 +256,7 @@ int64_t savepicture(ExeScr& e, imgbox& b, const imgargs& a, bool jpeg)
 }
 
 // The window checks of "dtm" and "win": 0 when refused (and logged).
-bool takesource(ExeScr& e, imgbox& b, HWND source)
+bool takesource(ExeScr& e, imagebox& b, HWND source)
 {
     if (!IsWindow(source)) {
         e.imglog(L"IsWindow failure.\n");
@@ -269,7 +269,7 @@ bool takesource(ExeScr& e, imgbox& b, HWND source)
     return true;
 }
 
-int64_t thumbnailbox(ExeScr& e, imgbox& b, HWND source)
+int64_t thumbnailbox(ExeScr& e, imagebox& b, HWND source)
 {
     if (!takesource(e, b, source))
         return 0;
@@ -281,7 +281,7 @@ int64_t thumbnailbox(ExeScr& e, imgbox& b, HWND source)
     }
     b.bandcolour = 0xFFFF00;
     b.thumbshown = 0;
-    const HRESULT hr = b.imgbox_thumbnail(1, 1);
+    const HRESULT hr = b.imagebox_thumbnail(1, 1);
     ShowWindow(b.window, SW_SHOW);
     // A system that shows no thumbnail has not done what was asked: the
     // script learns it, and why, from getlasterror.
@@ -292,7 +292,7 @@ int64_t thumbnailbox(ExeScr& e, imgbox& b, HWND source)
     return 1;
 }
 
-int64_t snapshotbox(ExeScr& e, imgbox& b, HWND source)
+int64_t snapshotbox(ExeScr& e, imagebox& b, HWND source)
 {
     if (!takesource(e, b, source))
         return 0;
@@ -348,7 +348,7 @@ int64_t snapshotbox(ExeScr& e, imgbox& b, HWND source)
 }
 
 // "hd" and "vd": a band of the band colour, drawn on the window only.
-int64_t drawband(ExeScr& e, imgbox& b, int32_t pos, bool rows)
+int64_t drawband(ExeScr& e, imagebox& b, int32_t pos, bool rows)
 {
     HWND w = b.window;
     if (!w)
@@ -387,7 +387,7 @@ int64_t drawband(ExeScr& e, imgbox& b, int32_t pos, bool rows)
 }
 
 // "hb" and "vb": the band's rows or columns copied back from the picture.
-int64_t restoreband(ExeScr& e, imgbox& b, int32_t pos, bool rows)
+int64_t restoreband(ExeScr& e, imagebox& b, int32_t pos, bool rows)
 {
     const bool snap = b.kind == imgthumbnail || b.kind == imgsnapshot;
     const bool haspicture = b.kind == imgthumbnail || b.kind == imgbitmap || b.kind == imgfile || snap;
@@ -426,7 +426,7 @@ int64_t restoreband(ExeScr& e, imgbox& b, int32_t pos, bool rows)
     return 1;
 }
 
-int64_t tilefile(ExeScr& e, imgbox& tile, imgbox& parent, const imgargs& a)
+int64_t tilefile(ExeScr& e, imagebox& tile, imagebox& parent, const imgargs& a)
 {
     tile.parent = &parent;
     if (parent.kind != imgparent) {
@@ -501,18 +501,18 @@ void ExeScr::imagebox_exec()
     const auto n = static_cast<int32_t>(word >> 32);
     const imgargs a = popargs(*this, code, n - 1);
     if (code == ibnew) {
-        void* block = mymalloc2(sizeof(imgbox), imgboxid);
-        imgboxes.push_back(new (block) imgbox(this));
-        pushint(static_cast<int64_t>(imgboxes.size()) - 1);
+        void* block = mymalloc2(sizeof(imagebox), imageboxid);
+        imageboxes.push_back(new (block) imagebox(this));
+        pushint(static_cast<int64_t>(imageboxes.size()) - 1);
         return;
     }
-    const auto valid = [&](int32_t k) { return k >= 0 && static_cast<size_t>(k) < imgboxes.size(); };
+    const auto valid = [&](int32_t k) { return k >= 0 && static_cast<size_t>(k) < imageboxes.size(); };
     if (!valid(a.n(0)) || (code == ibthumbchif && !valid(a.n(1)))) {
         imglog(L"invlaid class index failure.\n");
         pushint(0);
         return;
     }
-    imgbox& b = *static_cast<imgbox*>(imgboxes[static_cast<size_t>(a.n(0))]);
+    imagebox& b = *static_cast<imagebox*>(imageboxes[static_cast<size_t>(a.n(0))]);
     HWND w = b.window;
     int64_t result = 0;
     switch (code) {
@@ -543,7 +543,7 @@ void ExeScr::imagebox_exec()
     case ibupd:
         if (w && b.kind == imgthumbnail) {
             b.thumbshown = b.thumbshown ? 0 : 1;
-            b.imgbox_thumbnail(3, b.thumbshown);
+            b.imagebox_thumbnail(3, b.thumbshown);
             result = 1;
         } else if (w && b.kind == imgparent) {
             InvalidateRect(w, nullptr, TRUE);
@@ -607,13 +607,13 @@ void ExeScr::imagebox_exec()
         }
         break;
     case ibthumbchif:
-        result = tilefile(*this, b, *static_cast<imgbox*>(imgboxes[static_cast<size_t>(a.n(1))]), a);
+        result = tilefile(*this, b, *static_cast<imagebox*>(imageboxes[static_cast<size_t>(a.n(1))]), a);
         break;
     case ibthumbchip:
         if (b.kind != imgtile) {
             imglog(L"invlaid class index failure.\n");
         } else {
-            imgbox_setchildpos(&b, a.n(1), a.n(2));
+            imagebox_setchildpos(&b, a.n(1), a.n(2));
             result = 1;
         }
         break;

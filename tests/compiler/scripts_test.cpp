@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-
+#include "support/lineends.h"
 #include "support/scriptrun.h"
 
 namespace {
@@ -38,13 +38,7 @@ class Script : public testing::TestWithParam<std::string> {};
 TEST_P(Script, LogMatchesExpected)
 {
     const std::wstring base = scriptdir() + qtest::widen(GetParam());
-    std::wstring text = qtest::widen(readtext(base + L".tst"));
-    std::wstring crlf;
-    for (wchar_t c : text) {
-        if (c == L'\n')
-            crlf += L'\r';
-        crlf += c;
-    }
+    const std::wstring crlf = qtest::crlf(qtest::widen(readtext(base + L".tst")));
     const std::string expected = readtext(base + L".expected");
     const std::string log = qtest::narrow(qtest::runscript(qtest::widen(GetParam()), crlf));
     EXPECT_EQ(expected, log) << "script " << GetParam();

@@ -242,7 +242,7 @@ public:
     HWND wnd;
 };
 
-class fakeimage : public imgboxobject {
+class fakeimage : public imageboxobject {
 public:
     fakeimage(int32_t k, HDC dc, HWND w) : kind(k), dc(dc), wnd(w) {}
     ~fakeimage() override { ++g_destroyed; }
@@ -283,14 +283,14 @@ TEST(RunEnd, BoxesAndImageBoxesAreClosedDestroyedAndUnregistered)
         r->kind = b.kind;
     }
     HDC memdc = CreateCompatibleDC(nullptr);
-    e.imgboxes.push_back(placed<fakeimage>(e, imgboxid, imgmemorykind, memdc, HWND(nullptr)));
-    e.imgboxes.push_back(placed<fakeimage>(e, imgboxid, 1, HDC(nullptr), imgwnd));
+    e.imageboxes.push_back(placed<fakeimage>(e, imageboxid, imgmemorykind, memdc, HWND(nullptr)));
+    e.imageboxes.push_back(placed<fakeimage>(e, imageboxid, 1, HDC(nullptr), imgwnd));
 
     e.freeboxes();
     EXPECT_EQ(g_destroyed, 6);
     EXPECT_TRUE(e.allocs.empty()) << "every object's block is unregistered";
     EXPECT_EQ(e.boxtable.count(), 0);
-    EXPECT_TRUE(e.imgboxes.empty());
+    EXPECT_TRUE(e.imageboxes.empty());
     EXPECT_FALSE(IsWindow(view));
     EXPECT_FALSE(IsWindow(draw));
     EXPECT_FALSE(IsWindow(imgwnd));
@@ -304,7 +304,7 @@ namespace {
 std::vector<std::string> g_order;
 
 // A composite tile: only a memory DC, noted when it goes.
-class ordertile : public imgboxobject {
+class ordertile : public imageboxobject {
 public:
     int32_t imgkind() const override { return imgmemorykind; }
     HDC memdc() const override { return nullptr; }
@@ -312,7 +312,7 @@ public:
 };
 
 // A box with a window that notes its WM_CLOSE.
-class orderbox : public imgboxobject {
+class orderbox : public imageboxobject {
 public:
     explicit orderbox(HWND w) : wnd(w) {}
     int32_t imgkind() const override { return 24; }
@@ -345,9 +345,9 @@ TEST(RunEnd, ImageBoxWindowsCloseBeforeAnyTileGoes)
     HWND parent = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     ExeScr e;
     g_order.clear();
-    e.imgboxes.push_back(placed<ordertile>(e, imgboxid));
-    e.imgboxes.push_back(placed<ordertile>(e, imgboxid));
-    e.imgboxes.push_back(placed<orderbox>(e, imgboxid, parent));
+    e.imageboxes.push_back(placed<ordertile>(e, imageboxid));
+    e.imageboxes.push_back(placed<ordertile>(e, imageboxid));
+    e.imageboxes.push_back(placed<orderbox>(e, imageboxid, parent));
     e.freeboxes();
     EXPECT_EQ(g_order, (std::vector<std::string>{"close", "tile", "tile"}));
     EXPECT_TRUE(e.allocs.empty());

@@ -10,6 +10,7 @@
 
 #include "compiler/scriptsource.h"
 #include "runtime/exescr.h"
+#include "support/lineends.h"
 #include "support/scriptrun.h"
 #include "support/testenv.h"
 
@@ -22,16 +23,7 @@ struct segpassoff {
     ~segpassoff() { qtest::segpasson = true; }
 };
 
-inline std::wstring crlf(const std::wstring& text)
-{
-    std::wstring out;
-    for (wchar_t c : text) {
-        if (c == L'\n')
-            out += L'\r';
-        out += c;
-    }
-    return out;
-}
+using qtest::crlf;
 
 // The log of a script run with the segment pass, checked against the same
 // run without it and against what it must be.

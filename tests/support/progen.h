@@ -101,6 +101,9 @@ private:
         bool infunc = false;
         bool textfunc = false;
         bool locals = false;              // counters are locals of a function
+        // The loop's change ends its body, before its test: a continue
+        // there would pass the change, so its body has none.
+        bool changelast = false;
         std::vector<std::wstring>* declared = nullptr;  // its function's locals
     };
 
@@ -508,10 +511,31 @@ private:
         return s.nums[pick(s.nums.size())];
     }
 
+    // A variable or a literal: an operand no node computes.
+    std::wstring plain(const scope& s)
+    {
+        static const wchar_t* const doubles[] = {L"0.5", L"2.5", L"-1.25", L"1.5", L"0.1"};
+        const size_t k = pick(10);
+        return k < 3 ? literal() : k < 5 ? oneof(doubles) : number(s);
+    }
+    // A change of counter `c` by one, as an increment, a compound assignment
+    // or an assignment: the three changes a loop's step runs with its test.
+    std::wstring stepone(const std::wstring& c)
+    {
+        switch (pick(3)) {
+        case 0:
+            return c + L"++";
+        case 1:
+            return c + L" += 1";
+        default:
+            return c + L" = " + c + L" + 1";
+        }
+    }
+
     void assignment(scope& s)
     {
         static const wchar_t* const compounds[] = {L"+=", L"-=", L"*=", L"/=", L"%=", L"&=", L"|=", L"^=", L"<<=", L">>="};
-        switch (pick(9)) {
+        switch (pick(10)) {
         case 0:
         case 1:
         case 2:
@@ -522,8 +546,11 @@ private:
             break;
         case 4:
         case 5: {
+            // By a variable or a literal now and then, as the segments
+            // compute +=, -= and *= of such a value inline.
             const std::wstring op = oneof(compounds);
-            line(numtarget(s) + L" " + op + L" " + (op == L"/=" || op == L"%=" ? divisor(s) : expr(s, 2)));
+            line(numtarget(s) + L" " + op + L" " +
+                 (op == L"/=" || op == L"%=" ? divisor(s) : chance(35) ? plain(s) : expr(s, 2)));
             break;
         }
         case 6: {
@@ -540,9 +567,21 @@ private:
             else
                 line(target(s) + L" = (" + s.nums[pick(s.nums.size())] + L" = " + expr(s, 1) + L") * 2");
             break;
-        default:
+        case 8:
             line(target(s) + L" = " + expr(s, 1) + L" " + (chance(50) ? L"&&" : L"||") + L" " + expr(s, 1));
             break;
+        default: {
+            // One operator of two variables or literals into a variable: the
+            // assignments the segments compute with the operator inline. A
+            // divisor is a literal that is not 0.
+            static const wchar_t* const ops[] = {L"+", L"-", L"*", L"/",  L"%",  L"==", L"!=", L"<",
+                                                 L">", L"<=", L">=", L"&", L"|",  L"^",  L"<<", L">>"};
+            const std::wstring op = oneof(ops);
+            const std::wstring a = plain(s);
+            const std::wstring b = op == L"/" || op == L"%" ? nonzero() : plain(s);
+            line(s.nums[pick(s.nums.size())] + L" = " + a + L" " + op + L" " + b);
+            break;
+        }
         }
     }
 
@@ -611,6 +650,7 @@ private:
             --count;
         scope in = s;
         in.mult = s.mult * (count > 0 ? count : 1);
+        in.changelast = false;
         ++in.loops;
         ++in.depth;
         switch (pick(4)) {
@@ -670,6 +710,14 @@ private:
         }
         case 2: {
             const std::wstring c = countername(s, L'w', false);
+            if (chance(20)) {
+                // The change alone as the body: its test's way back leads
+                // to it again, and its run runs the rounds by itself.
+                spend(in, 2);
+                line(c + L" = 0");
+                line(L"while (" + c + L" < " + num(count) + L") " + stepone(c));
+                return;
+            }
             if (chance(50)) {
                 line(c + L" = 0");
                 line(L"while (" + c + L"++ < " + num(count) + L") {");
@@ -695,6 +743,18 @@ private:
             line(c + L" = 0");
             line(L"do {");
             ++ind;
+            if (chance(30)) {
+                // The change last, then its test: the test's jump goes back
+                // into the loop, and the change's run runs the rounds.
+                in.changelast = true;
+                in.counters.push_back({c, 0, count > 0 ? count : 1});
+                block(in, pick(3));
+                spend(in);
+                line(stepone(c));
+                --ind;
+                line(L"} while (" + c + L" < " + num(count) + L")");
+                return;
+            }
             in.counters.push_back({c, 0, count + 1});
             block(in, 1 + pick(3));
             --ind;
@@ -731,7 +791,7 @@ private:
     std::wstring simple(scope& s)
     {
         if (s.loops && chance(30))
-            return chance(50) ? L"break" : L"continue";
+            return chance(50) || s.changelast ? L"break" : L"continue";
         if (s.infunc && chance(20))
             return s.textfunc ? L"retstr(" + textexpr(s) + L")" : L"return(" + expr(s, 2) + L")";
         switch (pick(3)) {
@@ -849,7 +909,7 @@ private:
             else
                 assignment(s);
         } else if (k < 89 && s.loops) {
-            line(L"if (" + cond(s, 1) + L") " + (chance(50) ? L"break" : L"continue"));
+            line(L"if (" + cond(s, 1) + L") " + (chance(50) || s.changelast ? L"break" : L"continue"));
         } else if (k < 91) {
             exeline(s);
         } else if (k < 92) {

@@ -63,8 +63,7 @@ void runentry(scriptrun& r)
         openscriptwindow(e);
     InterlockedExchange(&run->started, 1);
     e.loadscript(run->src->text());
-    if (segpasson)
-        e.segpass(0);  // as a run's reading of its file does
+    e.segpass(0);  // as a run's reading of its file does
     // The entry unit is the last record: "main", or "null" for the top level.
     e.curfunc = static_cast<int32_t>(e.functable.size() - 1);
     e.unitbase = static_cast<uint32_t>(e.functable.back().codestart);
@@ -168,6 +167,9 @@ std::wstring runscript(const std::wstring& name, const std::wstring& text, const
 {
     // Both are left behind: a fatal exit never hands the engine back.
     auto* e = new ExeScr();
+    // The engine's own switch, not a skipped pass: code that exeline and
+    // call compile while the script runs goes through the pass as well.
+    e->segon = segpasson ? 1 : 0;
     auto* src = new scriptsource(text);
     e->basename = name;
     e->logpath = programdir + L"log\\" + name + L".log";

@@ -18,8 +18,9 @@ namespace qtest {
 // is closed; its "Exiting..." line stays in the log. Values left on the datum
 // stacks by a completed run are reported as a last line "[left: datd N dats M]".
 std::wstring runscript(const std::wstring& name, const std::wstring& text);
-// Whether runscript runs the segment pass after compiling, as a run does
-// (the default); tests turn it off to compare both ways.
+// Whether the engines runscript makes go through the segment pass, as a run
+// does (the default): the file's code and what exeline and call compile
+// while it runs. Tests turn it off to compare both ways.
 extern bool segpasson;
 
 // The same with what a run of the input and wait commands needs besides.

@@ -20,6 +20,7 @@
 #include "runtime/exescr.h"
 #include "runtime/quorvelcore.h"
 #include "segments/segments.h"
+#include "support/lineends.h"
 
 namespace {
 
@@ -40,14 +41,7 @@ std::wstring readsource(const char* path)
         wide.assign(static_cast<size_t>(n), L'\0');
         MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
     }
-    std::wstring text;
-    for (wchar_t c : wide) {
-        if (c == L'\n')
-            text += L'\r';
-        if (c != L'\r')
-            text += c;
-    }
-    return text;
+    return qtest::crlf(wide);
 }
 
 double threadms()

@@ -28,6 +28,13 @@
 //   fuzzengine bothcheck FILE
 //       runs one script file both ways the same way and prints what differs;
 //       exit 0 when nothing does, 1 when something does.
+//   fuzzengine minimise FILE SECONDS
+//       cuts the lines of one script file down (support/bothways.h) for
+//       tools/fuzzdriver.py, which judges each candidate: the candidate is
+//       written to FILE.try and a line "try" printed, and the answer is a
+//       line on standard input, "1" when the finding stays, else "0". For at
+//       most SECONDS; the smallest that kept it replaces FILE. Exit 0, or 2
+//       when FILE cannot be read or written.
 //
 // A finding is an internal error text, a compile that leaves the offset
 // stacks unbalanced, a crash (the process dies: OUTDIR\current.tst holds the
@@ -49,6 +56,7 @@
 #include "runtime/exescr.h"
 #include "runtime/runlist.h"
 #include "support/bothways.h"
+#include "support/lineends.h"
 #include "support/progen.h"
 #include "support/rxgen.h"
 
@@ -116,15 +124,7 @@ std::vector<std::wstring> loadcorpus(int argc, wchar_t** argv, int first)
         if (h == INVALID_HANDLE_VALUE)
             continue;
         do {
-            const std::wstring lf = widen(readbytes(dir + fd.cFileName));
-            std::wstring crlf;
-            for (wchar_t c : lf) {
-                if (c == L'\n')
-                    crlf += L'\r';
-                if (c != L'\r')
-                    crlf += c;
-            }
-            corpus.push_back(crlf);
+            corpus.push_back(qtest::crlf(widen(readbytes(dir + fd.cFileName))));
         } while (FindNextFileW(h, &fd));
         FindClose(h);
     }
@@ -585,7 +585,8 @@ bool actsoutside(const std::wstring& text)
 int usage()
 {
     fputs("usage: fuzzengine inproc SECONDS SEED OUTDIR CORPUSDIR... | check FILE | gen COUNT SEED OUTDIR CORPUSDIR...\n"
-          "       | bothways SECONDS SEED OUTDIR | programs COUNT SEED OUTDIR | bothcheck FILE\n",
+          "       | bothways SECONDS SEED OUTDIR | programs COUNT SEED OUTDIR | bothcheck FILE\n"
+          "       | minimise FILE SECONDS\n",
           stderr);
     return 2;
 }
@@ -721,6 +722,28 @@ int bothways(long seconds, uint32_t seed, const std::wstring& outdir)
     return differed || stopped ? 1 : 0;
 }
 
+// The one line minimiser of the fuzzer, for findings that the driver
+// judges: each candidate is asked of it over standard output and input.
+int minimisefile(const std::wstring& path, unsigned long seconds)
+{
+    const std::string bytes = readbytes(path);
+    if (bytes.size() < 2)
+        return 2;
+    const std::wstring trial = path + L".try";
+    const auto still = [&](const std::wstring& t) {
+        if (!writescript(trial, t))
+            return false;
+        fputs("try\n", stdout);
+        fflush(stdout);
+        char answer[16] = {};
+        return fgets(answer, sizeof answer, stdin) != nullptr && answer[0] == '1';
+    };
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+    const std::wstring small = qtest::minimise(readscript(path), still, deadline);
+    DeleteFileW(trial.c_str());
+    return writescript(path, small) ? 0 : 2;
+}
+
 }  // namespace
 
 namespace {
@@ -730,11 +753,7 @@ int work(int argc, wchar_t** argv)
     const std::wstring mode = argv[1];
 
     if (mode == L"check") {
-        const std::string bytes = readbytes(argv[2]);
-        std::wstring text(bytes.size() / 2, L'\0');
-        memcpy(text.data(), bytes.data(), text.size() * 2);
-        if (!text.empty() && text[0] == 0xFEFF)
-            text.erase(0, 1);
+        const std::wstring text = readscript(argv[2]);
         CloseHandle(CreateThread(nullptr, 0, watchdog, nullptr, 0, nullptr));
         g_current = CreateFileW(L"NUL", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         const verdict v = attempt(text);
@@ -752,6 +771,9 @@ int work(int argc, wchar_t** argv)
         fwprintf(stdout, L"%ls\n", diff.empty() ? L"the same both ways" : diff.c_str());
         return diff.empty() && !r.stopped() ? 0 : 1;
     }
+
+    if (mode == L"minimise" && argc == 4)
+        return minimisefile(argv[2], wcstoul(argv[3], nullptr, 10));
 
     if ((mode == L"bothways" || mode == L"programs") && argc == 5) {
         const long amount = wcstol(argv[2], nullptr, 10);

@@ -69,6 +69,62 @@ std::map<evalfn, std::string> nodeforms()
     return f;
 }
 
+// The run functions of the tables that compute an operator inline, asked of
+// the pass's own choice (seg::runner) for a segment of each shape, by the
+// forms each counts as: "x = a OP b" into a global or a local of variables
+// and literals, and "x += v", "x -= v", "x *= v" by a variable or a literal.
+std::map<runfn, std::vector<std::string>> inlineruns()
+{
+    static const char* const ops[] = {"+", "-", "*", "/", "%", "==", "!=", "<", ">", "<=", ">=", "&", "|", "^", "<<", ">>"};
+    const struct {
+        int kind;
+        const char* name;
+    } targets[] = {{kglobal, "a global"}, {klocal, "a local"}},
+      operands[] = {{kglobal, "a global"}, {klocal, "a local"}, {kconst, "a literal"}, {kint, "an integer literal"}};
+    std::map<runfn, std::vector<std::string>> runs;
+    size_t probes = 0;
+    for (const auto& t : targets) {
+        for (int op = 0; op < numrules::bopcount; ++op) {
+            for (const auto& l : operands) {
+                for (const auto& r : operands) {
+                    node n;
+                    n.bop = static_cast<int8_t>(op);
+                    n.ka = static_cast<uint8_t>(l.kind);
+                    n.kb = static_cast<uint8_t>(r.kind);
+                    segment g;
+                    g.what = tassign;
+                    g.tkind = static_cast<uint8_t>(t.kind);
+                    g.vkind = knode;
+                    g.value.n = &n;
+                    runs[runner(g)] = {std::string("x = a OP b into ") + t.name, std::string("x = a ") + ops[op] + " b",
+                                       std::string("x = a OP b, a: ") + l.name, std::string("x = a OP b, b: ") + r.name};
+                    ++probes;
+                }
+            }
+        }
+        const struct {
+            uint32_t token;
+            const char* name;
+        } compounds[] = {{numrules::tokpluseq, "+="}, {numrules::tokminuseq, "-="}, {numrules::tokmuleq, "*="}};
+        for (const auto& c : compounds) {
+            for (const auto& v : operands) {
+                segment g;
+                g.what = tcompound;
+                g.tkind = static_cast<uint8_t>(t.kind);
+                g.op = c.token;
+                g.vkind = static_cast<uint8_t>(v.kind);
+                runs[runner(g)] = {std::string("x OP= v into ") + t.name, std::string("x ") + c.name + " v",
+                                   std::string("x OP= v by ") + v.name};
+                ++probes;
+            }
+        }
+    }
+    // A run function of each shape its own: else the pass chose a general
+    // one for some, and the counts below would count what is not inline.
+    EXPECT_EQ(runs.size(), probes) << "shapes that share a run function";
+    return runs;
+}
+
 std::vector<execfn> loopfns()
 {
     std::vector<execfn> s;
@@ -82,7 +138,7 @@ std::vector<execfn> loopfns()
 
 // Compiles one program with the pass and counts what the pass built.
 bool count(const std::wstring& text, tally& t, const std::map<evalfn, std::string>& forms,
-           const std::vector<execfn>& loops)
+           const std::map<runfn, std::vector<std::string>>& inlines, const std::vector<execfn>& loops)
 {
     auto* e = new ExeScr();
     qtest::scriptsource src(text);
@@ -117,6 +173,22 @@ bool count(const std::wstring& text, tally& t, const std::map<evalfn, std::strin
                     ++t["call answered by its first if-return"];
                 if (runswithtest(s))
                     ++t["step run with its loop test"];
+                if (s.chained) {
+                    // The rounds its run runs on: back by the test's jump
+                    // (a for loop's test after its step) or by its next (a
+                    // while loop's test ahead of the body the step ends).
+                    const segment& test = *s.next;
+                    ++t[s.steady ? "steady round" : "chained round that is not steady"];
+                    if (s.chained & 1)
+                        ++t["round back by the test's jump"];
+                    if (s.chained & 2)
+                        ++t["round back by the test's next"];
+                    if (((s.chained & 1) && test.jump == &s) || ((s.chained & 2) && test.next == &s))
+                        ++t["round of the change alone"];
+                }
+                if (const auto f = inlines.find(s.run); f != inlines.end())
+                    for (const std::string& form : f->second)
+                        ++t[form];
                 if (s.pops)
                     ++t["values popped that lay on datd"];
             }
@@ -147,13 +219,14 @@ TEST(ProgramGenerator, TheSameSeedMakesTheSamePrograms)
 TEST(ProgramGenerator, ProgramsReachEveryFormOfTheSegmentPass)
 {
     const auto forms = nodeforms();
+    const auto inlines = inlineruns();
     const auto loops = loopfns();
     tally t;
     int failed = 0;
     qtest::progen gen(20261211);
     const int programs = 300;
     for (int k = 0; k < programs; ++k)
-        if (!count(gen.program(), t, forms, loops))
+        if (!count(gen.program(), t, forms, inlines, loops))
             ++failed;
     EXPECT_EQ(0, failed) << "generated programs that do not compile";
     std::set<std::string> want = {"segment assign", "segment compound", "segment incdec", "segment cjump",
@@ -167,8 +240,25 @@ TEST(ProgramGenerator, ProgramsReachEveryFormOfTheSegmentPass)
                                   "idiv", "element of 1", "element of 2", "element of 3", "call read in place",
                                   "&&", "||", "strlen", "getc", "strstr", "strstr from", "strcmp",
                                   "unary neg", "unary invert", "unary bnot", "unary lnot"};
-    for (const char* op : {"+", "-", "*", "/", "%", "==", "!=", "<", ">", "<=", ">=", "&", "|", "^", "<<", ">>"})
+    for (const char* op : {"+", "-", "*", "/", "%", "==", "!=", "<", ">", "<=", ">=", "&", "|", "^", "<<", ">>"}) {
         want.insert(std::string("binary ") + op);
+        want.insert(std::string("x = a ") + op + " b");
+    }
+    // The rounds a loop's change runs on, and the tables of operators inline.
+    for (const char* form : {"steady round", "chained round that is not steady", "round back by the test's jump",
+                             "round back by the test's next", "round of the change alone"})
+        want.insert(form);
+    for (const char* where : {"a global", "a local"}) {
+        want.insert(std::string("x = a OP b into ") + where);
+        want.insert(std::string("x OP= v into ") + where);
+    }
+    for (const char* operand : {"a global", "a local", "a literal", "an integer literal"}) {
+        want.insert(std::string("x = a OP b, a: ") + operand);
+        want.insert(std::string("x = a OP b, b: ") + operand);
+        want.insert(std::string("x OP= v by ") + operand);
+    }
+    for (const char* op : {"+=", "-=", "*="})
+        want.insert(std::string("x ") + op + " v");
     std::string all;
     for (const auto& [form, n] : t)
         all += "  " + form + ": " + std::to_string(n) + "\n";

@@ -206,7 +206,7 @@ TEST(ImageBox, BitmapAndImageFilesAreCentredScaledOrRefused)
     setclient(box, 160, 100);
 
     // A new load gives back the picture before it, DC and bitmap.
-    auto& first = *static_cast<imgbox*>(s.engine()->imgboxes[0]);
+    auto& first = *static_cast<imagebox*>(s.engine()->imageboxes[0]);
     HDC olddc;
     HBITMAP oldbitmap;
     {
@@ -347,7 +347,7 @@ TEST(ImageBox, CaptionIsMadeAndShownForItsSeconds)
     EXPECT_EQ(lf.lfWeight, 700);
     ExeScr* e = s.engine();
     ASSERT_NE(e, nullptr);
-    EXPECT_EQ(static_cast<imgbox*>(e->imgboxes[0])->captionseconds, 3) << "seconds not above 0 mean 3";
+    EXPECT_EQ(static_cast<imagebox*>(e->imageboxes[0])->captionseconds, 3) << "seconds not above 0 mean 3";
 
     // 4294968 s are 704 ms once their milliseconds wrap in 32 bits: the
     // caption must stay for the longest time a timer has instead.
@@ -435,7 +435,7 @@ TEST(ImageBox, ThumbnailFailsWhereTheSystemHasNone)
     HWND box = qtest::findwindow(L"quorvel.imagebox");
     ASSERT_NE(box, nullptr) << "the window stays for the script to close";
     EXPECT_TRUE(GetWindowLongPtrW(box, GWL_STYLE) & WS_THICKFRAME) << "a thumbnail box can be sized";
-    EXPECT_EQ(static_cast<imgbox*>(s.engine()->imgboxes[0])->thumbnail.load(), nullptr);
+    EXPECT_EQ(static_cast<imagebox*>(s.engine()->imageboxes[0])->thumbnail.load(), nullptr);
     qtest::touchfile(go);
     ASSERT_TRUE(s.ended());
     ASSERT_EQ(s.lines().size(), 8u);
@@ -469,8 +469,8 @@ TEST(ImageBox, EveryThumbnailBoxKeepsItsOwnThumbnail)
     boxscript s(L"imgthumbs", text.c_str());
     const bool ran = s.haslines(4);
     ExeScr* e = s.engine();
-    HWND first = e ? static_cast<imgbox*>(e->imgboxes[0])->window.load() : nullptr;
-    const HTHUMBNAIL kept = e ? static_cast<imgbox*>(e->imgboxes[0])->thumbnail.load() : nullptr;
+    HWND first = e ? static_cast<imagebox*>(e->imageboxes[0])->window.load() : nullptr;
+    const HTHUMBNAIL kept = e ? static_cast<imagebox*>(e->imageboxes[0])->thumbnail.load() : nullptr;
     qtest::touchfile(go);
     const bool ended = s.ended();
     api = real;
