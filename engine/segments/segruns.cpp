@@ -1,9 +1,11 @@
 // Running segments (segments.h): the loop that goes from segment to
 // segment without coming back to the code loop, and the run function of each
 // kind of segment. A run first reads and checks everything its cells would
-// (datd's room, every operand, the target), and only then commits: pops,
-// values left on datd, the effect. When a check fails nothing has changed,
-// and the segment's cells run as compiled.
+// (datd's room, every operand, the target), in the order they would, and
+// only then commits: pops, values left on datd, the effect. When a check
+// fails the segment's cells run as compiled; what it left behind is only
+// what segments.h allows (an element made where it was located, an idiv's
+// idivrem and eflags), which the cells leave again the same.
 #include <algorithm>
 #include <array>
 #include <utility>

@@ -676,7 +676,7 @@ TEST(SegmentElements, ErrorsKeepTheirMessagesAndLines)
 
 // ---- the fallbacks at their edges
 
-TEST(FusedEdges, UnsignedComparisonsFollowTheSignMode)
+TEST(SegmentFallbacks, UnsignedComparisonsFollowTheSignMode)
 {
     for (int withpass = 0; withpass < 2; ++withpass) {
         handcode h;
@@ -706,7 +706,7 @@ TEST(FusedEdges, UnsignedComparisonsFollowTheSignMode)
 // products, comparisons) are read as one node, in loop conditions, tests and
 // values; a right operand that would fail is never reached when the left one
 // decides, and fails as its cells fail when it is.
-TEST(FusedEdges, AndOrOverWholeExpressions)
+TEST(SegmentFallbacks, AndOrOverWholeExpressions)
 {
     expectboth(L"n = 6\na[0] = 5\na[1] = 2\na[2] = 9\na[3] = 1\na[4] = 7\na[5] = 3\n"
                L"for (i = 1; i < n; i++) {\n    key = a[i]\n    j = i - 1\n"
@@ -729,7 +729,7 @@ TEST(FusedEdges, AndOrOverWholeExpressions)
             EXPECT_FALSE(s.run == seg::exitrun() && c.e.code[s.cell].op == &E::andjump_exec) << "cell " << s.cell;
 }
 
-TEST(FusedEdges, AFullStackRunsTheCellsAndFailsAsThey)
+TEST(SegmentFallbacks, AFullStackRunsTheCellsAndFailsAsThey)
 {
     for (int withpass = 0; withpass < 2; ++withpass) {
         auto* h = new handcode;  // left behind: the fatal exit never hands it back
@@ -750,7 +750,7 @@ TEST(FusedEdges, AFullStackRunsTheCellsAndFailsAsThey)
 }
 
 // "a[i] = top" on a stack that is full, and on one with room for the index.
-TEST(FusedEdges, AnElementStoreOnAFullStackFailsAsItsCells)
+TEST(SegmentFallbacks, AnElementStoreOnAFullStackFailsAsItsCells)
 {
     for (int withpass = 0; withpass < 2; ++withpass) {
         for (int held = 255; held <= 256; ++held) {
@@ -787,7 +787,7 @@ TEST(FusedEdges, AnElementStoreOnAFullStackFailsAsItsCells)
 // the others, run over a nearly full stack: wherever the cells overflow,
 // the rounds run by the loop's change overflow too, with the message of the
 // cells, and where the cells fit the rounds give what the cells give.
-TEST(FusedEdges, ALoopsRoundsOverAFullStackFailWhereTheirCellsFail)
+TEST(SegmentRounds, OverAFullStackTheyFailWhereTheirCellsFail)
 {
     const wchar_t* text = L"s = 0\nfor (k = 0; k < 4; k++)\n    if (k == 2)\n        s = ((k + 1) * (k + 2)) * ((k + 3) * (k + 4))\n"
                           L"    else\n        s = k\n";
@@ -855,7 +855,7 @@ void stopinloop(const wchar_t* text)
     EXPECT_GT(e.varat(0)->i, 0);
 }
 
-TEST(FusedEdges, AStopInAFusedLoopEndsItAtOnce)
+TEST(SegmentRounds, AStopEndsALoopAtOnce)
 {
     // A loop of a sum and a step, one whose step and test are one run, and
     // one whose integer rounds run inside its superinstruction (which keeps
