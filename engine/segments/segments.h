@@ -313,4 +313,8 @@ bool runswithtest(const segment& s);  // whether its run makes the comparison of
 runfn exitrun();                 // a segment that only leaves for the cell
 runfn returnrun();               // the same at an end cell
 
+// How the pass reads operations (segops.h).
+class decoder;
+const decoder& enginedecoder();
+
 }  // namespace seg
