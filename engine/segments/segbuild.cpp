@@ -48,7 +48,7 @@ value variable(int64_t index)
 constexpr int maxheight = 200;
 
 // Notes how many levels of nodes a finished node stands on, and whether one
-// of them sets idivrem.
+// of them sets idivrem or may make an element.
 void seal(node& n)
 {
     int h = 0;
@@ -56,6 +56,7 @@ void seal(node& n)
         if (k == knode) {
             h = std::max(h, int{o.n->height});
             n.sets |= o.n->sets;
+            n.makes |= o.n->makes;
         }
     n.height = static_cast<uint16_t>(h + 1);
 }
@@ -180,15 +181,38 @@ struct builder {
         const int64_t k = -index - nlocals;
         if (k <= 0 || k > nparams)
             return false;
-        out = params[k - 1];
-        const bool first = !seen[k - 1];
-        seen[k - 1] = true;
+        const auto j = static_cast<int32_t>(k - 1);  // (the arguments as pushed, the last parameter first)
+        out = params[j];
+        const bool first = !seen[j];
+        seen[j] = true;
         // A read behind the function's own "&&" or "||" may not happen,
         // where the cells always evaluate the argument.
         if (nesting == entrynesting)
-            used[k - 1] = true;
+            used[j] = true;
+        if (first && !inorder(j))
+            return false;
         return first || out.k != knode;
     }
+    // The cells evaluate the arguments before the function, the one pushed
+    // first first; read in place, an argument is evaluated where the
+    // function first reads it. Where an element is made (on first use) in
+    // place before an argument the cells evaluate earlier, and that argument
+    // fails, the segment would leave an element the cells never made: an
+    // argument that can fail must come before every element of the
+    // function's own and every argument pushed after it that may make one.
+    bool inorder(int32_t j)
+    {
+        const value& x = params[j];
+        if (x.k == kconst || x.k == kint)
+            return true;  // it can neither fail nor make an element
+        if (bodymakes || madeby > j)
+            return false;
+        if ((x.k == knode || x.k == kref) && x.o.n->makes)
+            madeby = std::max(madeby, j);
+        return true;
+    }
+    bool bodymakes = false;  // an element of the function's own was read
+    int32_t madeby = -1;     // the last argument read (as pushed) that may make an element
     // Whether every argument that could fail was read, whatever the
     // function's "&&" and "||" give: one left unread would not fail where
     // the cells fail.
@@ -261,6 +285,8 @@ struct builder {
         e.ref = elemref(dims, e.ka, e.kb);
         e.eval = elemeval(dims, e.ka, e.kb);
         e.test = truthtest();
+        e.makes = 1;
+        bodymakes = true;
         seal(e);
         value x{kref, {}};
         x.o.n = &e;
@@ -752,8 +778,10 @@ struct builder {
         const int32_t end = sub.walk(k, f.codestart, v.end, 0);
         sub.calls->funcs.pop_back();
         one = sub.st.size() == 1 && sub.pops == 0 && sub.allread() && !sub.spent();
-        if (one)
+        if (one) {
             out = sub.num(sub.st[0]);
+            bodymakes = bodymakes || sub.bodymakes;  // made where the call's value is read
+        }
         deepest = std::max(deepest, sub.maxdepth);
         return end;
     }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "segments/segrules.h"
 #include "segments/segtest.h"
 #include "runtime/numrules.h"
 #include "support/codelist.h"
@@ -781,6 +782,50 @@ TEST(SegmentFallbacks, AnElementStoreOnAFullStackFailsAsItsCells)
             EXPECT_EQ(h->e.datd.count(), 254);
         }
     }
+}
+
+// An operand kind that nothing was made for, or a lookup outside a table,
+// is a failed check: a debug build stops at its assertion, a release build
+// (as the tests are built) answers false and the cells run, never a call
+// through a pointer that the kind does not hold.
+TEST(SegmentFallbacks, AKindNothingWasMadeForRunsTheCells)
+{
+#ifndef NDEBUG
+    GTEST_SKIP() << "a debug build stops at the failed check's assertion";
+#else
+    ExeScr x;
+    seg::opnd o{};
+    o.i = 0x5151;  // no node's address
+    datdcell out{};
+    EXPECT_FALSE(seg::fetchany(x, seg::kinds + 3, o, out));
+    EXPECT_EQ(seg::testany(x, 200, o), -1);
+    EXPECT_EQ(seg::binary(bopcount, seg::kglobal, seg::kglobal), &seg::evalfails);
+    EXPECT_EQ(seg::binary(bopadd, seg::kglobal, seg::kinds), &seg::evalfails);
+    EXPECT_EQ(seg::textlength(seg::kint), &seg::evalfails);
+    EXPECT_EQ(seg::elemref(4, seg::kglobal, seg::kglobal), &seg::reffails);
+    EXPECT_EQ(seg::textjoin(seg::kpop), &seg::runfails);
+    // A condition whose "&&" holds such a kind: the segment's cells run and
+    // give what they give.
+    for (const bool broken : {false, true}) {
+        compiled c(L"a = 1\nb = 0\nr = 5\nif (a && b == 0)\n    r = 7\n");
+        int found = 0;
+        for (const auto& rg : c.e.segranges)
+            for (seg::node& n : rg->nodes)
+                if (n.test == seg::andtest() && broken) {
+                    n.kb = 200;
+                    n.b.i = 0x5151;
+                    ++found;
+                }
+        EXPECT_EQ(found, broken ? 1 : 0);
+        c.e.curfunc = static_cast<int32_t>(c.e.functable.size() - 1);
+        c.e.unitbase = static_cast<uint32_t>(c.e.functable.back().codestart);
+        c.e.pushint(0);  // datd's block, for the segments to run
+        c.e.popd();
+        c.e.runcode(c.e.unitbase);
+        EXPECT_EQ(c.e.varat(2)->i, 7) << "broken " << broken;
+        EXPECT_EQ(qtest::narrow(c.e.varname(c.e.varat(2))), "r");
+    }
+#endif
 }
 
 // A loop whose rounds need more datd room on one branch (k == 2) than on
