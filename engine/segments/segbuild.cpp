@@ -488,7 +488,7 @@ struct builder {
                 ts.back() = {piece};
                 k += 2;
             } else if (f == ogetc) {
-                // getc of a single text at a position pushed after it.
+                // getc of a single text at a position pushed before it.
                 if (!single(ts.size() - 1, ts0) || st.size() <= kept(floor))
                     break;
                 const value at = num(pop());
