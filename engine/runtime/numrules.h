@@ -1,9 +1,10 @@
 // The rules of numbers: tags, truth, the packed operand word and the binary
 // operators. The numeric opcodes compute through binval and compound (with
-// ExeScr::arith behind them); the segments compute through fastbin, which
-// gives the same results inline and answers false where an opcode would end
-// the script. The tests keep the two equal by running every script with the
-// segment pass and without it.
+// ExeScr::arith behind them); the segments' nodes and runs through fastbin,
+// which gives the same results inline and answers false where an opcode
+// would end the script; the loop superinstruction (segloop.cpp) through
+// binval, for the sums and comparisons that cannot end it. The tests keep
+// them equal by running every script with the segment pass and without it.
 #pragma once
 
 #include <cmath>
@@ -37,7 +38,7 @@ enum : uint32_t {
     tokshreq = 302,
 };
 
-// The binary operators. binopof (segpass.cpp) gives the code of each opcode;
+// The binary operators. seg::binopof (segops.h) gives the code of each opcode;
 // its table is checked against this order when it is compiled.
 enum binopcode {
     bopadd,

@@ -48,7 +48,7 @@ value variable(int64_t index)
 constexpr int maxheight = 200;
 
 // Notes how many levels of nodes a finished node stands on, and whether one
-// of them sets idivrem.
+// of them sets idivrem or may make an element.
 void seal(node& n)
 {
     int h = 0;
@@ -56,6 +56,7 @@ void seal(node& n)
         if (k == knode) {
             h = std::max(h, int{o.n->height});
             n.sets |= o.n->sets;
+            n.makes |= o.n->makes;
         }
     n.height = static_cast<uint16_t>(h + 1);
 }
@@ -180,15 +181,38 @@ struct builder {
         const int64_t k = -index - nlocals;
         if (k <= 0 || k > nparams)
             return false;
-        out = params[k - 1];
-        const bool first = !seen[k - 1];
-        seen[k - 1] = true;
+        const auto j = static_cast<int32_t>(k - 1);  // (the arguments as pushed, the last parameter first)
+        out = params[j];
+        const bool first = !seen[j];
+        seen[j] = true;
         // A read behind the function's own "&&" or "||" may not happen,
         // where the cells always evaluate the argument.
         if (nesting == entrynesting)
-            used[k - 1] = true;
+            used[j] = true;
+        if (first && !inorder(j))
+            return false;
         return first || out.k != knode;
     }
+    // The cells evaluate the arguments before the function, the one pushed
+    // first first; read in place, an argument is evaluated where the
+    // function first reads it. Where an element is made (on first use) in
+    // place before an argument the cells evaluate earlier, and that argument
+    // fails, the segment would leave an element the cells never made: an
+    // argument that can fail must come before every element of the
+    // function's own and every argument pushed after it that may make one.
+    bool inorder(int32_t j)
+    {
+        const value& x = params[j];
+        if (x.k == kconst || x.k == kint)
+            return true;  // it can neither fail nor make an element
+        if (bodymakes || madeby > j)
+            return false;
+        if ((x.k == knode || x.k == kref) && x.o.n->makes)
+            madeby = std::max(madeby, j);
+        return true;
+    }
+    bool bodymakes = false;  // an element of the function's own was read
+    int32_t madeby = -1;     // the last argument read (as pushed) that may make an element
     // Whether every argument that could fail was read, whatever the
     // function's "&&" and "||" give: one left unread would not fail where
     // the cells fail.
@@ -261,6 +285,8 @@ struct builder {
         e.ref = elemref(dims, e.ka, e.kb);
         e.eval = elemeval(dims, e.ka, e.kb);
         e.test = truthtest();
+        e.makes = 1;
+        bodymakes = true;
         seal(e);
         value x{kref, {}};
         x.o.n = &e;
@@ -287,23 +313,23 @@ struct builder {
             // checked when it stood on top.)
             if ((!st.empty() && heightof(st.back()) >= maxheight) || (calls && --calls->left < 0))
                 break;
-            const execfn f = v.opat(k);
-            if (f == &E::pushint_exec) {
+            const opcode f = v.opat(k);
+            if (f == opushint) {
                 push(constant(mkint(v.operand(k + 1))));
                 k += 2;
-            } else if (f == &E::pushnum_exec) {
+            } else if (f == opushnum) {
                 datdcell c;
                 c.i = v.operand(k + 1);
                 c.isint = 0;
                 push(constant(c));
                 k += 2;
-            } else if (f == &E::pushvar_exec || f == &E::pushneg_exec || f == &E::pushnot_exec) {
+            } else if (f == opushvar || f == opushneg || f == opushnot) {
                 value x;
                 if (!var(static_cast<int32_t>(v.operand(k + 1)), x))
                     break;
-                push(f == &E::pushvar_exec ? x : unary(f == &E::pushneg_exec ? uneg : uinvert, x));
+                push(f == opushvar ? x : unary(f == opushneg ? uneg : uinvert, x));
                 k += 2;
-            } else if (f == &E::callargnum_exec || f == &E::usercall_exec) {
+            } else if (f == ocallargnum || f == ousercall) {
                 // A call of a function that is one expression: that expression.
                 int32_t n, call;
                 value body{};
@@ -327,25 +353,25 @@ struct builder {
                 const value l = pop();
                 push(binary(op, l, rr));
                 ++k;
-            } else if (f == &E::bnot_exec || f == &E::lnot_exec) {
+            } else if (f == obnot || f == olnot) {
                 if (!has(1, floor))
                     break;
-                push(unary(f == &E::bnot_exec ? ubnot : ulnot, pop()));
+                push(unary(f == obnot ? ubnot : ulnot, pop()));
                 ++k;
-            } else if (f == &E::arrayindex_run) {
+            } else if (f == oarrayindex) {
                 const int32_t n = static_cast<int16_t>((v.operand(k + 1) >> 16) & 0xFFFF);
                 if (!has((n == 2 || n == 3) ? n : 1, floor))
                     break;
                 element(k);
                 k += 2;
-            } else if (f == &E::pushvarx_exec || f == &E::pushnegx_exec || f == &E::pushnotx_exec) {
+            } else if (f == opushvarx || f == opushnegx || f == opushnotx) {
                 if (st.size() <= kept(floor) || st.back().k != kref)
                     break;  // an index that did not come from this segment's arrayindex_run
                 const value x = pop();
                 const value el = ofnode(*x.o.n);
-                push(f == &E::pushvarx_exec ? el : unary(f == &E::pushnegx_exec ? uneg : uinvert, el));
+                push(f == opushvarx ? el : unary(f == opushnegx ? uneg : uinvert, el));
                 ++k;
-            } else if (f == &E::andjump_exec || f == &E::orjump_exec) {
+            } else if (f == oandjump || f == oorjump) {
                 // "l && r" or "l || r" whose value only the cell after r uses:
                 // a node of both, when r is a value of its own.
                 const int32_t land = static_cast<int32_t>(v.baseof(k) + v.operand(k + 1));
@@ -367,14 +393,14 @@ struct builder {
                     break;
                 }
                 const value b = pop();
-                push(andor(f == &E::andjump_exec, a, b));
+                push(andor(f == oandjump, a, b));
                 owned.push_back(land);
                 k = land;
-            } else if (f == &E::pushstrlit_exec || f == &E::var2str || f == &E::pushvarstr_exec) {
+            } else if (f == opushstrlit || f == ovar2str || f == opushvarstr) {
                 // A text operand: kept aside (its datum would lie on dats)
                 // for what takes it, the state before the first one kept
                 // should nothing take them.
-                const bool elem = f == &E::pushvarstr_exec;
+                const bool elem = f == opushvarstr;
                 if (params || (elem && (st.size() <= kept(floor) || st.back().k != kref)))
                     break;
                 if (ts.size() == ts0)
@@ -385,7 +411,7 @@ struct builder {
                     x.k = knode;
                     ++k;
                 } else {
-                    if (f == &E::var2str)
+                    if (f == ovar2str)
                         x = variable(static_cast<int32_t>(v.operand(k + 1)));
                     else
                         x.o.i = v.operand(k + 1);
@@ -393,23 +419,23 @@ struct builder {
                 }
                 ts.push_back({x});
                 tsmax = std::max(tsmax, ts.size());
-            } else if (f == &E::strconcat) {
+            } else if (f == ostrconcat) {
                 if (ts.size() < ts0 + 2 || ts[ts.size() - 2].size() + ts.back().size() > static_cast<size_t>(maxpend))
                     break;
                 const std::vector<value> right = ts.back();
                 ts.pop_back();
                 ts.back().insert(ts.back().end(), right.begin(), right.end());
                 ++k;
-            } else if (f == &E::strlen_exec || f == &E::strstr_exec || f == &E::strcmp_exec) {
+            } else if (f == ostrlen || f == ostrstr || f == ostrcmp) {
                 // A number of single texts: strlen of one, strstr or strpbrk
                 // of two (with or without a start, pushed before them) and
                 // strcmp without a count of two.
-                const int64_t word = f == &E::strlen_exec ? 0 : v.operand(k + 1);
-                const size_t n = f == &E::strlen_exec ? 1 : 2;
+                const int64_t word = f == ostrlen ? 0 : v.operand(k + 1);
+                const size_t n = f == ostrlen ? 1 : 2;
                 const int64_t args = (word >> 16) & 0xFFFF;
-                const bool from = f == &E::strstr_exec && args == 3;
-                if ((f == &E::strstr_exec && args != 2 && !(from && st.size() > kept(floor))) ||
-                    (f == &E::strcmp_exec && word != 2) || ts.size() < ts0 + n || !single(ts.size() - 1, ts0) ||
+                const bool from = f == ostrstr && args == 3;
+                if ((f == ostrstr && args != 2 && !(from && st.size() > kept(floor))) ||
+                    (f == ostrcmp && word != 2) || ts.size() < ts0 + n || !single(ts.size() - 1, ts0) ||
                     !single(ts.size() - n, ts0))
                     break;
                 // The datum pushed last is popped first: the haystack, or
@@ -422,14 +448,14 @@ struct builder {
                 q.a = last.o;
                 q.ka = last.k;
                 q.test = truthtest();
-                if (f == &E::strlen_exec) {
+                if (f == ostrlen) {
                     q.eval = textlength(last.k);
                     ++k;
                 } else {
                     q.b = first.o;
                     q.kb = first.k;
                     q.pbrk = static_cast<int32_t>(word >> 32) != 0 ? 1 : 0;
-                    q.eval = f == &E::strstr_exec ? textfind(last.k, first.k) : textcompare(last.k, first.k);
+                    q.eval = f == ostrstr ? textfind(last.k, first.k) : textcompare(last.k, first.k);
                     if (from) {
                         const value start = num(pop());
                         q.c = start.o;
@@ -439,7 +465,7 @@ struct builder {
                     k += 2;
                 }
                 push(made(q));
-            } else if (f == &E::cutstr_exec) {
+            } else if (f == ocutstr) {
                 // A piece of a single text, the start pushed after the end
                 // and both before the text: a text that only joins take.
                 const bool hasend = v.operand(k + 1) == 3;
@@ -461,8 +487,8 @@ struct builder {
                 piece.o.n = &q;
                 ts.back() = {piece};
                 k += 2;
-            } else if (f == &E::getc_exec) {
-                // getc of a single text at a position pushed after it.
+            } else if (f == ogetc) {
+                // getc of a single text at a position pushed before it.
                 if (!single(ts.size() - 1, ts0) || st.size() <= kept(floor))
                     break;
                 const value at = num(pop());
@@ -478,7 +504,7 @@ struct builder {
                 q.eval = textchar(text.k);
                 ++k;
                 push(made(q));
-            } else if (f == &E::idiv_exec && v.operand(k + 1) == 2) {
+            } else if (f == oidiv && v.operand(k + 1) == 2) {
                 // idiv of two numbers, the dividend pushed last (its other
                 // forms take a sign flag and a high half).
                 if (!has(2, floor))
@@ -490,7 +516,7 @@ struct builder {
                 q.sets = 1;
                 push(made(q));
                 k += 2;
-            } else if (f == &E::noop_exec) {
+            } else if (f == onoop) {
                 ++k;
             } else {
                 break;
@@ -518,11 +544,11 @@ struct builder {
     {
         if (ts.size() != 1 || !open(k, k0))
             return false;
-        const execfn f = v.opat(k);
-        if (f == &E::strassign_exec)
+        const opcode f = v.opat(k);
+        if (f == ostrassign)
             return packed(v.operand(k + 1)).noresult && st.empty();
-        return f == &E::strassignx_exec && st.size() == 1 && st[0].k == kref && open(k + 1, -1) &&
-               v.opat(k + 1) == &E::datsdrop;
+        return f == ostrassignx && st.size() == 1 && st[0].k == kref && open(k + 1, -1) &&
+               v.opat(k + 1) == odatsdrop;
     }
 
     // Whether datum j of ts, a walk's own (from ts0 on), is one text that a
@@ -560,7 +586,7 @@ struct builder {
         s.room = maxdepth;
         s.popbytes = sizeof(datdcell) * static_cast<uint32_t>(pops);
         s.roombytes = sizeof(datdcell) * static_cast<uint32_t>(maxdepth);
-        s.orig = v.opat(k0);
+        s.orig = v.fnat(k0);
         size_t ordinal;
         segment* made = &r.segments.make(ordinal);
         *made = s;
@@ -581,7 +607,7 @@ struct builder {
     // after it, or k when it is not one a segment takes.
     int32_t effect(int32_t k, segment& s, int32_t& jumpcell)
     {
-        const execfn f = v.opat(k);
+        const opcode f = v.opat(k);
         auto target = [&](const value& t) {
             s.target = t.o;
             s.tkind = t.k == kref ? uint8_t{knode} : t.k;
@@ -611,53 +637,53 @@ struct builder {
             }
             s.texts = static_cast<uint32_t>(tsmax);
             // strassign_exec and its word, or strassignx_exec and datsdrop.
-            target(f == &E::strassign_exec ? variable(packed(v.operand(k + 1)).index) : pop());
+            target(f == ostrassign ? variable(packed(v.operand(k + 1)).index) : pop());
             return k + 2;
         }
-        if (f == &E::assignnum_exec || f == &E::compoundassign_exec || f == &E::incdec_exec) {
+        if (f == oassignnum || f == ocompoundassign || f == oincdec) {
             const packed w(v.operand(k + 1));
             if (!w.noresult)
                 return k;
-            s.what = f == &E::assignnum_exec ? tassign : f == &E::incdec_exec ? tincdec : tcompound;
+            s.what = f == oassignnum ? tassign : f == oincdec ? tincdec : tcompound;
             operation(s, w.sub);
-            if (f != &E::incdec_exec)
+            if (f != oincdec)
                 val(pop());
             target(variable(w.index));
             return k + 2;
         }
-        if (f == &E::setintconst_exec || f == &E::setnumconst_exec) {
+        if (f == osetintconst || f == osetnumconst) {
             const packed w(v.operand(k + 2));
             if (!w.noresult)
                 return k;
             datdcell c;
             c.i = v.operand(k + 1);
-            c.isint = f == &E::setintconst_exec ? 1 : 0;
+            c.isint = f == osetintconst ? 1 : 0;
             s.what = tassign;
             val(constant(c));
             target(variable(w.index));
             return k + 3;
         }
-        if (f == &E::storenum_exec || f == &E::compoundassignx_exec || f == &E::incdecx_exec) {
-            const bool hasword = f != &E::storenum_exec;
+        if (f == ostorenum || f == ocompoundassignx || f == oincdecx) {
+            const bool hasword = f != ostorenum;
             const packed w(hasword ? v.operand(k + 1) : 0);
             if ((hasword && !w.noresult) || !topisref())
                 return k;
             const value t = pop();
-            s.what = f == &E::storenum_exec ? tassign : f == &E::incdecx_exec ? tincdec : tcompound;
+            s.what = f == ostorenum ? tassign : f == oincdecx ? tincdec : tcompound;
             operation(s, w.sub);
-            if (f != &E::incdecx_exec)
+            if (f != oincdecx)
                 val(pop());
             target(t);
             return k + (hasword ? 2 : 1);
         }
-        if (f == &E::jumpiffalse_exec || f == &E::loopexit_exec || f == &E::jumpiftrue_exec) {
+        if (f == ojumpiffalse || f == ojumpiftrue) {
             s.what = tcjump;
-            s.ontrue = f == &E::jumpiftrue_exec ? 1 : 0;
+            s.ontrue = f == ojumpiftrue ? 1 : 0;
             val(pop());
             jumpcell = static_cast<int32_t>(v.baseof(k) + v.operand(k + 1));
             return k + 2;
         }
-        if (f == &E::switch_exec) {
+        if (f == oswitch) {
             // Its targets are relative to the unit, as a jump's are.
             if (st.size() > 1)
                 return k;
@@ -667,17 +693,17 @@ struct builder {
             s.unitbase = static_cast<int32_t>(v.baseof(k));
             return k + 2;
         }
-        if (f == &E::jump_exec) {
+        if (f == ojump) {
             s.what = tjump;
             jumpcell = static_cast<int32_t>(v.baseof(k) + v.operand(k + 1));
             return k + 2;
         }
-        if (f == &E::datddrop) {
+        if (f == odatddrop) {
             s.what = tdrop;
             val(pop());
             return k + 1;
         }
-        if (f == &E::callargnum_exec || f == &E::usercall_exec) {
+        if (f == ocallargnum || f == ousercall) {
             int32_t n, call;
             if (!callcells(k, k, n, call))
                 return k;
@@ -702,10 +728,10 @@ struct builder {
     bool callcells(int32_t k, int32_t k0, int32_t& n, int32_t& call) const
     {
         n = 0;
-        while (n < maxpend && v.opat(k + n) == &E::callargnum_exec)
+        while (n < maxpend && v.opat(k + n) == ocallargnum)
             ++n;
         call = k + n;
-        if (v.opat(call) != &E::usercall_exec)
+        if (v.opat(call) != ousercall)
             return false;
         for (int32_t j = k; j <= call; ++j)
             if (v.istaken(j) || (j != k0 && v.islanding(j)))
@@ -752,8 +778,10 @@ struct builder {
         const int32_t end = sub.walk(k, f.codestart, v.end, 0);
         sub.calls->funcs.pop_back();
         one = sub.st.size() == 1 && sub.pops == 0 && sub.allread() && !sub.spent();
-        if (one)
+        if (one) {
             out = sub.num(sub.st[0]);
+            bodymakes = bodymakes || sub.bodymakes;  // made where the call's value is read
+        }
         deepest = std::max(deepest, sub.maxdepth);
         return end;
     }
@@ -775,7 +803,7 @@ struct builder {
         bool one;
         const size_t nodes = r.nodes.size();
         const int32_t end = readin(*f, f->codestart, args, n, out, deepest, one);
-        if (!one || !v.isop(end) || v.opat(end)) {
+        if (!one || v.opat(end) != oend) {
             // Not a value, then the end cell (or past the budget): what the
             // reading made goes, so that failed reads cost no memory.
             r.nodes.resize(nodes);
@@ -935,10 +963,10 @@ void buildsegments(segview& v)
     std::map<int32_t, segment*> exits;
     auto chase = [&](int32_t c) {
         for (int steps = 0; steps < 16 && v.isop(c); ++steps) {
-            const execfn f = v.opat(c);
-            if (f == &E::jump_exec)
+            const opcode f = v.opat(c);
+            if (f == ojump)
                 c = static_cast<int32_t>(v.baseof(c) + v.operand(c + 1));
-            else if (f == &E::noop_exec)
+            else if (f == onoop)
                 ++c;
             else
                 break;
@@ -953,7 +981,7 @@ void buildsegments(segview& v)
         if (!x) {
             x = &rg->segments.make();
             x->cell = c;
-            x->run = v.isop(c) && !v.opat(c) ? returnrun() : exitrun();
+            x->run = v.opat(c) == oend ? returnrun() : exitrun();
         }
         return x;
     };

@@ -73,32 +73,6 @@ enum kind : uint8_t {
 constexpr int textkinds = knode + 1;
 static_assert(kglobal < textkinds && klocal < textkinds && kconst < textkinds && kint >= textkinds && kpop >= textkinds);
 
-// A table of instantiations over several parameters, parameter d taking the
-// values 0 to N[d] - 1. The index of a combination (`at`) and the value of
-// each parameter at an index (`digit`) both come from the one list of
-// sizes, so a table and the lookups into it cannot disagree.
-template <int... N>
-struct grid {
-    static constexpr int rank = sizeof...(N);
-    static constexpr int sizes[rank] = {N...};
-    static constexpr size_t size = (size_t{1} * ... * static_cast<size_t>(N));
-    template <class... V>
-    static constexpr size_t at(V... v)
-    {
-        static_assert(sizeof...(V) == rank, "one value for each parameter");
-        size_t r = 0;
-        int d = 0;
-        ((r = r * static_cast<size_t>(sizes[d++]) + static_cast<size_t>(v)), ...);
-        return r;
-    }
-    static constexpr int digit(size_t i, int d)
-    {
-        for (int k = rank - 1; k > d; --k)
-            i /= static_cast<size_t>(sizes[k]);
-        return static_cast<int>(i % static_cast<size_t>(sizes[d]));
-    }
-};
-
 struct node;
 
 // An operand. A constant is laid out as a datum (value, tag). A text operand
@@ -142,9 +116,11 @@ struct node {
         int32_t hasend;         // a piece of a text: 1 when cutstr has an end
     };
     uint16_t height = 1;  // levels of nodes from this one down (the pass bounds it)
-    // 1 when it or a node below it sets idivrem and eflags (an idiv): a
-    // value whose order among others the cells' order fixes.
+    // 1 when it or a node below it sets idivrem and eflags (an idiv), or
+    // may make an element (one used for the first time is made where it is
+    // located): values whose order among others the cells' order fixes.
     uint8_t sets = 0;
+    uint8_t makes = 0;
 };
 
 // What a segment does at its end.
@@ -288,7 +264,7 @@ struct range {
 evalfn binary(int op, int lk, int rk);
 testfn binarytest(int op, int lk, int rk);
 // Unary forms: pushneg, pushnot (a variable's bits), bnot, lnot.
-enum unop { uneg, uinvert, ubnot, ulnot };
+enum unop { uneg, uinvert, ubnot, ulnot, unops };
 evalfn unary(int op, int k);
 evalfn quotient(int ak, int bk);  // idiv of a dividend `a` and a divisor `b`
 evalfn elemeval(int dims, int k1, int k2);
@@ -312,5 +288,9 @@ runfn runner(const segment& s);  // the run function for a built segment
 bool runswithtest(const segment& s);  // whether its run makes the comparison of the segment after it too
 runfn exitrun();                 // a segment that only leaves for the cell
 runfn returnrun();               // the same at an end cell
+
+// How the pass reads operations (segops.h).
+class decoder;
+const decoder& enginedecoder();
 
 }  // namespace seg

@@ -3,9 +3,6 @@
 // that reading an operand costs no decision at run time. Each computes what
 // its cells compute, by the rules of numrules.h, or answers that the cells
 // must run (false, -1).
-#include <array>
-#include <utility>
-
 #include "runtime/int128.h"
 #include "segments/segrules.h"
 
@@ -148,89 +145,69 @@ int evaltruth(ExeScr& e, const node& n)
 // Tables of the instantiations, each by its parameters in its template's
 // order: the operator, then the operands' kinds.
 using binarygrid = grid<bopcount, kinds, kinds>;
-using unarygrid = grid<4, kinds>;
+using unarygrid = grid<unops, kinds>;
 using quotientgrid = grid<kinds, kinds>;
-using elementgrid = grid<3, kinds, kinds>;  // indexes less one, the first two indexes' kinds
+constexpr int maxdims = 3;
+using elementgrid = grid<maxdims, kinds, kinds>;  // indexes less one, the first two indexes' kinds
 
-template <size_t... I>
-constexpr auto binevals(std::index_sequence<I...>)
-{
-    using g = binarygrid;
-    return std::array<evalfn, sizeof...(I)>{&bineval<g::digit(I, 0), g::digit(I, 1), g::digit(I, 2)>...};
-}
-
-template <size_t... I>
-constexpr auto bintests(std::index_sequence<I...>)
-{
-    using g = binarygrid;
-    return std::array<testfn, sizeof...(I)>{&bintest<g::digit(I, 0), g::digit(I, 1), g::digit(I, 2)>...};
-}
-
-template <size_t... I>
-constexpr auto unevals(std::index_sequence<I...>)
-{
-    using g = unarygrid;
-    return std::array<evalfn, sizeof...(I)>{&uneval<g::digit(I, 0), g::digit(I, 1)>...};
-}
-
-template <size_t... I>
-constexpr auto quotients(std::index_sequence<I...>)
-{
-    using g = quotientgrid;
-    return std::array<evalfn, sizeof...(I)>{&quotienteval<g::digit(I, 0), g::digit(I, 1)>...};
-}
-
-template <size_t... I>
-constexpr auto elemreads(std::index_sequence<I...>)
-{
-    using g = elementgrid;
-    return std::array<evalfn, sizeof...(I)>{&elemread<g::digit(I, 0) + 1, g::digit(I, 1), g::digit(I, 2)>...};
-}
-
-template <size_t... I>
-constexpr auto elemrefs(std::index_sequence<I...>)
-{
-    using g = elementgrid;
-    return std::array<reffn, sizeof...(I)>{&elemglobal<g::digit(I, 0) + 1, g::digit(I, 1), g::digit(I, 2)>...};
-}
-
-constexpr auto binevaltable = binevals(std::make_index_sequence<binarygrid::size>{});
-constexpr auto bintesttable = bintests(std::make_index_sequence<binarygrid::size>{});
-constexpr auto unevaltable = unevals(std::make_index_sequence<unarygrid::size>{});
-constexpr auto quotienttable = quotients(std::make_index_sequence<quotientgrid::size>{});
-constexpr auto elemreadtable = elemreads(std::make_index_sequence<elementgrid::size>{});
-constexpr auto elemreftable = elemrefs(std::make_index_sequence<elementgrid::size>{});
+constexpr auto binevaltable =
+    maketable<binarygrid>(&evalfails, []<int OP, int L, int R>() -> evalfn { return &bineval<OP, L, R>; });
+constexpr auto bintesttable =
+    maketable<binarygrid>(&testfails, []<int OP, int L, int R>() -> testfn { return &bintest<OP, L, R>; });
+constexpr auto unevaltable = maketable<unarygrid>(&evalfails, []<int OP, int K>() -> evalfn { return &uneval<OP, K>; });
+constexpr auto quotienttable =
+    maketable<quotientgrid>(&evalfails, []<int A, int B>() -> evalfn { return &quotienteval<A, B>; });
+constexpr auto elemreadtable =
+    maketable<elementgrid>(&evalfails, []<int D, int K1, int K2>() -> evalfn { return &elemread<D + 1, K1, K2>; });
+constexpr auto elemreftable =
+    maketable<elementgrid>(&reffails, []<int D, int K1, int K2>() -> reffn { return &elemglobal<D + 1, K1, K2>; });
 
 }  // namespace
 
 evalfn binary(int op, int lk, int rk)
 {
-    return binevaltable[binarygrid::at(op, lk, rk)];
+    return binevaltable(op, lk, rk);
 }
 
 testfn binarytest(int op, int lk, int rk)
 {
-    return bintesttable[binarygrid::at(op, lk, rk)];
+    return bintesttable(op, lk, rk);
 }
 
 evalfn unary(int op, int k)
 {
-    return unevaltable[unarygrid::at(op, k)];
+    return unevaltable(op, k);
 }
 
 evalfn quotient(int ak, int bk)
 {
-    return quotienttable[quotientgrid::at(ak, bk)];
+    return quotienttable(ak, bk);
 }
 
 evalfn elemeval(int dims, int k1, int k2)
 {
-    return elemreadtable[elementgrid::at(dims - 1, k1, k2)];
+    return elemreadtable(dims - 1, k1, k2);
 }
 
 reffn elemref(int dims, int k1, int k2)
 {
-    return elemreftable[elementgrid::at(dims - 1, k1, k2)];
+    return elemreftable(dims - 1, k1, k2);
+}
+
+bool evalfails(ExeScr&, const node&, datdcell&)
+{
+    return failedcheck();
+}
+
+int testfails(ExeScr&, const node&)
+{
+    failedcheck();
+    return -1;
+}
+
+bool reffails(ExeScr&, const node&, int32_t&)
+{
+    return failedcheck();
 }
 
 evalfn elemindex() { return &elemindexeval; }

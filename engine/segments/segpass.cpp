@@ -6,7 +6,7 @@
 // valid. A sequence is taken only where every cell the pattern reads as an
 // operation was emitted as one, and no jump, case, label or unit start lands
 // inside it.
-#include <iterator>
+#include <vector>
 
 #include "segments/segview.h"
 #include "runtime/numrules.h"
@@ -17,68 +17,27 @@ void buildsegments(segview& v);
 
 namespace {
 
-// The opcode of each binary operator, each beside its code.
-struct binopentry {
-    binopcode op;
-    execfn f;
-};
-constexpr binopentry binops[] = {
-    {bopadd, &ExeScr::add_exec},   {bopsub, &ExeScr::subtract_exec}, {bopmul, &ExeScr::mul_exec},
-    {bopdiv, &ExeScr::div_exec},   {bopmod, &ExeScr::mod_exec},      {bopeq, &ExeScr::eq_exec},
-    {bopne, &ExeScr::ne_exec},     {boplt, &ExeScr::lt_exec},        {bopgt, &ExeScr::gt_exec},
-    {bople, &ExeScr::le_exec},     {bopge, &ExeScr::ge_exec},        {bopband, &ExeScr::band_exec},
-    {bopbor, &ExeScr::bor_exec},   {bopbxor, &ExeScr::bxor_exec},    {bopshl, &ExeScr::shl_exec},
-    {bopshr, &ExeScr::shr_exec},
-};
-
-// Every code once, at its own index, and no opcode twice.
-constexpr bool binopsinorder()
-{
-    if (std::size(binops) != bopcount)
-        return false;
-    for (size_t k = 0; k < std::size(binops); ++k) {
-        if (binops[k].op != static_cast<binopcode>(k))
-            return false;
-        for (size_t j = 0; j < k; ++j)
-            if (binops[j].f == binops[k].f)
-                return false;
-    }
-    return true;
-}
-static_assert(binopsinorder(), "the binary opcodes must stand in the order of numrules::binopcode");
-
-}  // namespace
-
-int binopof(execfn f)
-{
-    for (const binopentry& b : binops)
-        if (b.f == f)
-            return b.op;
-    return -1;
-}
-
-namespace {
-
 using E = ExeScr;
+using namespace seg;
 
 // The kind of a right-operand push, or -1.
-int rightkind(execfn f)
+int rightkind(opcode o)
 {
-    if (f == &E::pushint_exec)
+    if (o == opushint)
         return E::rightint;
-    if (f == &E::pushnum_exec)
+    if (o == opushnum)
         return E::rightnum;
-    if (f == &E::pushvar_exec)
+    if (o == opushvar)
         return E::rightvar;
     return -1;
 }
 
 // 0 a jump taken on false, 1 on true, -1 not a conditional jump.
-int condjumpof(execfn f)
+int condjumpof(opcode o)
 {
-    if (f == &E::jumpiffalse_exec || f == &E::loopexit_exec)
+    if (o == ojumpiffalse)
         return 0;
-    if (f == &E::jumpiftrue_exec)
+    if (o == ojumpiftrue)
         return 1;
     return -1;
 }
@@ -93,7 +52,7 @@ struct pass {
     // would go through the code loop between the two.
     bool loophead(int64_t k, int32_t body, int& op, int& rk, int& jt) const
     {
-        if (k < v.from || k >= v.end || v.opat(static_cast<int32_t>(k)) != &E::pushvar_exec)
+        if (k < v.from || k >= v.end || v.opat(static_cast<int32_t>(k)) != opushvar)
             return false;
         const auto at = static_cast<int32_t>(k);
         rk = rightkind(v.opat(at + 2));
@@ -108,12 +67,11 @@ struct pass {
     // nullptr.
     execfn match(int32_t k, int32_t& len) const
     {
-        const execfn f = v.opat(k);
         // R; compound assignment; the step of a loop to its head.
-        if (const int rk = rightkind(f); rk >= 0 && v.opat(k + 2) == &E::compoundassign_exec) {
+        if (const int rk = rightkind(v.opat(k)); rk >= 0 && v.opat(k + 2) == ocompoundassign) {
             int op, crk, jt;
-            if (v.opat(k + 4) == &E::incdec_exec && packed(v.operand(k + 5)).noresult &&
-                v.opat(k + 6) == &E::jump_exec && loophead(v.baseof(k + 6) + v.operand(k + 7), k, op, crk, jt)) {
+            if (v.opat(k + 4) == oincdec && packed(v.operand(k + 5)).noresult &&
+                v.opat(k + 6) == ojump && loophead(v.baseof(k + 6) + v.operand(k + 7), k, op, crk, jt)) {
                 len = 8;
                 return E::segloopfn(rk, op, crk, jt == 1);
             }
@@ -125,32 +83,75 @@ struct pass {
 
 }  // namespace
 
-// Whether a jump among the cells from `from` to `end` goes back to one of
-// them: the only way they run more than once. Jump operands count from
-// their unit's first cell, which is `from` or after it: counted from `from`,
-// a target can only come out lower, so no jump back is missed.
-static bool jumpsback(const ExeScr& e, int32_t from, int32_t end)
+// Whether the cells of `v` can run more than once for each time they are
+// loaded (exeline, call): a jump among them goes back, or a function among
+// them calls itself, directly or through others among them (a recursion runs
+// the same cells again without a loop). Calls that only go down (main calls
+// f, f calls g twice) run a function's cells once or a few times a load:
+// too few to pay for their segments.
+static bool runsmany(const segview& v)
 {
-    for (int32_t k = from; k + 1 < end; ++k) {
-        if (static_cast<size_t>(k) >= e.opmarks.size() || e.opmarks[static_cast<size_t>(k)] != 1)
-            continue;
-        const execfn f = e.code[k].op;
-        if (f == &ExeScr::switch_exec)
-            continue;  // its cases lie after it
-        if (segview::isjump(f) && from + e.code[k + 1].i <= k)
+    const ExeScr& e = v.e;
+    const size_t funcs = e.functable.size();
+    // Calls between the functions whose cells lie here, by the caller's index.
+    std::vector<std::vector<int32_t>> calls(funcs);
+    auto here = [&](int64_t f) {
+        return f >= 0 && static_cast<size_t>(f) < funcs && e.functable[static_cast<size_t>(f)].codestart >= v.from &&
+               e.functable[static_cast<size_t>(f)].codestart < v.end;
+    };
+    int32_t caller = -1;  // the function whose unit holds k
+    int64_t unit = -1;
+    for (int32_t k = v.from; k + 1 < v.end; ++k) {
+        const opcode o = v.opat(k);
+        // Jump operands count from their unit's first cell, which is `from`
+        // or after it: counted from `from`, a target can only come out lower,
+        // so no jump back is missed. A switch's cases lie after it.
+        if (isjump(o) && v.from + v.operand(k + 1) <= k)
             return true;
+        if (o != ousercall)
+            continue;
+        if (const int64_t base = v.baseof(k); base != unit) {
+            unit = base;
+            caller = -1;
+            for (size_t f = 0; f < funcs; ++f)
+                if (e.functable[f].codestart == base)
+                    caller = static_cast<int32_t>(f);
+        }
+        const int64_t callee = v.operand(k + 1);
+        if (caller >= 0 && here(callee))
+            calls[static_cast<size_t>(caller)].push_back(static_cast<int32_t>(callee));
     }
-    return false;
+    // A recursion is a cycle of calls: what no order of callers before their
+    // callees can place (functions taken off while nothing calls them).
+    std::vector<int32_t> callers(funcs), free;
+    for (const auto& c : calls)
+        for (int32_t f : c)
+            ++callers[static_cast<size_t>(f)];
+    for (size_t f = 0; f < funcs; ++f)
+        if (!callers[f])
+            free.push_back(static_cast<int32_t>(f));
+    size_t placed = 0;
+    while (!free.empty()) {
+        const int32_t f = free.back();
+        free.pop_back();
+        ++placed;
+        for (int32_t g : calls[static_cast<size_t>(f)])
+            if (--callers[static_cast<size_t>(g)] == 0)
+                free.push_back(g);
+    }
+    return placed < funcs;
 }
 
 void ExeScr::segpass(int32_t from, bool once)
 {
     const int32_t end = codecount();
     dropsegments(from);
-    if (!segon || from < 0 || from >= end || (once && !jumpsback(*this, from, end)))
+    if (!segon || !segdecoder->sound() || from < 0 || from >= end)
         return;
     segview v(*this, from, end);
     v.marklandings();
+    if (once && !runsmany(v))
+        return;
     pass p{v};
     for (int32_t k = from; k < end;) {
         int32_t len = 0;

@@ -4,10 +4,47 @@
 // superinstruction (segloop.cpp).
 #pragma once
 
+#include <type_traits>
+
 #include "runtime/exescr.h"
 #include "runtime/numrules.h"
+#include "segments/segtables.h"
 
 namespace seg {
+
+// What a lookup outside a table gives (segtables.h): a failed check, and
+// the cells run.
+bool evalfails(ExeScr& e, const node& n, datdcell& out);
+int testfails(ExeScr& e, const node& n);
+bool reffails(ExeScr& e, const node& n, int32_t& global);
+const segment* runfails(ExeScr& e, const segment& s);
+
+// The operand kinds a reader is made for, each by its own instantiation.
+template <int... K>
+struct kindlist {};
+using numberkinds = kindlist<kglobal, klocal, kconst, kint, kpop, knode>;  // what fetch reads
+using textkindlist = kindlist<kglobal, klocal, kconst, knode>;             // what a text operand is
+using targetkindlist = kindlist<kglobal, klocal, knode>;                   // what a change stores into
+static_assert(kglobal < textkinds && klocal < textkinds && kconst < textkinds && knode < textkinds,
+              "the text forms' tables are made for every text operand's kind");
+template <int... K>
+constexpr bool everykind(kindlist<K...>)
+{
+    return sizeof...(K) == kinds && ((K >= 0 && K < kinds) && ...);
+}
+static_assert(everykind(numberkinds{}), "fetch reads every kind the tables are made for");
+
+// f(std::integral_constant<int, K>{}) for the K of the list that is `k`,
+// where the kind is known only at run time: a kind the list does not hold
+// is a failed check (false), never read as another.
+template <int... K, class F>
+NUMRULES_INLINE bool withkind(kindlist<K...>, int k, F&& f)
+{
+    bool r = false;
+    if (((k == K && ((r = f(std::integral_constant<int, K>{})), true)) || ...))
+        return r;
+    return failedcheck();
+}
 
 // A variable's number, or false when it is not a number (undefined, or a
 // string that the cells would read with str2num).
@@ -44,26 +81,14 @@ NUMRULES_INLINE bool fetch(ExeScr& e, const opnd& o, datdcell& out)
     } else if constexpr (K == kglobal) {
         return readvar(e.globals.base + o.i, out);
     } else {
+        static_assert(K == klocal, "a kind fetch has no way to read");
         return readvar(e.stackdd.top + o.i, out);
     }
 }
 
 NUMRULES_INLINE bool fetchany(ExeScr& e, int k, const opnd& o, datdcell& out)
 {
-    switch (k) {
-    case kglobal:
-        return fetch<kglobal>(e, o, out);
-    case klocal:
-        return fetch<klocal>(e, o, out);
-    case kconst:
-        return fetch<kconst>(e, o, out);
-    case kint:
-        return fetch<kint>(e, o, out);
-    case kpop:
-        return fetch<kpop>(e, o, out);
-    default:
-        return fetch<knode>(e, o, out);
-    }
+    return withkind(numberkinds{}, k, [&](auto kk) { return fetch<decltype(kk)::value>(e, o, out); });
 }
 
 // An index as arrayindex_run takes it: an integer's low 32 bits, a double
@@ -134,6 +159,7 @@ NUMRULES_INLINE int testany(ExeScr& e, int k, const opnd& o)
 template <int K>
 NUMRULES_INLINE varrec* varof(ExeScr& e, int64_t index)
 {
+    static_assert(K == kglobal || K == klocal, "a variable is a global or a local");
     if constexpr (K == kglobal)
         return e.globals.base + index;
     else
@@ -160,6 +186,12 @@ NUMRULES_INLINE bool targetof(ExeScr& e, const segment& s, varrec*& v)
         v = varof<TK>(e, s.target.i);
     }
     return true;
+}
+
+// The same where the target's kind is known only at run time.
+NUMRULES_INLINE bool targetany(ExeScr& e, const segment& s, varrec*& v)
+{
+    return withkind(targetkindlist{}, s.tkind, [&](auto k) { return targetof<decltype(k)::value>(e, s, v); });
 }
 
 // Stores a number into a variable, as setvarnum does.

@@ -1,12 +1,12 @@
 // Running segments (segments.h): the loop that goes from segment to
 // segment without coming back to the code loop, and the run function of each
 // kind of segment. A run first reads and checks everything its cells would
-// (datd's room, every operand, the target), and only then commits: pops,
-// values left on datd, the effect. When a check fails nothing has changed,
-// and the segment's cells run as compiled.
-#include <algorithm>
-#include <array>
-#include <utility>
+// (datd's room, every operand, the target), in the order they would, and
+// only then commits: pops, values left on datd, the effect. When a check
+// fails the segment's cells run as compiled; what it left behind is only
+// what segments.h allows (an element made where it was located, an idiv's
+// idivrem and eflags), which the cells leave again the same.
+#include <iterator>
 
 #include "segments/segrules.h"
 
@@ -133,18 +133,6 @@ void ExeScr::dropsegments(int32_t from)
 
 namespace seg {
 namespace {
-
-NUMRULES_INLINE bool targetany(ExeScr& e, const segment& s, varrec*& v)
-{
-    switch (s.tkind) {
-    case kglobal:
-        return targetof<kglobal>(e, s, v);
-    case klocal:
-        return targetof<klocal>(e, s, v);
-    default:
-        return targetof<knode>(e, s, v);
-    }
-}
 
 // x op= v by compound(), the common sums and products inline; false for a
 // zero divisor, which the cells report.
@@ -513,28 +501,23 @@ const segment* runreturn(ExeScr& e, const segment& s)
     return nullptr;
 }
 
-// The row of `k` in a table's list of the values it is made for, or -1.
-template <size_t N>
-constexpr int rowin(const int (&list)[N], int k)
-{
-    for (size_t t = 0; t < N; ++t)
-        if (list[t] == k)
-            return static_cast<int>(t);
-    return -1;
-}
-
 // The kinds of target the tables are made for, by their row: a global, a
 // local, an element, and an element of one index that is a global or a
 // local.
 constexpr int targetkinds[] = {kglobal, klocal, knode, kelemglobal, kelemlocal};
 constexpr int targets = static_cast<int>(std::size(targetkinds));
 constexpr int targetrow(int tk) { return rowin(targetkinds, tk); }
-static_assert(targetrow(kglobal) == kglobal && targetrow(klocal) == klocal, "globals and locals are rows of their own kind");
+// The targets of the forms made for variables alone, by their row.
+constexpr int varkinds[] = {kglobal, klocal};
+constexpr int variables = static_cast<int>(std::size(varkinds));
+constexpr int varrow(int tk) { return rowin(varkinds, tk); }
 
-// The six comparisons, from bopeq on.
+// The six comparisons, from bopeq on; a jump's two senses (on false, on true).
 constexpr int comparisons = bopge - bopeq + 1;
+constexpr int senses = 2;
 // The changes runstep makes, by their row.
 constexpr int stepterms[] = {tassign, tcompound, tincdec};
+constexpr int changes = static_cast<int>(std::size(stepterms));
 
 // Operands read without a node: a variable or a constant, by their row.
 constexpr int simplekinds[] = {kglobal, klocal, kconst, kint};
@@ -548,96 +531,39 @@ constexpr int inlineops[] = {bopadd, bopsub, bopmul};
 static_assert(std::size(inlinetokens) == std::size(inlineops));
 constexpr int inlinecompounds = static_cast<int>(std::size(inlinetokens));
 
+// Calls of up to this many arguments have a run function each; more take
+// the generic one.
+constexpr int fastargs = 4;
+
 // Each table's parameters, in the order of its template's.
-using targetvalue = grid<targets, kinds>;                            // target, value kind
-using assignbingrid = grid<2, bopcount, simples, simples>;  // global or local, operator, operands' rows
-using compoundbingrid = grid<2, inlinecompounds, simples>;  // global or local, operator's row, value's row
-using cmpjumpgrid = grid<comparisons, kinds, kinds, 2>;              // comparison, left, right, sense
-constexpr int changes = static_cast<int>(std::size(stepterms));
-using stepgrid = grid<changes, 2, comparisons, kinds, 2>;  // change, global or local, comparison, bound, sense
+using targetvalue = grid<targets, kinds>;                                  // target, value kind
+using assignbingrid = grid<variables, bopcount, simples, simples>;        // target, operator, operands' rows
+using compoundbingrid = grid<variables, inlinecompounds, simples>;        // target, operator's row, value's row
+using cmpjumpgrid = grid<comparisons, kinds, kinds, senses>;              // comparison, left, right, sense
+using stepgrid = grid<changes, variables, comparisons, kinds, senses>;    // change, target, comparison, bound, sense
 
-template <size_t... I>
-constexpr auto assigns(std::index_sequence<I...>)
-{
-    return std::array<runfn, sizeof...(I)>{
-        &runassign<targetkinds[targetvalue::digit(I, 0)], targetvalue::digit(I, 1)>...};
-}
-
-template <size_t... I>
-constexpr auto assignbins(std::index_sequence<I...>)
-{
-    using g = assignbingrid;
-    return std::array<runfn, sizeof...(I)>{
-        &runassignbin<g::digit(I, 0), g::digit(I, 1), simplekinds[g::digit(I, 2)], simplekinds[g::digit(I, 3)]>...};
-}
-
-template <size_t... I>
-constexpr auto compounds(std::index_sequence<I...>)
-{
-    return std::array<runfn, sizeof...(I)>{
-        &runcompound<targetkinds[targetvalue::digit(I, 0)], targetvalue::digit(I, 1)>...};
-}
-
-template <size_t... I>
-constexpr auto compoundbins(std::index_sequence<I...>)
-{
-    using g = compoundbingrid;
-    return std::array<runfn, sizeof...(I)>{
-        &runcompoundbin<g::digit(I, 0), inlineops[g::digit(I, 1)], simplekinds[g::digit(I, 2)]>...};
-}
-
-template <size_t... I>
-constexpr auto incdecs(std::index_sequence<I...>)
-{
-    return std::array<runfn, sizeof...(I)>{&runincdec<targetkinds[I]>...};
-}
-
-template <size_t... I>
-constexpr auto cmpjumps(std::index_sequence<I...>)
-{
-    using g = cmpjumpgrid;
-    return std::array<runfn, sizeof...(I)>{
-        &runcmpjump<bopeq + g::digit(I, 0), g::digit(I, 1), g::digit(I, 2), g::digit(I, 3)>...};
-}
-
-template <size_t... I>
-constexpr auto steps(std::index_sequence<I...>)
-{
-    using g = stepgrid;
-    return std::array<runfn, sizeof...(I)>{&runstep<stepterms[g::digit(I, 0)], g::digit(I, 1), bopeq + g::digit(I, 2),
-                                                     g::digit(I, 3), g::digit(I, 4)>...};
-}
-
-template <size_t... I>
-constexpr auto calls(std::index_sequence<I...>)
-{
-    return std::array<runfn, sizeof...(I)>{&runcall<int(I)>...};
-}
-
-template <size_t... I>
-constexpr auto pushes(std::index_sequence<I...>)
-{
-    return std::array<runfn, sizeof...(I)>{&runpush<int(I)>...};
-}
-
-template <size_t... I>
-constexpr auto pushreturns(std::index_sequence<I...>)
-{
-    return std::array<runfn, sizeof...(I)>{&runpushreturn<int(I)>...};
-}
-
-constexpr auto assigntable = assigns(std::make_index_sequence<targetvalue::size>{});
-constexpr auto assignbintable = assignbins(std::make_index_sequence<assignbingrid::size>{});
-constexpr auto compoundtable = compounds(std::make_index_sequence<targetvalue::size>{});
-constexpr auto compoundbintable = compoundbins(std::make_index_sequence<compoundbingrid::size>{});
-constexpr auto incdectable = incdecs(std::make_index_sequence<targets>{});
-constexpr auto cmpjumptable = cmpjumps(std::make_index_sequence<cmpjumpgrid::size>{});
-constexpr auto steptable = steps(std::make_index_sequence<stepgrid::size>{});
-constexpr runfn testjumptable[2] = {&runtestjump<0>, &runtestjump<1>};
-// Calls of up to four arguments have a run function each; more take the generic one.
-constexpr auto calltable = calls(std::make_index_sequence<5>{});
-constexpr auto pushtable = pushes(std::make_index_sequence<kinds>{});
-constexpr auto pushreturntable = pushreturns(std::make_index_sequence<kinds>{});
+constexpr auto assigntable =
+    maketable<targetvalue>(&runfails, []<int T, int V>() -> runfn { return &runassign<targetkinds[T], V>; });
+constexpr auto assignbintable = maketable<assignbingrid>(&runfails, []<int T, int OP, int L, int R>() -> runfn {
+    return &runassignbin<varkinds[T], OP, simplekinds[L], simplekinds[R]>;
+});
+constexpr auto compoundtable =
+    maketable<targetvalue>(&runfails, []<int T, int V>() -> runfn { return &runcompound<targetkinds[T], V>; });
+constexpr auto compoundbintable = maketable<compoundbingrid>(&runfails, []<int T, int OP, int V>() -> runfn {
+    return &runcompoundbin<varkinds[T], inlineops[OP], simplekinds[V]>;
+});
+constexpr auto incdectable =
+    maketable<grid<targets>>(&runfails, []<int T>() -> runfn { return &runincdec<targetkinds[T]>; });
+constexpr auto cmpjumptable = maketable<cmpjumpgrid>(
+    &runfails, []<int C, int L, int R, int J>() -> runfn { return &runcmpjump<bopeq + C, L, R, J>; });
+constexpr auto steptable = maketable<stepgrid>(&runfails, []<int W, int T, int C, int R, int J>() -> runfn {
+    return &runstep<stepterms[W], varkinds[T], bopeq + C, R, J>;
+});
+constexpr auto testjumptable = maketable<grid<senses>>(&runfails, []<int J>() -> runfn { return &runtestjump<J>; });
+constexpr auto calltable = maketable<grid<fastargs + 1>>(&runfails, []<int N>() -> runfn { return &runcall<N>; });
+constexpr auto pushtable = maketable<grid<kinds>>(&runfails, []<int K>() -> runfn { return &runpush<K>; });
+constexpr auto pushreturntable =
+    maketable<grid<kinds>>(&runfails, []<int K>() -> runfn { return &runpushreturn<K>; });
 
 // The row of a segment's target in the tables above.
 int targetslot(const segment& s)
@@ -653,8 +579,7 @@ int targetslot(const segment& s)
 // variable with an operand and does nothing else.
 const node* steptest(const segment& s)
 {
-    if ((s.what != tassign && s.what != tcompound && s.what != tincdec) || (s.tkind != kglobal && s.tkind != klocal) ||
-        s.npend || !s.next)
+    if ((s.what != tassign && s.what != tcompound && s.what != tincdec) || varrow(s.tkind) < 0 || s.npend || !s.next)
         return nullptr;
     const segment& t = *s.next;
     if (t.what != tcjump || t.npend || t.pops || t.vkind != knode || !t.jump || !t.next)
@@ -665,6 +590,12 @@ const node* steptest(const segment& s)
 
 }  // namespace
 
+const segment* runfails(ExeScr& e, const segment& s)
+{
+    failedcheck();
+    return e.segbail(s);
+}
+
 runfn runner(const segment& s)
 {
     if (s.what == ttext)
@@ -672,34 +603,31 @@ runfn runner(const segment& s)
     if (s.what == tswitch)
         return &runswitch;
     if (s.what == tnone && s.npend == 1)
-        return s.next && s.next->run == &runreturn ? pushreturntable[s.pendk[0]] : pushtable[s.pendk[0]];
+        return s.next && s.next->run == &runreturn ? pushreturntable(s.pendk[0]) : pushtable(s.pendk[0]);
     if (s.npend)
         return &rungeneric;
-    if (s.what == tcall && s.nargs < calltable.size())
-        return calltable[s.nargs];
-    if (const node* n = steptest(s)) {
-        const int w = rowin(stepterms, s.what);
-        return steptable[stepgrid::at(w, targetrow(s.tkind), n->bop - bopeq, n->kb, s.next->ontrue ? 1 : 0)];
-    }
+    if (s.what == tcall && s.nargs <= fastargs)
+        return calltable(s.nargs);
+    if (const node* n = steptest(s))
+        return steptable(rowin(stepterms, s.what), varrow(s.tkind), n->bop - bopeq, n->kb, s.next->ontrue ? 1 : 0);
     switch (s.what) {
     case tassign:
-        if (const node* n = s.value.n; (s.tkind == kglobal || s.tkind == klocal) && s.vkind == knode && n->bop >= 0 &&
-                                       simplerow(n->ka) >= 0 && simplerow(n->kb) >= 0)
-            return assignbintable[assignbingrid::at(s.tkind, n->bop, simplerow(n->ka), simplerow(n->kb))];
-        return assigntable[targetvalue::at(targetslot(s), s.vkind)];
+        if (const node* n = s.value.n;
+            varrow(s.tkind) >= 0 && s.vkind == knode && n->bop >= 0 && simplerow(n->ka) >= 0 && simplerow(n->kb) >= 0)
+            return assignbintable(varrow(s.tkind), n->bop, simplerow(n->ka), simplerow(n->kb));
+        return assigntable(targetslot(s), s.vkind);
     case tcompound:
-        if (const int op = rowin(inlinetokens, static_cast<int>(s.op));
-            (s.tkind == kglobal || s.tkind == klocal) && op >= 0 && simplerow(s.vkind) >= 0)
-            return compoundbintable[compoundbingrid::at(s.tkind, op, simplerow(s.vkind))];
-        return compoundtable[targetvalue::at(targetslot(s), s.vkind)];
+        if (const int op = rowin(inlinetokens, static_cast<int>(s.op)); varrow(s.tkind) >= 0 && op >= 0 && simplerow(s.vkind) >= 0)
+            return compoundbintable(varrow(s.tkind), op, simplerow(s.vkind));
+        return compoundtable(targetslot(s), s.vkind);
     case tincdec:
-        return incdectable[static_cast<size_t>(targetslot(s))];
+        return incdectable(targetslot(s));
     case tcjump:
         if (s.vkind == knode && s.value.n->bop >= bopeq && s.value.n->bop <= bopge) {
             const node& n = *s.value.n;
-            return cmpjumptable[cmpjumpgrid::at(n.bop - bopeq, n.ka, n.kb, s.ontrue ? 1 : 0)];
+            return cmpjumptable(n.bop - bopeq, n.ka, n.kb, s.ontrue ? 1 : 0);
         }
-        return testjumptable[s.ontrue ? 1 : 0];
+        return testjumptable(s.ontrue ? 1 : 0);
     default:
         return &rungeneric;
     }
@@ -707,7 +635,7 @@ runfn runner(const segment& s)
 
 bool runswithtest(const segment& s)
 {
-    return std::find(steptable.begin(), steptable.end(), s.run) != steptable.end();
+    return steptable.holds(s.run);
 }
 
 runfn exitrun()

@@ -8,9 +8,8 @@
 // string datum stack that the cells would have to grow) runs the cells,
 // which report or grow as they always do.
 #include <algorithm>
-#include <array>
 #include <cwchar>
-#include <utility>
+#include <iterator>
 
 #include "runtime/cmdargs.h"
 #include "segments/segrules.h"
@@ -25,150 +24,126 @@ NUMRULES_INLINE bool textroom(const ExeScr& e, uint32_t n)
     return stackroom(e.dats, 0, sizeof(datscell) * n);
 }
 
-// Where the text of a text operand lies: the index of its variable (varat),
-// an element's made on first use as arrayindex_run makes it (which may move
-// the global table: texts are read only once every operand is located).
+// A text operand (what var2str, pushvarstr_exec or pushstrlit_exec would
+// push) read in two steps. `locate` does what its cells do where they push
+// it: it finds its variable, makes an element used for the first time (as
+// arrayindex_run makes it), and fails where they would fail (an undefined
+// variable) or the cells must run (a number's text too long for `buf`); a
+// number's text is written into `buf` (datsinline + 1 characters) there.
+// `text` then gives the text, once every operand of the form is located: an
+// element made after it may move the global table, and with it the text.
 template <int K>
-NUMRULES_INLINE bool locate(ExeScr& e, const opnd& o, int32_t& index)
-{
-    if constexpr (K == knode) {
-        return o.n->ref(e, *o.n, index);
-    } else {
-        index = static_cast<int32_t>(o.i);
-        return true;
-    }
-}
+struct textarg {
+    wchar_t* buf;
+    int32_t index = 0;    // the variable's or the element's record
+    bool number = false;  // its text is in buf
 
-// The text that var2str, pushvarstr_exec or pushstrlit_exec would push for
-// a located text operand, a number's written into `buf` (datsinline + 1
-// characters). False for an undefined variable and for a number too long
-// for buf.
-template <int K>
-NUMRULES_INLINE bool textat(ExeScr& e, const opnd& o, int32_t index, wchar_t* buf, const wchar_t*& t)
-{
-    if constexpr (K == kconst) {
-        t = e.strlittext(o.i);
-        return true;
-    } else {
-        const varrec* v = K == klocal ? e.stackdd.top + index : e.globals.base + index;
-        if (v->state == varstr) {
-            t = e.vartext(v);
+    explicit textarg(wchar_t* b) : buf(b) {}
+    NUMRULES_INLINE const varrec* var(const ExeScr& e) const
+    {
+        return K == klocal ? e.stackdd.top + index : e.globals.base + index;
+    }
+    NUMRULES_INLINE bool locate(ExeScr& e, const opnd& o)
+    {
+        if constexpr (K == kconst) {
             return true;
-        }
-        if (v->state != varnum || e.numtext(v->isint != 0, v->i, v->d, buf) < 0)
-            return false;
-        t = buf;
-        return true;
-    }
-}
-
-template <int K>
-NUMRULES_INLINE bool textof(ExeScr& e, const opnd& o, wchar_t* buf, const wchar_t*& t)
-{
-    int32_t index;
-    return locate<K>(e, o, index) && textat<K>(e, o, index, buf, t);
-}
-
-NUMRULES_INLINE bool textany(ExeScr& e, int k, const opnd& o, wchar_t* buf, const wchar_t*& t)
-{
-    switch (k) {
-    case kglobal:
-        return textof<kglobal>(e, o, buf, t);
-    case klocal:
-        return textof<klocal>(e, o, buf, t);
-    case kconst:
-        return textof<kconst>(e, o, buf, t);
-    default:
-        return textof<knode>(e, o, buf, t);
-    }
-}
-
-// textat with the text's length. A variable's long text is neither copied
-// (as var2str copies a local's) nor measured: a loop over a text by strlen
-// and getc is linear.
-template <int K>
-NUMRULES_INLINE bool textlen(ExeScr& e, const opnd& o, int32_t index, wchar_t* buf, const wchar_t*& t, size_t& len)
-{
-    if constexpr (K != kconst) {
-        const varrec* v = varof<K == klocal ? klocal : kglobal>(e, index);
-        if (v->state == varstr) {
-            varaux& x = e.auxof(v);
-            t = ExeScr::textin(v, x);
-            len = ExeScr::textlenin(v, x);
-            return true;
+        } else {
+            if constexpr (K == knode) {
+                if (!o.n->ref(e, *o.n, index))
+                    return false;
+            } else {
+                static_assert(K == kglobal || K == klocal, "a text operand's kinds");
+                index = static_cast<int32_t>(o.i);
+            }
+            const varrec* v = var(e);
+            if (v->state == varstr)
+                return true;
+            number = true;
+            return v->state == varnum && e.numtext(v->isint != 0, v->i, v->d, buf) >= 0;
         }
     }
-    if (!textat<K>(e, o, index, buf, t))
-        return false;
-    len = shortlen(t);
-    return true;
-}
+    NUMRULES_INLINE const wchar_t* text(ExeScr& e, const opnd& o) const
+    {
+        if constexpr (K == kconst)
+            return e.strlittext(o.i);
+        else
+            return number ? buf : e.vartext(var(e));
+    }
+    // The text and its length. A variable's long text is neither copied (as
+    // var2str copies a local's) nor measured: a loop over a text by strlen
+    // and getc is linear.
+    NUMRULES_INLINE const wchar_t* text(ExeScr& e, const opnd& o, size_t& len) const
+    {
+        if constexpr (K != kconst) {
+            if (!number) {
+                const varrec* v = var(e);
+                varaux& x = e.auxof(v);
+                len = ExeScr::textlenin(v, x);
+                return ExeScr::textin(v, x);
+            }
+        }
+        const wchar_t* t = text(e, o);
+        len = shortlen(t);
+        return t;
+    }
+};
+
+// The texts of a node's operands `a` and `b`, located in their cells'
+// order: b, pushed first, then a.
+template <int AK, int BK>
+struct twotexts {
+    wchar_t abuf[datsinline + 1], bbuf[datsinline + 1];
+    textarg<AK> a{abuf};
+    textarg<BK> b{bbuf};
+    NUMRULES_INLINE bool locate(ExeScr& e, const node& n) { return b.locate(e, n.b) && a.locate(e, n.a); }
+};
 
 template <int K>
 bool lengtheval(ExeScr& e, const node& n, datdcell& out)
 {
     wchar_t buf[datsinline + 1];
-    const wchar_t* t;
-    int32_t index;
+    textarg<K> a(buf);
     size_t len;
-    if (!textroom(e, static_cast<uint32_t>(n.texts)) || !locate<K>(e, n.a, index) ||
-        !textlen<K>(e, n.a, index, buf, t, len))
+    if (!textroom(e, static_cast<uint32_t>(n.texts)) || !a.locate(e, n.a))
         return false;
+    a.text(e, n.a, len);
     out.i = static_cast<int64_t>(len);
     out.isint = 1;
     return true;
 }
 
-// As getc_exec: the character of text `a` at position `b` (a number), 0
-// outside the text; the position at its length reads the terminator.
+// As getc_exec: the character of text `a` at position `b` (a number,
+// pushed before the text), 0 outside the text; the position at its length
+// reads the terminator.
 template <int K>
 bool chareval(ExeScr& e, const node& n, datdcell& out)
 {
     wchar_t buf[datsinline + 1];
-    const wchar_t* t;
-    int32_t index;
+    textarg<K> a(buf);
     size_t len;
     datdcell pos;
-    // The text is read last: a position's element made on first use may
-    // move the global table.
-    if (!textroom(e, static_cast<uint32_t>(n.texts)) || !locate<K>(e, n.a, index) || !fetchany(e, n.kb, n.b, pos) ||
-        !textlen<K>(e, n.a, index, buf, t, len))
+    if (!textroom(e, static_cast<uint32_t>(n.texts)) || !fetchany(e, n.kb, n.b, pos) || !a.locate(e, n.a))
         return false;
+    const wchar_t* t = a.text(e, n.a, len);
     const int32_t p = cmdargs::toi32(pos);
     out.i = p >= 0 && static_cast<size_t>(p) <= len ? static_cast<uint16_t>(t[p]) : 0;
     out.isint = 1;
     return true;
 }
 
-// The texts of a node's operands `a` and `b`, b's read first as its cells
-// push it first; false when the cells must run.
-template <int AK, int BK>
-struct twotexts {
-    wchar_t abuf[datsinline + 1], bbuf[datsinline + 1];
-    const wchar_t *a, *b;
-    NUMRULES_INLINE bool read(ExeScr& e, const node& n)
-    {
-        int32_t ia, ib;
-        return textroom(e, static_cast<uint32_t>(n.texts)) && locate<BK>(e, n.b, ib) && locate<AK>(e, n.a, ia) &&
-               textat<BK>(e, n.b, ib, bbuf, b) && textat<AK>(e, n.a, ia, abuf, a);
-    }
-};
-
 // As strstr_exec: `a` the haystack, `b` the needle, searched from the
-// start `c` (FROM) or from the first character. A start past the
-// haystack's end runs the cells, which log it.
+// start `c` (FROM, pushed before both) or from the first character. A start
+// past the haystack's end runs the cells, which log it.
 template <int HK, int NK, bool FROM>
 bool findeval(ExeScr& e, const node& n, datdcell& out)
 {
-    wchar_t abuf[datsinline + 1], bbuf[datsinline + 1];
-    const wchar_t *a, *b;
-    int32_t ia, ib;
-    size_t alen = 0;
+    twotexts<HK, NK> t;
+    size_t alen;
     datdcell from{};
-    if (!textroom(e, static_cast<uint32_t>(n.texts)) || !locate<NK>(e, n.b, ib) || !locate<HK>(e, n.a, ia) ||
-        (FROM && !fetchany(e, n.kc, n.c, from)) || !textat<NK>(e, n.b, ib, bbuf, b) ||
-        !textlen<HK>(e, n.a, ia, abuf, a, alen))
+    if (!textroom(e, static_cast<uint32_t>(n.texts)) || (FROM && !fetchany(e, n.kc, n.c, from)) || !t.locate(e, n))
         return false;
+    const wchar_t* b = t.b.text(e, n.b);
+    const wchar_t* a = t.a.text(e, n.a, alen);
     uint32_t start = 0;
     if constexpr (FROM) {
         start = static_cast<uint32_t>(cmdargs::toi64(from));  // a negative start is a huge one, as in the cell
@@ -187,26 +162,40 @@ template <int AK, int BK>
 bool compareeval(ExeScr& e, const node& n, datdcell& out)
 {
     twotexts<AK, BK> t;
-    if (!t.read(e, n))
+    if (!textroom(e, static_cast<uint32_t>(n.texts)) || !t.locate(e, n))
         return false;
-    const int r = wcscmp(t.a, t.b);
+    const int r = wcscmp(t.a.text(e, n.a), t.b.text(e, n.b));
     out.i = r < 0 ? -1 : r > 0 ? 1 : 0;
     out.isint = 1;
     return true;
 }
 
+// A join's text operand of kind k, located and read at once: a join copies
+// each text before it locates the next.
+NUMRULES_INLINE bool textany(ExeScr& e, int k, const opnd& o, wchar_t* buf, const wchar_t*& t)
+{
+    return withkind(textkindlist{}, k, [&](auto kk) {
+        textarg<decltype(kk)::value> x(buf);
+        if (!x.locate(e, o))
+            return false;
+        t = x.text(e, o);
+        return true;
+    });
+}
+
 // As cutstr_exec: the piece of a text from the start `b` to the end `c` (to
 // the text's end without one), read in place where the cells copy a local.
+// The cells push the end, then the start, then the text.
 template <int K>
 bool cutread(ExeScr& e, const node& n, wchar_t* buf, const wchar_t*& t, size_t& count)
 {
     const bool hasend = n.hasend != 0;
-    int32_t index;
+    textarg<K> a(buf);
     size_t len;
     datdcell from, to{};
-    if (!locate<K>(e, n.a, index) || !fetchany(e, n.kb, n.b, from) || (hasend && !fetchany(e, n.kc, n.c, to)) ||
-        !textlen<K>(e, n.a, index, buf, t, len))
+    if ((hasend && !fetchany(e, n.kc, n.c, to)) || !fetchany(e, n.kb, n.b, from) || !a.locate(e, n.a))
         return false;
+    t = a.text(e, n.a, len);
     // A start before the text counts from its first character.
     const int32_t s = std::max(cmdargs::toi32(from), int32_t{0});
     const int32_t end = hasend ? cmdargs::toi32(to) : 0;
@@ -221,16 +210,7 @@ bool cutread(ExeScr& e, const node& n, wchar_t* buf, const wchar_t*& t, size_t& 
 
 NUMRULES_INLINE bool cutany(ExeScr& e, const node& n, wchar_t* buf, const wchar_t*& t, size_t& count)
 {
-    switch (n.ka) {
-    case kglobal:
-        return cutread<kglobal>(e, n, buf, t, count);
-    case klocal:
-        return cutread<klocal>(e, n, buf, t, count);
-    case kconst:
-        return cutread<kconst>(e, n, buf, t, count);
-    default:
-        return cutread<knode>(e, n, buf, t, count);
-    }
+    return withkind(textkindlist{}, n.ka, [&](auto kk) { return cutread<decltype(kk)::value>(e, n, buf, t, count); });
 }
 
 // Longest join made here; a longer one is left to the cells.
@@ -303,67 +283,51 @@ const segment* runjoin(ExeScr& e, const segment& s)
 }
 
 using textgrid = grid<textkinds, textkinds>;  // the two texts' kinds
+using onetext = grid<textkinds>;
 
-template <size_t... I>
-constexpr auto lengths(std::index_sequence<I...>)
-{
-    return std::array<evalfn, sizeof...(I)>{&lengtheval<int(I)>...};
-}
-
-template <size_t... I>
-constexpr auto chars(std::index_sequence<I...>)
-{
-    return std::array<evalfn, sizeof...(I)>{&chareval<int(I)>...};
-}
-
-template <bool FROM, size_t... I>
-constexpr auto finds(std::index_sequence<I...>)
-{
-    return std::array<evalfn, sizeof...(I)>{&findeval<textgrid::digit(I, 0), textgrid::digit(I, 1), FROM>...};
-}
-
-template <size_t... I>
-constexpr auto compares(std::index_sequence<I...>)
-{
-    return std::array<evalfn, sizeof...(I)>{&compareeval<textgrid::digit(I, 0), textgrid::digit(I, 1)>...};
-}
-
-constexpr auto lengthtable = lengths(std::make_index_sequence<textkinds>{});
-constexpr auto chartable = chars(std::make_index_sequence<textkinds>{});
-constexpr auto findtable = finds<false>(std::make_index_sequence<textgrid::size>{});
-constexpr auto findfromtable = finds<true>(std::make_index_sequence<textgrid::size>{});
-constexpr auto comparetable = compares(std::make_index_sequence<textgrid::size>{});
+constexpr auto lengthtable = maketable<onetext>(&evalfails, []<int K>() -> evalfn { return &lengtheval<K>; });
+constexpr auto chartable = maketable<onetext>(&evalfails, []<int K>() -> evalfn { return &chareval<K>; });
+constexpr auto findtable =
+    maketable<textgrid>(&evalfails, []<int H, int N>() -> evalfn { return &findeval<H, N, false>; });
+constexpr auto findfromtable =
+    maketable<textgrid>(&evalfails, []<int H, int N>() -> evalfn { return &findeval<H, N, true>; });
+constexpr auto comparetable =
+    maketable<textgrid>(&evalfails, []<int A, int B>() -> evalfn { return &compareeval<A, B>; });
+// The targets of a join, by their row.
+constexpr int jointargets[] = {kglobal, klocal, knode};
+constexpr auto jointable = maketable<grid<static_cast<int>(std::size(jointargets))>>(
+    &runfails, []<int T>() -> runfn { return &runjoin<jointargets[T]>; });
 
 }  // namespace
 
 evalfn textcompare(int ak, int bk)
 {
-    return comparetable[textgrid::at(ak, bk)];
+    return comparetable(ak, bk);
 }
 
 evalfn textlength(int k)
 {
-    return lengthtable[static_cast<size_t>(k)];
+    return lengthtable(k);
 }
 
 evalfn textchar(int k)
 {
-    return chartable[static_cast<size_t>(k)];
+    return chartable(k);
 }
 
 evalfn textfind(int hk, int nk)
 {
-    return findtable[textgrid::at(hk, nk)];
+    return findtable(hk, nk);
 }
 
 evalfn textfindfrom(int hk, int nk)
 {
-    return findfromtable[textgrid::at(hk, nk)];
+    return findfromtable(hk, nk);
 }
 
 runfn textjoin(int tk)
 {
-    return tk == klocal ? &runjoin<klocal> : tk == knode ? &runjoin<knode> : &runjoin<kglobal>;
+    return jointable(rowin(jointargets, tk));
 }
 
 }  // namespace seg

@@ -1,13 +1,15 @@
 // The segment pass's view of a range of cells (segpass.cpp, segbuild.cpp):
-// which cells the emitter placed as operations, where control
-// can arrive other than from the cell before, and the operations as compiled
-// where the pass has already put its own in their place.
+// which cells the emitter placed as operations, each read as its opcode
+// (segops.h), where control can arrive other than from the cell before, and
+// the operations as compiled where the pass has already put its own in their
+// place.
 #pragma once
 
 #include <algorithm>
 #include <vector>
 
 #include "runtime/exescr.h"
+#include "segments/segops.h"
 
 class segview {
 public:
@@ -15,10 +17,14 @@ public:
     int32_t from, end;
 
     segview(ExeScr& engine, int32_t first, int32_t last)
-        : e(engine), from(first), end(last), landing(static_cast<size_t>(last - first)),
-          source(static_cast<size_t>(last - first), nosource), replaced(static_cast<size_t>(last - first)),
-          taken(static_cast<size_t>(last - first))
+        : e(engine), from(first), end(last), ops(static_cast<size_t>(last - first), seg::onone),
+          landing(static_cast<size_t>(last - first)), source(static_cast<size_t>(last - first), nosource),
+          replaced(static_cast<size_t>(last - first)), taken(static_cast<size_t>(last - first))
     {
+        const seg::decoder& d = *e.segdecoder;
+        for (int32_t k = from; k < end; ++k)
+            if (isop(k))
+                ops[at(k)] = d.of(e.code[k].op);
     }
 
     bool isop(int32_t k) const
@@ -26,8 +32,10 @@ public:
         return k >= from && k < end && static_cast<size_t>(k) < e.opmarks.size() &&
                e.opmarks[static_cast<size_t>(k)] == 1;
     }
-    // The operation the compiler placed at k.
-    execfn opat(int32_t k) const
+    // What the operation the compiler placed at k is, onone where there is none.
+    seg::opcode opat(int32_t k) const { return k >= from && k < end ? ops[at(k)] : seg::onone; }
+    // That operation itself.
+    execfn fnat(int32_t k) const
     {
         if (!isop(k))
             return nullptr;
@@ -80,13 +88,13 @@ public:
         for (int32_t k = from; k < end; ++k) {
             while (unit + 1 < units.size() && units[unit + 1] <= k)
                 ++unit;
-            const execfn f = opat(k);
-            if (!f || k + 1 >= end)
+            const seg::opcode o = opat(k);
+            if (k + 1 >= end)
                 continue;
             const int64_t base = units[unit];
-            if (isjump(f)) {
+            if (seg::isjump(o)) {
                 land(base + e.code[k + 1].i, k);
-            } else if (f == &ExeScr::switch_exec) {
+            } else if (o == seg::oswitch) {
                 const int64_t t = e.code[k + 1].i;
                 if (t < 0 || t >= e.casetables.count())
                     continue;
@@ -101,15 +109,11 @@ public:
             land(static_cast<int64_t>(l->unit) + l->codeidx, manysources);
     }
 
-    static bool isjump(execfn f)
-    {
-        return f == &ExeScr::jump_exec || f == &ExeScr::jumpiftrue_exec || f == &ExeScr::jumpiffalse_exec ||
-               f == &ExeScr::loopexit_exec || f == &ExeScr::andjump_exec || f == &ExeScr::orjump_exec;
-    }
-
 private:
     static constexpr int32_t nosource = -1, manysources = -2;
-    std::vector<uint8_t> landing;  // by index - from
+    // Each by index - from.
+    std::vector<seg::opcode> ops;
+    std::vector<uint8_t> landing;  // where control can arrive other than from the cell before
     std::vector<int32_t> source;   // the one jump that lands there, else nosource or manysources
     std::vector<execfn> replaced;  // the operation a superinstruction took the place of
     std::vector<uint8_t> taken;
@@ -126,5 +130,3 @@ private:
     }
 };
 
-// The numrules::binopcode of a binary operator's opcode, or -1 (segpass.cpp).
-int binopof(execfn f);

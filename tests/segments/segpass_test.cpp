@@ -373,6 +373,36 @@ TEST(SegmentPass, ALoadWithoutALoopIsLeftAsCompiled)
     }
 }
 
+// A loaded file without a loop whose functions recurse (directly, or one
+// through another) runs its cells many times: it gets segments. One whose
+// calls only go down runs each function once a call and gets none.
+TEST(SegmentPass, ALoadThatRecursesGetsSegments)
+{
+    const std::wstring fib = L"function fib(n)\n{\n    if (n < 2)\n        return(n)\n    return(fib(n - 1) + fib(n - 2))\n}\n";
+    const std::wstring even = L"function ev(n)\n{\n    if (n == 0)\n        return(1)\n    return(od(n - 1))\n}\n"
+                              L"function od(n)\n{\n    if (n == 0)\n        return(0)\n    return(ev(n - 1))\n}\n";
+    const std::wstring down = L"function g(n)\n{\n    return(n * 2 + 1)\n}\nfunction f(n)\n{\n    x = g(n) + g(n + 1)\n"
+                              L"    return(x)\n}\n";
+    const struct {
+        std::wstring text;
+        bool segments;
+    } loads[] = {
+        {fib + L"main\n{\n    y = fib(20)\n}\n", true},
+        {even + L"main\n{\n    y = ev(30)\n}\n", true},
+        {down + L"main\n{\n    y = f(3)\n}\n", false},
+    };
+    for (const auto& l : loads) {
+        compiled c(L"main\n{\n    z = 1\n}\n");
+        const size_t ranges = c.e.segranges.size();
+        const ExeScr::loadmark mark = c.e.markload();
+        qtest::scriptsource src(crlf(l.text));
+        c.e.loadscript(src.text());
+        c.e.segpass(mark.codeend, true);
+        EXPECT_EQ(c.e.segranges.size(), ranges + (l.segments ? 1 : 0)) << qtest::narrow(l.text);
+        c.e.cutload(mark);
+    }
+}
+
 // Code that "call" or "exeline" loads behind the running code gets segments
 // of its own (here with a call read in place), and gives them back with the
 // code when the load is cut.

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "segments/segrules.h"
 #include "segments/segtest.h"
 #include "runtime/numrules.h"
 #include "support/codelist.h"
@@ -676,7 +677,7 @@ TEST(SegmentElements, ErrorsKeepTheirMessagesAndLines)
 
 // ---- the fallbacks at their edges
 
-TEST(FusedEdges, UnsignedComparisonsFollowTheSignMode)
+TEST(SegmentFallbacks, UnsignedComparisonsFollowTheSignMode)
 {
     for (int withpass = 0; withpass < 2; ++withpass) {
         handcode h;
@@ -706,7 +707,7 @@ TEST(FusedEdges, UnsignedComparisonsFollowTheSignMode)
 // products, comparisons) are read as one node, in loop conditions, tests and
 // values; a right operand that would fail is never reached when the left one
 // decides, and fails as its cells fail when it is.
-TEST(FusedEdges, AndOrOverWholeExpressions)
+TEST(SegmentFallbacks, AndOrOverWholeExpressions)
 {
     expectboth(L"n = 6\na[0] = 5\na[1] = 2\na[2] = 9\na[3] = 1\na[4] = 7\na[5] = 3\n"
                L"for (i = 1; i < n; i++) {\n    key = a[i]\n    j = i - 1\n"
@@ -729,7 +730,7 @@ TEST(FusedEdges, AndOrOverWholeExpressions)
             EXPECT_FALSE(s.run == seg::exitrun() && c.e.code[s.cell].op == &E::andjump_exec) << "cell " << s.cell;
 }
 
-TEST(FusedEdges, AFullStackRunsTheCellsAndFailsAsThey)
+TEST(SegmentFallbacks, AFullStackRunsTheCellsAndFailsAsThey)
 {
     for (int withpass = 0; withpass < 2; ++withpass) {
         auto* h = new handcode;  // left behind: the fatal exit never hands it back
@@ -750,7 +751,7 @@ TEST(FusedEdges, AFullStackRunsTheCellsAndFailsAsThey)
 }
 
 // "a[i] = top" on a stack that is full, and on one with room for the index.
-TEST(FusedEdges, AnElementStoreOnAFullStackFailsAsItsCells)
+TEST(SegmentFallbacks, AnElementStoreOnAFullStackFailsAsItsCells)
 {
     for (int withpass = 0; withpass < 2; ++withpass) {
         for (int held = 255; held <= 256; ++held) {
@@ -783,11 +784,55 @@ TEST(FusedEdges, AnElementStoreOnAFullStackFailsAsItsCells)
     }
 }
 
+// An operand kind that nothing was made for, or a lookup outside a table,
+// is a failed check: a debug build stops at its assertion, a release build
+// (as the tests are built) answers false and the cells run, never a call
+// through a pointer that the kind does not hold.
+TEST(SegmentFallbacks, AKindNothingWasMadeForRunsTheCells)
+{
+#ifndef NDEBUG
+    GTEST_SKIP() << "a debug build stops at the failed check's assertion";
+#else
+    ExeScr x;
+    seg::opnd o{};
+    o.i = 0x5151;  // no node's address
+    datdcell out{};
+    EXPECT_FALSE(seg::fetchany(x, seg::kinds + 3, o, out));
+    EXPECT_EQ(seg::testany(x, 200, o), -1);
+    EXPECT_EQ(seg::binary(bopcount, seg::kglobal, seg::kglobal), &seg::evalfails);
+    EXPECT_EQ(seg::binary(bopadd, seg::kglobal, seg::kinds), &seg::evalfails);
+    EXPECT_EQ(seg::textlength(seg::kint), &seg::evalfails);
+    EXPECT_EQ(seg::elemref(4, seg::kglobal, seg::kglobal), &seg::reffails);
+    EXPECT_EQ(seg::textjoin(seg::kpop), &seg::runfails);
+    // A condition whose "&&" holds such a kind: the segment's cells run and
+    // give what they give.
+    for (const bool broken : {false, true}) {
+        compiled c(L"a = 1\nb = 0\nr = 5\nif (a && b == 0)\n    r = 7\n");
+        int found = 0;
+        for (const auto& rg : c.e.segranges)
+            for (seg::node& n : rg->nodes)
+                if (n.test == seg::andtest() && broken) {
+                    n.kb = 200;
+                    n.b.i = 0x5151;
+                    ++found;
+                }
+        EXPECT_EQ(found, broken ? 1 : 0);
+        c.e.curfunc = static_cast<int32_t>(c.e.functable.size() - 1);
+        c.e.unitbase = static_cast<uint32_t>(c.e.functable.back().codestart);
+        c.e.pushint(0);  // datd's block, for the segments to run
+        c.e.popd();
+        c.e.runcode(c.e.unitbase);
+        EXPECT_EQ(c.e.varat(2)->i, 7) << "broken " << broken;
+        EXPECT_EQ(qtest::narrow(c.e.varname(c.e.varat(2))), "r");
+    }
+#endif
+}
+
 // A loop whose rounds need more datd room on one branch (k == 2) than on
 // the others, run over a nearly full stack: wherever the cells overflow,
 // the rounds run by the loop's change overflow too, with the message of the
 // cells, and where the cells fit the rounds give what the cells give.
-TEST(FusedEdges, ALoopsRoundsOverAFullStackFailWhereTheirCellsFail)
+TEST(SegmentRounds, OverAFullStackTheyFailWhereTheirCellsFail)
 {
     const wchar_t* text = L"s = 0\nfor (k = 0; k < 4; k++)\n    if (k == 2)\n        s = ((k + 1) * (k + 2)) * ((k + 3) * (k + 4))\n"
                           L"    else\n        s = k\n";
@@ -855,7 +900,7 @@ void stopinloop(const wchar_t* text)
     EXPECT_GT(e.varat(0)->i, 0);
 }
 
-TEST(FusedEdges, AStopInAFusedLoopEndsItAtOnce)
+TEST(SegmentRounds, AStopEndsALoopAtOnce)
 {
     // A loop of a sum and a step, one whose step and test are one run, and
     // one whose integer rounds run inside its superinstruction (which keeps

@@ -1,5 +1,6 @@
 #include "support/bothways.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <cstdio>
@@ -77,10 +78,12 @@ void describe(ExeScr& e, std::wstring& out, const std::wstring& name, const varr
     }
 }
 
-// The elements of one level, by their indexes; an element not yet given a
-// value is left out (a segment may make it where the cells, which fail
-// first, would not).
-void elements(ExeScr& e, std::wstring& out, const std::wstring& prefix, const void* buf, uint32_t count, int levels)
+// The elements of one level, by their indexes, each made one (its record
+// and name noted in `made`), a value given or not: an element is made where
+// it is first located, and the segments must make the same ones as the cells,
+// in the same order, however a run ends.
+void elements(ExeScr& e, std::wstring& out, std::vector<std::pair<int32_t, std::wstring>>& made,
+              const std::wstring& prefix, const void* buf, uint32_t count, int levels)
 {
     if (!buf)
         return;
@@ -88,11 +91,13 @@ void elements(ExeScr& e, std::wstring& out, const std::wstring& prefix, const vo
         const std::wstring at = prefix + L"[" + std::to_wstring(k) + L"]";
         if (levels == 1) {
             const int32_t g = static_cast<const int32_t*>(buf)[k];
-            if (g >= 0 && g < e.globals.count() && e.globals.base[g].state != varundef)
+            if (g >= 0 && g < e.globals.count()) {
                 describe(e, out, at, e.globals.base + g);
+                made.emplace_back(g, at);
+            }
         } else {
             const indexnode& n = static_cast<const indexnode*>(buf)[k];
-            elements(e, out, at, n.buf, n.count, levels - 1);
+            elements(e, out, made, at, n.buf, n.count, levels - 1);
         }
     }
 }
@@ -105,9 +110,18 @@ std::wstring state(ExeScr& e, bool fatal)
         if (!(v->flags & varelement))
             describe(e, out, e.varname(v), v);
     }
+    std::vector<std::pair<int32_t, std::wstring>> made;
     for (const arrayrec* a = e.arrays.base; a && a < e.arrays.top; ++a) {
         const std::wstring name(a->name);  // the compiler keeps it as "a[]", "m[][]"...
-        elements(e, out, name.substr(0, name.find(L'[')), a->buf, a->count, a->dims > 0 ? a->dims : 1);
+        elements(e, out, made, name.substr(0, name.find(L'[')), a->buf, a->count, a->dims > 0 ? a->dims : 1);
+    }
+    // Records are taken in the order elements are made.
+    if (!made.empty()) {
+        std::sort(made.begin(), made.end());
+        out += L"elements made:";
+        for (const auto& m : made)
+            out += L" " + m.second;
+        out += L"\n";
     }
     appendf(out, L"signmode %u stop %u\n", e.signmode, e.stopflag);
     // After a fatal exit no script reads them: the stacks hold what the

@@ -1,7 +1,8 @@
 // Runs a script text in this process with the segment pass and without it,
 // as the fuzzer (tests/tools/fuzzengine.cpp) compares them: the log each
 // run writes (the fatal exit's "Exiting..." line as the exit writes it), and
-// what it leaves: every global, the array elements, the side values of the
+// what it leaves: every global, the array elements (every one made, with a
+// value or not, and the order they were made in), the side values of the
 // integer commands and the datum stacks. Test code; it needs no test library.
 #pragma once
 

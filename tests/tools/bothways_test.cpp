@@ -72,9 +72,10 @@ TEST(BothWaysRunner, StateShowsGlobalsElementsTextsAndSideValues)
                                 L"u state 0\n", L"a[2] int 7\n", L"m[1][0] text \"t\"\n", L"c[0][1][2] int -1\n",
                                 L"r int 3\n", L"left: datd 0 dats 0 stackdd 0\n"})
         EXPECT_NE(std::wstring::npos, st.find(line)) << narrow(line) << " missing in\n" << narrow(st);
-    // An element that holds no value is not listed: a segment may make one
-    // that the cells, failing first, would not.
-    EXPECT_EQ(std::wstring::npos, st.find(L"a[5]")) << narrow(st);
+    // An element made without a value is listed too, and the elements in
+    // the order they were made.
+    EXPECT_NE(std::wstring::npos, st.find(L"a[5] state 0\n")) << narrow(st);
+    EXPECT_NE(std::wstring::npos, st.find(L"elements made: a[2] m[1][0] c[0][1][2] a[5]\n")) << narrow(st);
     EXPECT_NE(std::wstring::npos, st.find(L"idivrem 1 ")) << narrow(st);
     EXPECT_EQ(narrow(p.with.state), narrow(st));
 }
